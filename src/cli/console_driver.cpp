@@ -1,0 +1,155 @@
+#include "cli/console_driver.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <sstream>
+
+#include "workspace/check_workspace.h"
+
+namespace dorvex {
+
+namespace {
+
+class StreamSink : public ProgressSink {
+ public:
+  explicit StreamSink(std::ostream& stream) : stream(stream) {}
+  void write(std::string_view text) override { stream.write(text.data(), static_cast<std::streamsize>(text.size())); }
+
+ private:
+  std::ostream& stream;
+};
+
+class ConsoleFrontEnd : public CheckFrontEnd {
+ public:
+  ConsoleFrontEnd(std::ostream& err, bool quiet) : sink(err), quiet(quiet) {}
+
+  ProgressSink* openProgress() override { return quiet ? nullptr : &sink; }
+  void closeProgress() override {}
+  // The path goes to stdout only once the report exists.
+  void showReportPath(const std::string& path) override { shownPath = path; }
+  void reportNotWritten(const std::string& why) override { reason = why; }
+
+  std::string shownPath;
+  std::string reason;
+
+ private:
+  StreamSink sink;
+  bool quiet;
+};
+
+// The check reads a text up to its first NUL byte, as the panes do.
+void warnAboutNul(const std::string& path, const std::string& text, std::ostream& err) {
+  std::size_t nul = text.find('\0');
+  if (nul == std::string::npos) return;
+  err << "dorvex: " << path << ": NUL byte at offset " << nul
+      << "; the text after it is not checked\n";
+}
+
+bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
+  std::string reason;
+  if (!readConfigFile(path, text, reason)) {
+    err << "dorvex: " << path << ": " << reason << "\n";
+    return false;
+  }
+  if (text.empty() || text.front() == '\0') {
+    err << "dorvex: " << path << ": no configuration text (the file is empty"
+        << (text.empty() ? "" : " before its first NUL byte") << ")\n";
+    return false;
+  }
+  warnAboutNul(path, text, err);
+  return true;
+}
+
+void printText(std::ostream& out, std::string_view text) {
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
+                 const std::string& reportPath, std::ostream& out, std::ostream& err) {
+  if (options.print == "summary" || options.print == "analysis") {
+    ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
+    printText(out, workspace.leftText(view));
+    out << "\r\n";
+    printText(out, workspace.rightText(view));
+    out << "\r\n";
+  } else if (options.print == "details") {
+    printText(out, workspace.duplicationDetails.view());
+  } else if (options.print == "report") {
+    std::string report, reason;
+    if (!readConfigFile(reportPath, report, reason)) {
+      err << "dorvex: " << reportPath << ": " << reason << "\n";
+      return false;
+    }
+    printText(out, report);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool readConfigFile(const std::string& path, std::string& text, std::string& reason) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    reason = "is a directory";
+    return false;
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  if (file.bad()) {
+    reason = "read error";
+    return false;
+  }
+  text = std::move(bytes).str();
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  return true;
+}
+
+int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err) {
+  std::string sourceText, settingText;
+  if (!loadInput(options.sourcePath, sourceText, err)) return kExitTrouble;
+  if (!loadInput(options.settingPath, settingText, err)) return kExitTrouble;
+
+  static CheckWorkspace workspace;
+  CheckRequest request;
+  request.sourceText = sourceText;
+  request.settingText = settingText;
+  request.sourcePath = options.sourcePath;
+  request.settingPath = options.settingPath;
+  request.outputDirectory = options.outputDirectory;
+  ConsoleFrontEnd frontEnd(err, options.quiet);
+  CheckResult result = workspace.runCheck(request, frontEnd);
+
+  switch (result.status) {
+    case CheckStatus::written:
+      break;
+    case CheckStatus::notWritten:
+      err << "dorvex: Result File could not open: " << result.reportPath << ": " << frontEnd.reason
+          << "\n";
+      return kExitTrouble;
+    case CheckStatus::pathTooLong:
+      err << "dorvex: Result File could not open: the report path is longer than "
+          << kMaxReportPath << " bytes: " << result.reportPath << "\n";
+      return kExitTrouble;
+    case CheckStatus::emptyText:
+      err << "dorvex: no configuration text to check\n";
+      return kExitTrouble;
+    case CheckStatus::outOfMemory:
+      err << "dorvex: not enough memory for the check\n";
+      return kExitTrouble;
+  }
+  out << frontEnd.shownPath << "\n";
+  if (!printResult(options, workspace, result.reportPath, out, err)) return kExitTrouble;
+  out.flush();
+  return workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
+}
+
+}  // namespace dorvex

@@ -1,0 +1,34 @@
+// The console driver: a whole check from two configuration files, with the
+// progress on stderr, the report path on stdout and an exit status like
+// diff's (0 no duplication, 1 duplications found, 2 trouble).
+#ifndef DORVEX_CLI_CONSOLE_DRIVER_H_
+#define DORVEX_CLI_CONSOLE_DRIVER_H_
+
+#include <iosfwd>
+#include <string>
+
+namespace dorvex {
+
+struct DriverOptions {
+  std::string sourcePath;
+  std::string settingPath;
+  std::string outputDirectory;  // empty: the current directory
+  std::string print;            // "", "summary", "analysis", "details" or "report"
+  bool quiet = false;
+};
+
+constexpr int kExitClean = 0;
+constexpr int kExitDuplicates = 1;
+constexpr int kExitTrouble = 2;
+
+// Reads a configuration file as bytes. A UTF-8 byte-order mark at its start
+// is skipped. Returns false with the reason in `reason`.
+bool readConfigFile(const std::string& path, std::string& text, std::string& reason);
+
+// Runs the check; writes results to `out` and messages to `err`. Returns the
+// exit status.
+int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace dorvex
+
+#endif  // DORVEX_CLI_CONSOLE_DRIVER_H_

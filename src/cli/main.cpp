@@ -1,0 +1,37 @@
+// dorvex [options] SOURCE SETTING: checks the access lists of the setting
+// config against those of the source config and writes the report file.
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "cli/console_driver.h"
+
+#ifndef DORVEX_VERSION
+#define DORVEX_VERSION "0.8"
+#endif
+
+int main(int argc, char** argv) {
+  dorvex::DriverOptions options;
+  CLI::App app{
+      "Checks the access lists of a setting config against a source config: writes the report\n"
+      "file Result<YYMMDDhhmmss>.txt and prints its path. Exit status: 0 no duplication,\n"
+      "1 duplications found, 2 trouble.",
+      "dorvex"};
+  app.set_version_flag("--version", "dorvex " DORVEX_VERSION);
+  app.add_option("SOURCE", options.sourcePath, "source config file (the rules checked against)")
+      ->required();
+  app.add_option("SETTING", options.settingPath, "setting config file (the rules checked)")
+      ->required();
+  app.add_option("-o,--output-dir", options.outputDirectory,
+                 "directory for the report file (default: the current directory)");
+  app.add_option("--print", options.print, "also write this text to stdout")
+      ->check(CLI::IsMember({"summary", "analysis", "details", "report"}));
+  app.add_flag("-q,--quiet", options.quiet, "no progress lines on stderr");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    int status = app.exit(error);
+    return status == 0 ? 0 : dorvex::kExitTrouble;
+  }
+  return dorvex::runDriver(options, std::cout, std::cerr);
+}

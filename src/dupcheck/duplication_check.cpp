@@ -1,0 +1,174 @@
+// The duplication check: every setting rule against every source rule of the
+// same list and permission, with the details of each duplicate pair.
+#include "dupcheck/duplication_check.h"
+
+#include "workspace/check_workspace.h"
+
+namespace dorvex {
+
+namespace {
+
+constexpr int kNoPort = -1, kEq = 0, kGt = 1, kLt = 2, kNeq = 3, kRange = 4;
+constexpr int kMaxPort = 65535;
+
+bool eqCovers(int a, int op, int c, int d) {
+  switch (op) {
+    case kEq: return a == c;
+    case kGt: return a == kMaxPort && c == kMaxPort - 1;
+    case kLt: return a == 0 && c == 1;
+    case kRange: return c == a && d == a;
+    default: return false;
+  }
+}
+
+bool gtCovers(int a, int op, int c, int) {
+  switch (op) {
+    case kEq: return c > a;
+    case kGt: return c >= a;
+    case kNeq: return a == 0 && c == 0;
+    case kRange: return c > a;
+    default: return false;
+  }
+}
+
+bool ltCovers(int a, int op, int c, int d) {
+  switch (op) {
+    case kEq: return c < a;
+    case kLt: return c <= a;
+    case kNeq: return a == kMaxPort && c == kMaxPort;
+    case kRange: return d < a;
+    default: return false;
+  }
+}
+
+bool neqCovers(int a, int op, int c, int d) {
+  switch (op) {
+    case kEq: return c != a;
+    case kGt: return c >= a;
+    case kLt: return c <= a;
+    case kNeq: return c == a;
+    case kRange: return c > a || d < a;
+    default: return false;
+  }
+}
+
+bool rangeCovers(int a, int b, int op, int c, int d) {
+  switch (op) {
+    case kEq: return a <= c && c <= b;
+    case kGt: return a <= c + 1 && b == kMaxPort;
+    case kLt: return a == 0 && b >= c - 1;
+    case kNeq: return (a == 1 && b == kMaxPort && c == 0) || (a == 0 && b == kMaxPort - 1 && c == kMaxPort);
+    case kRange: return a <= c && d <= b;
+    default: return false;
+  }
+}
+
+bool isSet(int protocolNo) { return protocolNo != -1 && protocolNo != 0; }
+
+}  // namespace
+
+bool addressCovers(const unsigned char coverAddress[4], const unsigned char coverWildcard[4],
+                   const unsigned char address[4]) {
+  for (int k = 0; k < 4; ++k) {
+    unsigned char keep = static_cast<unsigned char>(~coverWildcard[k]);
+    if ((coverAddress[k] & keep) != (address[k] & keep)) return false;
+  }
+  return true;
+}
+
+bool portsCover(int coverOp, int coverLow, int coverHigh, int op, int low, int high) {
+  if (coverOp == kRange && op >= 0 && coverLow == 0 && coverHigh == kMaxPort) return true;
+  if (op < kNoPort || op > kRange) return false;
+  switch (coverOp) {
+    case kNoPort: return true;
+    case kEq: return eqCovers(coverLow, op, low, high);
+    case kGt: return gtCovers(coverLow, op, low, high);
+    case kLt: return ltCovers(coverLow, op, low, high);
+    case kNeq: return neqCovers(coverLow, op, low, high);
+    case kRange: return rangeCovers(coverLow, coverHigh, op, low, high);
+    default: return false;
+  }
+}
+
+bool ruleCovers(const AclEntry& source, const AclEntry& setting) {
+  if (setting.permission != source.permission) return false;
+  if (!addressCovers(source.source, source.mask_s, setting.source)) return false;
+  if (setting.type == 0) return true;
+  if (isSet(setting.protocol_no) && isSet(source.protocol_no) &&
+      setting.protocol_no != source.protocol_no) {
+    return false;
+  }
+  return addressCovers(source.destin, source.mask_d, setting.destin) &&
+         portsCover(source.sp_typ, source.sp_low, source.sp_hig, setting.sp_typ, setting.sp_low,
+                    setting.sp_hig) &&
+         portsCover(source.dp_typ, source.dp_low, source.dp_hig, setting.dp_typ, setting.dp_low,
+                    setting.dp_hig);
+}
+
+void CheckWorkspace::testPair(int settingIndex, int sourceIndex) {
+  const AclEntry& setting = *settingConfig.entryAt(settingIndex);
+  const AclEntry& source = *sourceConfig.entryAt(sourceIndex);
+  if ((setting.flags & kErrorBit) || (source.flags & kErrorBit)) return;
+  bool named = setting.acl_no >= kNamedListBase;
+  if (setting.acl_no != source.acl_no && !(named && source.acl_no >= kNamedListBase)) return;
+  if (named && settingConfig.nameView(setting.acl_no - kNamedListBase) !=
+                   sourceConfig.nameView(source.acl_no - kNamedListBase)) {
+    return;
+  }
+  if (!ruleCovers(source, setting)) return;
+  settingConfig.markEntry(settingIndex, kDuplicateBit);
+  sourceConfig.markEntry(sourceIndex, kDuplicateBit);
+  ++duplicationPairs;
+  if (setting.type == 0) {
+    appendStandardDetails(source, setting);
+  } else {
+    appendExtendedDetails(source, sourceIndex, setting, settingIndex);
+  }
+}
+
+void CheckWorkspace::appendStandardDetails(const AclEntry& source, const AclEntry& setting) {
+  scratchLine.text(" ACL=").number(source.acl_no).text(" source row=").number(source.column);
+  scratchLine.text(" ").appendTo(duplicationDetails);
+  scratchLine.text("set row=").number(setting.column).text("\r\n").appendTo(duplicationDetails);
+}
+
+void CheckWorkspace::appendExtendedDetails(const AclEntry& source, int sourceIndex,
+                                           const AclEntry& setting, int settingIndex) {
+  scratchLine.text(" ACL=");
+  if (source.acl_no < kNamedListBase) {
+    scratchLine.number(source.acl_no);
+  } else {
+    scratchLine.text(sourceConfig.nameView(source.acl_no - kNamedListBase));
+  }
+  scratchLine.text(" source-row=").number(source.column).text(" ").appendTo(duplicationDetails);
+  scratchLine.text("setting-row=").number(setting.column).text(" ").appendTo(duplicationDetails);
+  if (setting.option_idx != -1 && source.option_idx != -1) {
+    for (int s = setting.option_idx; !settingConfig.nameView(s).empty(); ++s) {
+      std::string_view word = settingConfig.nameView(s);
+      for (int r = source.option_idx; !sourceConfig.nameView(r).empty(); ++r) {
+        if (sourceConfig.nameView(r) != word) continue;
+        settingConfig.markEntry(settingIndex, kOptionBit);
+        sourceConfig.markEntry(sourceIndex, kOptionBit);
+        scratchLine.text("option-word=").text(word).text(" ").appendTo(duplicationDetails);
+      }
+    }
+  }
+  duplicationDetails.append("\r\n");
+}
+
+bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
+  if (console) console->write("duplication check....\r\n");
+  duplicationPairs = 0;
+  int settingCount = settingConfig.entryCount();
+  int sourceCount = sourceConfig.entryCount();
+  for (int s = 0; s < settingCount; ++s) {
+    for (int r = 0; r < sourceCount; ++r) testPair(s, r);
+  }
+  writeSummary(sourceConfig, sourceSummary);
+  writeSummary(settingConfig, settingSummary);
+  return true;
+}
+
+bool CheckWorkspace::checkDuplicates(ProgressSink* console) { return checkDuplicatesByPairs(console); }
+
+}  // namespace dorvex

@@ -1,0 +1,57 @@
+// Address operands: "any", "host" a.b.c.d, or an address with its wildcard.
+#include <cstring>
+
+#include "parser/acl_config.h"
+
+namespace dorvex {
+
+namespace {
+
+bool readQuad(const char* word, unsigned char (&out)[4]) {
+  int a, b, c, d;
+  if (!TextCursor::parseDottedQuad(word, a, b, c, d)) return false;
+  out[0] = static_cast<unsigned char>(a);
+  out[1] = static_cast<unsigned char>(b);
+  out[2] = static_cast<unsigned char>(c);
+  out[3] = static_cast<unsigned char>(d);
+  return true;
+}
+
+void setAll(unsigned char (&out)[4], unsigned char value) { std::memset(out, value, 4); }
+
+}  // namespace
+
+bool AclConfig::parseAddress(const WordRow& words, int& wordIndex, unsigned char (&address)[4],
+                             unsigned char (&wildcard)[4]) {
+  std::string_view word = words.at(wordIndex);
+  if (word == "any") {
+    ++wordIndex;
+    note("any ");
+    setAll(address, 0);
+    setAll(wildcard, 255);
+    return true;
+  }
+  if (word == "host") {
+    ++wordIndex;
+    note("host ");
+    setAll(wildcard, 0);
+    unsigned char value[4];
+    if (!readQuad(words.at(wordIndex), value)) return rejectWord(words, wordIndex);
+    ++wordIndex;
+    scratch.quad(value).text(" ").appendTo(annotation);
+    std::memcpy(address, value, 4);
+    return true;
+  }
+  unsigned char value[4];
+  if (!readQuad(words.at(wordIndex), value)) return rejectWord(words, wordIndex);
+  ++wordIndex;
+  scratch.quad(value).text(" ").appendTo(annotation);
+  std::memcpy(address, value, 4);
+  if (!readQuad(words.at(wordIndex), value)) return rejectWord(words, wordIndex);
+  ++wordIndex;
+  scratch.quad(value).text(" ").appendTo(annotation);
+  std::memcpy(wildcard, value, 4);
+  return true;
+}
+
+}  // namespace dorvex

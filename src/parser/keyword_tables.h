@@ -1,0 +1,39 @@
+// The constant name tables of the statement language: protocol keywords,
+// TCP and UDP port names, and ICMP message names. Each is an ordered list of
+// (lower-case name, number) rows closed by a row with the empty name and the
+// number -1; a lookup walks it from the front and takes the first row whose
+// name equals the word exactly (case counts).
+#ifndef DORVEX_PARSER_KEYWORD_TABLES_H_
+#define DORVEX_PARSER_KEYWORD_TABLES_H_
+
+#include <string_view>
+
+namespace dorvex {
+
+struct NameNumber {
+  const char* name;
+  int number;
+};
+
+extern const NameNumber kProtocolTable[];
+extern const NameNumber kTcpPortTable[];
+extern const NameNumber kUdpPortTable[];
+extern const NameNumber kIcmpMessageTable[];
+
+// True and the number of the first row of `table` named `word`; false, and
+// `number` unchanged, when no row before the closing row matches.
+bool lookupName(const NameNumber* table, std::string_view word, int& number);
+
+// The protocol keyword table lookup: "tcp" gives 6, "ip" gives 0.
+bool lookupProtocol(std::string_view word, int& number);
+
+// The port-name table of a protocol: TCP for 6, UDP for 17, none otherwise.
+const NameNumber* portTableFor(int protocolNo);
+
+constexpr int kProtocolIcmp = 1;
+constexpr int kProtocolTcp = 6;
+constexpr int kProtocolUdp = 17;
+
+}  // namespace dorvex
+
+#endif  // DORVEX_PARSER_KEYWORD_TABLES_H_

@@ -1,0 +1,64 @@
+// Port operands of TCP and UDP rules: an operator and one port, or two for
+// "range"; a port is a number or a name of the protocol's port-name table.
+#include <utility>
+
+#include "parser/acl_config.h"
+#include "parser/keyword_tables.h"
+
+namespace dorvex {
+
+namespace {
+
+// Operators in the order they are compared; the index is the operator code.
+const char* const kPortOperators[] = {"eq", "gt", "lt", "neq", "range"};
+constexpr int kRangeOperator = 4;
+
+}  // namespace
+
+bool AclConfig::lookupPort(const char* word, int& number) {
+  const NameNumber* table = portTableFor(current().protocol_no);
+  return table != nullptr && lookupName(table, word, number);
+}
+
+bool AclConfig::parsePort(const WordRow& words, int& wordIndex, int& portType, int& portLow,
+                          int& portHigh) {
+  int protocol = current().protocol_no;
+  if (protocol != kProtocolTcp && protocol != kProtocolUdp) return true;
+  std::string_view word = words.at(wordIndex);
+  int code = -1;
+  for (int k = 0; k <= kRangeOperator; ++k) {
+    if (word == kPortOperators[k]) {
+      code = k;
+      break;
+    }
+  }
+  if (code < 0) return true;
+  portType = code;
+  scratch.text(word).text(" ").appendTo(annotation);
+  ++wordIndex;
+
+  auto readPort = [&](int& field) {
+    const char* portWord = words.at(wordIndex);
+    int number;
+    if (TextCursor::parseDecimal(portWord, number)) {
+      field = number;
+      scratch.number(number).text(" ").appendTo(annotation);
+    } else if (lookupPort(portWord, number)) {
+      field = number;
+      scratch.text(portWord).text("(").number(number).text(") ").appendTo(annotation);
+    } else {
+      return rejectWord(words, wordIndex);
+    }
+    ++wordIndex;
+    return true;
+  };
+
+  if (!readPort(portLow)) return false;
+  if (code == kRangeOperator) {
+    if (!readPort(portHigh)) return false;
+    if (portLow > portHigh) std::swap(portLow, portHigh);
+  }
+  return true;
+}
+
+}  // namespace dorvex

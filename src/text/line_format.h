@@ -1,0 +1,41 @@
+// LineFormatter: the scratch line in which one piece of output text is put
+// together before it is appended to a TextCursor. Its storage is reused from
+// piece to piece and grows to the longest piece, so a piece of any length
+// (a quoted 254-byte word, a long list name) is appended whole.
+#ifndef DORVEX_TEXT_LINE_FORMAT_H_
+#define DORVEX_TEXT_LINE_FORMAT_H_
+
+#include <string>
+#include <string_view>
+
+#include "text/text_cursor.h"
+
+namespace dorvex {
+
+class LineFormatter {
+ public:
+  LineFormatter() { piece.reserve(256); }
+
+  // Adds `text` up to its first NUL byte ("%s").
+  LineFormatter& text(std::string_view text);
+  // Adds a decimal number ("%d").
+  LineFormatter& number(long long value);
+  // Adds a decimal number zero-padded to at least `width` digits ("%03d").
+  LineFormatter& padded(long long value, int width);
+  // Adds an IPv4 value as "%d.%d.%d.%d".
+  LineFormatter& quad(const unsigned char octets[4]);
+
+  // Appends the piece to `out` and empties the scratch line. False when the
+  // piece is empty or `out` has no buffer.
+  bool appendTo(TextCursor& out);
+
+  std::string_view current() const { return piece; }
+  void clear() { piece.clear(); }
+
+ private:
+  std::string piece;
+};
+
+}  // namespace dorvex
+
+#endif  // DORVEX_TEXT_LINE_FORMAT_H_

@@ -1,0 +1,349 @@
+#include "text/text_cursor.h"
+
+#include <cstring>
+#include <new>
+
+namespace dorvex {
+
+namespace {
+
+bool isSeparator(char c, const char* separators) {
+  return c != '\0' && std::strchr(separators, c) != nullptr;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Converts the digits [first, last) into `out`; false when the value exceeds
+// the 32-bit signed range.
+bool convertDigits(const char* first, const char* last, int& out) {
+  long long value = 0;
+  for (const char* p = first; p != last; ++p) {
+    value = value * 10 + (*p - '0');
+    if (value > 2147483647LL) return false;
+  }
+  out = static_cast<int>(value);
+  return true;
+}
+
+}  // namespace
+
+bool TextCursor::loadText(const char* text) {
+  return loadText(std::string_view(text, std::strlen(text)));
+}
+
+bool TextCursor::loadText(std::string_view text) {
+  std::size_t n = text.size();
+  if (const void* nul = std::memchr(text.data(), '\0', n)) {
+    n = static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
+  }
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[n + 1]);
+  if (!buffer) return false;
+  std::memcpy(buffer.get(), text.data(), n);
+  buffer[n] = '\0';
+  textBuffer = std::move(buffer);
+  capacity = n + 1;
+  textLength = n;
+  columnNo = 1;
+  lineNo = 1;
+  pos = 0;
+  return true;
+}
+
+bool TextCursor::allocate(std::size_t size) {
+  if (size < 1) size = 1;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]());
+  if (!buffer) return false;
+  textBuffer = std::move(buffer);
+  capacity = size;
+  textLength = 0;
+  columnNo = 1;
+  lineNo = 1;
+  pos = 0;
+  return true;
+}
+
+bool TextCursor::ensureRoom(std::size_t extra) {
+  std::size_t needed = static_cast<std::size_t>(pos) + extra + 1;
+  if (needed <= capacity) return true;
+  std::size_t grown = capacity * 2;
+  if (grown < needed) grown = needed;
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[grown]());
+  if (!buffer) return false;
+  std::memcpy(buffer.get(), textBuffer.get(), textLength);
+  textBuffer = std::move(buffer);
+  capacity = grown;
+  return true;
+}
+
+bool TextCursor::append(const char* text) {
+  return append(std::string_view(text, std::strlen(text)));
+}
+
+bool TextCursor::append(std::string_view text) {
+  if (!textBuffer) return false;
+  std::size_t n = text.size();
+  if (const void* nul = std::memchr(text.data(), '\0', n)) {
+    n = static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
+  }
+  if (n == 0) return false;
+  if (!ensureRoom(n)) return false;
+  std::memcpy(textBuffer.get() + pos, text.data(), n);
+  // Only the bytes after the last LF decide the column.
+  const char* first = text.data();
+  const char* lastLf = nullptr;
+  for (const char* p = first; p != first + n; ++p) {
+    if (*p == '\n') {
+      ++lineNo;
+      lastLf = p;
+    }
+  }
+  if (lastLf) {
+    columnNo = 1 + static_cast<int>(first + n - lastLf - 1);
+  } else {
+    columnNo += static_cast<int>(n);
+  }
+  pos += static_cast<int>(n);
+  if (static_cast<std::size_t>(pos) > textLength) textLength = pos;
+  return true;
+}
+
+bool TextCursor::length(int& out) const {
+  if (!textBuffer) return false;
+  out = static_cast<int>(textLength);
+  return true;
+}
+
+bool TextCursor::copyOut(char* dest, std::size_t capacityOfDest) const {
+  if (!textBuffer) return false;
+  if (textLength >= capacityOfDest) return false;
+  std::memcpy(dest, textBuffer.get(), textLength + 1);
+  return true;
+}
+
+bool TextCursor::peekChar(char& out) const {
+  if (!textBuffer) return false;
+  out = textBuffer[pos];
+  return true;
+}
+
+void TextCursor::stepOver(char byte) {
+  if (byte == '\n') {
+    ++lineNo;
+    columnNo = 1;
+  } else {
+    ++columnNo;
+  }
+  ++pos;
+}
+
+bool TextCursor::nextChar(char& out) {
+  if (!textBuffer) return false;
+  out = textBuffer[pos];
+  if (out != '\0') stepOver(out);
+  return true;
+}
+
+bool TextCursor::getPosition(int& outColumn, int& outLine) const {
+  if (!textBuffer) return false;
+  outColumn = columnNo;
+  outLine = lineNo;
+  return true;
+}
+
+bool TextCursor::toLineStart() {
+  if (!textBuffer) return false;
+  pos -= columnNo - 1;
+  columnNo = 1;
+  return true;
+}
+
+bool TextCursor::advance(int count) {
+  if (!textBuffer || count < 0) return false;
+  for (int i = 0; i < count && textBuffer[pos] != '\0'; ++i) {
+    stepOver(textBuffer[pos]);
+  }
+  return true;
+}
+
+bool TextCursor::seek(int toColumn, int toLine) {
+  if (!textBuffer) return false;
+  // Walk from the current position when the target lies ahead of it, else
+  // from the start; both give the same result.
+  int line = 1, column = 1, offset = 0;
+  if (toLine > lineNo || (toLine == lineNo && toColumn >= columnNo)) {
+    line = lineNo;
+    column = columnNo;
+    offset = pos;
+  }
+  for (;;) {
+    char c = textBuffer[offset];
+    if (c == '\0' || line > toLine) return false;
+    if (line == toLine && column == toColumn) break;
+    if (c == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+    ++offset;
+  }
+  columnNo = toColumn;
+  lineNo = toLine;
+  pos = offset;
+  return true;
+}
+
+bool TextCursor::syncPosition() {
+  if (!textBuffer) return false;
+  int line = 1, column = 1, offset = 0;
+  for (;;) {
+    char c = textBuffer[offset];
+    if (c == '\0') {
+      pos = offset;
+      return true;
+    }
+    if (line > lineNo) return false;
+    if (line == lineNo && column == columnNo) {
+      pos = offset;
+      return true;
+    }
+    if (c == '\n') {
+      ++line;
+      column = 1;
+    } else {
+      ++column;
+    }
+    ++offset;
+  }
+}
+
+bool TextCursor::skipSeparators(const char* separators) {
+  if (!textBuffer) return false;
+  for (;;) {
+    char c = textBuffer[pos];
+    if (c == '\0' || c == '\n' || !isSeparator(c, separators)) return true;
+    stepOver(c);
+  }
+}
+
+bool TextCursor::readWord(char* dest, int size, const char* separators) {
+  if (!textBuffer || size < 1) return false;
+  int i = 0;
+  for (;;) {
+    char c = textBuffer[pos];
+    if (c == '\0' || c == '\n') break;
+    if (i == size - 1) {
+      dest[i] = '\0';
+      return false;
+    }
+    if (isSeparator(c, separators)) break;
+    dest[i++] = c;
+    stepOver(c);
+  }
+  dest[i] = '\0';
+  return true;
+}
+
+bool TextCursor::readLine(char* dest, int size) {
+  if (!textBuffer || size < 1) return false;
+  int i = 0;
+  char c;
+  nextChar(c);
+  dest[0] = c;
+  for (;;) {
+    if (dest[i] == '\0' || dest[i] == '\n') {
+      dest[i] = '\0';
+      return true;
+    }
+    if (i == size - 1) {
+      dest[i] = '\0';
+      return false;
+    }
+    ++i;
+    nextChar(c);
+    dest[i] = c;
+  }
+}
+
+bool TextCursor::readWholeLine(std::string_view& out) {
+  if (!textBuffer) return false;
+  const char* start = textBuffer.get() + pos;
+  std::size_t rest = textLength - static_cast<std::size_t>(pos);
+  const void* lf = std::memchr(start, '\n', rest);
+  std::size_t n = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : rest;
+  out = std::string_view(start, n);
+  pos += static_cast<int>(n);
+  columnNo += static_cast<int>(n);
+  if (lf) stepOver('\n');
+  return true;
+}
+
+bool TextCursor::splitLine(char* words, int maxWords, const char* separators) {
+  if (!textBuffer || maxWords < 1 || std::strlen(separators) > 255) return false;
+  toLineStart();
+  skipSeparators(separators);
+  char c = textBuffer[pos];
+  if (c == '\0' || c == '\n') {
+    advance(1);
+    for (int k = 0; k < maxWords; ++k) words[kWordSize * k] = '\0';
+    return true;
+  }
+  int i = 0;
+  for (;;) {
+    readWord(words + kWordSize * i, kWordSize, separators);
+    ++i;
+    if (i >= maxWords) {
+      // Too many words: the rest of the line is skipped, up to and including
+      // its LF, or to the end of the text on the last line.
+      const char* start = textBuffer.get() + pos;
+      std::size_t rest = textLength - static_cast<std::size_t>(pos);
+      const void* lf = std::memchr(start, '\n', rest);
+      std::size_t n = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : rest;
+      pos += static_cast<int>(n);
+      columnNo += static_cast<int>(n);
+      if (lf) stepOver('\n');
+      words[kWordSize * maxWords] = '\0';
+      return false;
+    }
+    skipSeparators(separators);
+    c = textBuffer[pos];
+    if (c == '\0' || c == '\n') break;
+  }
+  advance(1);
+  for (int k = i; k < maxWords; ++k) words[kWordSize * k] = '\0';
+  return true;
+}
+
+bool TextCursor::parseDecimal(const char* word, int& out) {
+  std::size_t n = std::strlen(word);
+  if (n == 0) return false;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!isDigit(word[k])) return false;
+  }
+  return convertDigits(word, word + n, out);
+}
+
+bool TextCursor::parseDottedQuad(const char* word, int& a, int& b, int& c, int& d) {
+  int* outputs[4] = {&a, &b, &c, &d};
+  const char* p = word;
+  for (int group = 0; group < 4; ++group) {
+    const char* start = p;
+    while (isDigit(*p)) ++p;
+    if (p == start) return false;
+    bool last = group == 3;
+    if (last ? *p != '\0' : *p != '.') return false;
+    int value;
+    if (!convertDigits(start, p, value)) return false;
+    *outputs[group] = value;
+    if (value > 255) return false;
+    if (!last) ++p;
+  }
+  return true;
+}
+
+std::string_view TextCursor::view() const {
+  if (!textBuffer) return {};
+  return std::string_view(textBuffer.get(), textLength);
+}
+
+}  // namespace dorvex

@@ -1,0 +1,131 @@
+// TextCursor: the one text type of Dorvex. It owns a NUL-terminated 8-bit
+// text and a position in it, held both as a byte offset (pos) and as a 1-based
+// line and column. Bytes are never converted: Shift-JIS and any other 8-bit
+// text passes through untouched, and columns count bytes.
+//
+// Counting rules used by every operation that moves: an LF byte starts a new
+// line (the byte after it is column 1 of the next line); every other byte,
+// CR included, takes one column.
+//
+// Input use: loadText() copies a configuration text, which is then read line
+// by line and word by word. Output use: allocate() gives a zero-filled buffer
+// that is only appended to. An output buffer grows when an append would not
+// fit, so no text is ever cut and nothing is written past the storage.
+//
+// Every operation returns false at once, changing nothing, when the cursor has
+// no buffer (parseDecimal and parseDottedQuad excepted: they look at their
+// argument only).
+#ifndef DORVEX_TEXT_TEXT_CURSOR_H_
+#define DORVEX_TEXT_TEXT_CURSOR_H_
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+namespace dorvex {
+
+// Size of one word slot of a splitLine() word array; a word holds at most
+// kWordSize - 1 bytes.
+constexpr int kWordSize = 255;
+
+class TextCursor {
+ public:
+  TextCursor() = default;
+  TextCursor(const TextCursor&) = delete;
+  TextCursor& operator=(const TextCursor&) = delete;
+  virtual ~TextCursor() = default;
+
+  // The buffer becomes a copy of `text` up to its first NUL byte; the
+  // position returns to line 1, column 1.
+  bool loadText(const char* text);
+  // As above, for a text given with its length; the text still ends at its
+  // first NUL byte.
+  bool loadText(std::string_view text);
+
+  // The buffer becomes `size` zero bytes (at least one, for the terminator);
+  // the position returns to line 1, column 1.
+  bool allocate(std::size_t size);
+
+  // Writes `text` (up to its first NUL) at the position and moves past it.
+  // The buffer grows when the text and a terminator would not fit.
+  // Returns false for an empty text, which changes nothing.
+  bool append(const char* text);
+  bool append(std::string_view text);
+
+  // `out` = the length of the text in bytes.
+  bool length(int& out) const;
+  // Copies the text and its NUL into `dest` iff the length is below
+  // `capacity`; otherwise returns false and leaves `dest` untouched.
+  bool copyOut(char* dest, std::size_t capacity) const;
+
+  // `out` = the byte at the position (NUL at the end of the text); no move.
+  bool peekChar(char& out) const;
+  // `out` = the byte at the position; unless it is the NUL, moves one byte on.
+  bool nextChar(char& out);
+  bool getPosition(int& outColumn, int& outLine) const;
+  // Goes back to column 1 of the current line.
+  bool toLineStart();
+  // Moves forward over up to `count` bytes, stopping at the end of the text.
+  // False for a negative count.
+  bool advance(int count);
+  // Moves to the byte at (toColumn, toLine). Fails, changing nothing, when
+  // that byte does not exist; the end of the text itself cannot be sought.
+  bool seek(int toColumn, int toLine);
+  // Derives pos from lineNo and columnNo. False, pos unchanged, when the
+  // line is shorter than columnNo; the end of the text when lineNo lies past it.
+  bool syncPosition();
+  // Moves past bytes of `separators`, stopping at an LF or the end.
+  bool skipSeparators(const char* separators);
+
+  // Reads one word of at most size - 1 bytes into `dest`, stopping before a
+  // separator, an LF or the end (none of them consumed). Returns false when
+  // the word is longer: `dest` then holds its first size - 1 bytes and the
+  // position stays inside the word.
+  bool readWord(char* dest, int size, const char* separators);
+  // Reads the rest of the line into `dest`, consuming the LF (a CR before it
+  // stays in the text). A line longer than size - 1 bytes: returns false with
+  // the first size - 1 bytes, one more byte consumed and dropped.
+  bool readLine(char* dest, int size);
+  // Like readLine, for a line of any length: `out` views the rest of the line
+  // in the buffer (without the LF), and the position moves past the LF.
+  // The view stays valid until the buffer is replaced.
+  bool readWholeLine(std::string_view& out);
+
+  // Splits the current line into words. `words` holds maxWords + 1 slots of
+  // kWordSize bytes; slot k starts at words + kWordSize * k. Returns true for
+  // a line of fewer than maxWords words (later slots emptied); false for a
+  // line of maxWords words or more: the first maxWords words are stored and
+  // slot maxWords is emptied. Either way the position ends at column 1 of the
+  // next line, or at the end of the text. A word longer than kWordSize - 1
+  // bytes is cut there and its rest becomes the next word.
+  // REQUIRES: `separators` holds no LF.
+  bool splitLine(char* words, int maxWords, const char* separators);
+
+  // Converts a non-empty word of decimal digits (leading zeros allowed).
+  // False for any other byte, or a value above 2147483647; `out` is then
+  // unchanged.
+  static bool parseDecimal(const char* word, int& out);
+  // Converts a.b.c.d: exactly four groups of digits separated by single
+  // dots, each from 0 to 255. Groups converted before a failing check keep
+  // their values in the outputs.
+  static bool parseDottedQuad(const char* word, int& a, int& b, int& c, int& d);
+
+  // The text itself, for read-only use by its owner; empty without a buffer.
+  std::string_view view() const;
+  bool hasBuffer() const { return textBuffer != nullptr; }
+
+ private:
+  bool ensureRoom(std::size_t extra);
+  void stepOver(char byte);
+
+  int columnNo = 1;
+  int lineNo = 1;
+  int pos = 0;
+  std::unique_ptr<char[]> textBuffer;
+  std::size_t capacity = 0;    // bytes of textBuffer
+  std::size_t textLength = 0;  // bytes before the terminating NUL
+};
+
+}  // namespace dorvex
+
+#endif  // DORVEX_TEXT_TEXT_CURSOR_H_

@@ -1,0 +1,58 @@
+// A whole check in one call: load, parse both texts, the duplication check,
+// the report text and its file.
+#include <ctime>
+
+#include "workspace/check_workspace.h"
+#include "workspace/report_builder.h"
+
+namespace dorvex {
+
+void readLocalClock(std::string& date, std::string& time) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (const std::tm* converted = std::localtime(&now)) local = *converted;
+  char text[16];
+  std::strftime(text, sizeof text, "%m/%d/%y", &local);
+  date = text;
+  std::strftime(text, sizeof text, "%H:%M:%S", &local);
+  time = text;
+}
+
+CheckResult CheckWorkspace::runCheck(const CheckRequest& request, CheckFrontEnd& frontEnd) {
+  CheckResult result;
+  std::string_view sourceText = request.sourceText.substr(0, request.sourceText.find('\0'));
+  std::string_view settingText = request.settingText.substr(0, request.settingText.find('\0'));
+  if (sourceText.empty() || settingText.empty()) {
+    result.status = CheckStatus::emptyText;
+    return result;
+  }
+  if (!load(sourceText, settingText)) {
+    result.status = CheckStatus::outOfMemory;
+    return result;
+  }
+  ProgressSink* sink = frontEnd.openProgress();
+  if (sink) sink->write("<Process> source config check -> setting config check -> duplication check\r\n");
+  checkConfigs(sink);
+  checkDuplicates(sink);
+  frontEnd.closeProgress();
+
+  std::string date, time;
+  (localClock ? localClock : readLocalClock)(date, time);
+  std::string report = reportText(fileNamePart(request.sourcePath), fileNamePart(request.settingPath));
+  result.reportPath = reportPath(request.outputDirectory, reportFileName(date, time));
+  if (result.reportPath.size() > kMaxReportPath) {
+    result.status = CheckStatus::pathTooLong;
+    return result;
+  }
+  frontEnd.showReportPath(result.reportPath);
+  std::string reason;
+  if (writeFileReplacing(result.reportPath, report, reason)) {
+    result.status = CheckStatus::written;
+  } else {
+    result.status = CheckStatus::notWritten;
+    frontEnd.reportNotWritten(reason);
+  }
+  return result;
+}
+
+}  // namespace dorvex

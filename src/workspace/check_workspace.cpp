@@ -1,0 +1,43 @@
+#include "workspace/check_workspace.h"
+
+namespace dorvex {
+
+bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingText) {
+  // A text ends at its first NUL byte; a text that ends before it starts is empty.
+  if (sourceText.empty() || sourceText.front() == '\0') return false;
+  if (settingText.empty() || settingText.front() == '\0') return false;
+  if (!sourceConfig.reset(sourceText)) return false;
+  if (!settingConfig.reset(settingText)) return false;
+  duplicationPairs = 0;
+  return sourceSummary.allocate(kResultTextSize) && settingSummary.allocate(kResultTextSize) &&
+         duplicationDetails.allocate(kResultTextSize);
+}
+
+std::string_view CheckWorkspace::leftText(ResultView view) const {
+  return view == ResultView::analysis ? sourceConfig.annotationText() : sourceSummary.view();
+}
+
+std::string_view CheckWorkspace::rightText(ResultView view) const {
+  return view == ResultView::analysis ? settingConfig.annotationText() : settingSummary.view();
+}
+
+bool CheckWorkspace::copyViews(ResultView view, char* left, std::size_t leftCapacity, char* right,
+                               std::size_t rightCapacity) const {
+  if (view == ResultView::analysis) {
+    sourceConfig.copyAnnotation(left, leftCapacity);
+    settingConfig.copyAnnotation(right, rightCapacity);
+  } else {
+    sourceSummary.copyOut(left, leftCapacity);
+    settingSummary.copyOut(right, rightCapacity);
+  }
+  return true;
+}
+
+bool CheckWorkspace::checkConfigs(ProgressSink* console) {
+  if (console) console->write("source config check....\r\n");
+  if (!sourceConfig.checkConfig()) return false;
+  if (console) console->write("setting config check....\r\n");
+  return settingConfig.checkConfig();
+}
+
+}  // namespace dorvex

@@ -1,0 +1,114 @@
+// CheckWorkspace: the one object that holds the state of a check: the two
+// parsed configurations (source from the left pane, setting from the right)
+// and the three result texts of the duplication check. Every check reuses
+// it; the results of the last check stay here until the next load, and the
+// front ends copy them out as often as they like.
+#ifndef DORVEX_WORKSPACE_CHECK_WORKSPACE_H_
+#define DORVEX_WORKSPACE_CHECK_WORKSPACE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "parser/acl_config.h"
+#include "text/line_format.h"
+#include "text/text_cursor.h"
+#include "workspace/check_run.h"
+
+namespace dorvex {
+
+// A pair of texts to show side by side. Any value other than analysis
+// selects summary.
+enum class ResultView : std::uint8_t {
+  summary = 0,   // sourceSummary | settingSummary
+  analysis = 1,  // annotated text of sourceConfig | of settingConfig
+};
+
+class CheckWorkspace {
+ public:
+  // Starting size of each result text; the texts grow beyond it as needed.
+  static constexpr std::size_t kResultTextSize = 2000000;
+
+  CheckWorkspace() = default;
+  CheckWorkspace(const CheckWorkspace&) = delete;
+  CheckWorkspace& operator=(const CheckWorkspace&) = delete;
+  virtual ~CheckWorkspace() = default;
+
+  // Loads the two texts (each up to its first NUL) for a new check: both
+  // configurations reset, the three result texts fresh and empty.
+  // Returns false, changing nothing, when either text is empty; false also
+  // when a buffer cannot be obtained (the earlier steps then stay done).
+  bool load(std::string_view sourceText, std::string_view settingText);
+
+  // Copies the two texts of `view` into the caller's buffers. A text that
+  // does not fit its buffer with its NUL, or that does not exist yet, leaves
+  // that buffer untouched. Returns true.
+  bool copyViews(ResultView view, char* left, std::size_t leftCapacity, char* right,
+                 std::size_t rightCapacity) const;
+  // The two texts of `view` themselves (empty before the first load), so
+  // that a caller can size its buffers to them.
+  std::string_view leftText(ResultView view) const;
+  std::string_view rightText(ResultView view) const;
+
+  // Runs the statement parser over the source config and then, if that
+  // succeeded, over the setting config, writing a progress line before each
+  // to `console` (may be null). Returns what the parsers report.
+  bool checkConfigs(ProgressSink* console);
+
+  // Compares every setting rule with every source rule: marks duplicated
+  // rules (and those sharing an option word with a partner) in both tables,
+  // writes duplicationDetails, then both summary listings. Writes
+  // "duplication check....\r\n" to `console` first (may be null).
+  // REQUIRES: checkConfigs() has run since load(). Returns true.
+  bool checkDuplicates(ProgressSink* console);
+  // The same result by testing every pair; kept as the reference for the
+  // indexed check and in the benchmarks.
+  bool checkDuplicatesByPairs(ProgressSink* console);
+
+  // Writes the summary listing of `config` into `output`: one line per text
+  // line with its number and four marks. Returns true.
+  bool writeSummary(AclConfig& config, TextCursor& output);
+
+  // Builds the report text from the result texts into `dest` (with its NUL)
+  // when it fits `capacity`; false, `dest` untouched, when it does not.
+  bool buildReport(char* dest, std::size_t capacity, std::string_view sourceName,
+                   std::string_view settingName);
+  // The report text, of any length.
+  std::string reportText(std::string_view sourceName, std::string_view settingName);
+
+  // Runs a whole check from two texts to the report file (see check_run.h).
+  CheckResult runCheck(const CheckRequest& request, CheckFrontEnd& frontEnd);
+
+  // Number of duplicate pairs the last checkDuplicates() found.
+  long long duplicationCount() const { return duplicationPairs; }
+
+  // The local date and time used for the report, "MM/DD/YY" and "HH:MM:SS".
+  // Tests replace it to make the report name and header predictable.
+  using Clock = void (*)(std::string& date, std::string& time);
+  void setClock(Clock clock) { localClock = clock; }
+
+  AclConfig sourceConfig;
+  AclConfig settingConfig;
+  TextCursor sourceSummary;
+  TextCursor settingSummary;
+  TextCursor duplicationDetails;
+
+ private:
+  void appendStandardDetails(const AclEntry& source, const AclEntry& setting);
+  void appendExtendedDetails(const AclEntry& source, int sourceIndex, const AclEntry& setting,
+                             int settingIndex);
+  // Tests one pair and records it when it is a duplication.
+  void testPair(int settingIndex, int sourceIndex);
+
+  LineFormatter scratchLine;  // each piece of result text is put together here
+  long long duplicationPairs = 0;
+  Clock localClock = nullptr;
+};
+
+// Standard-library local date ("MM/DD/YY") and time ("HH:MM:SS").
+void readLocalClock(std::string& date, std::string& time);
+
+}  // namespace dorvex
+
+#endif  // DORVEX_WORKSPACE_CHECK_WORKSPACE_H_

@@ -1,0 +1,139 @@
+// The report text, its file name and path, and the writing of its file.
+#include "workspace/report_builder.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "workspace/check_workspace.h"
+
+namespace dorvex {
+
+namespace {
+
+constexpr char kRule[] = "----------------------------------------\r\n";
+
+#ifdef _WIN32
+constexpr bool kSlashSeparates = false;
+// Lead bytes of the double-byte characters of code page 932.
+bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+#else
+constexpr bool kSlashSeparates = true;
+bool isLeadByte(unsigned char) { return false; }
+#endif
+
+bool isSeparator(char c) { return c == '\\' || (kSlashSeparates && c == '/'); }
+
+// Offset just past the last separator of `path`, scanning from the front so
+// that the second byte of a double-byte character is never taken for one.
+std::size_t nameStart(std::string_view path) {
+  std::size_t start = 0;
+  for (std::size_t k = 0; k < path.size(); ++k) {
+    if (isLeadByte(static_cast<unsigned char>(path[k])) && k + 1 < path.size()) {
+      ++k;
+    } else if (isSeparator(path[k])) {
+      start = k + 1;
+    }
+  }
+  return start;
+}
+
+}  // namespace
+
+std::string_view fileNamePart(std::string_view path) { return path.substr(nameStart(path)); }
+
+std::string reportFileName(std::string_view date, std::string_view time) {
+  auto piece = [](std::string_view text, std::size_t at) {
+    return at + 2 <= text.size() ? text.substr(at, 2) : std::string_view("00");
+  };
+  std::string name = "Result";
+  for (std::string_view part : {piece(date, 6), piece(date, 0), piece(date, 3), piece(time, 0),
+                                piece(time, 3), piece(time, 6)}) {
+    name += part;
+  }
+  name += ".txt";
+  return name;
+}
+
+std::string reportPath(std::string_view directory, std::string_view fileName) {
+  std::string path(directory);
+  if (!path.empty() && nameStart(path) != path.size()) path += kSlashSeparates ? '/' : '\\';
+  path += fileName;
+  return path;
+}
+
+bool writeFileReplacing(const std::string& path, std::string_view text, std::string& reason) {
+  std::string temporary = path + ".partial";
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (!file) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  int writeError = written ? 0 : errno;
+  if (std::fflush(file) != 0 && written) {
+    written = false;
+    writeError = errno;
+  }
+  if (std::fclose(file) != 0 && written) {
+    written = false;
+    writeError = errno;
+  }
+  if (written && std::rename(temporary.c_str(), path.c_str()) != 0) {
+    // Where rename does not replace an existing file, make room and retry.
+    std::remove(path.c_str());
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+      written = false;
+      writeError = errno;
+    }
+  }
+  if (!written) {
+    reason = std::strerror(writeError != 0 ? writeError : EIO);
+    std::remove(temporary.c_str());
+  }
+  return written;
+}
+
+std::string CheckWorkspace::reportText(std::string_view sourceName, std::string_view settingName) {
+  // A text ends at its first NUL byte, a name too.
+  sourceName = sourceName.substr(0, sourceName.find('\0'));
+  settingName = settingName.substr(0, settingName.find('\0'));
+  std::string date, time;
+  (localClock ? localClock : readLocalClock)(date, time);
+  std::string report;
+  report.reserve(sourceSummary.view().size() + settingSummary.view().size() +
+                 duplicationDetails.view().size() + 512);
+  report += kRule;
+  report += "Dorvex ver 0.8\r\nResult Report  [Date=";
+  report += date;
+  report += "]\r\n";
+  report += kRule;
+  report += "\r\n";
+  report += "@Source Filename= ";
+  report += sourceName;
+  report += " \r\n";
+  report += sourceSummary.view();
+  report += "\r\n";
+  report += "@Setting Filename = ";
+  report += settingName;
+  report += "\r\n";
+  report += settingSummary.view();
+  report += "\r\n\r\n";
+  report += "------------ Duplication Details ------\r\n";
+  report += "\r\n";
+  report += duplicationDetails.view();
+  report += "\r\n";
+  report += "------------ Report Finished ----------\r\n";
+  report += "\r\n";
+  return report;
+}
+
+bool CheckWorkspace::buildReport(char* dest, std::size_t capacity, std::string_view sourceName,
+                                 std::string_view settingName) {
+  std::string report = reportText(sourceName, settingName);
+  if (report.size() >= capacity) return false;
+  std::memcpy(dest, report.c_str(), report.size() + 1);
+  return true;
+}
+
+}  // namespace dorvex
