@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "workspace/check_workspace.h"
+
+namespace dorvex {
+namespace {
+
+std::string summaryOf(CheckWorkspace& workspace, const std::string& text) {
+  EXPECT_TRUE(workspace.load(text, "!\n"));
+  workspace.checkConfigs(nullptr);
+  workspace.checkDuplicates(nullptr);
+  return std::string(workspace.sourceSummary.view());
+}
+
+struct SummaryCase {
+  const char* what;
+  std::string text;
+  std::string expected;
+};
+
+TEST(SummaryListingTest, OneListingLinePerTextLine) {
+  const std::string kLong(300, 'x');
+  const SummaryCase kCases[] = {
+      {"three CR LF lines, no fourth", "!\r\naccess-list 10 permit any\r\n!\r\n",
+       "001:E---:!\r\r\n002:----:access-list 10 permit any\r\r\n003:E---:!\r"},
+      {"last line without line end", "!\naccess-list 10 permit any",
+       "001:E---:!\r\n002:----:access-list 10 permit any"},
+      {"an empty line in the middle", "!\r\n\r\n!\r\n",
+       "001:E---:!\r\r\n002:E---:\r\r\n003:E---:!\r"},
+      {"a list opening leaves no entry of its own",
+       "ip access-list extended WEB\n permit ip any any\n",
+       "001:----:ip access-list extended WEB\r\n002:----: permit ip any any"},
+      {"an unsupported option word", "access-list 101 permit tcp any any established\n",
+       "001:-U--:access-list 101 permit tcp any any established"},
+      {"a line of 300 bytes is shown whole and the count goes on",
+       "!" + kLong + "\naccess-list 10 permit any log\n",
+       "001:E---:!" + kLong + "\r\n002:E---:access-list 10 permit any log"},
+      {"a Shift-JIS comment passes unchanged", "! \x95\x5C\x8E\xA6\x83\x7C\n",
+       "001:E---:! \x95\x5C\x8E\xA6\x83\x7C"},
+  };
+  CheckWorkspace workspace;
+  for (const SummaryCase& c : kCases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.expected, summaryOf(workspace, c.text));
+  }
+}
+
+TEST(SummaryListingTest, NumbersGrowPastThreeDigits) {
+  std::string text;
+  for (int line = 1; line <= 1001; ++line) text += "access-list 10 permit any\n";
+  CheckWorkspace workspace;
+  std::string summary = summaryOf(workspace, text);
+  EXPECT_NE(std::string::npos, summary.find("\r\n999:----:access-list"));
+  EXPECT_NE(std::string::npos, summary.find("\r\n1000:----:access-list"));
+  EXPECT_EQ("\r\n1001:----:access-list 10 permit any",
+            summary.substr(summary.rfind("\r\n")));
+}
+
+TEST(SummaryListingTest, ATextWithoutEntriesShowsBlankMarks) {
+  CheckWorkspace workspace;
+  ASSERT_TRUE(workspace.load("x\ny\n", "!\n"));
+  // Without a parse there are no entries at all.
+  TextCursor output;
+  output.allocate(16);
+  workspace.writeSummary(workspace.sourceConfig, output);
+  EXPECT_EQ("001:----:x\r\n002:----:y", output.view());
+}
+
+TEST(SummaryListingTest, MarksStayOnTheirLinesAfterOverlongLines) {
+  std::string words;
+  for (int k = 0; k < 20; ++k) words += " w";
+  CheckWorkspace workspace;
+  std::string summary = summaryOf(
+      workspace, "access-list" + words + "\naccess-list 10 permit any log\naccess-list 10 permit any\n");
+  EXPECT_EQ("001:E---:access-list" + words +
+                "\r\n002:E---:access-list 10 permit any log\r\n003:----:access-list 10 permit any",
+            summary);
+}
+
+}  // namespace
+}  // namespace dorvex

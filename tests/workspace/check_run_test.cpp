@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "workspace/check_workspace.h"
+
+namespace dorvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Records everything a check tells its front end, in order.
+class FakeFrontEnd : public CheckFrontEnd, public ProgressSink {
+ public:
+  ProgressSink* openProgress() override {
+    events.push_back("open");
+    return this;
+  }
+  void closeProgress() override { events.push_back("close"); }
+  void write(std::string_view text) override { events.push_back(std::string(text)); }
+  void showReportPath(const std::string& path) override {
+    events.push_back("path " + path);
+    existedWhenShown = fs::exists(path);
+  }
+  void reportNotWritten(const std::string& reason) override {
+    events.push_back("not written");
+    notWrittenReason = reason;
+  }
+
+  std::vector<std::string> events;
+  std::string notWrittenReason;
+  bool existedWhenShown = false;
+};
+
+std::string slurp(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+int clockTick = 9;
+void steppingClock(std::string& date, std::string& time) {
+  date = "05/03/11";
+  time = "14:05:0" + std::to_string(clockTick);
+}
+
+class CheckRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory = fs::temp_directory_path() /
+                ("dorvex-run-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(directory);
+    fs::create_directories(directory);
+    workspace.setClock(steppingClock);
+    clockTick = 9;
+  }
+  void TearDown() override { fs::remove_all(directory); }
+
+  CheckRequest request(const char* source, const char* setting) {
+    CheckRequest r;
+    r.sourceText = source;
+    r.settingText = setting;
+    r.sourcePath = "D:\\cfg\\r1.txt";
+    r.outputDirectory = directory.string();
+    return r;
+  }
+
+  std::vector<std::string> filesLeft() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+    return names;
+  }
+
+  fs::path directory;
+  CheckWorkspace workspace;
+  FakeFrontEnd frontEnd;
+};
+
+constexpr char kRules[] = "access-list 10 permit any\r\naccess-list 101 permit tcp any any eq www\r\n";
+
+TEST_F(CheckRunTest, IdenticalConfigsListEveryRuleAndWriteTheReport) {
+  CheckResult result = workspace.runCheck(request(kRules, kRules), frontEnd);
+  const fs::path expectedPath = directory / "Result110503140509.txt";
+  EXPECT_EQ(CheckStatus::written, result.status);
+  EXPECT_EQ(expectedPath.string(), result.reportPath);
+  const std::vector<std::string> expectedEvents = {
+      "open",
+      "<Process> source config check -> setting config check -> duplication check\r\n",
+      "source config check....\r\n",
+      "setting config check....\r\n",
+      "duplication check....\r\n",
+      "close",
+      "path " + expectedPath.string(),
+  };
+  EXPECT_EQ(expectedEvents, frontEnd.events);
+  EXPECT_FALSE(frontEnd.existedWhenShown);
+  EXPECT_EQ(" ACL=10 source row=1 set row=1\r\n ACL=101 source-row=2 setting-row=2 \r\n",
+            workspace.duplicationDetails.view());
+  // The file holds exactly the report text, CR LF and all.
+  EXPECT_EQ(workspace.reportText("r1.txt", "unopened"), slurp(expectedPath));
+  EXPECT_EQ(std::vector<std::string>{"Result110503140509.txt"}, filesLeft());
+}
+
+TEST_F(CheckRunTest, ASecondCheckInTheSameSecondReplacesTheFirst) {
+  workspace.runCheck(request(kRules, kRules), frontEnd);
+  CheckResult second = workspace.runCheck(request(kRules, "!\r\n"), frontEnd);
+  EXPECT_EQ(CheckStatus::written, second.status);
+  EXPECT_EQ("", workspace.duplicationDetails.view());
+  std::string report = slurp(second.reportPath);
+  EXPECT_EQ(std::string::npos, report.find("ACL="));
+  EXPECT_NE(std::string::npos, report.find("001:E---:!\r\r\n"));
+  EXPECT_EQ(std::vector<std::string>{"Result110503140509.txt"}, filesLeft());
+}
+
+TEST_F(CheckRunTest, AMissingDirectoryLeavesNothingBehind) {
+  CheckRequest r = request(kRules, kRules);
+  r.outputDirectory = (directory / "missing").string();
+  CheckResult result = workspace.runCheck(r, frontEnd);
+  EXPECT_EQ(CheckStatus::notWritten, result.status);
+  EXPECT_EQ("not written", frontEnd.events.back());
+  EXPECT_FALSE(frontEnd.notWrittenReason.empty());
+  EXPECT_TRUE(filesLeft().empty());
+  // The check itself ran: its results are there to be shown.
+  EXPECT_FALSE(workspace.duplicationDetails.view().empty());
+}
+
+TEST_F(CheckRunTest, AnOverlongPathIsRefusedNotCut) {
+  CheckRequest r = request(kRules, kRules);
+  r.outputDirectory = std::string(990, 'd');
+  CheckResult result = workspace.runCheck(r, frontEnd);
+  EXPECT_EQ(CheckStatus::pathTooLong, result.status);
+  EXPECT_EQ(r.outputDirectory + "/Result110503140509.txt", result.reportPath);
+  EXPECT_NE("path " + result.reportPath, frontEnd.events.back());
+}
+
+TEST_F(CheckRunTest, AnEmptyTextEndsTheCheckBeforeItStarts) {
+  workspace.runCheck(request(kRules, kRules), frontEnd);
+  frontEnd.events.clear();
+  CheckResult result = workspace.runCheck(request(kRules, ""), frontEnd);
+  EXPECT_EQ(CheckStatus::emptyText, result.status);
+  EXPECT_TRUE(frontEnd.events.empty());
+  // The earlier results stay.
+  EXPECT_FALSE(workspace.duplicationDetails.view().empty());
+}
+
+TEST_F(CheckRunTest, TheStartUpHintIsCheckedLikeAnyText) {
+  const char* hint = "\x83\x68\x83\x89\x83\x62\x83\x4F\x81\x95\x83\x68\x83\x8D\x83\x62\x83\x76";
+  workspace.runCheck(request(hint, hint), frontEnd);
+  EXPECT_EQ(std::string("001: Err:\"not acl\"\r\n"), workspace.sourceConfig.annotationText());
+}
+
+}  // namespace
+}  // namespace dorvex
