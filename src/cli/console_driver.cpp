@@ -68,14 +68,18 @@ void printText(std::ostream& out, std::string_view text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
+// A text of the side-by-side views, ended by a line break when it has none.
+void printViewText(std::ostream& out, std::string_view text) {
+  printText(out, text);
+  if (text.empty() || text.back() != '\n') out << "\r\n";
+}
+
 bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
                  const std::string& reportPath, std::ostream& out, std::ostream& err) {
   if (options.print == "summary" || options.print == "analysis") {
     ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
-    printText(out, workspace.leftText(view));
-    out << "\r\n";
-    printText(out, workspace.rightText(view));
-    out << "\r\n";
+    printViewText(out, workspace.leftText(view));
+    printViewText(out, workspace.rightText(view));
   } else if (options.print == "details") {
     printText(out, workspace.duplicationDetails.view());
   } else if (options.print == "report") {

@@ -1,0 +1,200 @@
+// The console driver as a user runs it: the built program, its exit status,
+// stdout, stderr and the files it leaves.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string slurp(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+void spit(const fs::path& path, const std::string& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file << bytes;
+}
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+class ConsoleDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    directory = fs::temp_directory_path() /
+                ("dorvex-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(directory);
+    fs::create_directories(directory / "out");
+  }
+  void TearDown() override { fs::remove_all(directory); }
+
+  Outcome run(const std::string& arguments) {
+    std::string command = "cd " + quoted(directory.string()) + " && " + quoted(DORVEX_BINARY) + " " +
+                          arguments + " >stdout.txt 2>stderr.txt";
+    Outcome result;
+    int raw = std::system(command.c_str());
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.out = slurp(directory / "stdout.txt");
+    result.err = slurp(directory / "stderr.txt");
+    fs::remove(directory / "stdout.txt");
+    fs::remove(directory / "stderr.txt");
+    return result;
+  }
+
+  fs::path write(const std::string& name, const std::string& bytes) {
+    spit(directory / name, bytes);
+    return directory / name;
+  }
+
+  std::vector<std::string> reports() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory / "out")) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  fs::path directory;
+};
+
+const std::regex kReportName("Result[0-9]{12}\\.txt");
+
+TEST_F(ConsoleDriverTest, ExitStatusSaysWhetherDuplicationsWereFound) {
+  write("a.cfg", "access-list 10 permit any\r\n");
+  write("b.cfg", "access-list 10 permit host 10.1.1.1\r\n");
+  write("c.cfg", "access-list 10 deny any\r\n");
+  Outcome found = run("-q -o out a.cfg b.cfg");
+  EXPECT_EQ(1, found.status) << found.err;
+  Outcome clean = run("-q -o out a.cfg c.cfg");
+  EXPECT_EQ(0, clean.status) << clean.err;
+  EXPECT_EQ("", clean.err);
+}
+
+TEST_F(ConsoleDriverTest, PathOnStdoutProgressOnStderrReportBytesExact) {
+  write("a.cfg", "access-list 10 permit any\r\n");
+  write("b.cfg", "access-list 10 permit host 10.1.1.1\n");
+  Outcome r = run("-o out a.cfg b.cfg");
+  ASSERT_EQ(1, r.status) << r.err;
+  std::vector<std::string> files = reports();
+  ASSERT_EQ(1u, files.size());
+  EXPECT_TRUE(std::regex_match(files[0], kReportName)) << files[0];
+  EXPECT_EQ("out/" + files[0] + "\n", r.out);
+  EXPECT_EQ(
+      "<Process> source config check -> setting config check -> duplication check\r\n"
+      "source config check....\r\n"
+      "setting config check....\r\n"
+      "duplication check....\r\n",
+      r.err);
+  std::string report = slurp(directory / "out" / files[0]);
+  std::string masked = std::regex_replace(report, std::regex("Date=[0-9/]{8}"), "Date=MM/DD/YY");
+  EXPECT_EQ(
+      "----------------------------------------\r\n"
+      "Dorvex ver 0.8\r\n"
+      "Result Report  [Date=MM/DD/YY]\r\n"
+      "----------------------------------------\r\n"
+      "\r\n"
+      "@Source Filename= a.cfg \r\n"
+      "001:--D-:access-list 10 permit any\r\r\n"
+      "@Setting Filename = b.cfg\r\n"
+      "001:--D-:access-list 10 permit host 10.1.1.1\r\n"
+      "\r\n"
+      "------------ Duplication Details ------\r\n"
+      "\r\n"
+      " ACL=10 source row=1 set row=1\r\n"
+      "\r\n"
+      "------------ Report Finished ----------\r\n"
+      "\r\n",
+      masked);
+}
+
+TEST_F(ConsoleDriverTest, PrintWritesTheChosenText) {
+  write("a.cfg", "access-list 10 permit any\n");
+  write("b.cfg", "access-list 10 permit any\n");
+  const struct {
+    const char* what;
+    const char* expectedAfterPath;
+  } kCases[] = {
+      {"summary", "001:--D-:access-list 10 permit any\r\n001:--D-:access-list 10 permit any\r\n"},
+      {"analysis",
+       "001: access-list 10 permit any OK\r\n001: access-list 10 permit any OK\r\n"},
+      {"details", " ACL=10 source row=1 set row=1\r\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    Outcome r = run(std::string("-q -o out --print ") + c.what + " a.cfg b.cfg");
+    ASSERT_EQ(1, r.status) << r.err;
+    EXPECT_EQ(c.expectedAfterPath, r.out.substr(r.out.find('\n') + 1));
+  }
+  Outcome report = run("-q -o out --print report a.cfg b.cfg");
+  std::string path = report.out.substr(0, report.out.find('\n'));
+  EXPECT_EQ(slurp(directory / path), report.out.substr(path.size() + 1));
+}
+
+TEST_F(ConsoleDriverTest, TroubleExitsWithTwoAndLeavesNoReport) {
+  write("a.cfg", "access-list 10 permit any\n");
+  write("empty.cfg", "");
+  write("nul.cfg", std::string("\0access-list 10 permit any\n", 27));
+  write("plain-file", "x");
+  fs::create_directories(directory / "dir.cfg");
+  const struct {
+    const char* arguments;
+    const char* message;
+  } kCases[] = {
+      {"-o out missing.cfg a.cfg", "dorvex: missing.cfg: No such file or directory\n"},
+      {"-o out a.cfg missing.cfg", "dorvex: missing.cfg: No such file or directory\n"},
+      {"-o out dir.cfg a.cfg", "dorvex: dir.cfg: is a directory\n"},
+      {"-o out a.cfg empty.cfg", "dorvex: empty.cfg: no configuration text (the file is empty)\n"},
+      {"-o out nul.cfg a.cfg",
+       "dorvex: nul.cfg: no configuration text (the file is empty before its first NUL byte)\n"},
+      {"-o nowhere a.cfg a.cfg", "dorvex: Result File could not open: nowhere/Result"},
+      {"-o plain-file a.cfg a.cfg", "dorvex: Result File could not open: plain-file/Result"},
+      {"-o out --print nonsense a.cfg a.cfg", "--print"},
+      {"-o out a.cfg", "SETTING"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.arguments);
+    Outcome r = run(std::string("-q ") + c.arguments);
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_NE(std::string::npos, r.err.find(c.message)) << r.err;
+    EXPECT_TRUE(reports().empty());
+  }
+}
+
+TEST_F(ConsoleDriverTest, TextAfterANulByteIsReportedAndNotChecked) {
+  write("a.cfg", std::string("access-list 10 permit any\n\0access-list 11 permit any\n", 53));
+  Outcome r = run("-q -o out --print analysis a.cfg a.cfg");
+  EXPECT_EQ(1, r.status);
+  EXPECT_NE(std::string::npos,
+            r.err.find("dorvex: a.cfg: NUL byte at offset 26; the text after it is not checked\n"));
+  EXPECT_EQ(std::string::npos, r.out.find("access-list 11"));
+}
+
+TEST_F(ConsoleDriverTest, HelpAndVersion) {
+  Outcome help = run("--help");
+  EXPECT_EQ(0, help.status);
+  EXPECT_NE(std::string::npos, help.out.find("--output-dir"));
+  EXPECT_NE(std::string::npos, help.out.find("--print"));
+  Outcome version = run("--version");
+  EXPECT_EQ(0, version.status);
+  EXPECT_EQ(0u, version.out.find("dorvex "));
+}
+
+}  // namespace
