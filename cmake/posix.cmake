@@ -13,3 +13,35 @@ endif()
 if(DORVEX_BUILD_BENCHMARKS AND EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
   add_subdirectory(bench)
 endif()
+
+# The Windows programs: a sub-build of this same tree with the MinGW-w64
+# toolchain, into windows/ under this build folder.
+if(DORVEX_CROSS_WINDOWS)
+  find_program(DORVEX_MINGW_CXX i686-w64-mingw32-g++)
+  if(DORVEX_MINGW_CXX)
+    # The cross compiler sees CLI11's headers and nothing else of the
+    # build machine's include folder.
+    get_target_property(cli11Includes CLI11::CLI11 INTERFACE_INCLUDE_DIRECTORIES)
+    find_path(DORVEX_CLI11_HEADERS CLI/CLI.hpp HINTS ${cli11Includes} REQUIRED)
+    set(cli11ForWindows ${CMAKE_BINARY_DIR}/windows-cli11)
+    file(MAKE_DIRECTORY ${cli11ForWindows})
+    file(CREATE_LINK ${DORVEX_CLI11_HEADERS}/CLI ${cli11ForWindows}/CLI SYMBOLIC COPY_ON_ERROR)
+
+    include(ExternalProject)
+    ExternalProject_Add(dorvex_windows
+      SOURCE_DIR ${CMAKE_SOURCE_DIR}
+      BINARY_DIR ${CMAKE_BINARY_DIR}/windows
+      CMAKE_ARGS
+        -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+        -DCMAKE_BUILD_TYPE=Release
+        -DDORVEX_WERROR=${DORVEX_WERROR}
+        -DDORVEX_BUILD_TESTS=${DORVEX_BUILD_TESTS}
+        -DDORVEX_BUILD_BENCHMARKS=OFF
+        -DDORVEX_CLI11_INCLUDE=${cli11ForWindows}
+      INSTALL_COMMAND ""
+      BUILD_ALWAYS ON
+      USES_TERMINAL_BUILD ON)
+  else()
+    message(STATUS "i686-w64-mingw32-g++ not found: the Windows programs are not built")
+  endif()
+endif()

@@ -1,0 +1,49 @@
+# Windows: the dialog program dorvex.exe, the console driver dorvex-cli.exe
+# and the dialog test program, all with the runtime linked in so that they
+# run on a bare Windows machine.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+# CLI11 is header-only; a cross build is handed a folder holding just its
+# headers, a native build finds the installed package.
+if(DORVEX_CLI11_INCLUDE)
+  add_library(CLI11::CLI11 INTERFACE IMPORTED)
+  target_include_directories(CLI11::CLI11 INTERFACE ${DORVEX_CLI11_INCLUDE})
+else()
+  find_package(CLI11 CONFIG REQUIRED)
+endif()
+
+add_executable(dorvex-cli src/cli/main.cpp src/cli/console_driver.cpp)
+target_link_libraries(dorvex-cli PRIVATE dorvex_core CLI11::CLI11)
+target_compile_definitions(dorvex-cli PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
+
+# windres is run directly: the project's compiler warnings are no options
+# of the resource compiler.
+find_program(DORVEX_WINDRES NAMES ${CMAKE_RC_COMPILER} windres i686-w64-mingw32-windres REQUIRED)
+set(DORVEX_RESOURCES ${CMAKE_BINARY_DIR}/dorvex_rc.o)
+add_custom_command(
+  OUTPUT ${DORVEX_RESOURCES}
+  COMMAND ${DORVEX_WINDRES} -O coff -I ${CMAKE_SOURCE_DIR}/src/ui
+          ${CMAKE_SOURCE_DIR}/src/ui/dorvex.rc ${DORVEX_RESOURCES}
+  DEPENDS src/ui/dorvex.rc src/ui/resource.h src/ui/dorvex.ico src/ui/small.ico
+  COMMENT "Compiling the Windows resources"
+  VERBATIM)
+
+# The dialogs, shared by the program and its test.
+add_library(dorvex_ui STATIC
+  src/ui/front_end.cpp
+  src/ui/dialog_front_end.cpp
+  src/ui/main_dialog.cpp
+  src/ui/folder_browser.cpp
+  src/ui/result_dialog.cpp
+  src/ui/about_dialog.cpp
+)
+target_link_libraries(dorvex_ui PUBLIC dorvex_core shlwapi shell32 ole32 user32 kernel32)
+
+add_executable(dorvex WIN32 src/ui/win_main.cpp ${DORVEX_RESOURCES})
+target_link_libraries(dorvex PRIVATE dorvex_ui)
+
+if(DORVEX_BUILD_TESTS)
+  add_executable(dorvex-ui-test tests/ui/ui_test.cpp ${DORVEX_RESOURCES})
+  target_link_libraries(dorvex-ui-test PRIVATE dorvex_ui)
+  target_include_directories(dorvex-ui-test PRIVATE src)
+endif()

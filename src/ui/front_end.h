@@ -1,0 +1,65 @@
+// The Windows front end: the main dialog (main_dialog.cpp), the result and
+// About dialogs (result_dialog.cpp, about_dialog.cpp), the folder browser
+// (folder_browser.cpp) and the state they share for the whole run. Every
+// Windows call is an "A" variant: texts stay in the system code page.
+#ifndef DORVEX_UI_FRONT_END_H_
+#define DORVEX_UI_FRONT_END_H_
+
+#include <windows.h>
+
+#include <string>
+
+#include "workspace/check_run.h"
+#include "workspace/check_workspace.h"
+
+namespace dorvex {
+
+// What the dialogs share between checks, one instance for the whole run.
+struct FrontEndState {
+  std::string sourcePath = kUnopened;   // file last dropped onto the left half
+  std::string settingPath = kUnopened;  // file last dropped onto the right half
+  std::string reportPath;               // as the last runCheck returned it
+  ResultView resultView = ResultView::summary;
+};
+
+FrontEndState& frontEndState();
+// The one check workspace of the process.
+CheckWorkspace& checkWorkspace();
+
+// Dialog procedures; the main one is also the window procedure of the
+// class that the entry function registers (mainWindowProc).
+INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK resultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Shows the folder browser owned by `owner`, starting at `directory`.
+// Returns true and sets `directory` iff the user chose a file-system folder.
+bool chooseFolder(HWND owner, std::string& directory);
+// The browser's call-back: selects the folder whose path is `data` once
+// the browser is ready. Returns 0 for every notification.
+int CALLBACK browseCallback(HWND browser, UINT message, LPARAM lParam, LPARAM data);
+
+// String resource `id` in the system code page; empty if it is missing.
+std::string loadText(UINT id);
+
+// The whole text of a window, whatever its length.
+std::string windowText(HWND window);
+
+// The file-name part of `path` (PathFindFileNameA, so a double-byte
+// character whose second byte is a backslash is never split).
+std::string fileNameOf(const std::string& path);
+
+// True iff a drop at client x-coordinate `x` belongs to the left pane: the
+// left half is strictly below half the width (integer division).
+bool dropGoesLeft(int x, int clientWidth);
+
+// The text a pane shows for a file's bytes: up to the end or the first NUL.
+std::string paneTextOf(const std::string& fileBytes);
+
+// Shows a message box; the "Show" helpers take string resource ids.
+int showMessage(HWND owner, UINT textId, UINT captionId, UINT type);
+
+}  // namespace dorvex
+
+#endif  // DORVEX_UI_FRONT_END_H_

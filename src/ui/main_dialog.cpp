@@ -1,0 +1,217 @@
+// The main dialog (resource 129): two panes that take dropped files, the
+// output directory with its folder browser, and the check button.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <new>
+#include <string>
+
+#include "ui/dialog_front_end.h"
+#include "ui/front_end.h"
+#include "ui/resource.h"
+
+namespace dorvex {
+namespace {
+
+// The current directory lives in a buffer of this size; a longer one, or
+// none, falls back to the root of drive C.
+constexpr DWORD kDirectorySize = 1000;
+
+void showFileName(HWND dialog, int labelId, const std::string& path) {
+  SetDlgItemTextA(dialog, labelId, fileNameOf(path).c_str());
+}
+
+std::string startDirectory() {
+  char directory[kDirectorySize] = {};
+  DWORD length = GetCurrentDirectoryA(kDirectorySize, directory);
+  if (length == 0 || length >= kDirectorySize) return "c:\\";
+  return directory;
+}
+
+INT_PTR onInitDialog(HWND dialog) {
+  FrontEndState& state = frontEndState();
+  state.sourcePath = kUnopened;
+  state.settingPath = kUnopened;
+  showFileName(dialog, IDC_SOURCE_NAME, state.sourcePath);
+  showFileName(dialog, IDC_SETTING_NAME, state.settingPath);
+  std::string hint = loadText(IDS_DROP_HINT);
+  SetDlgItemTextA(dialog, IDC_SOURCE_PANE, hint.c_str());
+  SetDlgItemTextA(dialog, IDC_SETTING_PANE, hint.c_str());
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, startDirectory().c_str());
+  SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_LIMITTEXT, 2000000, 0);
+  SendDlgItemMessageA(dialog, IDC_SETTING_PANE, EM_LIMITTEXT, 2000000, 0);
+  return TRUE;
+}
+
+// The path of the last file of a drop; releases the drop.
+std::string takeLastDroppedPath(HDROP drop) {
+  std::string path;
+  UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    UINT length = DragQueryFileA(drop, i, nullptr, 0);
+    path.assign(length + 1, '\0');
+    path.resize(DragQueryFileA(drop, i, path.data(), length + 1));
+  }
+  DragFinish(drop);
+  return path;
+}
+
+// Reads the whole of an open file; what cannot be read is left out.
+std::string readWholeFile(HANDLE file) {
+  DWORD size = GetFileSize(file, nullptr);
+  if (size == INVALID_FILE_SIZE) return std::string();
+  std::string bytes(size, '\0');
+  DWORD read = 0;
+  if (size != 0 && !ReadFile(file, bytes.data(), size, &read, nullptr)) read = 0;
+  bytes.resize(read);
+  return bytes;
+}
+
+bool cursorInLeftHalf(HWND dialog) {
+  POINT cursor = {};
+  GetCursorPos(&cursor);
+  ScreenToClient(dialog, &cursor);
+  RECT client = {};
+  GetClientRect(dialog, &client);
+  return dropGoesLeft(cursor.x, client.right - client.left);
+}
+
+void onDropFiles(HWND dialog, HDROP drop) {
+  std::string path = takeLastDroppedPath(drop);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    showMessage(dialog, IDS_CANNOT_OPEN, 0, MB_OK);
+    return;
+  }
+  bool left = cursorInLeftHalf(dialog);
+  std::string text = paneTextOf(readWholeFile(file));
+  SetDlgItemTextA(dialog, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE, text.c_str());
+  FrontEndState& state = frontEndState();
+  std::string& panePath = left ? state.sourcePath : state.settingPath;
+  panePath = path;
+  showFileName(dialog, left ? IDC_SOURCE_NAME : IDC_SETTING_NAME, panePath);
+  CloseHandle(file);
+}
+
+void onBrowse(HWND dialog) {
+  std::string directory = windowText(GetDlgItem(dialog, IDC_OUTPUT_DIR));
+  if (chooseFolder(dialog, directory)) SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, directory.c_str());
+}
+
+void openResultDialog(HWND dialog) {
+  INT_PTR ended = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_RESULT), dialog,
+                                  resultDialogProc, 0);
+  if (ended == -1) showMessage(dialog, IDS_ERROR, IDS_DIALOG_ERROR_CAPTION, MB_OK);
+}
+
+// Whole pane texts go to the check: nothing past any length is dropped.
+CheckResult runCheckFromPanes(HWND dialog) {
+  const FrontEndState& state = frontEndState();
+  std::string sourceText = windowText(GetDlgItem(dialog, IDC_SOURCE_PANE));
+  std::string settingText = windowText(GetDlgItem(dialog, IDC_SETTING_PANE));
+  CheckRequest request;
+  request.sourceText = sourceText;
+  request.settingText = settingText;
+  request.sourcePath = state.sourcePath;
+  request.settingPath = state.settingPath;
+  request.outputDirectory = windowText(GetDlgItem(dialog, IDC_OUTPUT_DIR));
+  DialogFrontEnd frontEnd(dialog);
+  return checkWorkspace().runCheck(request, frontEnd);
+}
+
+// An empty pane or a lack of memory stops the check before anything is
+// checked: the result dialog would only show the previous results, so it
+// stays closed and the last report path is kept.
+void onCheck(HWND dialog) {
+  if (showMessage(dialog, IDS_CONFIRM_CHECK, IDS_CONFIRM_CAPTION, MB_OK) != IDOK) return;
+  CheckResult result;
+  try {
+    result = runCheckFromPanes(dialog);
+  } catch (const std::bad_alloc&) {
+    result.status = CheckStatus::outOfMemory;
+  }
+  FrontEndState& state = frontEndState();
+  switch (result.status) {
+    case CheckStatus::written:
+    case CheckStatus::notWritten:
+      state.reportPath = result.reportPath;
+      break;
+    case CheckStatus::pathTooLong:
+      state.reportPath.clear();
+      showMessage(dialog, IDS_PATH_TOO_LONG, IDS_ERROR, MB_OK | MB_ICONERROR);
+      break;
+    case CheckStatus::emptyText:
+      showMessage(dialog, IDS_EMPTY_TEXT, IDS_ERROR, MB_OK | MB_ICONERROR);
+      return;
+    case CheckStatus::outOfMemory:
+      showMessage(dialog, IDS_OUT_OF_MEMORY, IDS_ERROR, MB_OK | MB_ICONERROR);
+      return;
+  }
+  openResultDialog(dialog);
+}
+
+INT_PTR onCommand(HWND dialog, WORD command) {
+  switch (command) {
+    case IDC_CHECK:
+      onCheck(dialog);
+      return TRUE;
+    case IDC_BROWSE:
+      onBrowse(dialog);
+      return TRUE;
+    case IDM_ABOUT:
+      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), dialog,
+                      aboutDialogProc, 0);
+      return TRUE;
+    case IDM_EXIT:
+      DestroyWindow(dialog);
+      return TRUE;
+    default:
+      // Escape among them: the main dialog closes only by its close box.
+      return FALSE;
+  }
+}
+
+INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return onInitDialog(dialog);
+    case WM_DROPFILES:
+      onDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
+      return TRUE;
+    case WM_COMMAND:
+      return onCommand(dialog, LOWORD(wParam));
+    case WM_CLOSE:
+      EndDialog(dialog, 1);
+      return TRUE;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return TRUE;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      BeginPaint(dialog, &paint);
+      EndPaint(dialog, &paint);
+      return TRUE;
+    }
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  try {
+    return dispatch(dialog, message, wParam);
+  } catch (...) {
+    // Nothing may unwind through the window manager.
+    return FALSE;
+  }
+}
+
+LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (mainDialogProc(window, message, wParam, lParam)) return 0;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace dorvex

@@ -1,0 +1,47 @@
+// Resource and control identifiers of the Windows front end (dorvex.rc).
+#ifndef DORVEX_UI_RESOURCE_H_
+#define DORVEX_UI_RESOURCE_H_
+
+// Dialogs
+#define IDD_ABOUT 103
+#define IDD_MAIN 129
+#define IDD_RESULT 130
+
+// Icons, menu, accelerators
+#define IDI_DORVEX 107
+#define IDI_SMALL 108
+#define IDM_DORVEX 109
+#define IDA_DORVEX 109
+
+// Commands
+#define IDM_ABOUT 104
+#define IDM_EXIT 105
+#define IDC_REPORT_PRINT 3
+
+// Controls
+#define IDC_CHECK 1001
+#define IDC_SETTING_PANE 1002
+#define IDC_SOURCE_PANE 1003
+#define IDC_SETTING_NAME 1012
+#define IDC_OUTPUT_DIR 1013
+#define IDC_BROWSE 1014
+#define IDC_SOURCE_NAME 1015
+#define IDC_VIEW_SUMMARY 1016
+#define IDC_VIEW_ANALYSIS 1017
+
+// Strings
+#define IDS_CLASS_NAME 109
+#define IDS_DROP_HINT 200
+#define IDS_CANNOT_OPEN 201
+#define IDS_BROWSE_TITLE 202
+#define IDS_CONFIRM_CHECK 203
+#define IDS_CONFIRM_CAPTION 204
+#define IDS_REPORT_CAPTION 205
+#define IDS_NOT_WRITTEN 206
+#define IDS_ERROR 207
+#define IDS_DIALOG_ERROR_CAPTION 208
+#define IDS_PATH_TOO_LONG 209
+#define IDS_EMPTY_TEXT 210
+#define IDS_OUT_OF_MEMORY 211
+
+#endif  // DORVEX_UI_RESOURCE_H_

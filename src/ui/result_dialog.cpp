@@ -1,0 +1,85 @@
+// The result dialog (resource 130): the summaries or the annotated texts of
+// the last check side by side, and the report file on request.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "ui/front_end.h"
+#include "ui/resource.h"
+
+namespace dorvex {
+namespace {
+
+// Each text is copied into a buffer of its own size, so a text of any
+// length is shown whole.
+void fillPanes(HWND dialog) {
+  const CheckWorkspace& workspace = checkWorkspace();
+  ResultView view = frontEndState().resultView;
+  std::string left(workspace.leftText(view).size() + 1, '\0');
+  std::string right(workspace.rightText(view).size() + 1, '\0');
+  workspace.copyViews(view, left.data(), left.size(), right.data(), right.size());
+  SetDlgItemTextA(dialog, IDC_SOURCE_PANE, left.c_str());
+  SetDlgItemTextA(dialog, IDC_SETTING_PANE, right.c_str());
+}
+
+void showView(HWND dialog, ResultView view) {
+  frontEndState().resultView = view;
+  CheckDlgButton(dialog, IDC_VIEW_SUMMARY, view == ResultView::summary ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, IDC_VIEW_ANALYSIS, view == ResultView::analysis ? BST_CHECKED : BST_UNCHECKED);
+  fillPanes(dialog);
+}
+
+INT_PTR onInitDialog(HWND dialog) {
+  const FrontEndState& state = frontEndState();
+  // The limit is for typing only, but a read-only pane should never hint
+  // at one.
+  SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_LIMITTEXT, 0, 0);
+  SendDlgItemMessageA(dialog, IDC_SETTING_PANE, EM_LIMITTEXT, 0, 0);
+  SetDlgItemTextA(dialog, IDC_SOURCE_NAME, fileNameOf(state.sourcePath).c_str());
+  SetDlgItemTextA(dialog, IDC_SETTING_NAME, fileNameOf(state.settingPath).c_str());
+  showView(dialog, ResultView::summary);
+  return TRUE;
+}
+
+void printReport() {
+  const std::string& path = frontEndState().reportPath;
+  // No report was written for this check: there is nothing to open.
+  if (path.empty()) return;
+  ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+INT_PTR onCommand(HWND dialog, WORD command) {
+  switch (command) {
+    case IDC_VIEW_SUMMARY:
+      showView(dialog, ResultView::summary);
+      return FALSE;
+    case IDC_VIEW_ANALYSIS:
+      showView(dialog, ResultView::analysis);
+      return FALSE;
+    case IDC_REPORT_PRINT:
+      printReport();
+      return FALSE;
+    case IDOK:
+    case IDCANCEL:
+      EndDialog(dialog, command);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK resultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  try {
+    if (message == WM_INITDIALOG) return onInitDialog(dialog);
+    if (message == WM_COMMAND) return onCommand(dialog, LOWORD(wParam));
+    return FALSE;
+  } catch (...) {
+    // Nothing may unwind through the window manager.
+    return FALSE;
+  }
+}
+
+}  // namespace dorvex

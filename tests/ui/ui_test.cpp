@@ -1,0 +1,734 @@
+// Drives the dialogs of the Windows front end through real window messages,
+// under Windows or Wine (code page 932): the main dialog is created
+// modeless, files are dropped as real HDROP blocks, and every modal window
+// that a handler opens (message boxes, result, About, folder browser) is
+// caught once its WM_INITDIALOG has run and answered by the test.
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/front_end.h"
+#include "ui/resource.h"
+
+using dorvex::ResultView;
+
+namespace {
+
+// ---- results ---------------------------------------------------------------
+
+int passed = 0;
+int failed = 0;
+
+std::string printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text.substr(0, 200)) {
+    char hex[8];
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return text.size() > 200 ? out + "..." : out;
+}
+
+void check(bool ok, const std::string& what) {
+  if (ok) {
+    ++passed;
+  } else {
+    ++failed;
+    std::printf("FAILED: %s\n", what.c_str());
+  }
+}
+
+void checkEq(const std::string& got, const std::string& want, const std::string& what) {
+  check(got == want, what + ": got \"" + printable(got) + "\", want \"" + printable(want) + "\"");
+}
+
+// ---- small Windows helpers ---------------------------------------------------
+
+const char kHint[] =
+    "\x83\x68\x83\x89\x83\x62\x83\x4F\x81\x95\x83\x68\x83\x8D\x83\x62\x83\x76\x82\xC5\x83\x74"
+    "\x83\x40\x83\x43\x83\x8B\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB7";
+const char kCannotOpen[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1";
+const char kAboutCaption[] = "\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8F\xEE\x95\xF1";
+const char kPathTooLong[] = "The report path is too long: choose a shorter output directory.";
+const char kEmptyText[] = "Nothing was checked: a pane is empty.";
+
+std::string text(HWND window) { return dorvex::windowText(window); }
+std::string itemText(HWND dialog, int id) { return text(GetDlgItem(dialog, id)); }
+
+bool writeFile(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size();
+}
+
+bool readFile(const std::string& path, std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bytes.assign(GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  CloseHandle(file);
+  return ok && read == bytes.size();
+}
+
+bool contains(const std::string& haystack, const std::string& needle) {
+  return haystack.find(needle) != std::string::npos;
+}
+
+// A fresh folder of the test's own under the temporary folder.
+std::string makeTestFolder() {
+  char base[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, base);
+  std::string folder = std::string(base) + "dorvex-ui-test-" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+// ---- modal windows opened by the handlers --------------------------------
+
+// A message box as the test saw it.
+struct Box {
+  std::string caption;
+  std::string text;
+  HWND owner;
+};
+std::vector<Box> boxes;
+
+using WindowAction = std::function<void(HWND)>;
+std::deque<WindowAction> resultActions;
+std::deque<WindowAction> aboutActions;
+std::deque<WindowAction> browserActions;
+HWND helperWindow = nullptr;
+HWND mainDialog = nullptr;
+HHOOK hook = nullptr;
+constexpr UINT kWindowOpened = WM_APP + 1;
+constexpr UINT_PTR kWatchdogTimer = 1;
+
+BOOL CALLBACK collectStatic(HWND child, LPARAM out) {
+  char className[32] = {};
+  GetClassNameA(child, className, sizeof className);
+  std::string childText = text(child);
+  if (lstrcmpiA(className, "Static") == 0 && !childText.empty()) {
+    *reinterpret_cast<std::string*>(out) += childText;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK findTree(HWND child, LPARAM found) {
+  char className[32] = {};
+  GetClassNameA(child, className, sizeof className);
+  if (lstrcmpiA(className, "SysTreeView32") == 0) *reinterpret_cast<bool*>(found) = true;
+  return TRUE;
+}
+
+std::string staticTexts(HWND window) {
+  std::string all;
+  EnumChildWindows(window, collectStatic, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+void answerBox(HWND box) {
+  boxes.push_back({text(box), staticTexts(box), GetWindow(box, GW_OWNER)});
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+void runNext(std::deque<WindowAction>& actions, HWND window, const char* kind) {
+  if (actions.empty()) {
+    check(false, std::string("no ") + kind + " dialog expected here");
+    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    return;
+  }
+  WindowAction action = std::move(actions.front());
+  actions.pop_front();
+  action(window);
+}
+
+void onWindowOpened(HWND window) {
+  if (!IsWindow(window) || window == mainDialog) return;
+  std::string caption = text(window);
+  bool isBrowser = false;
+  EnumChildWindows(window, findTree, reinterpret_cast<LPARAM>(&isBrowser));
+  if (caption == "Compare Result") {
+    runNext(resultActions, window, "result");
+  } else if (caption == kAboutCaption) {
+    runNext(aboutActions, window, "About");
+  } else if (isBrowser) {
+    runNext(browserActions, window, "folder browser");
+  } else {
+    answerBox(window);
+  }
+}
+
+// A dialog that a test meant to close but that stayed open is closed here,
+// so that a fault fails the test instead of hanging it.
+void closeLater(HWND dialog) {
+  SetTimer(helperWindow, reinterpret_cast<UINT_PTR>(dialog), 3000, nullptr);
+}
+
+LRESULT CALLBACK helperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kWindowOpened) {
+    onWindowOpened(reinterpret_cast<HWND>(lParam));
+    return 0;
+  }
+  if (message == WM_TIMER) {
+    KillTimer(window, wParam);
+    HWND dialog = reinterpret_cast<HWND>(wParam);
+    if (IsWindow(dialog) && IsWindowVisible(dialog)) {
+      check(false, "dialog \"" + printable(text(dialog)) + "\" did not close");
+      EndDialog(dialog, IDABORT);
+    }
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
+  const CWPRETSTRUCT* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+  if (code == HC_ACTION && sent->message == WM_INITDIALOG) {
+    PostMessageA(helperWindow, kWindowOpened, 0, reinterpret_cast<LPARAM>(sent->hwnd));
+  }
+  return CallNextHookEx(hook, code, wParam, lParam);
+}
+
+void pressEscape(HWND dialog) {
+  PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0);
+  closeLater(dialog);
+}
+
+// Lets posted messages run, outside any modal loop.
+void pumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+// ---- the main dialog -----------------------------------------------------------
+
+HWND openMainDialog() {
+  mainDialog = nullptr;
+  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                   dorvex::mainDialogProc, 0);
+  mainDialog = dialog;
+  SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  pumpMessages();
+  return dialog;
+}
+
+void closeMainDialog(HWND dialog) {
+  DestroyWindow(dialog);
+  MSG quit;
+  // WM_DESTROY posts the quit message that ends the program's message loop.
+  bool posted = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+  check(posted && quit.wParam == 0, "WM_DESTROY posts WM_QUIT with code 0");
+  mainDialog = nullptr;
+}
+
+// A drop block as the shell builds it: DROPFILES, then the NUL-terminated
+// 8-bit paths, then one more NUL.
+HDROP makeDrop(const std::vector<std::string>& paths) {
+  std::size_t size = sizeof(DROPFILES) + 1;
+  for (const std::string& path : paths) size += path.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, size);
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = FALSE;
+  char* out = reinterpret_cast<char*>(header + 1);
+  for (const std::string& path : paths) {
+    lstrcpyA(out, path.c_str());
+    out += path.size() + 1;
+  }
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+int clientWidth(HWND dialog) {
+  RECT client;
+  GetClientRect(dialog, &client);
+  return client.right - client.left;
+}
+
+// Puts the mouse cursor at a client point of the dialog and drops there.
+void dropAt(HWND dialog, int x, int y, const std::vector<std::string>& paths) {
+  POINT point = {x, y};
+  ClientToScreen(dialog, &point);
+  SetCursorPos(point.x, point.y);
+  POINT cursor = {};
+  GetCursorPos(&cursor);
+  check(cursor.x == point.x && cursor.y == point.y, "cursor placed for the drop at x " + std::to_string(x));
+  SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(paths)), 0);
+}
+
+// Progress lines of a check arrive on the standard output; the test reads
+// them through a pipe put there for one check.
+class ProgressCapture {
+ public:
+  ProgressCapture() {
+    CreatePipe(&readEnd, &writeEnd, nullptr, 1 << 16);
+    saved = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, writeEnd);
+  }
+  ~ProgressCapture() {
+    SetStdHandle(STD_OUTPUT_HANDLE, saved);
+    CloseHandle(writeEnd);
+    CloseHandle(readEnd);
+  }
+  std::string lines() {
+    std::string all;
+    DWORD available = 0;
+    while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+      std::string chunk(available, '\0');
+      DWORD read = 0;
+      ReadFile(readEnd, chunk.data(), available, &read, nullptr);
+      all.append(chunk, 0, read);
+    }
+    return all;
+  }
+
+ private:
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  HANDLE saved = nullptr;
+};
+
+// Presses "CEHCK!"; boxes and dialogs are answered as queued.
+void pressCheck(HWND dialog) {
+  boxes.clear();
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CHECK)));
+  pumpMessages();
+}
+
+// Result-dialog action: records what the panes show in each view.
+struct ResultSeen {
+  bool opened = false;
+  bool summaryChecked = false;
+  bool analysisChecked = true;
+  std::string sourceName, settingName;
+  std::string summaryLeft, summaryRight, analysisLeft, analysisRight;
+  bool analysisRadioState = false;
+  std::string refilledLeft;
+  bool closed = false;
+};
+
+bool isChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+void clickRadio(HWND dialog, int id) {
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+WindowAction inspectResult(ResultSeen& seen) {
+  return [&seen](HWND dialog) {
+    seen.opened = true;
+    seen.summaryChecked = isChecked(dialog, IDC_VIEW_SUMMARY);
+    seen.analysisChecked = isChecked(dialog, IDC_VIEW_ANALYSIS);
+    seen.sourceName = itemText(dialog, IDC_SOURCE_NAME);
+    seen.settingName = itemText(dialog, IDC_SETTING_NAME);
+    seen.summaryLeft = itemText(dialog, IDC_SOURCE_PANE);
+    seen.summaryRight = itemText(dialog, IDC_SETTING_PANE);
+    clickRadio(dialog, IDC_VIEW_ANALYSIS);
+    seen.analysisLeft = itemText(dialog, IDC_SOURCE_PANE);
+    seen.analysisRight = itemText(dialog, IDC_SETTING_PANE);
+    seen.analysisRadioState = isChecked(dialog, IDC_VIEW_ANALYSIS) && !isChecked(dialog, IDC_VIEW_SUMMARY);
+    clickRadio(dialog, IDC_VIEW_SUMMARY);
+    // The selected view again: the panes are copied afresh.
+    SetDlgItemTextA(dialog, IDC_SOURCE_PANE, "");
+    clickRadio(dialog, IDC_VIEW_SUMMARY);
+    seen.refilledLeft = itemText(dialog, IDC_SOURCE_PANE);
+    pressEscape(dialog);
+  };
+}
+
+WindowAction closeResult(bool& opened) {
+  return [&opened](HWND dialog) {
+    opened = true;
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    closeLater(dialog);
+  };
+}
+
+// ---- test cases ----------------------------------------------------------------
+
+void testInitialState() {
+  HWND dialog = openMainDialog();
+  check(dialog != nullptr, "main dialog 129 created");
+  checkEq(itemText(dialog, IDC_SOURCE_NAME), "unopened", "left label at start");
+  checkEq(itemText(dialog, IDC_SETTING_NAME), "unopened", "right label at start");
+  checkEq(itemText(dialog, IDC_SOURCE_PANE), kHint, "left pane hint");
+  checkEq(itemText(dialog, IDC_SETTING_PANE), kHint, "right pane hint");
+  char current[1000] = {};
+  GetCurrentDirectoryA(sizeof current, current);
+  checkEq(itemText(dialog, IDC_OUTPUT_DIR), current, "box 1013 holds the current directory");
+  for (int pane : {IDC_SOURCE_PANE, IDC_SETTING_PANE}) {
+    LRESULT limit = SendDlgItemMessageA(dialog, pane, EM_GETLIMITTEXT, 0, 0);
+    check(limit == 2000000, "pane " + std::to_string(pane) + " limit is 2,000,000, got " + std::to_string(limit));
+  }
+  checkEq(text(dialog), "Dorvex ver0.8", "main dialog caption");
+  check((GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0, "main dialog accepts dropped files");
+
+  SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  check(IsWindowVisible(dialog) != FALSE, "Escape leaves the main dialog open");
+  SendMessageA(dialog, WM_CLOSE, 0, 0);
+  check(IsWindowVisible(dialog) == FALSE, "the close box ends the main dialog");
+  closeMainDialog(dialog);
+}
+
+struct DropCase {
+  const char* name;
+  int xFromHalf;  // cursor x relative to half the client width; INT_MIN: x = 5
+  int y;          // client y (pixels)
+  std::vector<const char*> files;
+  bool toLeft;
+  const char* expectedText;
+  const char* expectedLabel;
+};
+
+void testDrops(const std::string& folder) {
+  writeFile(folder + "\\a.cfg", "alpha\r\n");
+  writeFile(folder + "\\b.cfg", "bravo\r\n");
+  writeFile(folder + "\\c.cfg", "charlie\r\n");
+  writeFile(folder + "\\nul.cfg", std::string("before\0after", 12));
+  const int kFarLeft = -100000;
+  const DropCase kCases[] = {
+      {"one file, left edge", kFarLeft, 100, {"a.cfg"}, true, "alpha\r\n", "a.cfg"},
+      {"one file, just left of half", -1, 100, {"b.cfg"}, true, "bravo\r\n", "b.cfg"},
+      {"one file, exactly half", 0, 100, {"a.cfg"}, false, "alpha\r\n", "a.cfg"},
+      {"three files, right", 40, 200, {"a.cfg", "b.cfg", "c.cfg"}, false, "charlie\r\n", "c.cfg"},
+      {"three files, left over the About button", kFarLeft, 430, {"c.cfg", "a.cfg", "b.cfg"}, true, "bravo\r\n", "b.cfg"},
+      {"NUL byte ends the text", kFarLeft, 100, {"nul.cfg"}, true, "before", "nul.cfg"},
+  };
+  for (const DropCase& c : kCases) {
+    HWND dialog = openMainDialog();
+    int half = clientWidth(dialog) / 2;
+    int x = c.xFromHalf == kFarLeft ? 5 : half + c.xFromHalf;
+    std::vector<std::string> paths;
+    for (const char* file : c.files) paths.push_back(folder + "\\" + file);
+    dropAt(dialog, x, c.y, paths);
+    int pane = c.toLeft ? IDC_SOURCE_PANE : IDC_SETTING_PANE;
+    int other = c.toLeft ? IDC_SETTING_PANE : IDC_SOURCE_PANE;
+    int label = c.toLeft ? IDC_SOURCE_NAME : IDC_SETTING_NAME;
+    int otherLabel = c.toLeft ? IDC_SETTING_NAME : IDC_SOURCE_NAME;
+    std::string name = c.name;
+    checkEq(itemText(dialog, pane), c.expectedText, name + ": pane text");
+    checkEq(itemText(dialog, other), kHint, name + ": other pane unchanged");
+    checkEq(itemText(dialog, label), c.expectedLabel, name + ": label");
+    checkEq(itemText(dialog, otherLabel), "unopened", name + ": other label unchanged");
+    const dorvex::FrontEndState& state = dorvex::frontEndState();
+    checkEq(c.toLeft ? state.sourcePath : state.settingPath, paths.back(), name + ": path kept");
+    check(boxes.empty(), name + ": no message box");
+    closeMainDialog(dialog);
+  }
+}
+
+void testDropOfMissingFile(const std::string& folder) {
+  HWND dialog = openMainDialog();
+  dropAt(dialog, 5, 100, {folder + "\\a.cfg"});
+  boxes.clear();
+  dropAt(dialog, 5, 100, {folder + "\\missing.cfg"});
+  pumpMessages();
+  check(boxes.size() == 1, "one box for a file that cannot be opened");
+  if (!boxes.empty()) {
+    checkEq(boxes[0].text, kCannotOpen, "cannot-open box text");
+    check(boxes[0].owner == dialog, "cannot-open box is owned by the dialog");
+  }
+  checkEq(itemText(dialog, IDC_SOURCE_PANE), "alpha\r\n", "pane unchanged after a failed drop");
+  checkEq(itemText(dialog, IDC_SOURCE_NAME), "a.cfg", "label unchanged after a failed drop");
+  checkEq(dorvex::frontEndState().sourcePath, folder + "\\a.cfg", "path unchanged after a failed drop");
+  closeMainDialog(dialog);
+}
+
+// A Shift-JIS name whose second bytes are backslashes: the folder 表
+// (95 5C) and the file ソース.cfg (83 5C ...).
+void testDoubleByteFileName(const std::string& folder) {
+  const std::string kFolder = "\x95\x5C";
+  const std::string kFile = "\x83\x5C\x81\x5B\x83\x58.cfg";
+  std::string directory = folder + "\\" + kFolder;
+  CreateDirectoryA(directory.c_str(), nullptr);
+  std::string path = directory + "\\" + kFile;
+  check(writeFile(path, "access-list 1 permit any\r\n"), "file with a Shift-JIS name written");
+  HWND dialog = openMainDialog();
+  dropAt(dialog, 5, 100, {path});
+  checkEq(itemText(dialog, IDC_SOURCE_NAME), kFile, "label of a Shift-JIS file name");
+  checkEq(itemText(dialog, IDC_SOURCE_PANE), "access-list 1 permit any\r\n", "pane of a Shift-JIS file name");
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  bool opened = false;
+  resultActions.push_back(closeResult(opened));
+  pressCheck(dialog);
+  std::string report;
+  check(readFile(dorvex::frontEndState().reportPath, report), "report written");
+  check(contains(report, "@Source Filename= " + kFile + " \r\n"), "report names the Shift-JIS file whole");
+  closeMainDialog(dialog);
+}
+
+const char kSourceConfig[] =
+    "access-list 10 permit 192.168.0.0 0.0.255.255\r\n"
+    "access-list 110 permit tcp any host 10.0.0.1 eq 80\r\n";
+const char kSettingConfig[] =
+    "access-list 10 permit host 192.168.1.1\r\n"
+    "access-list 110 permit tcp any host 10.0.0.1 eq www\r\n";
+
+// A whole check from the panes: boxes, progress lines, report file, result
+// dialog; the output directory with and without its trailing backslash.
+void testCheckRun(const std::string& folder) {
+  writeFile(folder + "\\source.cfg", kSourceConfig);
+  writeFile(folder + "\\setting.cfg", kSettingConfig);
+  for (const char* trailing : {"", "\\"}) {
+    std::string variant = *trailing ? "directory with backslash" : "directory without backslash";
+    HWND dialog = openMainDialog();
+    dropAt(dialog, 5, 100, {folder + "\\source.cfg"});
+    dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\setting.cfg"});
+    SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, (folder + trailing).c_str());
+    ResultSeen seen;
+    resultActions.push_back(inspectResult(seen));
+    std::string progress;
+    {
+      ProgressCapture capture;
+      pressCheck(dialog);
+      progress = capture.lines();
+    }
+    check(boxes.size() == 2, variant + ": two boxes, got " + std::to_string(boxes.size()));
+    if (boxes.size() >= 2) {
+      checkEq(boxes[0].caption, "ok?", variant + ": confirmation caption");
+      checkEq(boxes[0].text, "Do you check code?", variant + ": confirmation text");
+      check(boxes[0].owner == dialog, variant + ": confirmation owned by the dialog");
+      checkEq(boxes[1].caption, "Report Filename", variant + ": report box caption");
+      check(boxes[1].owner == nullptr, variant + ": report box has no owner");
+    }
+    const std::string& reportPath = dorvex::frontEndState().reportPath;
+    std::string prefix = folder + "\\Result";
+    check(reportPath.compare(0, prefix.size(), prefix) == 0 && reportPath.size() == folder.size() + 1 + 22,
+          variant + ": report path \"" + reportPath + "\" is the folder, one backslash, Result*.txt");
+    if (boxes.size() >= 2) checkEq(boxes[1].text, reportPath, variant + ": report box shows the path");
+    std::string report;
+    check(readFile(reportPath, report), variant + ": report file exists");
+    check(report.rfind("----------------------------------------\r\nDorvex ver 0.8\r\n", 0) == 0,
+          variant + ": report header");
+    check(contains(report, "@Source Filename= source.cfg \r\n"), variant + ": report names the source file");
+    check(contains(report, "@Setting Filename = setting.cfg\r\n"), variant + ": report names the setting file");
+    checkEq(report, dorvex::checkWorkspace().reportText("source.cfg", "setting.cfg"), variant + ": report file is the whole report");
+    checkEq(progress,
+            "<Process> source config check -> setting config check -> duplication check\r\n"
+            "source config check....\r\nsetting config check....\r\nduplication check....\r\n",
+            variant + ": progress lines");
+
+    const dorvex::CheckWorkspace& workspace = dorvex::checkWorkspace();
+    check(seen.opened, variant + ": result dialog opened");
+    check(seen.summaryChecked && !seen.analysisChecked, variant + ": result dialog opens on Summary Result");
+    checkEq(seen.sourceName, "source.cfg", variant + ": result left label");
+    checkEq(seen.settingName, "setting.cfg", variant + ": result right label");
+    checkEq(seen.summaryLeft, std::string(workspace.leftText(ResultView::summary)), variant + ": summary left");
+    checkEq(seen.summaryRight, std::string(workspace.rightText(ResultView::summary)), variant + ": summary right");
+    checkEq(seen.analysisLeft, std::string(workspace.leftText(ResultView::analysis)), variant + ": analysis left");
+    checkEq(seen.analysisRight, std::string(workspace.rightText(ResultView::analysis)), variant + ": analysis right");
+    check(seen.analysisLeft.rfind("001: ", 0) == 0, variant + ": analysis starts with line 001");
+    check(seen.summaryLeft != seen.analysisLeft, variant + ": the two views differ");
+    check(seen.analysisRadioState, variant + ": Analyse Result checked after the switch");
+    checkEq(seen.refilledLeft, seen.summaryLeft, variant + ": Summary Result again refills the pane");
+    check(resultActions.empty(), variant + ": result dialog action ran");
+    closeMainDialog(dialog);
+  }
+}
+
+// Right after start the panes hold the hint texts, which are checked like
+// any text; no file was dropped, so the result labels say "unopened".
+void testCheckOfHintTexts(const std::string& folder) {
+  HWND dialog = openMainDialog();
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  ResultSeen seen;
+  resultActions.push_back(inspectResult(seen));
+  pressCheck(dialog);
+  checkEq(seen.sourceName, "unopened", "hint check: left label");
+  checkEq(seen.settingName, "unopened", "hint check: right label");
+  check(contains(seen.analysisLeft, "Err:\"not acl\"\r\n"), "hint check: left line is not an access list");
+  check(contains(seen.analysisRight, "Err:\"not acl\"\r\n"), "hint check: right line is not an access list");
+  closeMainDialog(dialog);
+}
+
+// Texts past a million bytes are checked and shown whole.
+void testLongTexts(const std::string& folder) {
+  std::string longWord(240, 'x');
+  std::string source;
+  const int kLines = 5000;
+  for (int i = 0; i < kLines; ++i) source += "access-list 1 permit " + longWord + "\r\n";
+  source += "access-list 2 permit host 10.9.9.9\r\n";
+  check(source.size() > 1000000, "long source text is over a million bytes");
+  HWND dialog = openMainDialog();
+  SetDlgItemTextA(dialog, IDC_SOURCE_PANE, source.c_str());
+  SetDlgItemTextA(dialog, IDC_SETTING_PANE, "access-list 2 permit host 10.9.9.9\r\n");
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  ResultSeen seen;
+  resultActions.push_back(inspectResult(seen));
+  pressCheck(dialog);
+  const dorvex::CheckWorkspace& workspace = dorvex::checkWorkspace();
+  std::string analysis(workspace.leftText(ResultView::analysis));
+  check(contains(analysis, std::to_string(kLines + 1) + ": "), "the last line of a long pane is checked");
+  check(analysis.size() > 1000000, "annotated text over a million bytes, got " + std::to_string(analysis.size()));
+  check(seen.analysisLeft.size() == analysis.size() && seen.analysisLeft == analysis,
+        "result pane shows the whole annotated text: " + std::to_string(seen.analysisLeft.size()) + " bytes");
+  closeMainDialog(dialog);
+}
+
+void testReportNotWritten(const std::string& folder) {
+  HWND dialog = openMainDialog();
+  std::string missing = folder + "\\no-such-folder";
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, missing.c_str());
+  bool opened = false;
+  resultActions.push_back(closeResult(opened));
+  pressCheck(dialog);
+  check(boxes.size() == 3, "report not written: three boxes, got " + std::to_string(boxes.size()));
+  if (boxes.size() == 3) {
+    checkEq(boxes[2].caption, "error", "report not written: caption");
+    checkEq(boxes[2].text, "Result File could not open", "report not written: text");
+    check(boxes[2].owner == dialog, "report not written: box owned by the dialog");
+  }
+  check(opened, "report not written: the result dialog still opens");
+  closeMainDialog(dialog);
+}
+
+void testReportPathTooLong(const std::string& folder) {
+  HWND dialog = openMainDialog();
+  std::string deep = folder + "\\" + std::string(990, 'd');
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, deep.c_str());
+  bool opened = false;
+  resultActions.push_back(closeResult(opened));
+  pressCheck(dialog);
+  bool shown = false;
+  for (const Box& box : boxes) {
+    if (box.caption == "error" && box.text == kPathTooLong) shown = true;
+    check(box.caption != "Report Filename" || box.text.size() <= 999, "no report path past 999 bytes is shown");
+  }
+  check(shown, "a report path too long is shown as an error");
+  checkEq(dorvex::frontEndState().reportPath, "", "no report path kept for a path too long");
+  check(opened, "path too long: the result dialog still opens");
+  closeMainDialog(dialog);
+}
+
+void testEmptyPane(const std::string& folder) {
+  HWND dialog = openMainDialog();
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  SetDlgItemTextA(dialog, IDC_SETTING_PANE, "");
+  pressCheck(dialog);  // a result dialog here would fail: none is queued
+  check(boxes.size() == 2, "empty pane: two boxes, got " + std::to_string(boxes.size()));
+  if (boxes.size() == 2) {
+    checkEq(boxes[1].caption, "error", "empty pane: caption");
+    checkEq(boxes[1].text, kEmptyText, "empty pane: text");
+  }
+  closeMainDialog(dialog);
+}
+
+void testAboutDialog() {
+  HWND dialog = openMainDialog();
+  struct {
+    std::string caption, texts;
+    bool closed = false;
+  } seen;
+  for (bool byEscape : {true, false}) {
+    aboutActions.push_back([&seen, byEscape](HWND about) {
+      seen.caption = text(about);
+      seen.texts = staticTexts(about);
+      if (byEscape) {
+        pressEscape(about);
+      } else {
+        SendDlgItemMessageA(about, IDOK, BM_CLICK, 0, 0);
+        closeLater(about);
+      }
+    });
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDM_ABOUT, BN_CLICKED), 0);
+    pumpMessages();
+    std::string how = byEscape ? "Escape" : "OK";
+    checkEq(seen.caption, kAboutCaption, "About caption (" + how + ")");
+    checkEq(seen.texts, "Dorvex ver0.8", "About text (" + how + ")");
+    check(aboutActions.empty(), "About dialog opened (" + how + ")");
+  }
+  closeMainDialog(dialog);
+}
+
+void testFolderBrowser(const std::string& folder) {
+  std::string picked = folder + "\\picked";
+  CreateDirectoryA(picked.c_str(), nullptr);
+  HWND dialog = openMainDialog();
+  // OK right away: what is chosen is what the call-back selected.
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, picked.c_str());
+  browserActions.push_back([](HWND browser) {
+    PostMessageA(browser, WM_COMMAND, IDOK, 0);
+    closeLater(browser);
+  });
+  SendMessageA(dialog, WM_COMMAND, IDC_BROWSE, 0);
+  pumpMessages();
+  check(browserActions.empty(), "folder browser opened");
+  char longPicked[MAX_PATH] = {};
+  GetLongPathNameA(picked.c_str(), longPicked, MAX_PATH);
+  std::string chosen = itemText(dialog, IDC_OUTPUT_DIR);
+  check(lstrcmpiA(chosen.c_str(), picked.c_str()) == 0 || lstrcmpiA(chosen.c_str(), longPicked) == 0,
+        "browser starts at box 1013's folder: got " + chosen);
+
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, "typed by hand");
+  browserActions.push_back([](HWND browser) {
+    PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+    closeLater(browser);
+  });
+  SendMessageA(dialog, WM_COMMAND, IDC_BROWSE, 0);
+  pumpMessages();
+  checkEq(itemText(dialog, IDC_OUTPUT_DIR), "typed by hand", "cancelled browser leaves box 1013");
+  closeMainDialog(dialog);
+}
+
+bool setUp() {
+  WNDCLASSA helperClass = {};
+  helperClass.lpfnWndProc = helperProc;
+  helperClass.hInstance = GetModuleHandleA(nullptr);
+  helperClass.lpszClassName = "DorvexUiTestHelper";
+  RegisterClassA(&helperClass);
+  helperWindow = CreateWindowA("DorvexUiTestHelper", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  hook = SetWindowsHookExA(WH_CALLWNDPROCRET, afterMessage, nullptr, GetCurrentThreadId());
+  return helperWindow != nullptr && hook != nullptr;
+}
+
+}  // namespace
+
+int main() {
+  // The Japanese texts are checked as their Shift-JIS bytes.
+  if (GetACP() != 932) {
+    std::printf("FAILED: the system code page is %u, not 932 (run with LANG=ja_JP.UTF-8)\n", GetACP());
+    return 2;
+  }
+  if (!setUp()) {
+    std::printf("FAILED: cannot hook the test's windows\n");
+    return 2;
+  }
+  std::string folder = makeTestFolder();
+  testInitialState();
+  testDrops(folder);
+  testDropOfMissingFile(folder);
+  testDoubleByteFileName(folder);
+  testCheckRun(folder);
+  testCheckOfHintTexts(folder);
+  testLongTexts(folder);
+  testReportNotWritten(folder);
+  testReportPathTooLong(folder);
+  testEmptyPane(folder);
+  testAboutDialog();
+  testFolderBrowser(folder);
+  UnhookWindowsHookEx(hook);
+  std::printf("%d passed, %d failed\n", passed, failed);
+  std::fflush(stdout);
+  return failed == 0 ? 0 : 1;
+}
