@@ -1,0 +1,76 @@
+// End-to-end golden files: each folder under tests/golden/check holds a
+// source and a setting config and the expected summaries, details and report
+// (its date masked), compared byte for byte. Run with DORVEX_REGENERATE=1 to
+// rewrite the expected files on purpose, then review the diff.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "workspace/check_workspace.h"
+
+namespace dorvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+void maskedClock(std::string& date, std::string& time) {
+  date = "MM/DD/YY";
+  time = "00:00:00";
+}
+
+// Where two texts first differ, with a little context, for the failure message.
+std::string firstDifference(const std::string& expected, const std::string& actual) {
+  std::size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  std::size_t from = at < 40 ? 0 : at - 40;
+  return "first difference at byte " + std::to_string(at) + "\n  expected: ..." +
+         expected.substr(from, 80) + "\n  actual:   ..." + actual.substr(from, 80);
+}
+
+void compareOrRegenerate(const fs::path& file, const std::string& actual) {
+  if (std::getenv("DORVEX_REGENERATE")) {
+    std::ofstream(file, std::ios::binary) << actual;
+    return;
+  }
+  ASSERT_TRUE(fs::exists(file)) << file;
+  std::string expected = slurp(file);
+  EXPECT_EQ(expected, actual) << file.filename() << ": " << firstDifference(expected, actual);
+}
+
+TEST(GoldenCheckTest, EveryCaseMatchesItsExpectedFiles) {
+  fs::path root = fs::path(DORVEX_TEST_DATA) / "golden" / "check";
+  int cases = 0;
+  for (const auto& entry : fs::directory_iterator(root)) {
+    const fs::path& folder = entry.path();
+    SCOPED_TRACE(folder.filename().string());
+    std::string source = slurp(folder / "source.cfg");
+    std::string setting = slurp(folder / "setting.cfg");
+    CheckWorkspace workspace;
+    workspace.setClock(maskedClock);
+    ASSERT_TRUE(workspace.load(source, setting));
+    workspace.checkConfigs(nullptr);
+    workspace.checkDuplicates(nullptr);
+    compareOrRegenerate(folder / "source-analysis.txt", std::string(workspace.sourceConfig.annotationText()));
+    compareOrRegenerate(folder / "setting-analysis.txt", std::string(workspace.settingConfig.annotationText()));
+    compareOrRegenerate(folder / "source-summary.txt", std::string(workspace.sourceSummary.view()));
+    compareOrRegenerate(folder / "setting-summary.txt", std::string(workspace.settingSummary.view()));
+    compareOrRegenerate(folder / "details.txt", std::string(workspace.duplicationDetails.view()));
+    compareOrRegenerate(folder / "report.txt", workspace.reportText("source.cfg", "setting.cfg"));
+    ++cases;
+  }
+  EXPECT_GE(cases, 3);
+}
+
+}  // namespace
+}  // namespace dorvex
