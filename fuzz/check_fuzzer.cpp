@@ -1,0 +1,80 @@
+// The whole check on two texts taken from one input: the bytes before the
+// first NUL are the source config, those after it the setting config (which
+// then ends at its own first NUL, as any text does). Runs load,
+// checkConfigs, checkDuplicates and the report text in memory, and compares
+// the duplication check with the pair-by-pair reference on a second
+// workspace: both must mark and report the same duplications.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "workspace/check_workspace.h"
+
+namespace {
+
+void fixedClock(std::string& date, std::string& time) {
+  date = "12/07/26";
+  time = "20:00:00";
+}
+
+void require(bool condition) {
+  if (!condition) std::abort();
+}
+
+class CountingSink : public dorvex::ProgressSink {
+ public:
+  void write(std::string_view text) override { bytes += text.size(); }
+  std::size_t bytes = 0;
+};
+
+bool sameEntries(const dorvex::AclConfig& a, const dorvex::AclConfig& b) {
+  if (a.entryCount() != b.entryCount()) return false;
+  for (int k = 0; k < a.entryCount(); ++k) {
+    if (a.entryAt(k)->flags != b.entryAt(k)->flags) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static dorvex::CheckWorkspace indexed;
+  static dorvex::CheckWorkspace byPairs;
+  indexed.setClock(fixedClock);
+  byPairs.setClock(fixedClock);
+
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::size_t split = input.find('\0');
+  if (split == std::string_view::npos) return 0;
+  std::string_view source = input.substr(0, split);
+  std::string_view setting = input.substr(split + 1);
+
+  bool loaded = indexed.load(source, setting);
+  // load refuses exactly the texts that are empty up to their first NUL.
+  bool empty = source.empty() || setting.empty() || setting.front() == '\0';
+  require(loaded != empty);
+  if (!loaded) return 0;
+
+  CountingSink sink;
+  indexed.checkConfigs(&sink);
+  require(indexed.checkDuplicates(&sink));
+  std::string report = indexed.reportText("source.cfg", "setting.cfg");
+  require(report.size() > indexed.duplicationDetails.view().size());
+
+  // The reference workspace is prepared by hand with small result texts
+  // (they grow): the fuzzer spends its time in page faults otherwise.
+  require(byPairs.sourceConfig.reset(source) && byPairs.settingConfig.reset(setting));
+  require(byPairs.sourceSummary.allocate(16) && byPairs.settingSummary.allocate(16) &&
+          byPairs.duplicationDetails.allocate(16));
+  byPairs.checkConfigs(nullptr);
+  require(byPairs.checkDuplicatesByPairs(nullptr));
+  require(indexed.duplicationCount() == byPairs.duplicationCount());
+  require(sameEntries(indexed.sourceConfig, byPairs.sourceConfig));
+  require(sameEntries(indexed.settingConfig, byPairs.settingConfig));
+  require(indexed.sourceSummary.view() == byPairs.sourceSummary.view());
+  require(indexed.settingSummary.view() == byPairs.settingSummary.view());
+  require(report == byPairs.reportText("source.cfg", "setting.cfg"));
+  return 0;
+}
