@@ -41,17 +41,32 @@ class ConsoleFrontEnd : public CheckFrontEnd {
   bool quiet;
 };
 
-// The check reads a text up to its first NUL byte, as the panes do.
-void warnAboutNul(const std::string& path, const std::string& text, std::ostream& err) {
+// The check reads a text up to its first NUL byte, as the panes do. The
+// offset is the file's, byte-order mark included, for a look with a hex dump.
+void warnAboutNul(const std::string& path, const std::string& text, std::size_t markLength,
+                  std::ostream& err) {
   std::size_t nul = text.find('\0');
   if (nul == std::string::npos) return;
-  err << "dorvex: " << path << ": NUL byte at offset " << nul
+  err << "dorvex: " << path << ": NUL byte at offset " << nul + markLength
       << "; the text after it is not checked\n";
+}
+
+// Lines end at LF only. A text from a system that ends its lines in a bare
+// CR is one long line to the check, so the user is told why nothing parses.
+void warnAboutCrLineEnds(const std::string& path, std::string_view text, std::ostream& err) {
+  text = text.substr(0, text.find('\0'));
+  if (text.find('\n') != std::string_view::npos) return;
+  std::size_t last = text.find_last_not_of('\r');
+  if (last == std::string_view::npos || text.substr(0, last).find('\r') == std::string_view::npos) {
+    return;
+  }
+  err << "dorvex: " << path << ": lines end in CR only; the whole text is checked as one line\n";
 }
 
 bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
   std::string reason;
-  if (!readConfigFile(path, text, reason)) {
+  std::size_t markLength = 0;
+  if (!readConfigFile(path, text, reason, &markLength)) {
     err << "dorvex: " << path << ": " << reason << "\n";
     return false;
   }
@@ -60,7 +75,8 @@ bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
         << (text.empty() ? "" : " before its first NUL byte") << ")\n";
     return false;
   }
-  warnAboutNul(path, text, err);
+  warnAboutNul(path, text, markLength, err);
+  warnAboutCrLineEnds(path, text, err);
   return true;
 }
 
@@ -95,7 +111,8 @@ bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
 
 }  // namespace
 
-bool readConfigFile(const std::string& path, std::string& text, std::string& reason) {
+bool readConfigFile(const std::string& path, std::string& text, std::string& reason,
+                    std::size_t* markLength) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) {
     reason = "is a directory";
@@ -113,7 +130,9 @@ bool readConfigFile(const std::string& path, std::string& text, std::string& rea
     return false;
   }
   text = std::move(bytes).str();
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  std::size_t skipped = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  text.erase(0, skipped);
+  if (markLength) *markLength = skipped;
   return true;
 }
 

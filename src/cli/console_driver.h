@@ -4,6 +4,7 @@
 #ifndef DORVEX_CLI_CONSOLE_DRIVER_H_
 #define DORVEX_CLI_CONSOLE_DRIVER_H_
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 
@@ -22,8 +23,10 @@ constexpr int kExitDuplicates = 1;
 constexpr int kExitTrouble = 2;
 
 // Reads a configuration file as bytes. A UTF-8 byte-order mark at its start
-// is skipped. Returns false with the reason in `reason`.
-bool readConfigFile(const std::string& path, std::string& text, std::string& reason);
+// is skipped; `markLength`, when given, receives the bytes skipped (0 or 3).
+// Returns false with the reason in `reason`.
+bool readConfigFile(const std::string& path, std::string& text, std::string& reason,
+                    std::size_t* markLength = nullptr);
 
 // Runs the check; writes results to `out` and messages to `err`. Returns the
 // exit status.

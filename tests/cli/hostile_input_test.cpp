@@ -1,0 +1,464 @@
+// The console driver on the inputs users really feed it by mistake: missing
+// files, directories, binary files, enormous files, odd encodings and line
+// ends, and output places that cannot take the report. Each case runs the
+// built program in a fresh directory and expects the exact outcome: the
+// exit status, stdout, stderr and the files left in the output directory.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The big inputs shrink tenfold under the sanitizers, whose driver is many
+// times slower; the shapes of the inputs stay the same.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kScaleDown = 10;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int kScaleDown = 10;
+#else
+constexpr int kScaleDown = 1;
+#endif
+#else
+constexpr int kScaleDown = 1;
+#endif
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// The bytes of a literal, embedded NUL bytes included.
+template <std::size_t N>
+std::string bytes(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
+std::string slurp(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+std::string padded(long long number) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%03lld", number);
+  return text;
+}
+
+std::string examplePath(const char* name) { return std::string(DORVEX_TEST_DATA) + "/../examples/" + name; }
+
+// The source summary as the report carries it, between its heading and the
+// setting's heading.
+std::string sourceSummaryOf(const std::string& report, const std::string& sourceName) {
+  std::string head = "@Source Filename= " + sourceName + " \r\n";
+  std::size_t start = report.find(head);
+  std::size_t end = report.find("\r\n@Setting Filename = ");
+  if (start == std::string::npos || end == std::string::npos || end < start) return "<no summary>";
+  start += head.size();
+  return report.substr(start, end - start);
+}
+
+// What the summary listing must show for `text` when every line carries the
+// same marks: each line whole, numbered, lines joined by CR LF.
+std::string uniformSummary(const std::string& text, const std::string& marks) {
+  std::string summary;
+  long long lineNo = 0;
+  std::size_t start = 0;
+  while (start < text.size() || lineNo == 0) {
+    std::size_t lf = text.find('\n', start);
+    std::size_t end = lf == std::string::npos ? text.size() : lf;
+    if (lineNo > 0) summary += "\r\n";
+    summary += padded(++lineNo) + ":" + marks + ":" + text.substr(start, end - start);
+    if (lf == std::string::npos) break;
+    start = lf + 1;
+  }
+  return summary;
+}
+
+class HostileInputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    directory = fs::temp_directory_path() / ("dorvex-hostile-" + std::string(info->name()) + "-" +
+                                             std::to_string(::getpid()));
+    fs::remove_all(directory);
+    fs::create_directories(directory / "out");
+  }
+  void TearDown() override { fs::remove_all(directory); }
+
+  // Runs the driver in the test directory with `arguments`. `fileSizeLimit`
+  // bytes, when given, cap every file the driver writes (as a full disk
+  // does); SIGXFSZ is ignored so that the write fails instead of killing it.
+  Outcome run(const std::vector<std::string>& arguments, rlim_t fileSizeLimit = RLIM_INFINITY) {
+    fs::path outPath = directory / "stdout.txt";
+    fs::path errPath = directory / "stderr.txt";
+    pid_t child = ::fork();
+    if (child == 0) {
+      int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+          ::chdir(directory.c_str()) != 0) {
+        ::_exit(126);
+      }
+      if (fileSizeLimit != RLIM_INFINITY) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{fileSizeLimit, fileSizeLimit};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
+      }
+      std::vector<char*> argv;
+      std::string program = DORVEX_BINARY;
+      argv.push_back(program.data());
+      std::vector<std::string> copies = arguments;
+      for (std::string& argument : copies) argv.push_back(argument.data());
+      argv.push_back(nullptr);
+      ::execv(program.c_str(), argv.data());
+      ::_exit(127);
+    }
+    Outcome result;
+    int raw = 0;
+    if (child < 0 || ::waitpid(child, &raw, 0) != child) return result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    result.out = slurp(outPath);
+    result.err = slurp(errPath);
+    fs::remove(outPath);
+    fs::remove(errPath);
+    return result;
+  }
+
+  // A check with the progress silenced and the report in out/.
+  Outcome check(const std::string& source, const std::string& setting,
+                const std::vector<std::string>& more = {}) {
+    std::vector<std::string> arguments = {"-q", "-o", "out"};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    arguments.push_back(source);
+    arguments.push_back(setting);
+    return run(arguments);
+  }
+
+  void write(const std::string& name, const std::string& bytes) {
+    std::ofstream file(directory / name, std::ios::binary);
+    file << bytes;
+  }
+
+  std::vector<std::string> filesIn(const fs::path& where) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(where)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // The one report the check left in out/, or "<none>"/"<several>".
+  std::string onlyReport() {
+    std::vector<std::string> names = filesIn(directory / "out");
+    if (names.size() != 1) return names.empty() ? "<none>" : "<several>";
+    EXPECT_TRUE(std::regex_match(names[0], std::regex("Result[0-9]{12}\\.txt"))) << names[0];
+    return slurp(directory / "out" / names[0]);
+  }
+
+  fs::path directory;
+};
+
+const char kRule[] = "access-list 10 permit host 1.1.1.1\n";
+
+// Inputs that cannot be checked at all: one line on stderr naming the file
+// and the reason, exit 2, nothing on stdout and no report.
+TEST_F(HostileInputTest, UnreadableInputStopsTheCheck) {
+  enum class Kind { none, directory, file };
+  struct Case {
+    const char* name;
+    Kind kind;
+    std::string content;
+    const char* err;
+  };
+  const Case kCases[] = {
+      {"missing.cfg", Kind::none, "", "dorvex: missing.cfg: No such file or directory\n"},
+      {"adir", Kind::directory, "", "dorvex: adir: is a directory\n"},
+      {"empty.cfg", Kind::file, "", "dorvex: empty.cfg: no configuration text (the file is empty)\n"},
+      {"nulfirst.cfg", Kind::file, bytes("\0access-list 10 permit any\n"),
+       "dorvex: nulfirst.cfg: no configuration text (the file is empty before its first NUL byte)\n"},
+      {"markonly.cfg", Kind::file, "\xEF\xBB\xBF",
+       "dorvex: markonly.cfg: no configuration text (the file is empty)\n"},
+  };
+  write("good.cfg", kRule);
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    if (c.kind == Kind::directory) fs::create_directory(directory / c.name);
+    if (c.kind == Kind::file) write(c.name, c.content);
+    for (bool asSource : {true, false}) {
+      Outcome result = asSource ? check(c.name, "good.cfg") : check("good.cfg", c.name);
+      EXPECT_EQ(2, result.status);
+      EXPECT_EQ("", result.out);
+      EXPECT_EQ(c.err, result.err);
+      EXPECT_TRUE(filesIn(directory / "out").empty());
+    }
+  }
+}
+
+// The text ends at its first NUL byte: the driver says where, in file
+// offsets (a byte-order mark counts), and checks the text before it.
+TEST_F(HostileInputTest, NulBytesCutTheTextWithAWarning) {
+  write("nul.cfg", bytes("access-list 10 permit any\r\n\0access-list 10 deny any\n\0\0x"));
+  write("marked.cfg", bytes("\xEF\xBB\xBF" "access-list 10 permit any\n\0tail"));
+  write("setting.cfg", kRule);
+  const char* kSummary = "001:--D-:access-list 10 permit any";
+  Outcome result = check("nul.cfg", "setting.cfg");
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("dorvex: nul.cfg: NUL byte at offset 27; the text after it is not checked\n", result.err);
+  EXPECT_EQ(std::string(kSummary) + "\r", sourceSummaryOf(onlyReport(), "nul.cfg"));
+
+  fs::remove_all(directory / "out");
+  fs::create_directory(directory / "out");
+  result = check("marked.cfg", "setting.cfg");
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("dorvex: marked.cfg: NUL byte at offset 29; the text after it is not checked\n", result.err);
+  EXPECT_EQ(kSummary, sourceSummaryOf(onlyReport(), "marked.cfg"));
+}
+
+// Random bytes are checked like any text: every line is "not acl", nothing
+// is lost or altered on its way to the report. CR bytes are left out so that
+// the outcome does not depend on where the generator puts them.
+TEST_F(HostileInputTest, RandomBinaryBytesAreCheckedAsText) {
+  std::mt19937 generator(20261207);
+  std::string withNul, withoutNul;
+  for (int k = 0; k < 65536; ++k) {
+    auto byte = static_cast<char>(generator() & 0xFF);
+    if (byte == '\r') continue;
+    withNul += byte;
+    if (byte != '\0') withoutNul += byte;
+  }
+  write("random.bin", withNul);
+  write("random.txt", withoutNul);
+  write("setting.cfg", kRule);
+  std::size_t nul = withNul.find('\0');
+  ASSERT_NE(std::string::npos, nul);
+
+  Outcome result = check("random.bin", "setting.cfg");
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("dorvex: random.bin: NUL byte at offset " + std::to_string(nul) +
+                "; the text after it is not checked\n",
+            result.err);
+  EXPECT_EQ(uniformSummary(withNul.substr(0, nul), "E---"), sourceSummaryOf(onlyReport(), "random.bin"));
+
+  fs::remove_all(directory / "out");
+  fs::create_directory(directory / "out");
+  result = check("random.txt", "setting.cfg");
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("", result.err);
+  EXPECT_EQ(uniformSummary(withoutNul, "E---"), sourceSummaryOf(onlyReport(), "random.txt"));
+}
+
+// A configuration of 50 MB (5 MB under the sanitizers): the examples' source
+// config over and over. Each copy finds the duplications of one copy, and
+// the numbering runs to the last line.
+TEST_F(HostileInputTest, FiftyMegabyteConfiguration) {
+  std::string source = slurp(examplePath("source.cfg"));
+  std::string setting = examplePath("setting.cfg");
+  ASSERT_FALSE(source.empty());
+  ASSERT_EQ('\n', source.back());
+  Outcome once = check(examplePath("source.cfg"), setting, {"--print", "details"});
+  ASSERT_EQ(1, once.status) << once.err;
+  std::string onceReport = onlyReport();
+  fs::remove_all(directory / "out");
+  fs::create_directory(directory / "out");
+
+  const std::size_t copies = (50u << 20) / kScaleDown / source.size() + 1;
+  {
+    std::ofstream big(directory / "big.cfg", std::ios::binary);
+    for (std::size_t k = 0; k < copies; ++k) big << source;
+  }
+  Outcome result = check("big.cfg", setting, {"--print", "details"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("", result.err);
+  auto detailLines = [](const std::string& out) { return std::count(out.begin(), out.end(), '\n') - 1; };
+  EXPECT_EQ(static_cast<long long>(copies) * detailLines(once.out), detailLines(result.out));
+
+  // The last line of the summary: the last line of one copy, numbered on.
+  std::string onceSummary = sourceSummaryOf(onceReport, "source.cfg");
+  std::string lastOnce = onceSummary.substr(onceSummary.rfind("\r\n") + 2);
+  long long linesPerCopy = std::count(source.begin(), source.end(), '\n');
+  std::string lastBig = padded(linesPerCopy * static_cast<long long>(copies)) + lastOnce.substr(lastOnce.find(':'));
+  std::string summary = sourceSummaryOf(onlyReport(), "big.cfg");
+  EXPECT_EQ(lastBig, summary.substr(summary.rfind("\r\n") + 2));
+}
+
+// One line of 10 MB (1 MB under the sanitizers) between two rules: it is
+// rejected, shown whole in the report, and the lines after it keep their
+// numbers and marks.
+TEST_F(HostileInputTest, OneLineOfTenMegabytes) {
+  std::string longLine = "! " + std::string((10u << 20) / kScaleDown, 'x');
+  write("long.cfg", "access-list 10 permit host 10.1.1.5\n" + longLine + "\naccess-list 10 permit 10.2.0.0 0.0.255.255\n");
+  write("setting.cfg", "access-list 10 permit host 10.1.1.5\naccess-list 10 permit host 10.2.3.4\n");
+  Outcome result = check("long.cfg", "setting.cfg", {"--print", "details"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("", result.err);
+  std::string report = onlyReport();
+  EXPECT_EQ(" ACL=10 source row=1 set row=1\r\n ACL=10 source row=3 set row=2\r\n",
+            result.out.substr(result.out.find('\n') + 1));
+  EXPECT_EQ("001:--D-:access-list 10 permit host 10.1.1.5\r\n002:E---:" + longLine +
+                "\r\n003:--D-:access-list 10 permit 10.2.0.0 0.0.255.255",
+            sourceSummaryOf(report, "long.cfg"));
+
+  result = check("long.cfg", "setting.cfg", {"--print", "analysis"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_NE(std::string::npos,
+            result.out.find("\n001: access-list 10 permit host 10.1.1.5 OK\r\n002: Err:\"many parameters!\"\r\n"
+                            "003: access-list 10 permit 10.2.0.0 0.0.255.255 OK\r\n"));
+}
+
+// A million lines (100,000 under the sanitizers): seven-digit line numbers,
+// and the last line is compared like the first.
+TEST_F(HostileInputTest, AMillionLines) {
+  const int lines = 1000000 / kScaleDown;
+  auto hostRule = [](int k) {
+    return "access-list 10 permit host 10." + std::to_string((k >> 16) & 255) + "." +
+           std::to_string((k >> 8) & 255) + "." + std::to_string(k & 255);
+  };
+  {
+    std::ofstream big(directory / "million.cfg", std::ios::binary);
+    for (int k = 0; k < lines; ++k) big << hostRule(k) << '\n';
+  }
+  write("setting.cfg", hostRule(7) + "\n" + hostRule(lines - 1) + "\n");
+  Outcome result = check("million.cfg", "setting.cfg", {"--print", "details"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("", result.err);
+  EXPECT_EQ(" ACL=10 source row=8 set row=1\r\n ACL=10 source row=" + std::to_string(lines) + " set row=2\r\n",
+            result.out.substr(result.out.find('\n') + 1));
+  std::string summary = sourceSummaryOf(onlyReport(), "million.cfg");
+  std::string tail = "\r\n" + padded(lines - 1) + ":----:" + hostRule(lines - 2) + "\r\n" + padded(lines) +
+                     ":--D-:" + hostRule(lines - 1);
+  ASSERT_GE(summary.size(), tail.size());
+  EXPECT_EQ(tail, summary.substr(summary.size() - tail.size()));
+}
+
+// Shift-JIS double-byte characters whose second byte is 0x5C (backslash) or
+// 0x7C (vertical bar), in a comment, in a list name and inside words: the
+// bytes pass into the annotation and the report unchanged.
+TEST_F(HostileInputTest, ShiftJisSecondBytesPassUnchanged) {
+  const std::string name = "\x83\x5C\x83\x7C";  // two katakana
+  write("sjis.cfg",
+        "! \x95\x5C\x8E\xA6 comment \x83\x7C\x81\x5C\n"
+        "ip access-list extended " + name + "\n"
+        " permit tcp any any eq www\n"
+        "hostname r\x95\x5Cx\x83\x7Cy\n");
+  write("setting.cfg", "ip access-list extended " + name + "\n permit tcp any host 10.1.1.1 eq www\n");
+  Outcome result = check("sjis.cfg", "setting.cfg", {"--print", "analysis"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("", result.err);
+  EXPECT_NE(std::string::npos, result.out.find("002: ip access-list extended " + name + "(10000) OK\r\n"));
+  std::string report = onlyReport();
+  std::size_t from = report.find("@Source Filename");
+  ASSERT_NE(std::string::npos, from);
+  EXPECT_EQ("@Source Filename= sjis.cfg \r\n"
+            "001:E---:! \x95\x5C\x8E\xA6 comment \x83\x7C\x81\x5C\r\n"
+            "002:----:ip access-list extended " + name + "\r\n"
+            "003:--D-: permit tcp any any eq www\r\n"
+            "004:E---:hostname r\x95\x5Cx\x83\x7Cy\r\n"
+            "@Setting Filename = setting.cfg\r\n"
+            "001:----:ip access-list extended " + name + "\r\n"
+            "002:--D-: permit tcp any host 10.1.1.1 eq www\r\n\r\n"
+            "------------ Duplication Details ------\r\n\r\n"
+            " ACL=" + name + " source-row=3 setting-row=2 \r\n\r\n"
+            "------------ Report Finished ----------\r\n\r\n",
+            report.substr(from));
+}
+
+// A UTF-8 byte-order mark is skipped when the file is read: the first line
+// parses as written, and the mark reaches neither annotation nor report.
+TEST_F(HostileInputTest, ByteOrderMarkIsSkipped) {
+  write("bom.cfg", "\xEF\xBB\xBF" "access-list 10 permit any\r\n");
+  write("setting.cfg", kRule);
+  Outcome result = check("bom.cfg", "setting.cfg", {"--print", "analysis"});
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ("", result.err);
+  std::string path = result.out.substr(0, result.out.find('\n') + 1);
+  EXPECT_EQ(path + "001: access-list 10 permit any OK\r\n001: access-list 10 permit host 1.1.1.1 OK\r\n",
+            result.out);
+  EXPECT_EQ("001:--D-:access-list 10 permit any\r", sourceSummaryOf(onlyReport(), "bom.cfg"));
+}
+
+// Lines that end in a bare CR: lines end at LF only, so the text is one
+// line; the driver says so, and the check rejects that line as usual.
+TEST_F(HostileInputTest, CrOnlyLineEndsMakeOneLineWithAWarning) {
+  write("cr.cfg", "access-list 10 permit any\raccess-list 10 permit host 1.1.1.1\r");
+  write("crlf.cfg", "access-list 10 permit any\r\naccess-list 10 permit host 1.1.1.1\r\n");
+  write("setting.cfg", kRule);
+  Outcome result = check("cr.cfg", "setting.cfg", {"--print", "analysis"});
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("dorvex: cr.cfg: lines end in CR only; the whole text is checked as one line\n", result.err);
+  EXPECT_NE(std::string::npos,
+            result.out.find("\n001: access-list 10 permit any Err:\"many parameter!(4)=access-list\"\r\n001: "));
+  EXPECT_EQ("001:E---:access-list 10 permit any\raccess-list 10 permit host 1.1.1.1\r",
+            sourceSummaryOf(onlyReport(), "cr.cfg"));
+
+  // CR LF line ends and a single line ended by CR draw no warning.
+  write("one.cfg", "access-list 10 permit any\r");
+  for (const char* name : {"crlf.cfg", "one.cfg"}) {
+    SCOPED_TRACE(name);
+    result = check(name, "setting.cfg");
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.err);
+  }
+}
+
+// The report cannot be put where the user asked: the check runs, then says
+// "Result File could not open" with the path and the reason; exit 2, nothing
+// on stdout, and nothing left behind, not even a part of the report.
+TEST_F(HostileInputTest, ReportPlaceThatCannotTakeTheReport) {
+  write("source.cfg", kRule);
+  write("setting.cfg", kRule);
+  write("afile", "keep");
+  struct Case {
+    const char* outputDirectory;
+    const char* reason;
+  };
+  const Case kCases[] = {{"nodir", "No such file or directory"}, {"afile", "Not a directory"}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.outputDirectory);
+    Outcome result = run({"-q", "-o", c.outputDirectory, "source.cfg", "setting.cfg"});
+    EXPECT_EQ(2, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_TRUE(std::regex_match(result.err, std::regex(std::string("dorvex: Result File could not open: ") +
+                                                        c.outputDirectory + "/Result[0-9]{12}\\.txt: " +
+                                                        c.reason + "\n")))
+        << result.err;
+    EXPECT_EQ((std::vector<std::string>{"afile", "out", "setting.cfg", "source.cfg"}), filesIn(directory));
+    EXPECT_EQ("keep", slurp(directory / "afile"));
+  }
+}
+
+// The disk fills up while the report is written (a file-size limit of 1 KiB
+// stands in for it): the failure is reported and no partial report remains.
+TEST_F(HostileInputTest, DiskFullWhileTheReportIsWritten) {
+  // The report of the examples is a few KiB.
+  Outcome result = run({"-o", "out", examplePath("source.cfg"), examplePath("setting.cfg")}, 1024);
+  EXPECT_EQ(2, result.status);
+  EXPECT_EQ("", result.out);
+  EXPECT_TRUE(std::regex_match(result.err,
+                               std::regex("<Process> source config check -> setting config check -> "
+                                          "duplication check\r\nsource config check....\r\nsetting config "
+                                          "check....\r\nduplication check....\r\ndorvex: Result File could "
+                                          "not open: out/Result[0-9]{12}\\.txt: File too large\n")))
+      << result.err;
+  EXPECT_TRUE(filesIn(directory / "out").empty());
+}
+
+}  // namespace
