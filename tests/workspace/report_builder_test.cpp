@@ -42,8 +42,8 @@ TEST(ReportNameTest, PathJoinsDirectoryAndName) {
   const char* name = "Result110503140509.txt";
   EXPECT_EQ("D:\\out\\Result110503140509.txt", reportPath("D:\\out\\", name));
   EXPECT_EQ(name, reportPath("", name));
-  EXPECT_EQ("/tmp/out/Result110503140509.txt", reportPath("/tmp/out", name));
-  EXPECT_EQ("/tmp/out/Result110503140509.txt", reportPath("/tmp/out/", name));
+  EXPECT_EQ("reports/out/Result110503140509.txt", reportPath("reports/out", name));
+  EXPECT_EQ("reports/out/Result110503140509.txt", reportPath("reports/out/", name));
 }
 
 class ReportTextTest : public ::testing::Test {
