@@ -23,7 +23,9 @@ bool AclConfig::reset(std::string_view text) {
     names.resize(kInitialTableSize);
     names.shrink_to_fit();
   }
-  std::fill(names.begin(), names.begin() + nameCount_, AclName{});
+  // After a grown check the name count can exceed the shrunk table.
+  std::size_t usedNames = std::min(static_cast<std::size_t>(nameCount_), names.size());
+  std::fill(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(usedNames), AclName{});
   nameCount_ = 0;
   if (!input.loadText(text)) return false;
   return annotation.allocate(kAnnotationSize);

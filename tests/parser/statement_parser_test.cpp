@@ -1,0 +1,242 @@
+// The statement parser: every message, the list-number edges and the faults
+// of issue 3. The list context from line to line is in the golden cases.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "parser/acl_config.h"
+#include "parser_test_util.h"
+
+namespace dorvex {
+namespace {
+
+using parser_test::annotate;
+using parser_test::dump;
+using parser_test::dumpEntries;
+using parser_test::dumpNames;
+
+const std::string kAny = "0.0.0.0/255.255.255.255";
+
+std::string numberedWords(int count) {
+  std::string line = "permit";
+  for (int k = 1; k < count; ++k) line += " " + std::to_string(k);
+  return line;
+}
+
+// One line: its annotation after "001: " and the entries it commits.
+struct LineCase {
+  std::string line;
+  std::string annotation;
+  std::string entries;
+};
+
+// The messages not already in the golden case every_message, and the
+// statement-level edges.
+TEST(StatementParserTest, OneLineStatements) {
+  const std::string w254(254, 'w');
+  const LineCase kCases[] = {
+      {"", "Err:\"not acl\"\r\n", "flags=2 column=1"},
+      {"   \r", "Err:\"not acl\"\r\n", "flags=2 column=1"},
+      {"ip", "ip Err(1):\"\"\r\n", "flags=2 column=1"},
+      {"ip access-list foo", "ip access-list Err(2):\"foo\"\r\n", "flags=2 column=1"},
+      {"ip access-list extended 2699 x y",
+       "ip access-list extended 2699 Err:\"many parameter!(4)=x\"\r\n",
+       "acl_no=2699 type=1 flags=2 column=1"},
+      {"access-list ten permit any", "access-list Err(1):\"ten\"\r\n", "flags=2 column=1"},
+      {"access-list", "access-list Err(1):\"\"\r\n", "flags=2 column=1"},
+      {"access-list 300", "access-list 300 Err(2):\"\"\r\n", "acl_no=300 flags=2 column=1"},
+      {"access-list 10 allow any", "access-list 10 Err(2):\"allow\"\r\n",
+       "acl_no=10 type=0 flags=2 column=1"},
+      {"access-list 110 permit ip any any log",
+       "access-list 110 permit ip(0) any any log(?) OK\r\n",
+       "acl_no=110 type=1 permission=0 protocol_no=0 source=" + kAny + " destin=" + kAny +
+           " option_idx=0 flags=4 column=1"},
+      // Digit strings beyond 2147483647 are no numbers (issue 2).
+      {"access-list 2147483648 permit any", "access-list Err(1):\"2147483648\"\r\n",
+       "flags=2 column=1"},
+      {"access-list 4294967306 permit any", "access-list Err(1):\"4294967306\"\r\n",
+       "flags=2 column=1"},
+      // Leading zeros are allowed and disappear.
+      {"access-list 0010 deny 010.0.0.1 0.0.0.0", "access-list 10 deny 10.0.0.1 0.0.0.0 OK\r\n",
+       "acl_no=10 type=0 permission=1 source=10.0.0.1/0.0.0.0 column=1"},
+      // Keywords are case-sensitive.
+      {"Access-list 10 permit any", "Err:\"not acl\"\r\n", "flags=2 column=1"},
+      {"IP access-list standard A", "Err:\"not acl\"\r\n", "flags=2 column=1"},
+      {"Permit any", "Err:\"not acl\"\r\n", "flags=2 column=1"},
+      {"ip Access-list standard A", "ip Err(1):\"Access-list\"\r\n", "flags=2 column=1"},
+      {"ip access-list Standard A", "ip access-list Err(2):\"Standard\"\r\n", "flags=2 column=1"},
+      {"access-list 10 Permit any", "access-list 10 Err(2):\"Permit\"\r\n",
+       "acl_no=10 type=0 flags=2 column=1"},
+      // A word of 254 bytes is quoted whole; a longer one is cut there.
+      {"access-list 10 permit " + w254, "access-list 10 permit Err(3):\"" + w254 + "\"\r\n",
+       "acl_no=10 type=0 permission=0 flags=2 column=1"},
+      {"access-list 10 permit " + w254 + "www", "access-list 10 permit Err(3):\"" + w254 + "\"\r\n",
+       "acl_no=10 type=0 permission=0 flags=2 column=1"},
+      {"access-list 110 permit ip any any " + w254,
+       "access-list 110 permit ip(0) any any " + w254 + "(?) OK\r\n",
+       "acl_no=110 type=1 permission=0 protocol_no=0 source=" + kAny + " destin=" + kAny +
+           " option_idx=0 flags=4 column=1"},
+  };
+  auto config = std::make_unique<AclConfig>();
+  for (const LineCase& c : kCases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ("001: " + c.annotation, annotate(*config, c.line + "\r\n"));
+    EXPECT_EQ(c.entries, dumpEntries(*config));
+  }
+}
+
+TEST(StatementParserTest, ListNumberEdges) {
+  // Per number: the kind a numbered rule and an opening accept it as
+  // (0 standard, 1 extended), or -1 for no list number.
+  const std::pair<int, int> kNumbers[] = {{1, 0},   {99, 0},   {1300, 0},  {1999, 0},
+                                          {100, 1}, {199, 1},  {2000, 1},  {2699, 1},
+                                          {0, -1},  {200, -1}, {1299, -1}, {2700, -1}};
+  auto config = std::make_unique<AclConfig>();
+  for (const auto& [number, kind] : kNumbers) {
+    const std::string n = std::to_string(number);
+    SCOPED_TRACE(n);
+    std::string text =
+        annotate(*config, "access-list " + n + (kind == 1 ? " deny ip any any" : " deny any"));
+    if (kind < 0) {
+      EXPECT_EQ("001: access-list " + n + " Err(2):\"deny\"\r\n", text);
+      EXPECT_EQ("acl_no=" + n + " flags=2 column=1", dumpEntries(*config));
+    } else {
+      EXPECT_EQ(
+          "001: access-list " + n + (kind == 1 ? " deny ip(0) any any" : " deny any") + " OK\r\n",
+          text);
+      EXPECT_EQ(kind, config->entryAt(0)->type);
+    }
+    for (int type : {0, 1}) {
+      const std::string opening = std::string("ip access-list ") + (type ? "extended" : "standard");
+      text = annotate(*config, opening + " " + n);
+      if (kind == type) {  // accepted: nothing committed, the list is open
+        EXPECT_EQ("001: " + opening + " " + n + " OK\r\n", text);
+        EXPECT_EQ("acl_no=" + n + " type=" + std::to_string(type) + " column=1",
+                  dump(config->current()));
+      } else {
+        EXPECT_EQ("001: " + opening + " Err:\"value is range outside\"\r\n", text);
+        EXPECT_EQ("type=" + std::to_string(type) + " flags=2 column=1", dumpEntries(*config));
+      }
+    }
+  }
+  // Leading zeros are allowed; a digit string beyond 2147483647 is no number
+  // (issue 2), so after "ip access-list" it is a list name.
+  EXPECT_EQ("001: ip access-list standard 99 OK\r\n",
+            annotate(*config, "ip access-list standard 0099"));
+  EXPECT_EQ("001: ip access-list standard 4294967306(10000) OK\r\n",
+            annotate(*config, "ip access-list standard 4294967306"));
+}
+
+// A text and its whole annotation, entries and names.
+void expectText(const std::string& text, const std::string& annotation, const std::string& entries,
+                const std::string& names) {
+  auto config = std::make_unique<AclConfig>();
+  EXPECT_EQ(annotation, annotate(*config, text));
+  EXPECT_EQ(entries, dumpEntries(*config));
+  EXPECT_EQ(names, dumpNames(*config));
+}
+
+// Issue 2: no silent limits. More lines than the 30,000 records of the
+// entry table, and an annotation past its 2,000,000 starting bytes, are
+// taken whole; the table grows in the middle of whichever statement commits
+// the 30,000th entry. Prefixes have four digits from line 1000 on.
+TEST(StatementParserTest, LargeConfigurationIsNotCut) {
+  const std::string w254(254, 'w');
+  const std::string kLastLines[] = {
+      "access-list 10 permit 10.1.1.1 " + w254,  // rejected inside parseAddress
+      "access-list 101 permit tcp any any range 1 " + w254,
+      "ip access-list standard A\n permit any",
+      "ip access-list extended A\n permit ip any any " + w254,
+  };
+  for (const std::string& last : kLastLines) {
+    SCOPED_TRACE(last.substr(0, 40));
+    std::string text;
+    for (int k = 0; k < 29999; ++k) text += "access-list 10 permit " + w254 + "\n";
+    text += last + "\n permit any\n";
+    auto config = std::make_unique<AclConfig>();
+    std::string annotation = annotate(*config, text);
+    int lines = static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    int committed = last.rfind("ip ", 0) == 0 ? lines - 1 : lines;
+    ASSERT_EQ(committed, config->entryCount());
+    EXPECT_EQ(lines, config->entryAt(committed - 1)->column);
+    EXPECT_GT(annotation.size(), 2000000u);
+    EXPECT_EQ(lines, std::count(annotation.begin(), annotation.end(), '\n'));
+    EXPECT_NE(std::string::npos, annotation.rfind("\r\n" + std::to_string(lines) + ": "));
+    EXPECT_NE(std::string::npos, annotation.find("\r\n999: access-list 10 permit Err(3)"));
+    EXPECT_NE(std::string::npos, annotation.find("\r\n1000: access-list 10 permit Err(3)"));
+  }
+}
+
+// Issue 3, mended fault 1: the closing quote stands before the line break.
+TEST(Issue3FaultTest, Fault1ManyParameterQuoteBeforeLineBreak) {
+  expectText("access-list 10 permit any log\nip access-list standard 5 x\n!\n",
+             "001: access-list 10 permit any Err:\"many parameter!(4)=log\"\r\n"
+             "002: ip access-list standard 5 Err:\"many parameter!(4)=x\"\r\n"
+             "003: Err:\"not acl\"\r\n",
+             "acl_no=10 type=0 permission=0 source=" + kAny +
+                 " flags=2 column=1\n"
+                 "acl_no=5 type=0 flags=2 column=2\n"
+                 "flags=2 column=3",
+             "");
+}
+
+// Issue 3, mended fault 2: the message ends its line.
+TEST(Issue3FaultTest, Fault2NonSupportEndsWithLineBreak) {
+  expectText(
+      "ip access-list logging\nip access-list log-update threshold 1\naccess-list 10 permit any",
+      "001: ip access-list Err:\"non-support(2)=logging\"\r\n"
+      "002: ip access-list Err:\"non-support(2)=log-update\"\r\n"
+      "003: access-list 10 permit any OK\r\n",
+      "flags=4 column=1\nflags=4 column=2\nacl_no=10 type=0 permission=0 source=" + kAny +
+          " column=3",
+      "");
+}
+
+// Issue 3, mended fault 3: an unstorable list name is an error on its own
+// line, and no list is open afterwards.
+TEST(Issue3FaultTest, Fault3UnstoredListNameIsAnError) {
+  const std::string name26 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  const std::string name25 = name26.substr(1);
+  expectText("ip access-list standard " + name25 + "\n permit any\nip access-list extended " +
+                 name26 + "\n permit ip any any\n deny ip any any\n",
+             "001: ip access-list standard " + name25 +
+                 "(10000) OK\r\n"
+                 "002: permit any OK\r\n"
+                 "003: ip access-list extended " +
+                 name26 +
+                 "(9999) Err:\"name not stored\"\r\n"
+                 "004: Err:\"non-set ip access-list\"\r\n"
+                 "005: Err:\"non-set ip access-list\"\r\n",
+             "acl_no=10000 type=0 permission=0 source=" + kAny +
+                 " column=2\n"
+                 "type=1 flags=2 column=3\n"
+                 "flags=2 column=4\n"
+                 "flags=2 column=5",
+             name25 + "/0");
+}
+
+// Issue 3, mended fault 4: a line of 15 or more words commits exactly one
+// entry in error, parses nothing more, and leaves an open list open.
+TEST(Issue3FaultTest, Fault4OverlongLineCommitsOneEntryAndKeepsTheList) {
+  expectText("ip access-list standard A\n" + numberedWords(15) +
+                 "\n permit any\naccess-list 10 permit any\n" + numberedWords(16),
+             "001: ip access-list standard A(10000) OK\r\n"
+             "002: Err:\"many parameters!\"\r\n"
+             "003: permit any OK\r\n"
+             "004: access-list 10 permit any OK\r\n"
+             "005: Err:\"many parameters!\"\r\n",
+             "acl_no=10000 type=0 flags=2 column=2\n"
+             "acl_no=10000 type=0 permission=0 source=" +
+                 kAny +
+                 " column=3\n"
+                 "acl_no=10 type=0 permission=0 source=" +
+                 kAny +
+                 " column=4\n"
+                 "flags=2 column=5",
+             "A/0");
+}
+
+}  // namespace
+}  // namespace dorvex
