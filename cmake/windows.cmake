@@ -45,5 +45,6 @@ target_link_libraries(dorvex PRIVATE dorvex_ui)
 if(DORVEX_BUILD_TESTS)
   add_executable(dorvex-ui-test tests/ui/ui_test.cpp ${DORVEX_RESOURCES})
   target_link_libraries(dorvex-ui-test PRIVATE dorvex_ui)
-  target_include_directories(dorvex-ui-test PRIVATE src)
+  # Paces the end-to-end run of dorvex.exe: waits for a window by caption.
+  add_executable(dorvex-ui-wait tests/ui/wait_window.cpp)
 endif()

@@ -90,11 +90,10 @@ bool contains(const std::string& haystack, const std::string& needle) {
   return haystack.find(needle) != std::string::npos;
 }
 
-// A fresh folder of the test's own under the temporary folder.
+// A fresh folder of the test's own at the root of drive C: Wine's folder
+// browser selects a folder given by its path only one level below a drive.
 std::string makeTestFolder() {
-  char base[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, base);
-  std::string folder = std::string(base) + "dorvex-ui-test-" + std::to_string(GetCurrentProcessId());
+  std::string folder = "C:\\dorvex-ui-test-" + std::to_string(GetCurrentProcessId());
   CreateDirectoryA(folder.c_str(), nullptr);
   return folder;
 }
@@ -123,7 +122,8 @@ BOOL CALLBACK collectStatic(HWND child, LPARAM out) {
   char className[32] = {};
   GetClassNameA(child, className, sizeof className);
   std::string childText = text(child);
-  if (lstrcmpiA(className, "Static") == 0 && !childText.empty()) {
+  bool isIcon = (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+  if (lstrcmpiA(className, "Static") == 0 && !isIcon && !childText.empty()) {
     *reinterpret_cast<std::string*>(out) += childText;
   }
   return TRUE;
@@ -269,10 +269,23 @@ int clientWidth(HWND dialog) {
 void dropAt(HWND dialog, int x, int y, const std::vector<std::string>& paths) {
   POINT point = {x, y};
   ClientToScreen(dialog, &point);
-  SetCursorPos(point.x, point.y);
-  POINT cursor = {};
-  GetCursorPos(&cursor);
-  check(cursor.x == point.x && cursor.y == point.y, "cursor placed for the drop at x " + std::to_string(x));
+  // Under X the pointer moves asynchronously: wait until the position has
+  // settled where it was put, or a late motion of an earlier move could
+  // be what the drop handler reads.
+  int settled = 0;
+  for (int tries = 0; tries < 200 && settled < 3; ++tries) {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    if (cursor.x == point.x && cursor.y == point.y) {
+      ++settled;
+    } else {
+      settled = 0;
+      SetCursorPos(point.x, point.y);
+    }
+    pumpMessages();
+    Sleep(10);
+  }
+  check(settled == 3, "cursor placed for the drop at x " + std::to_string(x));
   SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(paths)), 0);
 }
 
@@ -404,7 +417,7 @@ void testDrops(const std::string& folder) {
   writeFile(folder + "\\a.cfg", "alpha\r\n");
   writeFile(folder + "\\b.cfg", "bravo\r\n");
   writeFile(folder + "\\c.cfg", "charlie\r\n");
-  writeFile(folder + "\\nul.cfg", std::string("before\0after", 12));
+  writeFile(folder + "\\zero.cfg", std::string("before\0after", 12));
   const int kFarLeft = -100000;
   const DropCase kCases[] = {
       {"one file, left edge", kFarLeft, 100, {"a.cfg"}, true, "alpha\r\n", "a.cfg"},
@@ -412,7 +425,7 @@ void testDrops(const std::string& folder) {
       {"one file, exactly half", 0, 100, {"a.cfg"}, false, "alpha\r\n", "a.cfg"},
       {"three files, right", 40, 200, {"a.cfg", "b.cfg", "c.cfg"}, false, "charlie\r\n", "c.cfg"},
       {"three files, left over the About button", kFarLeft, 430, {"c.cfg", "a.cfg", "b.cfg"}, true, "bravo\r\n", "b.cfg"},
-      {"NUL byte ends the text", kFarLeft, 100, {"nul.cfg"}, true, "before", "nul.cfg"},
+      {"NUL byte ends the text", kFarLeft, 100, {"zero.cfg"}, true, "before", "zero.cfg"},
   };
   for (const DropCase& c : kCases) {
     HWND dialog = openMainDialog();
@@ -661,8 +674,7 @@ void testAboutDialog() {
 }
 
 void testFolderBrowser(const std::string& folder) {
-  std::string picked = folder + "\\picked";
-  CreateDirectoryA(picked.c_str(), nullptr);
+  const std::string& picked = folder;
   HWND dialog = openMainDialog();
   // OK right away: what is chosen is what the call-back selected.
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, picked.c_str());
@@ -690,6 +702,13 @@ void testFolderBrowser(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+template <typename Test>
+void timed(const char* name, Test test) {
+  DWORD start = GetTickCount();
+  test();
+  std::printf("%-28s %5lu ms\n", name, static_cast<unsigned long>(GetTickCount() - start));
+}
+
 bool setUp() {
   WNDCLASSA helperClass = {};
   helperClass.lpfnWndProc = helperProc;
@@ -715,18 +734,18 @@ int main() {
     return 2;
   }
   std::string folder = makeTestFolder();
-  testInitialState();
-  testDrops(folder);
-  testDropOfMissingFile(folder);
-  testDoubleByteFileName(folder);
-  testCheckRun(folder);
-  testCheckOfHintTexts(folder);
-  testLongTexts(folder);
-  testReportNotWritten(folder);
-  testReportPathTooLong(folder);
-  testEmptyPane(folder);
-  testAboutDialog();
-  testFolderBrowser(folder);
+  timed("testInitialState", [&] { testInitialState(); });
+  timed("testDrops", [&] { testDrops(folder); });
+  timed("testDropOfMissingFile", [&] { testDropOfMissingFile(folder); });
+  timed("testDoubleByteFileName", [&] { testDoubleByteFileName(folder); });
+  timed("testCheckRun", [&] { testCheckRun(folder); });
+  timed("testCheckOfHintTexts", [&] { testCheckOfHintTexts(folder); });
+  timed("testLongTexts", [&] { testLongTexts(folder); });
+  timed("testReportNotWritten", [&] { testReportNotWritten(folder); });
+  timed("testReportPathTooLong", [&] { testReportPathTooLong(folder); });
+  timed("testEmptyPane", [&] { testEmptyPane(folder); });
+  timed("testAboutDialog", [&] { testAboutDialog(); });
+  timed("testFolderBrowser", [&] { testFolderBrowser(folder); });
   UnhookWindowsHookEx(hook);
   std::printf("%d passed, %d failed\n", passed, failed);
   std::fflush(stdout);

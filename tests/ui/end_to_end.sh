@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# End-to-end run of dorvex.exe under Wine, driven by X input (xdotool):
+# types the two example configs into the panes, presses "CEHCK!", answers
+# the boxes, takes screenshots of the main dialog and of the result dialog
+# in both views, and compares the report file with the one that the
+# console driver writes for the same configs.
+# Usage: end_to_end.sh BIN_DIR SCREENSHOT_DIR, with DISPLAY and WINEPREFIX
+# set up by run_windows_tests.sh.
+set -euo pipefail
+bin=$1
+shots=$2
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Typed text arrives line by line as Return keys: no CR of its own.
+for config in source setting; do
+  tr -d '\r' <"$repo/examples/$config.cfg" >"$work/$config.txt"
+done
+
+waitFor() {  # caption [--gone]; prints the window's rectangle
+  if [ "${2:-}" = --gone ]; then
+    timeout 60 wine "$bin/dorvex-ui-wait.exe" --gone "$1" 20
+  else
+    timeout 60 wine "$bin/dorvex-ui-wait.exe" "$1" 20
+  fi
+}
+
+shoot() {  # rectangle name
+  read -r x y w h <<<"$1"
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$2.png"
+}
+
+keys() { xdotool key --delay 80 "$@"; sleep 0.5; }
+
+mkdir -p "$work/gui" "$work/cli"
+cd "$work/gui"
+wine "$bin/dorvex.exe" &
+app=$!
+
+main=$(waitFor "Dorvex ver0.8")
+desktop=$(xdotool search --name 'Wine desktop' | head -1)
+xdotool windowfocus --sync "$desktop" 2>/dev/null || true
+sleep 1
+
+# The left pane has the focus with its hint text selected; Tab moves on to
+# the right pane and selects its hint text.
+xdotool type --delay 5 --file "$work/source.txt"
+keys Tab
+xdotool type --delay 5 --file "$work/setting.txt"
+sleep 1
+shoot "$main" main-dialog
+
+# On to "CEHCK!" past "<About Me>", box 1013 and "..".
+keys Tab Tab Tab Tab space
+waitFor "ok?" >/dev/null
+keys Return
+waitFor "Report Filename" >/dev/null
+keys Return
+
+result=$(waitFor "Compare Result")
+sleep 1
+shoot "$result" result-summary
+# Past both panes to the radio buttons; the arrow selects "Analyse Result".
+keys Tab Tab Right
+sleep 1
+shoot "$result" result-analysis
+keys Escape
+waitFor "Compare Result" --gone
+
+waitFor "Dorvex ver0.8" >/dev/null
+keys alt+F4
+for _ in $(seq 1 100); do
+  kill -0 "$app" 2>/dev/null || break
+  sleep 0.2
+done
+if kill -0 "$app" 2>/dev/null; then
+  echo "dorvex.exe did not end on Alt+F4"
+  kill "$app"
+  exit 1
+fi
+
+# The same check by the console driver; only the date and the two file
+# names (typed texts have none) may differ.
+cd "$repo/examples"
+timeout 60 wine "$bin/dorvex-cli.exe" -q -o "$(winepath -w "$work/cli")" source.cfg setting.cfg >/dev/null || true
+
+reports=("$work"/gui/Result*.txt)
+expected=("$work"/cli/Result*.txt)
+if [ ! -f "${reports[0]}" ] || [ ! -f "${expected[0]}" ]; then
+  echo "report file missing: gui ${reports[0]}, console ${expected[0]}"
+  exit 1
+fi
+grep -q $'^@Source Filename= unopened \r$' "${reports[0]}"
+grep -q $'^@Setting Filename = unopened\r$' "${reports[0]}"
+mask() { sed -e 's/^Result Report  \[Date=.*\]/DATE/' -e 's/^@Source Filename= .*/SOURCE/' -e 's/^@Setting Filename = .*/SETTING/' "$1"; }
+if ! diff <(mask "${expected[0]}") <(mask "${reports[0]}"); then
+  echo "the report of dorvex.exe differs from the console driver's"
+  exit 1
+fi
+echo "end-to-end: report $(basename "${reports[0]}") matches, screenshots in $shots"

@@ -1,0 +1,62 @@
+// wait_window CAPTION [SECONDS]: waits until a visible top-level window
+// with that caption exists, puts it in front and prints its rectangle as
+// "x y width height" (screen pixels). Exit status 0 when found, 1 when not
+// within the time (10 s unless given). "--gone" before the caption waits
+// for no such window instead. Used by the end-to-end test to pace its
+// keystrokes and to crop its screenshots.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct Search {
+  const char* caption;
+  HWND found;
+};
+
+BOOL CALLBACK matchCaption(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<Search*>(data);
+  char caption[256] = {};
+  GetWindowTextA(window, caption, sizeof caption);
+  if (IsWindowVisible(window) && std::strcmp(caption, search->caption) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND findWindow(const char* caption) {
+  Search search = {caption, nullptr};
+  EnumWindows(matchCaption, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool gone = argc > 1 && std::strcmp(argv[1], "--gone") == 0;
+  int first = gone ? 2 : 1;
+  if (argc <= first) {
+    std::fprintf(stderr, "usage: wait_window [--gone] CAPTION [SECONDS]\n");
+    return 2;
+  }
+  const char* caption = argv[first];
+  int seconds = argc > first + 1 ? std::atoi(argv[first + 1]) : 10;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(seconds) * 1000;
+       Sleep(100)) {
+    HWND window = findWindow(caption);
+    if (gone && window == nullptr) return 0;
+    if (!gone && window != nullptr) {
+      SetForegroundWindow(window);
+      RECT rect;
+      GetWindowRect(window, &rect);
+      std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+      return 0;
+    }
+  }
+  std::fprintf(stderr, "wait_window: %s \"%s\" after %d s\n", gone ? "still" : "no", caption, seconds);
+  return 1;
+}
