@@ -22,7 +22,7 @@ waitFor() {  # caption [--gone]; prints the window's rectangle
   if [ "${2:-}" = --gone ]; then
     timeout 60 wine "$bin/dorvex-ui-wait.exe" --gone "$1" 20
   else
-    timeout 60 wine "$bin/dorvex-ui-wait.exe" "$1" 20
+    timeout 60 wine "$bin/dorvex-ui-wait.exe" "$1" 20 | tr -d '\r'
   fi
 }
 
@@ -42,12 +42,15 @@ main=$(waitFor "Dorvex ver0.8")
 desktop=$(xdotool search --name 'Wine desktop' | head -1)
 xdotool windowfocus --sync "$desktop" 2>/dev/null || true
 sleep 1
+shoot "$main" main-dialog-start
 
 # The left pane has the focus with its hint text selected; Tab moves on to
 # the right pane and selects its hint text.
 xdotool type --delay 5 --file "$work/source.txt"
 keys Tab
 xdotool type --delay 5 --file "$work/setting.txt"
+sleep 1
+waitFor "Dorvex ver0.8" >/dev/null
 sleep 1
 shoot "$main" main-dialog
 
@@ -61,12 +64,25 @@ keys Return
 result=$(waitFor "Compare Result")
 sleep 1
 shoot "$result" result-summary
-# Past both panes to the radio buttons; the arrow selects "Analyse Result".
-keys Tab Tab Right
+# A click on "Analyse Result": 115 dialog units from the left, 14.5 above
+# the bottom, in the dialog font's 1.5 x 1.625 pixels a unit (9 points).
+read -r rx ry rw rh <<<"$result"
+xdotool mousemove $((rx + 3 + 115 * (rw - 6) / 355)) $((ry + rh - 3 - 24)) click 1
+sleep 0.5
+waitFor "Compare Result" >/dev/null
 sleep 1
 shoot "$result" result-analysis
 keys Escape
 waitFor "Compare Result" --gone
+
+# From "CEHCK!" round to "<About Me>".
+waitFor "Dorvex ver0.8" >/dev/null
+keys Tab Tab Tab space
+about=$(waitFor "ﾊﾞｰｼﾞｮﾝ情報")
+sleep 1
+shoot "$about" about-dialog
+keys Escape
+waitFor "ﾊﾞｰｼﾞｮﾝ情報" --gone
 
 waitFor "Dorvex ver0.8" >/dev/null
 keys alt+F4

@@ -1,5 +1,6 @@
 // wait_window CAPTION [SECONDS]: waits until a visible top-level window
-// with that caption exists, puts it in front and prints its rectangle as
+// with that caption exists, puts it in front, has it repainted and prints
+// its rectangle as
 // "x y width height" (screen pixels). Exit status 0 when found, 1 when not
 // within the time (10 s unless given). "--gone" before the caption waits
 // for no such window instead. Used by the end-to-end test to pace its
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
     if (gone && window == nullptr) return 0;
     if (!gone && window != nullptr) {
       SetForegroundWindow(window);
+      // A screenshot follows: have every control painted afresh first.
+      RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
       RECT rect;
       GetWindowRect(window, &rect);
       std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
