@@ -54,8 +54,10 @@ waitFor "Dorvex ver0.8" >/dev/null
 sleep 1
 shoot "$main" main-dialog
 
-# On to "CEHCK!" past "<About Me>", box 1013 and "..".
-keys Tab Tab Tab Tab space
+# A click on "CEHCK!": 323 dialog units from the left, 19.5 above the
+# bottom, in the dialog font's 1.5 x 1.625 pixels a unit (9 points).
+read -r mx my mw mh <<<"$main"
+xdotool mousemove $((mx + 3 + 323 * (mw - 6) / 355)) $((my + mh - 3 - 32)) click 1
 waitFor "ok?" >/dev/null
 keys Return
 waitFor "Report Filename" >/dev/null
@@ -65,13 +67,21 @@ result=$(waitFor "Compare Result")
 sleep 1
 shoot "$result" result-summary
 # A click on "Analyse Result": 115 dialog units from the left, 14.5 above
-# the bottom, in the dialog font's 1.5 x 1.625 pixels a unit (9 points).
+# the bottom.
 read -r rx ry rw rh <<<"$result"
 xdotool mousemove $((rx + 3 + 115 * (rw - 6) / 355)) $((ry + rh - 3 - 24)) click 1
 sleep 0.5
 waitFor "Compare Result" >/dev/null
 sleep 1
 shoot "$result" result-analysis
+# "Report Print" opens the report in the program for text files.
+report=$(basename "$(ls "$work"/gui/Result*.txt)" .txt)
+xdotool mousemove $((rx + 3 + 252 * (rw - 6) / 355)) $((ry + rh - 3 - 23)) click 1
+timeout 60 wine "$bin/dorvex-ui-wait.exe" --containing "$report" 30 >/dev/null
+keys alt+F4
+timeout 60 wine "$bin/dorvex-ui-wait.exe" --gone --containing "$report" 20
+
+waitFor "Compare Result" >/dev/null
 keys Escape
 waitFor "Compare Result" --gone
 

@@ -25,6 +25,8 @@ timeout 180 wineboot -i >/dev/null 2>&1
 # need not wait for a window manager that is not there.
 timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
 timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+# Text files open in Notepad, as on Windows ("Report Print").
+timeout 60 wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null
 # The desktop started by wineboot is a plain one: start afresh.
 timeout 60 wineserver -k || true
 timeout 60 wineserver -w || true

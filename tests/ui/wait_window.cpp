@@ -1,10 +1,10 @@
-// wait_window CAPTION [SECONDS]: waits until a visible top-level window
-// with that caption exists, puts it in front, has it repainted and prints
-// its rectangle as
-// "x y width height" (screen pixels). Exit status 0 when found, 1 when not
-// within the time (10 s unless given). "--gone" before the caption waits
-// for no such window instead. Used by the end-to-end test to pace its
-// keystrokes and to crop its screenshots.
+// wait_window [--gone] [--containing] CAPTION [SECONDS]: waits until a
+// visible top-level window with that caption exists, puts it in front, has
+// it repainted and prints its rectangle as "x y width height" (screen
+// pixels). Exit status 0 when found, 1 when not within the time (10 s
+// unless given). --gone waits for no such window instead; --containing
+// matches any caption that contains CAPTION. Used by the end-to-end test
+// to pace its keystrokes and to crop its screenshots.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,6 +15,7 @@ namespace {
 
 struct Search {
   const char* caption;
+  bool containing;
   HWND found;
 };
 
@@ -22,15 +23,17 @@ BOOL CALLBACK matchCaption(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<Search*>(data);
   char caption[256] = {};
   GetWindowTextA(window, caption, sizeof caption);
-  if (IsWindowVisible(window) && std::strcmp(caption, search->caption) == 0) {
+  bool matches = search->containing ? std::strstr(caption, search->caption) != nullptr
+                                    : std::strcmp(caption, search->caption) == 0;
+  if (IsWindowVisible(window) && matches) {
     search->found = window;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND findWindow(const char* caption) {
-  Search search = {caption, nullptr};
+HWND findWindow(const char* caption, bool containing) {
+  Search search = {caption, containing, nullptr};
   EnumWindows(matchCaption, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -38,17 +41,22 @@ HWND findWindow(const char* caption) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool gone = argc > 1 && std::strcmp(argv[1], "--gone") == 0;
-  int first = gone ? 2 : 1;
+  bool gone = false;
+  bool containing = false;
+  int first = 1;
+  for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
+    if (std::strcmp(argv[first], "--gone") == 0) gone = true;
+    if (std::strcmp(argv[first], "--containing") == 0) containing = true;
+  }
   if (argc <= first) {
-    std::fprintf(stderr, "usage: wait_window [--gone] CAPTION [SECONDS]\n");
+    std::fprintf(stderr, "usage: wait_window [--gone] [--containing] CAPTION [SECONDS]\n");
     return 2;
   }
   const char* caption = argv[first];
   int seconds = argc > first + 1 ? std::atoi(argv[first + 1]) : 10;
   for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(seconds) * 1000;
        Sleep(100)) {
-    HWND window = findWindow(caption);
+    HWND window = findWindow(caption, containing);
     if (gone && window == nullptr) return 0;
     if (!gone && window != nullptr) {
       SetForegroundWindow(window);
