@@ -1,5 +1,5 @@
-// The statement parser: every message, the list-number edges and the faults
-// of issue 3. The list context from line to line is in the golden cases.
+// The statement parser: every message, the list-number edges and the mended
+// faults. The list context from line to line is in the golden cases.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,7 +53,7 @@ TEST(StatementParserTest, OneLineStatements) {
        "access-list 110 permit ip(0) any any log(?) OK\r\n",
        "acl_no=110 type=1 permission=0 protocol_no=0 source=" + kAny + " destin=" + kAny +
            " option_idx=0 flags=4 column=1"},
-      // Digit strings beyond 2147483647 are no numbers (issue 2).
+      // Digit strings beyond 2147483647 are refused as numbers.
       {"access-list 2147483648 permit any", "access-list Err(1):\"2147483648\"\r\n",
        "flags=2 column=1"},
       {"access-list 4294967306 permit any", "access-list Err(1):\"4294967306\"\r\n",
@@ -121,12 +121,14 @@ TEST(StatementParserTest, ListNumberEdges) {
       }
     }
   }
-  // Leading zeros are allowed; a digit string beyond 2147483647 is no number
-  // (issue 2), so after "ip access-list" it is a list name.
+  // Leading zeros are allowed; a digit string beyond 2147483647 is out of
+  // range, not a list name.
   EXPECT_EQ("001: ip access-list standard 99 OK\r\n",
             annotate(*config, "ip access-list standard 0099"));
-  EXPECT_EQ("001: ip access-list standard 4294967306(10000) OK\r\n",
+  EXPECT_EQ("001: ip access-list standard Err:\"value is range outside\"\r\n",
             annotate(*config, "ip access-list standard 4294967306"));
+  EXPECT_EQ("001: ip access-list extended 100 OK\r\n",
+            annotate(*config, "ip access-list extended 00000000000000000000100"));
 }
 
 // A text and its whole annotation, entries and names.

@@ -57,7 +57,7 @@ TEST(TextCursorTest, ParseDecimal) {
     EXPECT_TRUE(TextCursor::parseDecimal(word, out)) << word;
     EXPECT_EQ(value, out) << word;
   }
-  // Over 2147483647 is refused (issue 2), also where 32 bits would wrap to 10.
+  // Over 2147483647 is refused, also where 32 bits would wrap to 10.
   const char* const kBad[] = {"",   "-1",   "+5",  "4a",         " 1",
                               "1 ", "\xb3", "1.0", "2147483648", "4294967306"};
   for (const char* word : kBad) {
