@@ -42,18 +42,15 @@ bool AclConfig::checkConfig() {
     int column, line;
     input.getPosition(column, line);
     current().column = line;
-    scratch.padded(line, 3).text(": ");
-    if (input.splitLine(words.data(), kMaxWords, kSeparators)) {
-      parseLine(words);
-    } else {
+    scratch.padded(line, 3).text(": ").appendTo(annotation);
+    if (!input.splitLine(words.data(), kMaxWords, kSeparators)) {
       // Nothing of an overlong line is parsed; an open list stays open.
       note("Err:\"many parameters!\"\r\n");
       commitInError();
       carryListContext();
+      continue;
     }
-    // The line's annotation, put together in the scratch line piece by
-    // piece, goes to the annotation text in one append.
-    scratch.appendTo(annotation);
+    parseLine(words);
   }
   return true;
 }
@@ -91,7 +88,7 @@ bool AclConfig::endCheck(const WordRow& words, int wordIndex) {
   if (words.isEmpty(wordIndex)) return true;
   commitInError();
   scratch.text("Err:\"many parameter!(").number(wordIndex).text(")=").text(words.at(wordIndex));
-  scratch.text("\"\r\n");
+  scratch.text("\"\r\n").appendTo(annotation);
   return false;
 }
 
@@ -105,7 +102,7 @@ void AclConfig::parseNumberedRule(const WordRow& words) {
   }
   wordIndex = 2;
   current().acl_no = number;
-  scratch.number(number).text(" ");
+  scratch.number(number).text(" ").appendTo(annotation);
   if (isStandardNumber(number)) {
     setRuleKind(0);
     if (!parsePermission(words, wordIndex)) return;
@@ -157,11 +154,12 @@ void AclConfig::parseListOpening(const WordRow& words) {
   if (kind == "standard" || kind == "extended") {
     wordIndex = 3;
     setRuleKind(kind == "standard" ? 0 : 1);
-    scratch.text(kind).text(" ");
+    scratch.text(kind).text(" ").appendTo(annotation);
     parseListNumberOrName(words, wordIndex);
   } else if (kind == "logging" || kind == "log-update") {
     commitUnsupported();
     scratch.text("Err:\"non-support(").number(wordIndex).text(")=").text(kind).text("\"\r\n");
+    scratch.appendTo(annotation);
   } else {
     rejectWord(words, wordIndex);
   }
@@ -183,11 +181,11 @@ bool AclConfig::parseListNumberOrName(const WordRow& words, int& wordIndex) {
     }
     ++wordIndex;
     current().acl_no = number;
-    scratch.number(number).text(" ");
+    scratch.number(number).text(" ").appendTo(annotation);
   } else {
     int index = addName(word, 0);
     int aclNo = index < 0 ? kUnstoredNameList : kNamedListBase + index;
-    scratch.text(word).text("(").number(aclNo).text(") ");
+    scratch.text(word).text("(").number(aclNo).text(") ").appendTo(annotation);
     ++wordIndex;
     if (index < 0) {
       // A list that cannot be named cannot take rules: say so here rather
