@@ -57,7 +57,9 @@ bool dropGoesLeft(int x, int clientWidth);
 // The text a pane shows for a file's bytes: up to the end or the first NUL.
 std::string paneTextOf(const std::string& fileBytes);
 
-// Shows a message box; the "Show" helpers take string resource ids.
+// Shows a message box with the string resources `textId` and `captionId`
+// (0: no caption of its own, so the system's). Returns what MessageBoxA
+// returns.
 int showMessage(HWND owner, UINT textId, UINT captionId, UINT type);
 
 }  // namespace dorvex

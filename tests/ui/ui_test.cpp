@@ -58,6 +58,8 @@ const char kHint[] =
     "\x83\x68\x83\x89\x83\x62\x83\x4F\x81\x95\x83\x68\x83\x8D\x83\x62\x83\x76\x82\xC5\x83\x74"
     "\x83\x40\x83\x43\x83\x8B\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB7";
 const char kCannotOpen[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1";
+const char kBrowseTitle[] =
+    "\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xF0\x91\x49\x91\xF0\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2";
 const char kAboutCaption[] = "\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8F\xEE\x95\xF1";
 const char kPathTooLong[] = "The report path is too long: choose a shorter output directory.";
 const char kEmptyText[] = "Nothing was checked: a pane is empty.";
@@ -559,6 +561,25 @@ void testCheckRun(const std::string& folder) {
   }
 }
 
+// A pane edited after its file was dropped: the check takes the edited
+// text, and the report still names the dropped file.
+void testEditAfterDrop(const std::string& folder) {
+  HWND dialog = openMainDialog();
+  dropAt(dialog, 5, 100, {folder + "\\source.cfg"});
+  SetDlgItemTextA(dialog, IDC_SOURCE_PANE, "access-list 7 permit any\r\n");
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  bool opened = false;
+  resultActions.push_back(closeResult(opened));
+  pressCheck(dialog);
+  std::string analysis(dorvex::checkWorkspace().leftText(ResultView::analysis));
+  check(contains(analysis, "access-list 7 permit") && !contains(analysis, "access-list 10"),
+        "edited pane: the edited text is checked, got \"" + printable(analysis) + "\"");
+  std::string report;
+  check(readFile(dorvex::frontEndState().reportPath, report), "edited pane: report written");
+  check(contains(report, "@Source Filename= source.cfg \r\n"), "edited pane: report names the dropped file");
+  closeMainDialog(dialog);
+}
+
 // Right after start the panes hold the hint texts, which are checked like
 // any text; no file was dropped, so the result labels say "unopened".
 void testCheckOfHintTexts(const std::string& folder) {
@@ -678,13 +699,16 @@ void testFolderBrowser(const std::string& folder) {
   HWND dialog = openMainDialog();
   // OK right away: what is chosen is what the call-back selected.
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, picked.c_str());
-  browserActions.push_back([](HWND browser) {
+  std::string browserTexts;
+  browserActions.push_back([&browserTexts](HWND browser) {
+    browserTexts = staticTexts(browser);
     PostMessageA(browser, WM_COMMAND, IDOK, 0);
     closeLater(browser);
   });
   SendMessageA(dialog, WM_COMMAND, IDC_BROWSE, 0);
   pumpMessages();
   check(browserActions.empty(), "folder browser opened");
+  check(contains(browserTexts, kBrowseTitle), "browser title, got \"" + printable(browserTexts) + "\"");
   char longPicked[MAX_PATH] = {};
   GetLongPathNameA(picked.c_str(), longPicked, MAX_PATH);
   std::string chosen = itemText(dialog, IDC_OUTPUT_DIR);
@@ -739,6 +763,7 @@ int main() {
   timed("testDropOfMissingFile", [&] { testDropOfMissingFile(folder); });
   timed("testDoubleByteFileName", [&] { testDoubleByteFileName(folder); });
   timed("testCheckRun", [&] { testCheckRun(folder); });
+  timed("testEditAfterDrop", [&] { testEditAfterDrop(folder); });
   timed("testCheckOfHintTexts", [&] { testCheckOfHintTexts(folder); });
   timed("testLongTexts", [&] { testLongTexts(folder); });
   timed("testReportNotWritten", [&] { testReportNotWritten(folder); });
