@@ -39,9 +39,10 @@ case "${1:-}" in
   test)
     build
     ctest --test-dir build --output-on-failure -j"$(nproc)"
-    if [ -x .ci/windows-tests.sh ] && command -v i686-w64-mingw32-g++ >/dev/null &&
-       command -v wine >/dev/null && command -v xvfb-run >/dev/null; then
-      bash .ci/windows-tests.sh
+    if [ -f build/windows/dorvex-ui-test.exe ] && command -v wine >/dev/null &&
+       command -v xvfb-run >/dev/null; then
+      # The normal build has cross-built the Windows programs into build/windows.
+      bash .ci/windows-tests.sh build/windows
     fi
     ;;
   *)

@@ -11,7 +11,10 @@ bin=$1
 shots=$2
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# The program starts in a folder of the Wine prefix's drive C:, so that its
+# output box (and the screenshots) show a plain C:\Reports.
+gui="$WINEPREFIX/drive_c/Reports"
+trap 'rm -rf "$work" "$gui"' EXIT
 
 # Typed text arrives line by line as Return keys: no CR of its own.
 for config in source setting; do
@@ -33,8 +36,8 @@ shoot() {  # rectangle name
 
 keys() { xdotool key --delay 80 "$@"; sleep 0.5; }
 
-mkdir -p "$work/gui" "$work/cli"
-cd "$work/gui"
+mkdir -p "$gui" "$work/cli"
+cd "$gui"
 wine "$bin/dorvex.exe" &
 app=$!
 
@@ -75,7 +78,7 @@ waitFor "Compare Result" >/dev/null
 sleep 1
 shoot "$result" result-analysis
 # "Report Print" opens the report in the program for text files.
-report=$(basename "$(ls "$work"/gui/Result*.txt)" .txt)
+report=$(basename "$(ls "$gui"/Result*.txt)" .txt)
 xdotool mousemove $((rx + 3 + 252 * (rw - 6) / 355)) $((ry + rh - 3 - 23)) click 1
 timeout 60 wine "$bin/dorvex-ui-wait.exe" --containing "$report" 30 >/dev/null
 keys alt+F4
@@ -111,7 +114,7 @@ fi
 cd "$repo/examples"
 timeout 60 wine "$bin/dorvex-cli.exe" -q -o "$(winepath -w "$work/cli")" source.cfg setting.cfg >/dev/null || true
 
-reports=("$work"/gui/Result*.txt)
+reports=("$gui"/Result*.txt)
 expected=("$work"/cli/Result*.txt)
 if [ ! -f "${reports[0]}" ] || [ ! -f "${expected[0]}" ]; then
   echo "report file missing: gui ${reports[0]}, console ${expected[0]}"
