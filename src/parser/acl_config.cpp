@@ -98,12 +98,11 @@ void AclConfig::carryListContext() {
   next.type = committed.type;
 }
 
-void AclConfig::note(std::string_view text) { annotation.append(text); }
+void AclConfig::note(std::string_view text) { scratch.text(text); }
 
 bool AclConfig::rejectWord(const WordRow& words, int wordIndex) {
   commitInError();
   scratch.text("Err(").number(wordIndex).text("):\"").text(words.at(wordIndex)).text("\"\r\n");
-  scratch.appendTo(annotation);
   return false;
 }
 

@@ -140,7 +140,9 @@ class AclConfig {
   // Operand parsers. Each works on the current entry and advances wordIndex
   // past what it accepted. A false result means the line is already
   // finished: the entry is committed in error and "Err(%d):\"%s\"\r\n"
-  // appended, so the caller appends nothing more for the line.
+  // appended, so the caller appends nothing more for the line. What they
+  // append goes to the line's annotation in `scratch`, which checkConfig()
+  // appends to the annotation text once the line is parsed.
 
   // "permit" or "deny" into `permission`.
   bool parsePermission(const WordRow& words, int& wordIndex);
@@ -184,7 +186,9 @@ class AclConfig {
   bool endCheck(const WordRow& words, int wordIndex);
 
   TextCursor annotation;
-  LineFormatter scratch;  // each annotation piece is put together here
+  // The annotation of the line being parsed is put together here, piece by
+  // piece, and appended to `annotation` once the line is done.
+  LineFormatter scratch;
   std::vector<AclEntry> entries;
   int entryCount_ = 0;
   std::vector<AclName> names;

@@ -38,18 +38,18 @@ bool AclConfig::parseAddress(const WordRow& words, int& wordIndex, unsigned char
     unsigned char value[4];
     if (!readQuad(words.at(wordIndex), value)) return rejectWord(words, wordIndex);
     ++wordIndex;
-    scratch.quad(value).text(" ").appendTo(annotation);
+    scratch.quad(value).text(" ");
     std::memcpy(address, value, 4);
     return true;
   }
   unsigned char value[4];
   if (!readQuad(words.at(wordIndex), value)) return rejectWord(words, wordIndex);
   ++wordIndex;
-  scratch.quad(value).text(" ").appendTo(annotation);
+  scratch.quad(value).text(" ");
   std::memcpy(address, value, 4);
   if (!readQuad(words.at(wordIndex), value)) return rejectWord(words, wordIndex);
   ++wordIndex;
-  scratch.quad(value).text(" ").appendTo(annotation);
+  scratch.quad(value).text(" ");
   std::memcpy(wildcard, value, 4);
   return true;
 }

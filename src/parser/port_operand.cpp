@@ -34,7 +34,7 @@ bool AclConfig::parsePort(const WordRow& words, int& wordIndex, int& portType, i
   }
   if (code < 0) return true;
   portType = code;
-  scratch.text(word).text(" ").appendTo(annotation);
+  scratch.text(word).text(" ");
   ++wordIndex;
 
   auto readPort = [&](int& field) {
@@ -42,10 +42,10 @@ bool AclConfig::parsePort(const WordRow& words, int& wordIndex, int& portType, i
     int number;
     if (TextCursor::parseDecimal(portWord, number)) {
       field = number;
-      scratch.number(number).text(" ").appendTo(annotation);
+      scratch.number(number).text(" ");
     } else if (lookupPort(portWord, number)) {
       field = number;
-      scratch.text(portWord).text("(").number(number).text(") ").appendTo(annotation);
+      scratch.text(portWord).text("(").number(number).text(") ");
     } else {
       return rejectWord(words, wordIndex);
     }

@@ -9,13 +9,13 @@ bool AclConfig::parseProtocol(const WordRow& words, int& wordIndex) {
   int number;
   if (TextCursor::parseDecimal(word, number)) {
     current().protocol_no = number;
-    scratch.number(number).text(" ").appendTo(annotation);
+    scratch.number(number).text(" ");
     ++wordIndex;
     return true;
   }
   if (lookupProtocol(word, number)) {
     current().protocol_no = number;
-    scratch.text(word).text("(").number(number).text(") ").appendTo(annotation);
+    scratch.text(word).text("(").number(number).text(") ");
     ++wordIndex;
     return true;
   }

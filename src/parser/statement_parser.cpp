@@ -42,15 +42,18 @@ bool AclConfig::checkConfig() {
     int column, line;
     input.getPosition(column, line);
     current().column = line;
-    scratch.padded(line, 3).text(": ").appendTo(annotation);
-    if (!input.splitLine(words.data(), kMaxWords, kSeparators)) {
+    scratch.padded(line, 3).text(": ");
+    if (input.splitLine(words.data(), kMaxWords, kSeparators)) {
+      parseLine(words);
+    } else {
       // Nothing of an overlong line is parsed; an open list stays open.
       note("Err:\"many parameters!\"\r\n");
       commitInError();
       carryListContext();
-      continue;
     }
-    parseLine(words);
+    // The line's annotation, put together in the scratch line piece by
+    // piece, goes to the annotation text in one append.
+    scratch.appendTo(annotation);
   }
   return true;
 }
@@ -88,7 +91,7 @@ bool AclConfig::endCheck(const WordRow& words, int wordIndex) {
   if (words.isEmpty(wordIndex)) return true;
   commitInError();
   scratch.text("Err:\"many parameter!(").number(wordIndex).text(")=").text(words.at(wordIndex));
-  scratch.text("\"\r\n").appendTo(annotation);
+  scratch.text("\"\r\n");
   return false;
 }
 
@@ -102,7 +105,7 @@ void AclConfig::parseNumberedRule(const WordRow& words) {
   }
   wordIndex = 2;
   current().acl_no = number;
-  scratch.number(number).text(" ").appendTo(annotation);
+  scratch.number(number).text(" ");
   if (isStandardNumber(number)) {
     setRuleKind(0);
     if (!parsePermission(words, wordIndex)) return;
@@ -154,12 +157,11 @@ void AclConfig::parseListOpening(const WordRow& words) {
   if (kind == "standard" || kind == "extended") {
     wordIndex = 3;
     setRuleKind(kind == "standard" ? 0 : 1);
-    scratch.text(kind).text(" ").appendTo(annotation);
+    scratch.text(kind).text(" ");
     parseListNumberOrName(words, wordIndex);
   } else if (kind == "logging" || kind == "log-update") {
     commitUnsupported();
     scratch.text("Err:\"non-support(").number(wordIndex).text(")=").text(kind).text("\"\r\n");
-    scratch.appendTo(annotation);
   } else {
     rejectWord(words, wordIndex);
   }
@@ -181,11 +183,11 @@ bool AclConfig::parseListNumberOrName(const WordRow& words, int& wordIndex) {
     }
     ++wordIndex;
     current().acl_no = number;
-    scratch.number(number).text(" ").appendTo(annotation);
+    scratch.number(number).text(" ");
   } else {
     int index = addName(word, 0);
     int aclNo = index < 0 ? kUnstoredNameList : kNamedListBase + index;
-    scratch.text(word).text("(").number(aclNo).text(") ").appendTo(annotation);
+    scratch.text(word).text("(").number(aclNo).text(") ");
     ++wordIndex;
     if (index < 0) {
       // A list that cannot be named cannot take rules: say so here rather

@@ -14,12 +14,12 @@ bool AclConfig::parseOptions(const WordRow& words, int& wordIndex) {
     int type;
     if (icmp && lookupName(kIcmpMessageTable, word, type)) {
       addName(word, 0);
-      scratch.text(word).text("(").number(type).text(") ").appendTo(annotation);
+      scratch.text(word).text("(").number(type).text(") ");
       continue;
     }
     addName(word, 1);
     current().flags |= kUnsupportedBit;
-    scratch.text(word).text("(?) ").appendTo(annotation);
+    scratch.text(word).text("(?) ");
   }
   addName("", 0);
   return true;

@@ -1,51 +1,74 @@
 #include "text/line_format.h"
 
-#include <charconv>
+#include <algorithm>
 #include <cstring>
 
 namespace dorvex {
 
+namespace {
+
+unsigned long long magnitudeOf(long long value) {
+  return value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                   : static_cast<unsigned long long>(value);
+}
+
+}  // namespace
+
+char* LineFormatter::room(std::size_t count) {
+  if (length + count > storage.size()) storage.resize(2 * (length + count), '\0');
+  return storage.data() + length;
+}
+
 LineFormatter& LineFormatter::text(std::string_view text) {
-  std::size_t n = text.size();
-  if (const void* nul = std::memchr(text.data(), '\0', n)) {
-    n = static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
+  char* out = room(text.size());
+  std::size_t n = 0;
+  if (text.size() <= 16) {
+    for (; n < text.size() && text[n] != '\0'; ++n) out[n] = text[n];
+  } else {
+    const void* nul = std::memchr(text.data(), '\0', text.size());
+    n = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : text.size();
+    std::memcpy(out, text.data(), n);
   }
-  piece.append(text.data(), n);
+  length += n;
   return *this;
 }
 
-LineFormatter& LineFormatter::number(long long value) {
-  char digits[24];
-  auto result = std::to_chars(digits, digits + sizeof digits, value);
-  piece.append(digits, result.ptr);
-  return *this;
-}
+LineFormatter& LineFormatter::number(long long value) { return padded(value, 1); }
 
 LineFormatter& LineFormatter::padded(long long value, int width) {
-  char digits[24];
-  bool negative = value < 0;
-  unsigned long long magnitude =
-      negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
-  auto result = std::to_chars(digits, digits + sizeof digits, magnitude);
-  int count = static_cast<int>(result.ptr - digits);
+  const bool negative = value < 0;
+  unsigned long long magnitude = magnitudeOf(value);
+  int count = 1;
+  for (unsigned long long rest = magnitude / 10; rest != 0; rest /= 10) ++count;
   // Like "%0*d": the sign counts towards the width.
-  if (negative) piece.push_back('-');
-  for (int pad = width - count - (negative ? 1 : 0); pad > 0; --pad) piece.push_back('0');
-  piece.append(digits, result.ptr);
+  const int digits = std::max(count, width - (negative ? 1 : 0));
+  char* out = room(static_cast<std::size_t>(digits) + 1);
+  if (negative) *out++ = '-';
+  // Digits from the last; once the number is used up, the padding zeros.
+  // (One loop for both: separate loops would become calls of memcpy and
+  // memset, costly for the one to three bytes of a number.)
+  for (char* p = out + digits; p != out; magnitude /= 10) *--p = static_cast<char>('0' + magnitude % 10);
+  length = static_cast<std::size_t>(out + digits - storage.data());
   return *this;
 }
 
 LineFormatter& LineFormatter::quad(const unsigned char octets[4]) {
+  char* out = room(15);
   for (int k = 0; k < 4; ++k) {
-    if (k > 0) piece.push_back('.');
-    number(octets[k]);
+    if (k > 0) *out++ = '.';
+    unsigned value = octets[k];
+    if (value >= 100) *out++ = static_cast<char>('0' + value / 100);
+    if (value >= 10) *out++ = static_cast<char>('0' + value / 10 % 10);
+    *out++ = static_cast<char>('0' + value % 10);
   }
+  length = static_cast<std::size_t>(out - storage.data());
   return *this;
 }
 
 bool LineFormatter::appendTo(TextCursor& out) {
-  bool appended = out.append(std::string_view(piece));
-  piece.clear();
+  // The piece holds no NUL: text() stops at one, the numbers have none.
+  bool appended = out.appendBytes(storage.data(), length);
+  length = 0;
   return appended;
 }
 

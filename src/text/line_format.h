@@ -5,6 +5,7 @@
 #ifndef DORVEX_TEXT_LINE_FORMAT_H_
 #define DORVEX_TEXT_LINE_FORMAT_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,7 +15,7 @@ namespace dorvex {
 
 class LineFormatter {
  public:
-  LineFormatter() { piece.reserve(256); }
+  LineFormatter() : storage(256, '\0') {}
 
   // Adds `text` up to its first NUL byte ("%s").
   LineFormatter& text(std::string_view text);
@@ -29,11 +30,18 @@ class LineFormatter {
   // piece is empty or `out` has no buffer.
   bool appendTo(TextCursor& out);
 
-  std::string_view current() const { return piece; }
-  void clear() { piece.clear(); }
+  std::string_view current() const { return std::string_view(storage.data(), length); }
+  void clear() { length = 0; }
 
  private:
-  std::string piece;
+  // Room for `count` more bytes; returns where they go.
+  char* room(std::size_t count);
+
+  // The piece is the first `length` bytes; the rest is room. Pieces are
+  // written byte by byte rather than through std::string's appends: most
+  // are a few bytes long, and the check formats some millions of them.
+  std::string storage;
+  std::size_t length = 0;
 };
 
 }  // namespace dorvex

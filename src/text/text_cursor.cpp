@@ -1,7 +1,7 @@
 #include "text/text_cursor.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 namespace dorvex {
 
@@ -31,12 +31,14 @@ bool TextCursor::loadText(const char* text) {
   return loadText(std::string_view(text, std::strlen(text)));
 }
 
+void TextCursor::FreeBuffer::operator()(char* buffer) const { std::free(buffer); }
+
 bool TextCursor::loadText(std::string_view text) {
   std::size_t n = text.size();
   if (const void* nul = std::memchr(text.data(), '\0', n)) {
     n = static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
   }
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[n + 1]);
+  Buffer buffer(static_cast<char*>(std::malloc(n + 1)));
   if (!buffer) return false;
   std::memcpy(buffer.get(), text.data(), n);
   buffer[n] = '\0';
@@ -51,10 +53,15 @@ bool TextCursor::loadText(std::string_view text) {
 
 bool TextCursor::allocate(std::size_t size) {
   if (size < 1) size = 1;
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]());
-  if (!buffer) return false;
-  textBuffer = std::move(buffer);
-  capacity = size;
+  // A buffer that is large enough is emptied rather than replaced: a
+  // workspace that checks again writes into the room it has.
+  if (!textBuffer || capacity < size) {
+    Buffer buffer(static_cast<char*>(std::malloc(size)));
+    if (!buffer) return false;
+    textBuffer = std::move(buffer);
+    capacity = size;
+  }
+  textBuffer[0] = '\0';
   textLength = 0;
   columnNo = 1;
   lineNo = 1;
@@ -62,17 +69,26 @@ bool TextCursor::allocate(std::size_t size) {
   return true;
 }
 
+bool TextCursor::regrow(std::size_t size) {
+  Buffer buffer(static_cast<char*>(std::malloc(size)));
+  if (!buffer) return false;
+  std::memcpy(buffer.get(), textBuffer.get(), textLength + 1);
+  textBuffer = std::move(buffer);
+  capacity = size;
+  return true;
+}
+
+bool TextCursor::reserve(std::size_t size) {
+  if (!textBuffer) return false;
+  return size < capacity || regrow(size + 1);
+}
+
 bool TextCursor::ensureRoom(std::size_t extra) {
   std::size_t needed = static_cast<std::size_t>(pos) + extra + 1;
   if (needed <= capacity) return true;
   std::size_t grown = capacity * 2;
   if (grown < needed) grown = needed;
-  std::unique_ptr<char[]> buffer(new (std::nothrow) char[grown]());
-  if (!buffer) return false;
-  std::memcpy(buffer.get(), textBuffer.get(), textLength);
-  textBuffer = std::move(buffer);
-  capacity = grown;
-  return true;
+  return regrow(grown);
 }
 
 bool TextCursor::append(const char* text) {
@@ -80,30 +96,49 @@ bool TextCursor::append(const char* text) {
 }
 
 bool TextCursor::append(std::string_view text) {
-  if (!textBuffer) return false;
   std::size_t n = text.size();
   if (const void* nul = std::memchr(text.data(), '\0', n)) {
     n = static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
   }
-  if (n == 0) return false;
+  return appendBytes(text.data(), n);
+}
+
+bool TextCursor::appendBytes(const char* bytes, std::size_t n) {
+  if (!textBuffer || n == 0) return false;
   if (!ensureRoom(n)) return false;
-  std::memcpy(textBuffer.get() + pos, text.data(), n);
-  // Only the bytes after the last LF decide the column.
-  const char* first = text.data();
+  // Only the bytes after the last LF decide the column. Most pieces are a
+  // few bytes with at most one LF, at their end: those are copied and
+  // looked at in one go.
+  char* dest = textBuffer.get() + pos;
+  const char* end = bytes + n;
   const char* lastLf = nullptr;
-  for (const char* p = first; p != first + n; ++p) {
-    if (*p == '\n') {
+  if (n <= 16) {
+    for (const char* p = bytes; p != end; ++p) {
+      *dest++ = *p;
+      if (*p == '\n') {
+        ++lineNo;
+        lastLf = p;
+      }
+    }
+  } else {
+    std::memcpy(dest, bytes, n);
+    for (const char* p = bytes;
+         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))));
+         ++p) {
       ++lineNo;
       lastLf = p;
     }
   }
   if (lastLf) {
-    columnNo = 1 + static_cast<int>(first + n - lastLf - 1);
+    columnNo = 1 + static_cast<int>(end - lastLf - 1);
   } else {
     columnNo += static_cast<int>(n);
   }
   pos += static_cast<int>(n);
-  if (static_cast<std::size_t>(pos) > textLength) textLength = pos;
+  if (static_cast<std::size_t>(pos) > textLength) {
+    textLength = pos;
+    textBuffer[textLength] = '\0';
+  }
   return true;
 }
 
@@ -281,37 +316,49 @@ bool TextCursor::readWholeLine(std::string_view& out) {
 bool TextCursor::splitLine(char* words, int maxWords, const char* separators) {
   if (!textBuffer || maxWords < 1 || std::strlen(separators) > 255) return false;
   toLineStart();
-  skipSeparators(separators);
-  char c = textBuffer[pos];
-  if (c == '\0' || c == '\n') {
-    advance(1);
-    for (int k = 0; k < maxWords; ++k) words[kWordSize * k] = '\0';
-    return true;
-  }
-  int i = 0;
-  for (;;) {
-    readWord(words + kWordSize * i, kWordSize, separators);
-    ++i;
-    if (i >= maxWords) {
-      // Too many words: the rest of the line is skipped, up to and including
-      // its LF, or to the end of the text on the last line.
-      const char* start = textBuffer.get() + pos;
-      std::size_t rest = textLength - static_cast<std::size_t>(pos);
-      const void* lf = std::memchr(start, '\n', rest);
-      std::size_t n = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : rest;
-      pos += static_cast<int>(n);
-      columnNo += static_cast<int>(n);
-      if (lf) stepOver('\n');
-      words[kWordSize * maxWords] = '\0';
-      return false;
+  // The same steps as skipSeparators() and readWord() in turn, on the line
+  // as a whole: the text holds no NUL before its end, so the line ends at
+  // its LF or at the end of the text.
+  bool isSep[256] = {};
+  for (const char* s = separators; *s != '\0'; ++s) isSep[static_cast<unsigned char>(*s)] = true;
+  const char* const lineStart = textBuffer.get() + pos;
+  const std::size_t rest = textLength - static_cast<std::size_t>(pos);
+  const char* const lf = static_cast<const char*>(std::memchr(lineStart, '\n', rest));
+  const char* const lineEnd = lf ? lf : lineStart + rest;
+  const char* p = lineStart;
+  auto skip = [&]() {
+    while (p != lineEnd && isSep[static_cast<unsigned char>(*p)]) ++p;
+  };
+  auto clearFrom = [&](int first, int last) {
+    for (int k = first; k < last; ++k) words[kWordSize * k] = '\0';
+  };
+  int count = 0;
+  bool complete = true;
+  skip();
+  while (p != lineEnd) {
+    // A word of at most kWordSize - 1 bytes; the rest of a longer one
+    // becomes the next word.
+    const char* limit = lineEnd - p > kWordSize - 1 ? p + (kWordSize - 1) : lineEnd;
+    char* slot = words + kWordSize * count;
+    while (p != limit && !isSep[static_cast<unsigned char>(*p)]) *slot++ = *p++;
+    *slot = '\0';
+    if (++count >= maxWords) {
+      // Too many words: the rest of the line is skipped.
+      complete = false;
+      break;
     }
-    skipSeparators(separators);
-    c = textBuffer[pos];
-    if (c == '\0' || c == '\n') break;
+    skip();
   }
-  advance(1);
-  for (int k = i; k < maxWords; ++k) words[kWordSize * k] = '\0';
-  return true;
+  // To column 1 of the next line, or to the end of the text.
+  pos += static_cast<int>(lineEnd - lineStart);
+  columnNo += static_cast<int>(lineEnd - lineStart);
+  if (lf) stepOver('\n');
+  if (complete) {
+    clearFrom(count, maxWords);
+  } else {
+    clearFrom(maxWords, maxWords + 1);
+  }
+  return complete;
 }
 
 bool TextCursor::parseDecimal(const char* word, int& out) {

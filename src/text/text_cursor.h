@@ -8,9 +8,11 @@
 // CR included, takes one column.
 //
 // Input use: loadText() copies a configuration text, which is then read line
-// by line and word by word. Output use: allocate() gives a zero-filled buffer
+// by line and word by word. Output use: allocate() gives an empty buffer
 // that is only appended to. An output buffer grows when an append would not
-// fit, so no text is ever cut and nothing is written past the storage.
+// fit, so no text is ever cut and nothing is written past the storage. The
+// text always ends in a NUL byte; nothing past it is ever read, so a buffer
+// need not be zero-filled, and allocate() keeps one that is large enough.
 //
 // Every operation returns false at once, changing nothing, when the cursor has
 // no buffer (parseDecimal and parseDottedQuad excepted: they look at their
@@ -42,15 +44,21 @@ class TextCursor {
   // first NUL byte.
   bool loadText(std::string_view text);
 
-  // The buffer becomes `size` zero bytes (at least one, for the terminator);
-  // the position returns to line 1, column 1.
+  // The text becomes empty, with room for `size` bytes (at least one, for
+  // the terminator); the position returns to line 1, column 1.
   bool allocate(std::size_t size);
+
+  // Makes room for a text of `size` bytes, so that appends up to that length
+  // do not grow the buffer piece by piece. The text and the position stay.
+  bool reserve(std::size_t size);
 
   // Writes `text` (up to its first NUL) at the position and moves past it.
   // The buffer grows when the text and a terminator would not fit.
   // Returns false for an empty text, which changes nothing.
   bool append(const char* text);
   bool append(std::string_view text);
+  // As append(), for `size` bytes known to hold no NUL byte.
+  bool appendBytes(const char* bytes, std::size_t size);
 
   // `out` = the length of the text in bytes.
   bool length(int& out) const;
@@ -115,13 +123,20 @@ class TextCursor {
   bool hasBuffer() const { return textBuffer != nullptr; }
 
  private:
+  struct FreeBuffer {
+    void operator()(char* buffer) const;
+  };
+  using Buffer = std::unique_ptr<char[], FreeBuffer>;
+  // Moves the text into a new buffer of `size` bytes (more than the text).
+  bool regrow(std::size_t size);
+
   bool ensureRoom(std::size_t extra);
   void stepOver(char byte);
 
   int columnNo = 1;
   int lineNo = 1;
   int pos = 0;
-  std::unique_ptr<char[]> textBuffer;
+  Buffer textBuffer;
   std::size_t capacity = 0;    // bytes of textBuffer
   std::size_t textLength = 0;  // bytes before the terminating NUL
 };

@@ -38,7 +38,11 @@ CheckResult CheckWorkspace::runCheck(const CheckRequest& request, CheckFrontEnd&
 
   std::string date, time;
   (localClock ? localClock : readLocalClock)(date, time);
-  std::string report = reportText(fileNamePart(request.sourcePath), fileNamePart(request.settingPath));
+  // The report goes to its file piece by piece; it is never joined into one
+  // text, which would hold the summaries and the details a second time.
+  std::string reportLines;
+  std::vector<std::string_view> report =
+      reportPieces(fileNamePart(request.sourcePath), fileNamePart(request.settingPath), reportLines);
   result.reportPath = reportPath(request.outputDirectory, reportFileName(date, time));
   if (result.reportPath.size() > kMaxReportPath) {
     result.status = CheckStatus::pathTooLong;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "parser/acl_config.h"
 #include "text/line_format.h"
@@ -76,6 +77,12 @@ class CheckWorkspace {
                    std::string_view settingName);
   // The report text, of any length.
   std::string reportText(std::string_view sourceName, std::string_view settingName);
+  // The report text as its pieces in order, for writing them one after the
+  // other rather than joining them: views of the result texts and of
+  // `lines`, which the call fills with the header and file-name lines. The
+  // views stay valid while `lines` and the result texts are unchanged.
+  std::vector<std::string_view> reportPieces(std::string_view sourceName,
+                                             std::string_view settingName, std::string& lines);
 
   // Runs a whole check from two texts to the report file (see check_run.h).
   CheckResult runCheck(const CheckRequest& request, CheckFrontEnd& frontEnd);

@@ -63,13 +63,24 @@ std::string reportPath(std::string_view directory, std::string_view fileName) {
 }
 
 bool writeFileReplacing(const std::string& path, std::string_view text, std::string& reason) {
+  return writeFileReplacing(path, std::vector<std::string_view>{text}, reason);
+}
+
+bool writeFileReplacing(const std::string& path, const std::vector<std::string_view>& pieces,
+                        std::string& reason) {
   std::string temporary = path + ".partial";
   std::FILE* file = std::fopen(temporary.c_str(), "wb");
   if (!file) {
     reason = std::strerror(errno);
     return false;
   }
-  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  bool written = true;
+  for (std::string_view piece : pieces) {
+    if (std::fwrite(piece.data(), 1, piece.size(), file) != piece.size()) {
+      written = false;
+      break;
+    }
+  }
   int writeError = written ? 0 : errno;
   if (std::fflush(file) != 0 && written) {
     written = false;
@@ -94,37 +105,53 @@ bool writeFileReplacing(const std::string& path, std::string_view text, std::str
   return written;
 }
 
-std::string CheckWorkspace::reportText(std::string_view sourceName, std::string_view settingName) {
+std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view sourceName,
+                                                          std::string_view settingName,
+                                                          std::string& lines) {
   // A text ends at its first NUL byte, a name too.
   sourceName = sourceName.substr(0, sourceName.find('\0'));
   settingName = settingName.substr(0, settingName.find('\0'));
   std::string date, time;
   (localClock ? localClock : readLocalClock)(date, time);
+  // The formatted lines first, in one text, and the views into it after:
+  // the text must not move once it is viewed.
+  lines.clear();
+  lines += kRule;
+  lines += "Dorvex ver 0.8\r\nResult Report  [Date=";
+  lines += date;
+  lines += "]\r\n";
+  lines += kRule;
+  lines += "\r\n";
+  lines += "@Source Filename= ";
+  lines += sourceName;
+  lines += " \r\n";
+  const std::size_t sourceEnd = lines.size();
+  lines += "@Setting Filename = ";
+  lines += settingName;
+  lines += "\r\n";
+  std::string_view formatted = lines;
+  return {formatted.substr(0, sourceEnd),
+          sourceSummary.view(),
+          "\r\n",
+          formatted.substr(sourceEnd),
+          settingSummary.view(),
+          "\r\n\r\n",
+          "------------ Duplication Details ------\r\n",
+          "\r\n",
+          duplicationDetails.view(),
+          "\r\n",
+          "------------ Report Finished ----------\r\n",
+          "\r\n"};
+}
+
+std::string CheckWorkspace::reportText(std::string_view sourceName, std::string_view settingName) {
+  std::string lines;
+  std::vector<std::string_view> pieces = reportPieces(sourceName, settingName, lines);
+  std::size_t size = 0;
+  for (std::string_view piece : pieces) size += piece.size();
   std::string report;
-  report.reserve(sourceSummary.view().size() + settingSummary.view().size() +
-                 duplicationDetails.view().size() + 512);
-  report += kRule;
-  report += "Dorvex ver 0.8\r\nResult Report  [Date=";
-  report += date;
-  report += "]\r\n";
-  report += kRule;
-  report += "\r\n";
-  report += "@Source Filename= ";
-  report += sourceName;
-  report += " \r\n";
-  report += sourceSummary.view();
-  report += "\r\n";
-  report += "@Setting Filename = ";
-  report += settingName;
-  report += "\r\n";
-  report += settingSummary.view();
-  report += "\r\n\r\n";
-  report += "------------ Duplication Details ------\r\n";
-  report += "\r\n";
-  report += duplicationDetails.view();
-  report += "\r\n";
-  report += "------------ Report Finished ----------\r\n";
-  report += "\r\n";
+  report.reserve(size);
+  for (std::string_view piece : pieces) report += piece;
   return report;
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dorvex {
 
@@ -26,6 +27,9 @@ std::string reportPath(std::string_view directory, std::string_view fileName);
 // every write and the close succeeded. On failure returns false with the
 // reason in `reason`, and the temporary file is gone.
 bool writeFileReplacing(const std::string& path, std::string_view text, std::string& reason);
+// The same for a text given as pieces, written one after the other.
+bool writeFileReplacing(const std::string& path, const std::vector<std::string_view>& pieces,
+                        std::string& reason);
 
 }  // namespace dorvex
 
