@@ -6,6 +6,13 @@ target_link_libraries(dorvex PRIVATE dorvex_core CLI11::CLI11)
 target_compile_definitions(dorvex PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
 install(TARGETS dorvex RUNTIME DESTINATION bin)
 
+if(DORVEX_BUILD_TESTS OR DORVEX_BUILD_BENCHMARKS)
+  # The generator of large configuration pairs, shared by the benchmarks and
+  # the differential test of the duplication check.
+  add_library(dorvex_config_generator STATIC bench/config_generator.cpp)
+  target_include_directories(dorvex_config_generator PUBLIC bench)
+endif()
+
 if(DORVEX_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests)

@@ -2,6 +2,7 @@
 // same list and permission, with the details of each duplicate pair.
 #include "dupcheck/duplication_check.h"
 
+#include "dupcheck/duplication_index.h"
 #include "workspace/check_workspace.h"
 
 namespace dorvex {
@@ -169,6 +170,21 @@ bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
   return true;
 }
 
-bool CheckWorkspace::checkDuplicates(ProgressSink* console) { return checkDuplicatesByPairs(console); }
+bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
+  if (console) console->write("duplication check....\r\n");
+  duplicationPairs = 0;
+  // The index finds, for each setting rule, the source rules that pass the
+  // list, permission and address tests, in table order; the whole pair test
+  // then decides, so the pairs and their order are those of the pair loop.
+  DuplicationIndex index;
+  index.build(sourceConfig, settingConfig);
+  int settingCount = settingConfig.entryCount();
+  for (int s = 0; s < settingCount; ++s) {
+    for (int r : index.candidates(*settingConfig.entryAt(s))) testPair(s, r);
+  }
+  writeSummary(sourceConfig, sourceSummary);
+  writeSummary(settingConfig, settingSummary);
+  return true;
+}
 
 }  // namespace dorvex

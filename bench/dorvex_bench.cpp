@@ -1,0 +1,299 @@
+// Benchmarks of the check: the duplication check (indexed and by pairs), the
+// statement parser, and the whole console check against only reading the
+// two files and splitting their lines into words.
+//
+// The benchmarks named Target_* measure one target of the performance issue
+// each, as a ratio of two times taken in the same run (these machines are
+// noisy; absolute times are not stable), the best of several runs each: the
+// counters "ratio" (of processor times, which decides), "wall_ratio" and
+// "limit", and a label with both times that says PASS or FAIL.
+// bench/run_targets.sh runs them and prints the labels.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "cli/console_driver.h"
+#include "config_generator.h"
+#include "workspace/check_workspace.h"
+
+namespace dorvex::bench {
+
+namespace {
+
+enum class Shape { manyLists, oneList };
+enum class Method { indexed, pairs };
+
+GeneratorShape shapeOf(Shape shape, int rules) {
+  return shape == Shape::manyLists ? manyListsShape(rules) : oneListShape(rules);
+}
+
+// Generated pairs, made once per shape and size.
+const ConfigPair& pairFor(Shape shape, int rules) {
+  static std::map<std::pair<Shape, int>, ConfigPair> cache;
+  auto key = std::make_pair(shape, rules);
+  auto found = cache.find(key);
+  if (found == cache.end()) {
+    found = cache.emplace(key, generateConfigPair(shapeOf(shape, rules))).first;
+  }
+  return found->second;
+}
+
+// The wall time and the processor time of the process (user and system)
+// of one run of `work`, in seconds. The targets are judged on the processor
+// time: on a busy machine the wall time also counts the time the process
+// waits for a processor.
+struct Times {
+  double wall = 1e9;
+  double cpu = 1e9;
+  // Keeps the smaller of each time.
+  void keepBest(const Times& other) {
+    wall = std::min(wall, other.wall);
+    cpu = std::min(cpu, other.cpu);
+  }
+};
+
+double processSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+template <typename Work>
+Times timesOf(Work&& work) {
+  auto wallStart = std::chrono::steady_clock::now();
+  double cpuStart = processSeconds();
+  work();
+  Times times;
+  times.cpu = processSeconds() - cpuStart;
+  times.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+  return times;
+}
+
+// Loads and parses `pair`: the workspace is then ready for a duplication check.
+void prepare(CheckWorkspace& workspace, const ConfigPair& pair) {
+  workspace.load(pair.source, pair.setting);
+  workspace.checkConfigs(nullptr);
+}
+
+void runCheck(CheckWorkspace& workspace, Method method) {
+  if (method == Method::indexed) {
+    workspace.checkDuplicates(nullptr);
+  } else {
+    workspace.checkDuplicatesByPairs(nullptr);
+  }
+}
+
+// The times of one duplication check of `pair`, parsing excluded.
+Times timeCheck(CheckWorkspace& workspace, const ConfigPair& pair, Method method) {
+  prepare(workspace, pair);
+  return timesOf([&] { runCheck(workspace, method); });
+}
+
+// Two configuration files of `lines` lines each in a directory of their own,
+// which also takes the reports; removed at exit.
+class ConsoleFiles {
+ public:
+  explicit ConsoleFiles(int lines) {
+    directory = std::filesystem::temp_directory_path() /
+                ("dorvex_bench_" + std::to_string(lines) + "_" +
+                 std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    std::filesystem::create_directories(directory);
+    ConfigPair pair = generateConfigPair(linesShape(lines));
+    source = (directory / "source.cfg").string();
+    setting = (directory / "setting.cfg").string();
+    std::ofstream(source, std::ios::binary) << pair.source;
+    std::ofstream(setting, std::ios::binary) << pair.setting;
+  }
+  ~ConsoleFiles() {
+    std::error_code ignored;
+    std::filesystem::remove_all(directory, ignored);
+  }
+
+  static const ConsoleFiles& forLines(int lines) {
+    static std::map<int, std::unique_ptr<ConsoleFiles>> cache;
+    auto& files = cache[lines];
+    if (!files) files = std::make_unique<ConsoleFiles>(lines);
+    return *files;
+  }
+
+  std::filesystem::path directory;
+  std::string source;
+  std::string setting;
+};
+
+// The whole console check, as `dorvex -q -o DIR SOURCE SETTING` runs it.
+int consoleCheck(const ConsoleFiles& files) {
+  DriverOptions options;
+  options.sourcePath = files.source;
+  options.settingPath = files.setting;
+  options.outputDirectory = files.directory.string();
+  options.quiet = true;
+  std::ostringstream out, err;
+  return runDriver(options, out, err);
+}
+
+// Only reading both files and splitting every line into words, as the
+// statement parser's first step does.
+long long readAndSplit(const ConsoleFiles& files) {
+  long long words = 0;
+  for (const std::string* path : {&files.source, &files.setting}) {
+    std::string text, reason;
+    readConfigFile(*path, text, reason);
+    TextCursor input;
+    input.loadText(text);
+    WordRow row;
+    char c;
+    while (input.peekChar(c) && c != '\0') {
+      input.splitLine(row.data(), kMaxWords, " \r");
+      for (int k = 0; !row.isEmpty(k); ++k) ++words;
+    }
+  }
+  return words;
+}
+
+// Sets the counters and the label of a target from the processor times
+// `measured` and `base` (their ratio decides) and their wall-time ratio.
+void report(benchmark::State& state, const char* measuredName, const Times& measured,
+            const char* baseName, const Times& base, double limit, bool atMost) {
+  const double ratio = measured.cpu / base.cpu;
+  const bool pass = atMost ? ratio <= limit : ratio >= limit;
+  state.counters["ratio"] = ratio;
+  state.counters["wall_ratio"] = measured.wall / base.wall;
+  state.counters["limit"] = limit;
+  char label[200];
+  std::snprintf(label, sizeof label, "%s %.1f ms / %s %.1f ms = %.2f (%s %.1f; wall %.2f): %s",
+                measuredName, measured.cpu * 1e3, baseName, base.cpu * 1e3, ratio,
+                atMost ? "at most" : "at least", limit, measured.wall / base.wall,
+                pass ? "PASS" : "FAIL");
+  state.SetLabel(label);
+}
+
+// ---- The single measurements, for the figures.
+
+void BM_DuplicationCheck(benchmark::State& state, Shape shape, Method method) {
+  const ConfigPair& pair = pairFor(shape, static_cast<int>(state.range(0)));
+  auto workspace = std::make_unique<CheckWorkspace>();
+  for (auto _ : state) {
+    state.PauseTiming();
+    prepare(*workspace, pair);
+    state.ResumeTiming();
+    runCheck(*workspace, method);
+  }
+  state.counters["duplicates"] = static_cast<double>(workspace->duplicationCount());
+}
+BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_many_lists, Shape::manyLists, Method::indexed)
+    ->Arg(3000)->Arg(30000)->Arg(60000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_one_list, Shape::oneList, Method::indexed)
+    ->Arg(3000)->Arg(30000)->Arg(60000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DuplicationCheck, pairs_many_lists, Shape::manyLists, Method::pairs)
+    ->Arg(3000)->Arg(30000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DuplicationCheck, pairs_one_list, Shape::oneList, Method::pairs)
+    ->Arg(3000)->Arg(30000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_ParseBoth(benchmark::State& state) {
+  const ConfigPair& pair = pairFor(Shape::manyLists, static_cast<int>(state.range(0)));
+  auto workspace = std::make_unique<CheckWorkspace>();
+  for (auto _ : state) {
+    state.PauseTiming();
+    workspace->load(pair.source, pair.setting);
+    state.ResumeTiming();
+    workspace->checkConfigs(nullptr);
+  }
+}
+BENCHMARK(BM_ParseBoth)->Arg(3000)->Arg(30000)->Unit(benchmark::kMillisecond);
+
+void BM_ConsoleCheck(benchmark::State& state) {
+  const ConsoleFiles& files = ConsoleFiles::forLines(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(consoleCheck(files));
+}
+BENCHMARK(BM_ConsoleCheck)->Arg(3000)->Arg(30000)->Unit(benchmark::kMillisecond);
+
+void BM_ReadAndSplit(benchmark::State& state) {
+  const ConsoleFiles& files = ConsoleFiles::forLines(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(readAndSplit(files));
+}
+BENCHMARK(BM_ReadAndSplit)->Arg(3000)->Arg(30000)->Unit(benchmark::kMillisecond);
+
+// ---- The targets, each a ratio of two times of this run.
+
+constexpr int kTargetRules = 30000;
+constexpr int kRepeats = 7;  // the best of so many runs counts
+
+// Targets 1 and 2: the indexed check against the pair loop, with identical
+// output.
+void Target_IndexedVsPairs(benchmark::State& state, Shape shape, double limit) {
+  const ConfigPair& pair = pairFor(shape, kTargetRules);
+  auto workspace = std::make_unique<CheckWorkspace>();
+  for (auto _ : state) {
+    Times pairs = timeCheck(*workspace, pair, Method::pairs);
+    std::string expected(workspace->duplicationDetails.view());
+    std::string expectedSource(workspace->sourceSummary.view());
+    std::string expectedSetting(workspace->settingSummary.view());
+    long long expectedCount = workspace->duplicationCount();
+    Times indexed;
+    for (int k = 0; k < kRepeats; ++k) indexed.keepBest(timeCheck(*workspace, pair, Method::indexed));
+    if (workspace->duplicationDetails.view() != expected ||
+        workspace->duplicationCount() != expectedCount ||
+        workspace->sourceSummary.view() != expectedSource ||
+        workspace->settingSummary.view() != expectedSetting) {
+      state.SkipWithError("the indexed check differs from the pair loop");
+      return;
+    }
+    state.counters["duplicates"] = static_cast<double>(expectedCount);
+    report(state, "pairs", pairs, "indexed", indexed, limit, false);
+  }
+}
+BENCHMARK_CAPTURE(Target_IndexedVsPairs, 1_many_lists, Shape::manyLists, 50.0)
+    ->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Target_IndexedVsPairs, 2_one_list, Shape::oneList, 10.0)
+    ->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Target 3: doubling the rules at most 2.5 times the check's time.
+void Target_Growth(benchmark::State& state, Shape shape) {
+  const ConfigPair& small = pairFor(shape, kTargetRules);
+  const ConfigPair& large = pairFor(shape, 2 * kTargetRules);
+  auto workspace = std::make_unique<CheckWorkspace>();
+  for (auto _ : state) {
+    Times smallTimes, largeTimes;
+    for (int k = 0; k < kRepeats; ++k) {
+      smallTimes.keepBest(timeCheck(*workspace, small, Method::indexed));
+      largeTimes.keepBest(timeCheck(*workspace, large, Method::indexed));
+    }
+    report(state, "60k", largeTimes, "30k", smallTimes, 2.5, true);
+  }
+}
+BENCHMARK_CAPTURE(Target_Growth, 3_many_lists, Shape::manyLists)
+    ->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Target_Growth, 3_one_list, Shape::oneList)
+    ->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Target 4: the whole console check at most 3 times reading and splitting.
+void Target_ConsoleVsReadAndSplit(benchmark::State& state) {
+  const ConsoleFiles& files = ConsoleFiles::forLines(kTargetRules);
+  for (auto _ : state) {
+    Times check, split;
+    for (int k = 0; k < kRepeats; ++k) {
+      check.keepBest(timesOf([&] { consoleCheck(files); }));
+      split.keepBest(timesOf([&] { benchmark::DoNotOptimize(readAndSplit(files)); }));
+    }
+    report(state, "check", check, "read+split", split, 3.0, true);
+  }
+}
+BENCHMARK(Target_ConsoleVsReadAndSplit)->Name("Target_ConsoleVsReadAndSplit/4")
+    ->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+}  // namespace dorvex::bench
+
+BENCHMARK_MAIN();

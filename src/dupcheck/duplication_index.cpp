@@ -1,0 +1,307 @@
+#include "dupcheck/duplication_index.h"
+
+#include <algorithm>
+
+#include "dupcheck/duplication_check.h"
+#include "parser/acl_config.h"
+
+namespace dorvex {
+
+namespace {
+
+constexpr int kSourceOnly = 0;
+constexpr int kBothAddresses = 1;
+constexpr std::uint64_t kHighBits = 0xFFFFFFFF00000000ULL;
+
+std::uint32_t asWord(int value) { return static_cast<std::uint32_t>(value); }
+std::size_t asIndex(int value) { return static_cast<std::size_t>(value); }
+
+// Slots for `count` keys at most half full, a power of two.
+std::size_t capacityFor(std::size_t count) {
+  std::size_t capacity = 16;
+  while (capacity < 2 * count) capacity *= 2;
+  return capacity;
+}
+
+}  // namespace
+
+bool DuplicationIndex::Key::operator==(const Key& other) const {
+  return word[0] == other.word[0] && word[1] == other.word[1] && word[2] == other.word[2] &&
+         word[3] == other.word[3];
+}
+
+std::uint64_t DuplicationIndex::hashOf(const Key& key) {
+  std::uint64_t high = (std::uint64_t{key.word[0]} << 32) | key.word[1];
+  std::uint64_t low = (std::uint64_t{key.word[2]} << 32) | key.word[3];
+  std::uint64_t h = high * 0x9E3779B97F4A7C15ULL ^ (low + 0x632BE59BD9B4E019ULL);
+  h ^= h >> 29;
+  h *= 0xBF58476D1CE4E5B9ULL;
+  h ^= h >> 32;
+  h *= 0x94D049BB133111EBULL;
+  return h ^ (h >> 29);
+}
+
+// ---- KeyTable
+
+void DuplicationIndex::KeyTable::clear(std::size_t count) {
+  keys.clear();
+  keys.reserve(count);
+  slots.assign(capacityFor(count), 0);
+  mask = slots.size() - 1;
+}
+
+void DuplicationIndex::KeyTable::grow() {
+  slots.assign(slots.size() * 2, 0);
+  mask = slots.size() - 1;
+  for (std::size_t number = 0; number < keys.size(); ++number) {
+    std::uint64_t h = hashOf(keys[number]);
+    std::size_t slot = static_cast<std::size_t>(h) & mask;
+    while (slots[slot] != 0) slot = (slot + 1) & mask;
+    slots[slot] = (h & kHighBits) | (number + 1);
+  }
+}
+
+int DuplicationIndex::KeyTable::insert(const Key& key) {
+  // At most half full, so that probe runs stay short.
+  if (2 * (keys.size() + 1) > slots.size()) grow();
+  const std::uint64_t h = hashOf(key);
+  std::size_t slot = static_cast<std::size_t>(h) & mask;
+  for (; slots[slot] != 0; slot = (slot + 1) & mask) {
+    if ((slots[slot] & kHighBits) != (h & kHighBits)) continue;
+    std::size_t number = static_cast<std::size_t>(slots[slot] & 0xFFFFFFFFu) - 1;
+    if (keys[number] == key) return static_cast<int>(number);
+  }
+  slots[slot] = (h & kHighBits) | (keys.size() + 1);
+  keys.push_back(key);
+  return static_cast<int>(keys.size()) - 1;
+}
+
+int DuplicationIndex::KeyTable::find(const Key& key) const {
+  const std::uint64_t h = hashOf(key);
+  for (std::size_t slot = static_cast<std::size_t>(h) & mask; slots[slot] != 0;
+       slot = (slot + 1) & mask) {
+    if ((slots[slot] & kHighBits) != (h & kHighBits)) continue;
+    std::size_t number = static_cast<std::size_t>(slots[slot] & 0xFFFFFFFFu) - 1;
+    if (keys[number] == key) return static_cast<int>(number);
+  }
+  return -1;
+}
+
+// ---- BucketTable
+
+void DuplicationIndex::BucketTable::clear(std::size_t count) {
+  slots.assign(capacityFor(count), Bucket{0, 0, 0});
+  mask = slots.size() - 1;
+  // 16 bits per key: a key that is not there passes with a chance of about
+  // one in sixteen.
+  filter.assign(slots.size() / 8, 0);
+  filterMask = filter.size() * 64 - 1;
+}
+
+std::size_t DuplicationIndex::BucketTable::add(std::uint64_t hash) {
+  std::size_t slot = static_cast<std::size_t>(hash) & mask;
+  while (slots[slot].count != 0 && slots[slot].hash != hash) slot = (slot + 1) & mask;
+  if (slots[slot].count == 0) {
+    slots[slot].hash = hash;
+    std::size_t bit = static_cast<std::size_t>(hash >> 20) & filterMask;
+    filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  }
+  ++slots[slot].count;
+  return slot;
+}
+
+int DuplicationIndex::BucketTable::layout() {
+  int next = 0;
+  for (Bucket& bucket : slots) {
+    bucket.first = next;
+    next += bucket.count;
+    bucket.count = 0;
+  }
+  return next;
+}
+
+void DuplicationIndex::BucketTable::place(std::size_t slot, int entry, std::vector<int>& order) {
+  Bucket& bucket = slots[slot];
+  order[asIndex(bucket.first + bucket.count++)] = entry;
+}
+
+const DuplicationIndex::Bucket* DuplicationIndex::BucketTable::find(std::uint64_t hash) const {
+  for (std::size_t slot = static_cast<std::size_t>(hash) & mask; slots[slot].count != 0;
+       slot = (slot + 1) & mask) {
+    if (slots[slot].hash == hash) return &slots[slot];
+  }
+  return nullptr;
+}
+
+void DuplicationIndex::BucketTable::prefetch(std::uint64_t hash) const {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(&slots[static_cast<std::size_t>(hash) & mask]);
+#else
+  (void)hash;
+#endif
+}
+
+// ---- DuplicationIndex
+
+int DuplicationIndex::kindOf(const AclEntry& setting) {
+  return setting.type == 0 ? kSourceOnly : kBothAddresses;
+}
+
+int DuplicationIndex::groupOf(const AclEntry& entry, const AclConfig& config, bool add) {
+  // Equal list numbers of one configuration mean one list, named or not.
+  if (last.config == &config && last.acl_no == entry.acl_no && last.permission == entry.permission) {
+    return last.group;
+  }
+  const bool named = entry.acl_no >= kNamedListBase;
+  int number = entry.acl_no;
+  int group = -1;
+  if (named) {
+    std::string_view name = config.nameView(entry.acl_no - kNamedListBase);
+    if (add) {
+      number = nameIds.try_emplace(name, static_cast<int>(nameIds.size())).first->second;
+    } else {
+      auto id = nameIds.find(name);
+      number = id == nameIds.end() ? -1 : id->second;
+    }
+  }
+  if (!named || number != -1) {
+    Key key{{named ? 1u : 0u, asWord(number), asWord(entry.permission), 0}};
+    group = add ? groups.insert(key) : groups.find(key);
+  }
+  last = LastGroup{&config, entry.acl_no, entry.permission, group};
+  return group;
+}
+
+void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) {
+  const int count = source.entryCount();
+  const std::size_t size = asIndex(count);
+  settingConfig = &setting;
+  last = LastGroup{};
+  nameIds.clear();
+  groups.clear(64);
+  combos.clear(256);
+  masks.clear();
+
+  // The group of every source entry; -1 for one in error.
+  std::vector<int> groupOfEntry(size, -1);
+  for (int r = 0; r < count; ++r) {
+    const AclEntry& entry = *source.entryAt(r);
+    if (!(entry.flags & kErrorBit)) groupOfEntry[asIndex(r)] = groupOf(entry, source, true);
+  }
+  // The groups and kinds that setting rules look up.
+  std::vector<char> wanted(kKinds * asIndex(groups.size()), 0);
+  for (int s = 0; s < setting.entryCount(); ++s) {
+    const AclEntry& entry = *setting.entryAt(s);
+    if (entry.flags & kErrorBit) continue;
+    int group = groupOf(entry, setting, false);
+    if (group >= 0) wanted[kKinds * asIndex(group) + asIndex(kindOf(entry))] = 1;
+  }
+  auto isWanted = [&](int group, int kind) {
+    return group >= 0 && wanted[kKinds * asIndex(group) + asIndex(kind)] != 0;
+  };
+
+  // Every wanted entry into a mask of each wanted kind, with the hash of
+  // its bucket key.
+  std::vector<int> maskSlot;  // per combo: kKinds * group + kind
+  std::vector<std::uint64_t> hashOfEntry[kKinds];
+  for (int kind = 0; kind < kKinds; ++kind) hashOfEntry[kind].assign(size, 0);
+  for (int r = 0; r < count; ++r) {
+    const int group = groupOfEntry[asIndex(r)];
+    if (group < 0) continue;
+    const AclEntry& entry = *source.entryAt(r);
+    const std::uint32_t sourceMask = packAddress(entry.mask_s);
+    const std::uint32_t destinMask = packAddress(entry.mask_d);
+    const std::uint32_t maskedSource = packAddress(entry.source) & ~sourceMask;
+    const std::uint32_t maskedDestin = packAddress(entry.destin) & ~destinMask;
+    for (int kind = 0; kind < kKinds; ++kind) {
+      if (!isWanted(group, kind)) continue;
+      const bool both = kind == kBothAddresses;
+      const std::uint32_t kindDestinMask = both ? destinMask : 0;
+      const int combo = combos.insert(Key{{asWord(group), asWord(kind), sourceMask, kindDestinMask}});
+      if (combo == static_cast<int>(masks.size())) {
+        masks.push_back(Mask{sourceMask, kindDestinMask, combo});
+        maskSlot.push_back(kKinds * group + kind);
+      }
+      const Key key{{asWord(combo), maskedSource, both ? maskedDestin : 0, 0}};
+      hashOfEntry[kind][asIndex(r)] = hashOf(key);
+    }
+  }
+
+  // The entries into their buckets, the buckets of each kind one after the
+  // other, each in table order. The slots are fetched a few entries ahead.
+  constexpr std::size_t kAhead = 8;
+  for (int kind = 0; kind < kKinds; ++kind) {
+    std::vector<std::size_t> wantedEntries;
+    for (int r = 0; r < count; ++r) {
+      if (isWanted(groupOfEntry[asIndex(r)], kind)) wantedEntries.push_back(asIndex(r));
+    }
+    BucketTable& table = buckets[kind];
+    const std::vector<std::uint64_t>& hashes = hashOfEntry[kind];
+    table.clear(wantedEntries.size());
+    std::vector<std::size_t> slotOf(wantedEntries.size());
+    for (std::size_t k = 0; k < wantedEntries.size(); ++k) {
+      if (k + kAhead < wantedEntries.size()) table.prefetch(hashes[wantedEntries[k + kAhead]]);
+      slotOf[k] = table.add(hashes[wantedEntries[k]]);
+    }
+    order[kind].assign(asIndex(table.layout()), 0);
+    for (std::size_t k = 0; k < wantedEntries.size(); ++k) {
+      table.place(slotOf[k], static_cast<int>(wantedEntries[k]), order[kind]);
+    }
+  }
+
+  // The masks of each group and kind together, in the order they were met.
+  maskStart.assign(kKinds * asIndex(groups.size()) + 1, 0);
+  for (int slot : maskSlot) ++maskStart[asIndex(slot) + 1];
+  for (std::size_t k = 1; k < maskStart.size(); ++k) maskStart[k] += maskStart[k - 1];
+  std::vector<Mask> sorted(masks.size());
+  std::vector<int> fill(maskStart.begin(), maskStart.end() - 1);
+  for (std::size_t k = 0; k < masks.size(); ++k) {
+    sorted[asIndex(fill[asIndex(maskSlot[k])]++)] = masks[k];
+  }
+  masks = std::move(sorted);
+}
+
+const std::vector<int>& DuplicationIndex::candidates(const AclEntry& setting) {
+  found.clear();
+  if (setting.flags & kErrorBit) return found;
+  const int group = groupOf(setting, *settingConfig, false);
+  if (group < 0) return found;
+  const int kind = kindOf(setting);
+  const std::size_t slot = kKinds * asIndex(group) + asIndex(kind);
+  const std::uint32_t source = packAddress(setting.source);
+  const std::uint32_t destin = kind == kBothAddresses ? packAddress(setting.destin) : 0;
+  // One bucket for each mask of the group. The hashes are computed and
+  // tried against the filter first, without a branch, so that the work for
+  // the many masks overlaps; only the few that pass are looked up.
+  const BucketTable& table = buckets[kind];
+  const std::size_t first = asIndex(maskStart[slot]);
+  const std::size_t count = asIndex(maskStart[slot + 1]) - first;
+  passed.resize(count);
+  std::size_t passing = 0;
+  for (std::size_t m = 0; m < count; ++m) {
+    const Mask& mask = masks[first + m];
+    const std::uint64_t hash =
+        hashOf(Key{{asWord(mask.combo), source & ~mask.source, destin & ~mask.destin, 0}});
+    passed[passing] = hash;
+    passing += table.mayHold(hash) ? 1 : 0;
+  }
+  for (std::size_t k = 0; k < passing; ++k) table.prefetch(passed[k]);
+  int runs = 0;
+  for (std::size_t k = 0; k < passing; ++k) {
+    const Bucket* bucket = table.find(passed[k]);
+    if (!bucket) continue;
+    const int* begin = order[kind].data() + bucket->first;
+    found.insert(found.end(), begin, begin + bucket->count);
+    ++runs;
+  }
+  // A source entry sits in one bucket of a kind, so the runs are disjoint
+  // (unless two masks met one bucket through equal hashes); more than one
+  // run needs putting back into table order.
+  if (runs > 1) {
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+  }
+  return found;
+}
+
+}  // namespace dorvex

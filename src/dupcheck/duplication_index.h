@@ -1,0 +1,169 @@
+// DuplicationIndex: the source rules of a duplication check, grouped so that
+// the source rules that may cover a setting rule are found without testing
+// every pair. Part 4.1 compares every setting rule with every source rule;
+// with the index, checkDuplicates() finds the same pairs in the same order
+// in near-linear time.
+//
+// The source rules without the error bit are grouped by list (a numbered
+// list by its number, a named list by its name, so that equal names meet
+// whatever their name-table positions) and by permission. Inside a group
+// they are split by wildcard mask, in two kinds: by the source wildcard
+// alone, for standard setting rules, and by the pair of source and
+// destination wildcards, for all other setting rules. Under each mask the
+// rules sit in buckets by their masked addresses, each bucket in table
+// order.
+//
+// A setting rule looks up, for each mask of its group, the bucket of its own
+// addresses under that mask: the source rules of its list and permission
+// whose address tests (steps 5 and 8 of Part 4.1) pass. The caller still
+// runs the whole pair test on each candidate, so the index only has to give
+// every source rule that can pass it, in table order, each once.
+#ifndef DORVEX_DUPCHECK_DUPLICATION_INDEX_H_
+#define DORVEX_DUPCHECK_DUPLICATION_INDEX_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace dorvex {
+
+class AclConfig;
+struct AclEntry;
+
+class DuplicationIndex {
+ public:
+  DuplicationIndex() = default;
+  DuplicationIndex(const DuplicationIndex&) = delete;
+  DuplicationIndex& operator=(const DuplicationIndex&) = delete;
+
+  // Indexes the entries of `source` for the rules of `setting`: only the
+  // groups and kinds that some setting rule looks up are indexed. The index
+  // refers to both configurations, which must stay unchanged while it is
+  // used.
+  void build(const AclConfig& source, const AclConfig& setting);
+
+  // The indexes of the source entries that may cover `setting`, an entry of
+  // the setting config given to build(), in ascending order, each once:
+  // every source entry without the error bit, of the same list and
+  // permission, whose source address test passes and, unless `setting` is
+  // a standard rule (type 0), whose destination address test passes too.
+  // Rarely (two bucket keys with equal 64-bit hashes share a bucket) a few
+  // more. Empty for a setting entry with the error bit. Valid until the
+  // next call.
+  const std::vector<int>& candidates(const AclEntry& setting);
+
+ private:
+  struct Key {
+    std::uint32_t word[4];
+    bool operator==(const Key& other) const;
+  };
+  static std::uint64_t hashOf(const Key& key);
+
+  // A small hash table with exact keys, for the groups and the masks: it
+  // numbers the keys 0, 1, 2, ... in the order they are first inserted.
+  // Open addressing, linear probing; a slot holds 32 bits of the key's
+  // hash and its number, the keys sit in one array by number.
+  class KeyTable {
+   public:
+    // Empties the table, with room for `count` keys.
+    void clear(std::size_t count);
+    // The number of `key`; a new key gets the next number, size() - 1.
+    int insert(const Key& key);
+    // The number of `key`, or -1.
+    int find(const Key& key) const;
+    int size() const { return static_cast<int>(keys.size()); }
+
+   private:
+    void grow();
+    std::vector<Key> keys;             // by number
+    std::vector<std::uint64_t> slots;  // 0 empty, else hash bits << 32 | number + 1
+    std::size_t mask = 0;
+  };
+
+  // A bucket: the 64-bit hash of its key (combo, masked source, masked
+  // destination) and its range of `order`.
+  struct Bucket {
+    std::uint64_t hash;
+    int first;
+    int count;  // 0 marks an empty slot
+  };
+  // The large table of the buckets of one kind, keyed by hash alone: keys
+  // with equal hashes share a bucket, which only adds candidates. Each
+  // lookup then reads one slot; and since most lookups are for keys that
+  // are not there, a bit filter of 16 bits per key, small enough to stay
+  // in the cache, answers most of them without reading a slot at all.
+  class BucketTable {
+   public:
+    // Empties the table, with room for `count` keys (it does not grow).
+    void clear(std::size_t count);
+    // The slot of `hash`, taken when new, with one more entry counted.
+    std::size_t add(std::uint64_t hash);
+    // Gives the buckets consecutive ranges and returns their total length;
+    // the counts start again from 0, for place().
+    int layout();
+    // Puts `entry` into `order` as the next entry of the bucket at `slot`.
+    void place(std::size_t slot, int entry, std::vector<int>& order);
+    // False when no key of `hash` is in the table; true when one may be.
+    bool mayHold(std::uint64_t hash) const {
+      std::size_t bit = static_cast<std::size_t>(hash >> 20) & filterMask;
+      return (filter[bit / 64] >> (bit % 64)) & 1;
+    }
+    // The bucket of `hash`, or nullptr.
+    const Bucket* find(std::uint64_t hash) const;
+    // Starts loading the slot of `hash` into the cache, for an add() or
+    // find() soon after: the table is larger than the cache, and several
+    // slots then come from memory at the same time.
+    void prefetch(std::uint64_t hash) const;
+
+   private:
+    std::vector<Bucket> slots;
+    std::size_t mask = 0;
+    std::vector<std::uint64_t> filter;  // one bit per hash value, modulo its size
+    std::size_t filterMask = 0;         // bits of the filter - 1
+  };
+
+  // A mask of a group: the source wildcard, and the destination wildcard
+  // (zero in the source-only kind), packed as 32-bit numbers.
+  struct Mask {
+    std::uint32_t source;
+    std::uint32_t destin;
+    int combo;  // the number that the bucket keys carry
+  };
+  // The two kinds of mask and bucket: of the source address alone (for
+  // standard setting rules) and of both addresses (for all others).
+  static constexpr int kKinds = 2;
+  static int kindOf(const AclEntry& setting);
+
+  // The group of the list and permission of `entry` in `config`, or -1 (a
+  // named list by its name, a numbered one by its number); with `add`, a
+  // new group for a new list and permission. Consecutive entries mostly
+  // share their list, so the last answer is remembered.
+  int groupOf(const AclEntry& entry, const AclConfig& config, bool add);
+
+  const AclConfig* settingConfig = nullptr;
+  std::unordered_map<std::string_view, int> nameIds;  // list names of the source
+  struct LastGroup {
+    const AclConfig* config = nullptr;
+    int acl_no = 0;
+    int permission = 0;
+    int group = -1;
+  } last;
+  KeyTable groups;  // (named, number or name id, permission) -> group
+  KeyTable combos;  // (group, kind, masks) -> combo
+  // Per group and kind (index kKinds * group + kind): its masks, as a
+  // range of `masks`.
+  std::vector<int> maskStart;
+  std::vector<Mask> masks;
+  // Per kind: the buckets, and the source entry indexes bucket after bucket.
+  BucketTable buckets[kKinds];
+  std::vector<int> order[kKinds];
+  // The bucket hashes of one setting rule that the filter lets pass.
+  std::vector<std::uint64_t> passed;
+  std::vector<int> found;  // the result of candidates()
+};
+
+}  // namespace dorvex
+
+#endif  // DORVEX_DUPCHECK_DUPLICATION_INDEX_H_
