@@ -1,6 +1,7 @@
 // The summary listing: every line of a configuration with its number and the
 // marks E, U, D, O of the entry that came from it.
 #include <algorithm>
+#include <cstring>
 
 #include "workspace/check_workspace.h"
 
@@ -17,37 +18,56 @@ constexpr struct {
 
 bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
   TextCursor& input = config.inputText();
-  // Room for the whole listing at once: each line of the text gains at most
-  // a line break, a number of up to 10 digits and the mark field.
+  // The listing is written straight into `output`, line by line, and taken
+  // as appended once: it is about as long as the text, and putting each
+  // line together in the scratch line first would copy it twice.
   std::string_view text = input.view();
   std::size_t lines = 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  int written = 0;
-  output.length(written);
-  output.reserve(static_cast<std::size_t>(written) + text.size() + lines * (2 + 10 + 6));
-  input.seek(1, 1);
-  // Lines are read whole, however long, so the numbering always counts the
-  // lines of the text and the marks stay on the lines of their rules.
-  std::string_view line;
-  input.readWholeLine(line);
-  char c = '\0';
-  input.peekChar(c);
+  // Each line of the text gains at most a line break, a number of up to 10
+  // digits, a colon and the mark field.
+  char* const start = output.appendRoom(text.size() + lines * (2 + 10 + 1 + 5));
+  if (!start) return true;
+  char* out = start;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const int entryCount = config.entryCount();
   int entryIndex = 0;
-  for (int lineNo = 1; c != '\0' || lineNo == 1; ++lineNo) {
-    if (lineNo > 1) scratchLine.text("\r\n");
-    scratchLine.padded(lineNo, 3).text(":");
-    const AclEntry* entry = entryIndex < config.entryCount() ? config.entryAt(entryIndex) : nullptr;
+  // A line is listed when text is left for it; the first always is, so an
+  // LF that ends the text starts no line of its own.
+  for (int lineNo = 1; p != end || lineNo == 1; ++lineNo) {
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const char* lineEnd = lf ? lf : end;
+    if (lineNo > 1) {
+      *out++ = '\r';
+      *out++ = '\n';
+    }
+    // The number, zero-padded to three digits ("%03d").
+    char digits[10];
+    int count = 0;
+    for (unsigned n = static_cast<unsigned>(lineNo); n != 0 || count < 3; n /= 10) {
+      digits[count++] = static_cast<char>('0' + n % 10);
+    }
+    while (count > 0) *out++ = digits[--count];
+    *out++ = ':';
     char marks[] = "----:";
+    const AclEntry* entry = entryIndex < entryCount ? config.entryAt(entryIndex) : nullptr;
     if (entry && entry->column == lineNo) {
       for (int k = 0; k < 4; ++k) {
         if (entry->flags & kMarks[k].bit) marks[k] = kMarks[k].letter;
       }
       ++entryIndex;
     }
-    // The whole listing line is appended at once.
-    scratchLine.text(std::string_view(marks, 5)).text(line).appendTo(output);
-    input.peekChar(c);
-    input.readWholeLine(line);
+    std::memcpy(out, marks, 5);
+    out += 5;
+    std::memcpy(out, p, static_cast<std::size_t>(lineEnd - p));
+    out += lineEnd - p;
+    p = lf ? lf + 1 : end;
   }
+  output.appendWritten(static_cast<std::size_t>(out - start));
+  // The input ends where reading every line would have left it.
+  char c = '\0';
+  input.peekChar(c);
+  if (c != '\0') input.advance(static_cast<int>(text.size()));
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "text/text_cursor.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -130,6 +131,33 @@ bool TextCursor::appendBytes(const char* bytes, std::size_t n) {
     }
   }
   if (lastLf) {
+    columnNo = 1 + static_cast<int>(end - lastLf - 1);
+  } else {
+    columnNo += static_cast<int>(n);
+  }
+  pos += static_cast<int>(n);
+  if (static_cast<std::size_t>(pos) > textLength) {
+    textLength = pos;
+    textBuffer[textLength] = '\0';
+  }
+  return true;
+}
+
+char* TextCursor::appendRoom(std::size_t size) {
+  if (!textBuffer || !ensureRoom(size)) return nullptr;
+  return textBuffer.get() + pos;
+}
+
+bool TextCursor::appendWritten(std::size_t n) {
+  if (!textBuffer || n == 0) return false;
+  // The bytes are in place already; only the line and column follow them.
+  const char* const bytes = textBuffer.get() + pos;
+  const char* end = bytes + n;
+  const long lfs = std::count(bytes, end, '\n');
+  if (lfs > 0) {
+    lineNo += static_cast<int>(lfs);
+    const char* lastLf = end - 1;
+    while (*lastLf != '\n') --lastLf;
     columnNo = 1 + static_cast<int>(end - lastLf - 1);
   } else {
     columnNo += static_cast<int>(n);

@@ -59,6 +59,15 @@ class TextCursor {
   bool append(std::string_view text);
   // As append(), for `size` bytes known to hold no NUL byte.
   bool appendBytes(const char* bytes, std::size_t size);
+  // For a long text written in place: room for `size` more bytes at the
+  // position (the buffer grows as append() would), or nullptr without a
+  // buffer. The caller writes up to `size` bytes, none of them NUL, there
+  // and then calls appendWritten() with their number; no other operation
+  // may come in between.
+  char* appendRoom(std::size_t size);
+  // Takes the `size` bytes written at appendRoom() as appended, exactly as
+  // appendBytes() would have. False, changing nothing, for 0.
+  bool appendWritten(std::size_t size);
 
   // `out` = the length of the text in bytes.
   bool length(int& out) const;

@@ -116,6 +116,36 @@ TEST(TextCursorTest, AppendGrowsPastTheAllocatedSize) {
   EXPECT_EQ(text, out.data());
 }
 
+// Bytes written in place count as appendBytes() would count them, and the
+// room grows the buffer without losing what was there.
+TEST(TextCursorTest, AppendWrittenInPlaceMatchesAppendBytes) {
+  const std::string piece = "x\r\nyy\r\n" + std::string(300, 'z');
+  TextCursor byAppend, inPlace;
+  ASSERT_TRUE(byAppend.allocate(4));
+  ASSERT_TRUE(inPlace.allocate(4));
+  EXPECT_TRUE(byAppend.append("ab"));
+  EXPECT_TRUE(inPlace.append("ab"));
+  EXPECT_TRUE(byAppend.appendBytes(piece.data(), piece.size()));
+  char* room = inPlace.appendRoom(piece.size() + 50);
+  ASSERT_NE(nullptr, room);
+  std::memcpy(room, piece.data(), piece.size());
+  EXPECT_TRUE(inPlace.appendWritten(piece.size()));
+  EXPECT_EQ(byAppend.view(), inPlace.view());
+  EXPECT_EQ(where(byAppend), where(inPlace));
+  EXPECT_EQ("3:301$", where(inPlace));
+  // No line break: the column moves on.
+  room = inPlace.appendRoom(3);
+  ASSERT_NE(nullptr, room);
+  std::memcpy(room, "abc", 3);
+  EXPECT_TRUE(inPlace.appendWritten(3));
+  EXPECT_EQ("3:304$", where(inPlace));
+  EXPECT_EQ("ab" + piece + "abc", inPlace.view());
+  EXPECT_FALSE(inPlace.appendWritten(0));
+  TextCursor none;
+  EXPECT_EQ(nullptr, none.appendRoom(1));
+  EXPECT_FALSE(none.appendWritten(1));
+}
+
 TEST(TextCursorTest, CopyOutNeedsRoomForTheNul) {
   TextCursor c;
   ASSERT_TRUE(c.loadText(std::string_view("0123456789\0tail", 15)));  // ends at its NUL
