@@ -128,9 +128,9 @@ void CheckWorkspace::testPair(int settingIndex, int sourceIndex) {
 }
 
 void CheckWorkspace::appendStandardDetails(const AclEntry& source, const AclEntry& setting) {
+  // The whole details line goes to the details text in one append.
   scratchLine.text(" ACL=").number(source.acl_no).text(" source row=").number(source.column);
-  scratchLine.text(" ").appendTo(duplicationDetails);
-  scratchLine.text("set row=").number(setting.column).text("\r\n").appendTo(duplicationDetails);
+  scratchLine.text(" set row=").number(setting.column).text("\r\n").appendTo(duplicationDetails);
 }
 
 void CheckWorkspace::appendExtendedDetails(const AclEntry& source, int sourceIndex,
@@ -141,8 +141,10 @@ void CheckWorkspace::appendExtendedDetails(const AclEntry& source, int sourceInd
   } else {
     scratchLine.text(sourceConfig.nameView(source.acl_no - kNamedListBase));
   }
-  scratchLine.text(" source-row=").number(source.column).text(" ").appendTo(duplicationDetails);
-  scratchLine.text("setting-row=").number(setting.column).text(" ").appendTo(duplicationDetails);
+  // The whole details line, option words included, is put together first
+  // and goes to the details text in one append.
+  scratchLine.text(" source-row=").number(source.column).text(" setting-row=");
+  scratchLine.number(setting.column).text(" ");
   if (setting.option_idx != -1 && source.option_idx != -1) {
     for (int s = setting.option_idx; !settingConfig.nameView(s).empty(); ++s) {
       std::string_view word = settingConfig.nameView(s);
@@ -150,11 +152,11 @@ void CheckWorkspace::appendExtendedDetails(const AclEntry& source, int sourceInd
         if (sourceConfig.nameView(r) != word) continue;
         settingConfig.markEntry(settingIndex, kOptionBit);
         sourceConfig.markEntry(sourceIndex, kOptionBit);
-        scratchLine.text("option-word=").text(word).text(" ").appendTo(duplicationDetails);
+        scratchLine.text("option-word=").text(word).text(" ");
       }
     }
   }
-  duplicationDetails.append("\r\n");
+  scratchLine.text("\r\n").appendTo(duplicationDetails);
 }
 
 bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
