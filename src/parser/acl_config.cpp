@@ -40,6 +40,8 @@ int AclConfig::addName(std::string_view text, int unsupported) {
   std::memcpy(record.name, text.data(), text.size());
   record.name[text.size()] = '\0';
   record.unsupported = unsupported;
+  // A name, like any text, ends at its first NUL byte.
+  record.length = static_cast<int>(text.substr(0, text.find('\0')).size());
   return nameCount_++;
 }
 
@@ -52,7 +54,7 @@ bool AclConfig::nameAt(int index, char* text, int& unsupported) const {
 
 std::string_view AclConfig::nameView(int index) const {
   if (index < 0 || index >= nameCount_) return {};
-  return names[index].name;
+  return std::string_view(names[index].name, static_cast<std::size_t>(names[index].length));
 }
 
 const AclEntry* AclConfig::entryAt(int index) const {
@@ -102,7 +104,7 @@ void AclConfig::note(std::string_view text) { scratch.text(text); }
 
 bool AclConfig::rejectWord(const WordRow& words, int wordIndex) {
   commitInError();
-  scratch.text("Err(").number(wordIndex).text("):\"").text(words.at(wordIndex)).text("\"\r\n");
+  scratch.text("Err(").number(wordIndex).text("):\"").text(words.view(wordIndex)).text("\"\r\n");
   return false;
 }
 

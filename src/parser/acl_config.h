@@ -62,6 +62,7 @@ constexpr int kNameLength = 25;
 struct AclName {
   char name[kNameLength + 1] = {};
   int unsupported = 0;  // 1 for an option word that was not recognised
+  int length = 0;       // bytes of `name`, kept for nameView()
 };
 
 // Most words of one statement line.
@@ -74,11 +75,25 @@ class WordRow {
   const char* at(int index) const {
     return index >= 0 && index <= kMaxWords ? slots + kWordSize * index : "";
   }
+  // The word at `index` as a view, with the length that splitFrom()
+  // measured, so that no word is measured again.
+  // REQUIRES: the row was last filled by splitFrom().
+  std::string_view view(int index) const {
+    return index >= 0 && index <= kMaxWords
+               ? std::string_view(slots + kWordSize * index, static_cast<std::size_t>(sizes[index]))
+               : std::string_view();
+  }
   bool isEmpty(int index) const { return at(index)[0] == '\0'; }
   char* data() { return slots; }
+  // Splits the current line of `input` into the row (TextCursor::splitLine
+  // with kMaxWords), keeping the word lengths for view().
+  bool splitFrom(TextCursor& input, const char* separators) {
+    return input.splitLine(slots, sizes, kMaxWords, separators);
+  }
 
  private:
   char slots[kWordSize * (kMaxWords + 1)] = {};
+  int sizes[kMaxWords + 1] = {};
 };
 
 class AclConfig {
@@ -160,7 +175,7 @@ class AclConfig {
                  int& portHigh);
   // True and the port of `word` in the port-name table of the current
   // entry's protocol (6 TCP, 17 UDP); false otherwise, `number` unchanged.
-  bool lookupPort(const char* word, int& number);
+  bool lookupPort(std::string_view word, int& number);
   // Takes every remaining word as an option word of the rule. Returns true.
   bool parseOptions(const WordRow& words, int& wordIndex);
 

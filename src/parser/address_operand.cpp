@@ -23,7 +23,7 @@ void setAll(unsigned char (&out)[4], unsigned char value) { std::memset(out, val
 
 bool AclConfig::parseAddress(const WordRow& words, int& wordIndex, unsigned char (&address)[4],
                              unsigned char (&wildcard)[4]) {
-  std::string_view word = words.at(wordIndex);
+  std::string_view word = words.view(wordIndex);
   if (word == "any") {
     ++wordIndex;
     note("any ");

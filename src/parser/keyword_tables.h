@@ -11,7 +11,7 @@
 namespace dorvex {
 
 struct NameNumber {
-  const char* name;
+  std::string_view name;  // with its length, so a lookup compares no C string
   int number;
 };
 

@@ -15,7 +15,7 @@ constexpr int kRangeOperator = 4;
 
 }  // namespace
 
-bool AclConfig::lookupPort(const char* word, int& number) {
+bool AclConfig::lookupPort(std::string_view word, int& number) {
   const NameNumber* table = portTableFor(current().protocol_no);
   return table != nullptr && lookupName(table, word, number);
 }
@@ -24,7 +24,7 @@ bool AclConfig::parsePort(const WordRow& words, int& wordIndex, int& portType, i
                           int& portHigh) {
   int protocol = current().protocol_no;
   if (protocol != kProtocolTcp && protocol != kProtocolUdp) return true;
-  std::string_view word = words.at(wordIndex);
+  std::string_view word = words.view(wordIndex);
   int code = -1;
   for (int k = 0; k <= kRangeOperator; ++k) {
     if (word == kPortOperators[k]) {
@@ -38,7 +38,7 @@ bool AclConfig::parsePort(const WordRow& words, int& wordIndex, int& portType, i
   ++wordIndex;
 
   auto readPort = [&](int& field) {
-    const char* portWord = words.at(wordIndex);
+    std::string_view portWord = words.view(wordIndex);
     int number;
     if (TextCursor::parseDecimal(portWord, number)) {
       field = number;

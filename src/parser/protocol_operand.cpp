@@ -5,7 +5,7 @@
 namespace dorvex {
 
 bool AclConfig::parseProtocol(const WordRow& words, int& wordIndex) {
-  const char* word = words.at(wordIndex);
+  std::string_view word = words.view(wordIndex);
   int number;
   if (TextCursor::parseDecimal(word, number)) {
     current().protocol_no = number;

@@ -43,7 +43,7 @@ bool AclConfig::checkConfig() {
     input.getPosition(column, line);
     current().column = line;
     scratch.padded(line, 3).text(": ");
-    if (input.splitLine(words.data(), kMaxWords, kSeparators)) {
+    if (words.splitFrom(input, kSeparators)) {
       parseLine(words);
     } else {
       // Nothing of an overlong line is parsed; an open list stays open.
@@ -59,7 +59,7 @@ bool AclConfig::checkConfig() {
 }
 
 void AclConfig::parseLine(const WordRow& words) {
-  std::string_view first = words.at(0);
+  std::string_view first = words.view(0);
   if (first == "ip") {
     parseListOpening(words);
   } else if (first == "permit" || first == "deny") {
@@ -73,7 +73,7 @@ void AclConfig::parseLine(const WordRow& words) {
 }
 
 bool AclConfig::parsePermission(const WordRow& words, int& wordIndex) {
-  std::string_view word = words.at(wordIndex);
+  std::string_view word = words.view(wordIndex);
   if (word == "permit") {
     current().permission = 0;
     note("permit ");
@@ -90,7 +90,7 @@ bool AclConfig::parsePermission(const WordRow& words, int& wordIndex) {
 bool AclConfig::endCheck(const WordRow& words, int wordIndex) {
   if (words.isEmpty(wordIndex)) return true;
   commitInError();
-  scratch.text("Err:\"many parameter!(").number(wordIndex).text(")=").text(words.at(wordIndex));
+  scratch.text("Err:\"many parameter!(").number(wordIndex).text(")=").text(words.view(wordIndex));
   scratch.text("\"\r\n");
   return false;
 }
@@ -99,7 +99,7 @@ void AclConfig::parseNumberedRule(const WordRow& words) {
   int wordIndex = 1;
   note("access-list ");
   int number;
-  if (!TextCursor::parseDecimal(words.at(wordIndex), number)) {
+  if (!TextCursor::parseDecimal(words.view(wordIndex), number)) {
     rejectWord(words, wordIndex);
     return;
   }
@@ -147,13 +147,13 @@ void AclConfig::parseListOpening(const WordRow& words) {
   int wordIndex = 1;
   note("ip ");
   current().acl_no = kNoList;
-  if (std::string_view(words.at(wordIndex)) != "access-list") {
+  if (words.view(wordIndex) != "access-list") {
     rejectWord(words, wordIndex);
     return;
   }
   wordIndex = 2;
   note("access-list ");
-  std::string_view kind = words.at(wordIndex);
+  std::string_view kind = words.view(wordIndex);
   if (kind == "standard" || kind == "extended") {
     wordIndex = 3;
     setRuleKind(kind == "standard" ? 0 : 1);

@@ -10,7 +10,7 @@ bool AclConfig::parseOptions(const WordRow& words, int& wordIndex) {
   current().option_idx = nameCount_;
   bool icmp = current().protocol_no == kProtocolIcmp;
   for (; !words.isEmpty(wordIndex); ++wordIndex) {
-    const char* word = words.at(wordIndex);
+    std::string_view word = words.view(wordIndex);
     int type;
     if (icmp && lookupName(kIcmpMessageTable, word, type)) {
       addName(word, 0);

@@ -342,6 +342,15 @@ bool TextCursor::readWholeLine(std::string_view& out) {
 }
 
 bool TextCursor::splitLine(char* words, int maxWords, const char* separators) {
+  return splitWords<false>(words, nullptr, maxWords, separators);
+}
+
+bool TextCursor::splitLine(char* words, int* lengths, int maxWords, const char* separators) {
+  return splitWords<true>(words, lengths, maxWords, separators);
+}
+
+template <bool kMeasure>
+bool TextCursor::splitWords(char* words, int* lengths, int maxWords, const char* separators) {
   if (!textBuffer || maxWords < 1 || std::strlen(separators) > 255) return false;
   toLineStart();
   // The same steps as skipSeparators() and readWord() in turn, on the line
@@ -358,7 +367,10 @@ bool TextCursor::splitLine(char* words, int maxWords, const char* separators) {
     while (p != lineEnd && isSep[static_cast<unsigned char>(*p)]) ++p;
   };
   auto clearFrom = [&](int first, int last) {
-    for (int k = first; k < last; ++k) words[kWordSize * k] = '\0';
+    for (int k = first; k < last; ++k) {
+      words[kWordSize * k] = '\0';
+      if constexpr (kMeasure) lengths[k] = 0;
+    }
   };
   int count = 0;
   bool complete = true;
@@ -367,9 +379,11 @@ bool TextCursor::splitLine(char* words, int maxWords, const char* separators) {
     // A word of at most kWordSize - 1 bytes; the rest of a longer one
     // becomes the next word.
     const char* limit = lineEnd - p > kWordSize - 1 ? p + (kWordSize - 1) : lineEnd;
-    char* slot = words + kWordSize * count;
+    char* const first = words + kWordSize * count;
+    char* slot = first;
     while (p != limit && !isSep[static_cast<unsigned char>(*p)]) *slot++ = *p++;
     *slot = '\0';
+    if constexpr (kMeasure) lengths[count] = static_cast<int>(slot - first);
     if (++count >= maxWords) {
       // Too many words: the rest of the line is skipped.
       complete = false;
@@ -390,12 +404,15 @@ bool TextCursor::splitLine(char* words, int maxWords, const char* separators) {
 }
 
 bool TextCursor::parseDecimal(const char* word, int& out) {
-  std::size_t n = std::strlen(word);
-  if (n == 0) return false;
-  for (std::size_t k = 0; k < n; ++k) {
-    if (!isDigit(word[k])) return false;
+  return parseDecimal(std::string_view(word, std::strlen(word)), out);
+}
+
+bool TextCursor::parseDecimal(std::string_view word, int& out) {
+  if (word.empty()) return false;
+  for (char c : word) {
+    if (!isDigit(c)) return false;
   }
-  return convertDigits(word, word + n, out);
+  return convertDigits(word.data(), word.data() + word.size(), out);
 }
 
 bool TextCursor::parseDottedQuad(const char* word, int& a, int& b, int& c, int& d) {

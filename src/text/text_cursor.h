@@ -117,11 +117,17 @@ class TextCursor {
   // bytes is cut there and its rest becomes the next word.
   // REQUIRES: `separators` holds no LF.
   bool splitLine(char* words, int maxWords, const char* separators);
+  // As above, and `lengths` (maxWords + 1 of them) receives the length of
+  // each slot's word, 0 for an emptied slot, so that the caller need not
+  // measure the words again.
+  bool splitLine(char* words, int* lengths, int maxWords, const char* separators);
 
   // Converts a non-empty word of decimal digits (leading zeros allowed).
   // False for any other byte, or a value above 2147483647; `out` is then
   // unchanged.
   static bool parseDecimal(const char* word, int& out);
+  // As above, for the whole of `word`, whose length is known.
+  static bool parseDecimal(std::string_view word, int& out);
   // Converts a.b.c.d: exactly four groups of digits separated by single
   // dots, each from 0 to 255. Groups converted before a failing check keep
   // their values in the outputs.
@@ -139,6 +145,8 @@ class TextCursor {
   // Moves the text into a new buffer of `size` bytes (more than the text).
   bool regrow(std::size_t size);
 
+  template <bool kMeasure>
+  bool splitWords(char* words, int* lengths, int maxWords, const char* separators);
   bool ensureRoom(std::size_t extra);
   void stepOver(char byte);
 

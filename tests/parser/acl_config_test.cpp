@@ -41,6 +41,13 @@ TEST(AclConfigTest, NameTable) {
   EXPECT_EQ(2, config->addName("A", 1));  // gets a record of its own
   EXPECT_EQ(3, config->addName("", 0));
   EXPECT_EQ(std::string(25, 'n') + "/0|A/0|A/1|/0", dumpNames(*config));
+  EXPECT_EQ(std::string(25, 'n'), config->nameView(0));
+  EXPECT_EQ("A", config->nameView(2));
+  EXPECT_EQ("", config->nameView(3));
+  EXPECT_EQ("", config->nameView(4));  // not a record in use
+  // A name ends at its first NUL byte, as every text does.
+  EXPECT_EQ(4, config->addName(std::string_view("ab\0cd", 5), 0));
+  EXPECT_EQ("ab", config->nameView(4));
   char name[kNameLength + 1] = "keep";
   int unsupported = 7;
   EXPECT_FALSE(config->nameAt(config->nameCount(), name, unsupported));

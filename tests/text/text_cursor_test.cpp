@@ -56,6 +56,9 @@ TEST(TextCursorTest, ParseDecimal) {
     int out = -7;
     EXPECT_TRUE(TextCursor::parseDecimal(word, out)) << word;
     EXPECT_EQ(value, out) << word;
+    out = -7;
+    EXPECT_TRUE(TextCursor::parseDecimal(std::string_view(word), out)) << word;
+    EXPECT_EQ(value, out) << word;
   }
   // Over 2147483647 is refused, also where 32 bits would wrap to 10.
   const char* const kBad[] = {"",   "-1",   "+5",  "4a",         " 1",
@@ -63,8 +66,14 @@ TEST(TextCursorTest, ParseDecimal) {
   for (const char* word : kBad) {
     int out = -7;
     EXPECT_FALSE(TextCursor::parseDecimal(word, out)) << word;
+    EXPECT_FALSE(TextCursor::parseDecimal(std::string_view(word), out)) << word;
     EXPECT_EQ(-7, out) << word;
   }
+  // A view is converted whole: a NUL inside it is a byte like any other.
+  int out = -7;
+  EXPECT_FALSE(TextCursor::parseDecimal(std::string_view("12\0" "3", 4), out));
+  EXPECT_TRUE(TextCursor::parseDecimal(std::string_view("123", 2), out));
+  EXPECT_EQ(12, out);
 }
 
 TEST(TextCursorTest, ParseDottedQuad) {
@@ -253,6 +262,20 @@ TEST(TextCursorTest, SplitLine) {
     for (int s = static_cast<int>(got.size()); s < 15; ++s) EXPECT_EQ('\0', row[kWordSize * s]);
     EXPECT_STREQ(k.result ? "Z" : "", &row[kWordSize * 15]);  // written only for too many words
     EXPECT_EQ(k.after, where(c));
+    // The measuring split stores the same words, and their lengths.
+    TextCursor m;
+    ASSERT_TRUE(m.loadText(k.text));
+    std::vector<char> measured(kWordSize * 16);
+    for (int s = 0; s < 16; ++s) std::strcpy(&measured[kWordSize * s], "Z");
+    std::vector<int> lengths(16, 99);
+    EXPECT_EQ(k.result, m.splitLine(measured.data(), lengths.data(), 15, kSeparators));
+    for (int s = 0; s < 15; ++s) {
+      EXPECT_STREQ(&row[kWordSize * s], &measured[kWordSize * s]);
+      const int expected = s < static_cast<int>(got.size()) ? static_cast<int>(got[s].size()) : 0;
+      EXPECT_EQ(expected, lengths[s]) << "slot " << s;
+    }
+    EXPECT_EQ(k.result ? 99 : 0, lengths[15]);
+    EXPECT_EQ(k.after, where(m));
   }
   TextCursor c;
   ASSERT_TRUE(c.loadText("a b\n"));
