@@ -1,6 +1,5 @@
 // The summary listing: every line of a configuration with its number and the
 // marks E, U, D, O of the entry that came from it.
-#include <algorithm>
 #include <cstring>
 
 #include "workspace/check_workspace.h"
@@ -22,7 +21,12 @@ bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
   // as appended once: it is about as long as the text, and putting each
   // line together in the scratch line first would copy it twice.
   std::string_view text = input.view();
-  std::size_t lines = 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  // After the parse the input stands at its end, on its last line.
+  char c = '\0';
+  input.peekChar(c);
+  int column = 0, lastLine = 0;
+  input.getPosition(column, lastLine);
+  std::size_t lines = c == '\0' ? static_cast<std::size_t>(lastLine) : 1 + countLineFeeds(text);
   // Each line of the text gains at most a line break, a number of up to 10
   // digits, a colon and the mark field.
   char* const start = output.appendRoom(text.size() + lines * (2 + 10 + 1 + 5));
@@ -32,6 +36,7 @@ bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
   const char* const end = p + text.size();
   const int entryCount = config.entryCount();
   int entryIndex = 0;
+  int listed = 0;
   // A line is listed when text is left for it; the first always is, so an
   // LF that ends the text starts no line of its own.
   for (int lineNo = 1; p != end || lineNo == 1; ++lineNo) {
@@ -62,11 +67,11 @@ bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
     std::memcpy(out, p, static_cast<std::size_t>(lineEnd - p));
     out += lineEnd - p;
     p = lf ? lf + 1 : end;
+    listed = lineNo;
   }
-  output.appendWritten(static_cast<std::size_t>(out - start));
+  // Every listing line but the first starts with a line break.
+  output.appendWritten(static_cast<std::size_t>(out - start), static_cast<std::size_t>(listed - 1));
   // The input ends where reading every line would have left it.
-  char c = '\0';
-  input.peekChar(c);
   if (c != '\0') input.advance(static_cast<int>(text.size()));
   return true;
 }

@@ -1,6 +1,6 @@
 #include "text/text_cursor.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,6 +27,28 @@ bool convertDigits(const char* first, const char* last, int& out) {
 }
 
 }  // namespace
+
+std::size_t countLineFeeds(std::string_view text) {
+  // Eight bytes at a time: the listings and texts run to megabytes, and a
+  // byte-wise count is not vectorised at -O2.
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  std::size_t count = 0;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    const std::uint64_t x = word ^ (kOnes * '\n');  // an LF byte becomes 0
+    // High bit set exactly in the bytes of x that are 0.
+    const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+    // One 1 per such byte, summed into the top byte by the multiplication
+    // (no popcount instruction is assumed).
+    count += static_cast<std::size_t>(((zero >> 7) * kOnes) >> 56);
+  }
+  for (; p != end; ++p) count += *p == '\n' ? 1 : 0;
+  return count;
+}
 
 bool TextCursor::loadText(const char* text) {
   return loadText(std::string_view(text, std::strlen(text)));
@@ -150,10 +172,14 @@ char* TextCursor::appendRoom(std::size_t size) {
 
 bool TextCursor::appendWritten(std::size_t n) {
   if (!textBuffer || n == 0) return false;
+  return appendWritten(n, countLineFeeds(std::string_view(textBuffer.get() + pos, n)));
+}
+
+bool TextCursor::appendWritten(std::size_t n, std::size_t lfs) {
+  if (!textBuffer || n == 0) return false;
   // The bytes are in place already; only the line and column follow them.
   const char* const bytes = textBuffer.get() + pos;
   const char* end = bytes + n;
-  const long lfs = std::count(bytes, end, '\n');
   if (lfs > 0) {
     lineNo += static_cast<int>(lfs);
     const char* lastLf = end - 1;

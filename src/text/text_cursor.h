@@ -30,6 +30,9 @@ namespace dorvex {
 // kWordSize - 1 bytes.
 constexpr int kWordSize = 255;
 
+// The number of LF bytes in `text`.
+std::size_t countLineFeeds(std::string_view text);
+
 class TextCursor {
  public:
   TextCursor() = default;
@@ -68,6 +71,9 @@ class TextCursor {
   // Takes the `size` bytes written at appendRoom() as appended, exactly as
   // appendBytes() would have. False, changing nothing, for 0.
   bool appendWritten(std::size_t size);
+  // As above, for bytes the caller knows to hold exactly `lineFeeds` LF
+  // bytes, which then need not be counted.
+  bool appendWritten(std::size_t size, std::size_t lineFeeds);
 
   // `out` = the length of the text in bytes.
   bool length(int& out) const;

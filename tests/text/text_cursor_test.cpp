@@ -150,9 +150,35 @@ TEST(TextCursorTest, AppendWrittenInPlaceMatchesAppendBytes) {
   EXPECT_EQ("3:304$", where(inPlace));
   EXPECT_EQ("ab" + piece + "abc", inPlace.view());
   EXPECT_FALSE(inPlace.appendWritten(0));
+  // With the line feeds given by the caller, the same again.
+  TextCursor told;
+  ASSERT_TRUE(told.allocate(1));
+  room = told.appendRoom(2 + piece.size());
+  ASSERT_NE(nullptr, room);
+  std::memcpy(room, ("ab" + piece).data(), 2 + piece.size());
+  EXPECT_TRUE(told.appendWritten(2 + piece.size(), 2));
+  EXPECT_EQ(where(byAppend), where(told));
+  EXPECT_EQ(byAppend.view(), told.view());
   TextCursor none;
   EXPECT_EQ(nullptr, none.appendRoom(1));
   EXPECT_FALSE(none.appendWritten(1));
+}
+
+// Counted eight bytes at a time: every length and offset around a word of
+// eight, LF next to bytes whose low seven bits match it.
+TEST(TextCursorTest, CountLineFeeds) {
+  EXPECT_EQ(0u, countLineFeeds(""));
+  for (std::size_t size = 1; size < 40; ++size) {
+    for (std::size_t at = 0; at < size; ++at) {
+      std::string text(size, '\x8A');
+      text[at] = '\n';
+      if (at + 3 < size) text[at + 3] = '\n';
+      if (at > 0) text[at - 1] = '\x0B';
+      const std::size_t expected = at + 3 < size ? 2 : 1;
+      EXPECT_EQ(expected, countLineFeeds(text)) << size << " " << at;
+    }
+  }
+  EXPECT_EQ(64u, countLineFeeds(std::string(64, '\n')));
 }
 
 TEST(TextCursorTest, CopyOutNeedsRoomForTheNul) {
