@@ -5,11 +5,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "test_files.h"
 
 namespace {
 
@@ -21,29 +21,11 @@ struct Outcome {
   std::string err;
 };
 
-std::string slurp(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
-void spit(const fs::path& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary);
-  file << bytes;
-}
-
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
 class ConsoleDriverTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    directory = fs::temp_directory_path() /
-                ("dorvex-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(directory);
-    fs::create_directories(directory / "out");
-  }
-  void TearDown() override { fs::remove_all(directory); }
+  void SetUp() override { fs::create_directories(directory / "out"); }
 
   Outcome run(const std::string& arguments) {
     std::string command = "cd " + quoted(directory.string()) + " && " + quoted(DORVEX_BINARY) + " " +
@@ -51,15 +33,15 @@ class ConsoleDriverTest : public ::testing::Test {
     Outcome result;
     int raw = std::system(command.c_str());
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = slurp(directory / "stdout.txt");
-    result.err = slurp(directory / "stderr.txt");
+    result.out = dorvex::testing_files::readBytes(directory / "stdout.txt");
+    result.err = dorvex::testing_files::readBytes(directory / "stderr.txt");
     fs::remove(directory / "stdout.txt");
     fs::remove(directory / "stderr.txt");
     return result;
   }
 
   fs::path write(const std::string& name, const std::string& bytes) {
-    spit(directory / name, bytes);
+    dorvex::testing_files::writeBytes(directory / name, bytes);
     return directory / name;
   }
 
@@ -71,7 +53,8 @@ class ConsoleDriverTest : public ::testing::Test {
     return names;
   }
 
-  fs::path directory;
+  dorvex::testing_files::ScratchDirectory scratch{"dorvex-cli"};
+  const fs::path& directory = scratch.path();
 };
 
 const std::regex kReportName("Result[0-9]{12}\\.txt");
@@ -102,7 +85,7 @@ TEST_F(ConsoleDriverTest, PathOnStdoutProgressOnStderrReportBytesExact) {
       "setting config check....\r\n"
       "duplication check....\r\n",
       r.err);
-  std::string report = slurp(directory / "out" / files[0]);
+  std::string report = dorvex::testing_files::readBytes(directory / "out" / files[0]);
   std::string masked = std::regex_replace(report, std::regex("Date=[0-9/]{8}"), "Date=MM/DD/YY");
   EXPECT_EQ(
       "----------------------------------------\r\n"
@@ -144,7 +127,7 @@ TEST_F(ConsoleDriverTest, PrintWritesTheChosenText) {
   }
   Outcome report = run("-q -o out --print report a.cfg b.cfg");
   std::string path = report.out.substr(0, report.out.find('\n'));
-  EXPECT_EQ(slurp(directory / path), report.out.substr(path.size() + 1));
+  EXPECT_EQ(dorvex::testing_files::readBytes(directory / path), report.out.substr(path.size() + 1));
 }
 
 TEST_F(ConsoleDriverTest, TroubleExitsWithTwoAndLeavesNoReport) {

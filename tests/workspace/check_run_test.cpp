@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "test_files.h"
 #include "workspace/check_workspace.h"
 
 namespace dorvex {
@@ -36,13 +35,6 @@ class FakeFrontEnd : public CheckFrontEnd, public ProgressSink {
   bool existedWhenShown = false;
 };
 
-std::string slurp(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
 int clockTick = 9;
 void steppingClock(std::string& date, std::string& time) {
   date = "05/03/11";
@@ -52,14 +44,9 @@ void steppingClock(std::string& date, std::string& time) {
 class CheckRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    directory = fs::temp_directory_path() /
-                ("dorvex-run-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(directory);
-    fs::create_directories(directory);
     workspace.setClock(steppingClock);
     clockTick = 9;
   }
-  void TearDown() override { fs::remove_all(directory); }
 
   CheckRequest request(const char* source, const char* setting) {
     CheckRequest r;
@@ -76,7 +63,8 @@ class CheckRunTest : public ::testing::Test {
     return names;
   }
 
-  fs::path directory;
+  testing_files::ScratchDirectory scratch{"dorvex-run"};
+  const fs::path& directory = scratch.path();
   CheckWorkspace workspace;
   FakeFrontEnd frontEnd;
 };
@@ -102,7 +90,7 @@ TEST_F(CheckRunTest, IdenticalConfigsListEveryRuleAndWriteTheReport) {
   EXPECT_EQ(" ACL=10 source row=1 set row=1\r\n ACL=101 source-row=2 setting-row=2 \r\n",
             workspace.duplicationDetails.view());
   // The file holds exactly the report text, CR LF and all.
-  EXPECT_EQ(workspace.reportText("r1.txt", "unopened"), slurp(expectedPath));
+  EXPECT_EQ(workspace.reportText("r1.txt", "unopened"), testing_files::readBytes(expectedPath));
   EXPECT_EQ(std::vector<std::string>{"Result110503140509.txt"}, filesLeft());
 }
 
@@ -111,7 +99,7 @@ TEST_F(CheckRunTest, ASecondCheckInTheSameSecondReplacesTheFirst) {
   CheckResult second = workspace.runCheck(request(kRules, "!\r\n"), frontEnd);
   EXPECT_EQ(CheckStatus::written, second.status);
   EXPECT_EQ("", workspace.duplicationDetails.view());
-  std::string report = slurp(second.reportPath);
+  std::string report = testing_files::readBytes(second.reportPath);
   EXPECT_EQ(std::string::npos, report.find("ACL="));
   EXPECT_NE(std::string::npos, report.find("001:E---:!\r\r\n"));
   EXPECT_EQ(std::vector<std::string>{"Result110503140509.txt"}, filesLeft());

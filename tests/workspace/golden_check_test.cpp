@@ -6,23 +6,15 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "test_files.h"
 #include "workspace/check_workspace.h"
 
 namespace dorvex {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string slurp(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
 
 void maskedClock(std::string& date, std::string& time) {
   date = "MM/DD/YY";
@@ -40,11 +32,11 @@ std::string firstDifference(const std::string& expected, const std::string& actu
 
 void compareOrRegenerate(const fs::path& file, const std::string& actual) {
   if (std::getenv("DORVEX_REGENERATE")) {
-    std::ofstream(file, std::ios::binary) << actual;
+    testing_files::writeBytes(file, actual);
     return;
   }
   ASSERT_TRUE(fs::exists(file)) << file;
-  std::string expected = slurp(file);
+  std::string expected = testing_files::readBytes(file);
   EXPECT_EQ(expected, actual) << file.filename() << ": " << firstDifference(expected, actual);
 }
 
@@ -54,8 +46,8 @@ TEST(GoldenCheckTest, EveryCaseMatchesItsExpectedFiles) {
   for (const auto& entry : fs::directory_iterator(root)) {
     const fs::path& folder = entry.path();
     SCOPED_TRACE(folder.filename().string());
-    std::string source = slurp(folder / "source.cfg");
-    std::string setting = slurp(folder / "setting.cfg");
+    std::string source = testing_files::readBytes(folder / "source.cfg");
+    std::string setting = testing_files::readBytes(folder / "setting.cfg");
     CheckWorkspace workspace;
     workspace.setClock(maskedClock);
     ASSERT_TRUE(workspace.load(source, setting));
