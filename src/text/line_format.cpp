@@ -19,7 +19,7 @@ char* LineFormatter::room(std::size_t count) {
   return storage.data() + length;
 }
 
-LineFormatter& LineFormatter::text(std::string_view text) {
+LineFormatter& LineFormatter::longText(std::string_view text) {
   char* out = room(text.size());
   std::size_t n = 0;
   if (text.size() <= 16) {
@@ -33,9 +33,27 @@ LineFormatter& LineFormatter::text(std::string_view text) {
   return *this;
 }
 
-LineFormatter& LineFormatter::number(long long value) { return padded(value, 1); }
+std::size_t LineFormatter::writeSmall(unsigned value, int width, char* out) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  int digits = 1;
+  for (unsigned rest = value / 10; rest != 0; rest /= 10) ++digits;
+  if (digits < width) digits = width;
+  char* p = out + digits;
+  while (p - out >= 2) {
+    const unsigned pair = value % 100;
+    value /= 100;
+    p -= 2;
+    p[0] = kPairs[2 * pair];
+    p[1] = kPairs[2 * pair + 1];
+  }
+  if (p != out) *--p = static_cast<char>('0' + value % 10);
+  return static_cast<std::size_t>(digits);
+}
 
-LineFormatter& LineFormatter::padded(long long value, int width) {
+LineFormatter& LineFormatter::longNumber(long long value, int width) {
   const bool negative = value < 0;
   unsigned long long magnitude = magnitudeOf(value);
   int count = 1;

@@ -18,11 +18,28 @@ class LineFormatter {
   LineFormatter() : storage(256, '\0') {}
 
   // Adds `text` up to its first NUL byte ("%s").
-  LineFormatter& text(std::string_view text);
+  LineFormatter& text(std::string_view text) {
+    // Most pieces are a word or a few bytes of a literal: copied here, where
+    // a literal's length and bytes are known to the compiler.
+    if (text.size() > kShortPiece || length + kShortPiece > storage.size()) return longText(text);
+    char* out = storage.data() + length;
+    std::size_t n = 0;
+    for (; n < text.size() && text[n] != '\0'; ++n) out[n] = text[n];
+    length += n;
+    return *this;
+  }
   // Adds a decimal number ("%d").
-  LineFormatter& number(long long value);
+  LineFormatter& number(long long value) { return padded(value, 1); }
   // Adds a decimal number zero-padded to at least `width` digits ("%03d").
-  LineFormatter& padded(long long value, int width);
+  LineFormatter& padded(long long value, int width) {
+    // The numbers of the check (line numbers, list numbers, ports) are
+    // small and not negative: their digits two at a time.
+    if (value < 0 || value >= 100000000 || width > 8 || length + 8 > storage.size()) {
+      return longNumber(value, width);
+    }
+    length += writeSmall(static_cast<unsigned>(value), width, storage.data() + length);
+    return *this;
+  }
   // Adds an IPv4 value as "%d.%d.%d.%d".
   LineFormatter& quad(const unsigned char octets[4]);
 
@@ -34,6 +51,12 @@ class LineFormatter {
   void clear() { length = 0; }
 
  private:
+  static constexpr std::size_t kShortPiece = 16;
+  LineFormatter& longText(std::string_view text);
+  LineFormatter& longNumber(long long value, int width);
+  // Writes `value` (below 10^8), zero-padded to `width` (at most 8) digits,
+  // at `out`; returns the number of bytes.
+  static std::size_t writeSmall(unsigned value, int width, char* out);
   // Room for `count` more bytes; returns where they go.
   char* room(std::size_t count);
 
