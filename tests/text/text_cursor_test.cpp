@@ -98,6 +98,19 @@ TEST(TextCursorTest, ParseDottedQuad) {
   std::vector<int> out(4, -7);  // groups converted before the failure keep their values
   EXPECT_FALSE(TextCursor::parseDottedQuad("1.2.300.4", out[0], out[1], out[2], out[3]));
   EXPECT_EQ((std::vector<int>{1, 2, 300, -7}), out);
+  // A group is stored only once its separator is right and it converts.
+  const std::pair<const char*, std::vector<int>> kPartial[] = {
+      {"1.2.2147483647.4", {1, 2, 2147483647, -7}},
+      {"1.2.2147483648.4", {1, 2, -7, -7}},
+      {"1.2.99999999999999999999999.4", {1, 2, -7, -7}},
+      {"1.2.300x.4", {1, 2, -7, -7}},
+      {"1.2.3.99999999999", {1, 2, 3, -7}},
+      {"1.2.3.300", {1, 2, 3, 300}}};
+  for (const auto& [word, values] : kPartial) {
+    std::vector<int> partial(4, -7);
+    EXPECT_FALSE(TextCursor::parseDottedQuad(word, partial[0], partial[1], partial[2], partial[3]));
+    EXPECT_EQ(values, partial) << word;
+  }
 }
 
 TEST(TextCursorTest, AppendCountsLinesAndColumns) {
