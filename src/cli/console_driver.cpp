@@ -43,9 +43,8 @@ class ConsoleFrontEnd : public CheckFrontEnd {
 
 // The check reads a text up to its first NUL byte, as the panes do. The
 // offset is the file's, byte-order mark included, for a look with a hex dump.
-void warnAboutNul(const std::string& path, const std::string& text, std::size_t markLength,
+void warnAboutNul(const std::string& path, std::size_t nul, std::size_t markLength,
                   std::ostream& err) {
-  std::size_t nul = text.find('\0');
   if (nul == std::string::npos) return;
   err << "dorvex: " << path << ": NUL byte at offset " << nul + markLength
       << "; the text after it is not checked\n";
@@ -53,8 +52,8 @@ void warnAboutNul(const std::string& path, const std::string& text, std::size_t 
 
 // Lines end at LF only. A text from a system that ends its lines in a bare
 // CR is one long line to the check, so the user is told why nothing parses.
+// `text` ends before its first NUL byte.
 void warnAboutCrLineEnds(const std::string& path, std::string_view text, std::ostream& err) {
-  text = text.substr(0, text.find('\0'));
   if (text.find('\n') != std::string_view::npos) return;
   std::size_t last = text.find_last_not_of('\r');
   if (last == std::string_view::npos || text.substr(0, last).find('\r') == std::string_view::npos) {
@@ -75,8 +74,10 @@ bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
         << (text.empty() ? "" : " before its first NUL byte") << ")\n";
     return false;
   }
-  warnAboutNul(path, text, markLength, err);
-  warnAboutCrLineEnds(path, text, err);
+  // One search for the NUL serves both warnings.
+  const std::size_t nul = text.find('\0');
+  warnAboutNul(path, nul, markLength, err);
+  warnAboutCrLineEnds(path, std::string_view(text).substr(0, nul), err);
   return true;
 }
 

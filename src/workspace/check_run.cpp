@@ -20,9 +20,12 @@ void readLocalClock(std::string& date, std::string& time) {
 
 CheckResult CheckWorkspace::runCheck(const CheckRequest& request, CheckFrontEnd& frontEnd) {
   CheckResult result;
-  std::string_view sourceText = request.sourceText.substr(0, request.sourceText.find('\0'));
-  std::string_view settingText = request.settingText.substr(0, request.settingText.find('\0'));
-  if (sourceText.empty() || settingText.empty()) {
+  // A text ends at its first NUL byte, so it is empty when one starts it;
+  // load() cuts the texts there as it copies them, without a search here.
+  auto isEmpty = [](std::string_view text) { return text.empty() || text.front() == '\0'; };
+  std::string_view sourceText = request.sourceText;
+  std::string_view settingText = request.settingText;
+  if (isEmpty(sourceText) || isEmpty(settingText)) {
     result.status = CheckStatus::emptyText;
     return result;
   }
