@@ -178,6 +178,7 @@ bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
   // The index finds, for each setting rule, the source rules that pass the
   // list, permission and address tests, in table order; the whole pair test
   // then decides, so the pairs and their order are those of the pair loop.
+  DuplicationIndex index;
   index.build(sourceConfig, settingConfig);
   int settingCount = settingConfig.entryCount();
   for (int s = 0; s < settingCount; ++s) {

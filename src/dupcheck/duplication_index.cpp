@@ -183,13 +183,13 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
   masks.clear();
 
   // The group of every source entry; -1 for one in error.
-  groupOfEntry.assign(size, -1);
+  std::vector<int> groupOfEntry(size, -1);
   for (int r = 0; r < count; ++r) {
     const AclEntry& entry = *source.entryAt(r);
     if (!(entry.flags & kErrorBit)) groupOfEntry[asIndex(r)] = groupOf(entry, source, true);
   }
   // The groups and kinds that setting rules look up.
-  wanted.assign(kKinds * asIndex(groups.size()), 0);
+  std::vector<char> wanted(kKinds * asIndex(groups.size()), 0);
   for (int s = 0; s < setting.entryCount(); ++s) {
     const AclEntry& entry = *setting.entryAt(s);
     if (entry.flags & kErrorBit) continue;
@@ -202,7 +202,8 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
 
   // Every wanted entry into a mask of each wanted kind, with the hash of
   // its bucket key.
-  maskSlot.clear();  // per combo: kKinds * group + kind
+  std::vector<int> maskSlot;  // per combo: kKinds * group + kind
+  std::vector<std::uint64_t> hashOfEntry[kKinds];
   for (int kind = 0; kind < kKinds; ++kind) hashOfEntry[kind].assign(size, 0);
   for (int r = 0; r < count; ++r) {
     const int group = groupOfEntry[asIndex(r)];
@@ -230,14 +231,14 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
   // other, each in table order. The slots are fetched a few entries ahead.
   constexpr std::size_t kAhead = 8;
   for (int kind = 0; kind < kKinds; ++kind) {
-    wantedEntries.clear();
+    std::vector<std::size_t> wantedEntries;
     for (int r = 0; r < count; ++r) {
       if (isWanted(groupOfEntry[asIndex(r)], kind)) wantedEntries.push_back(asIndex(r));
     }
     BucketTable& table = buckets[kind];
     const std::vector<std::uint64_t>& hashes = hashOfEntry[kind];
     table.clear(wantedEntries.size());
-    slotOf.resize(wantedEntries.size());
+    std::vector<std::size_t> slotOf(wantedEntries.size());
     for (std::size_t k = 0; k < wantedEntries.size(); ++k) {
       if (k + kAhead < wantedEntries.size()) table.prefetch(hashes[wantedEntries[k + kAhead]]);
       slotOf[k] = table.add(hashes[wantedEntries[k]]);
@@ -252,12 +253,12 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
   maskStart.assign(kKinds * asIndex(groups.size()) + 1, 0);
   for (int slot : maskSlot) ++maskStart[asIndex(slot) + 1];
   for (std::size_t k = 1; k < maskStart.size(); ++k) maskStart[k] += maskStart[k - 1];
-  sortedMasks.resize(masks.size());
-  maskFill.assign(maskStart.begin(), maskStart.end() - 1);
+  std::vector<Mask> sorted(masks.size());
+  std::vector<int> fill(maskStart.begin(), maskStart.end() - 1);
   for (std::size_t k = 0; k < masks.size(); ++k) {
-    sortedMasks[asIndex(maskFill[asIndex(maskSlot[k])]++)] = masks[k];
+    sorted[asIndex(fill[asIndex(maskSlot[k])]++)] = masks[k];
   }
-  masks.swap(sortedMasks);
+  masks = std::move(sorted);
 }
 
 const std::vector<int>& DuplicationIndex::candidates(const AclEntry& setting) {

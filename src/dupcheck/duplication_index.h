@@ -162,16 +162,6 @@ class DuplicationIndex {
   // The bucket hashes of one setting rule that the filter lets pass.
   std::vector<std::uint64_t> passed;
   std::vector<int> found;  // the result of candidates()
-
-  // Working tables of build(), members so that a later build reuses them.
-  std::vector<int> groupOfEntry;
-  std::vector<char> wanted;
-  std::vector<int> maskSlot;
-  std::vector<std::uint64_t> hashOfEntry[kKinds];
-  std::vector<std::size_t> wantedEntries;
-  std::vector<std::size_t> slotOf;
-  std::vector<Mask> sortedMasks;
-  std::vector<int> maskFill;
 };
 
 }  // namespace dorvex

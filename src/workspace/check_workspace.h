@@ -12,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "dupcheck/duplication_index.h"
 #include "parser/acl_config.h"
 #include "text/line_format.h"
 #include "text/text_cursor.h"
@@ -110,9 +109,6 @@ class CheckWorkspace {
   void testPair(int settingIndex, int sourceIndex);
 
   LineFormatter scratchLine;  // each piece of result text is put together here
-  // Kept from check to check, so that its tables keep their room rather
-  // than being allocated (and faulted in) afresh.
-  DuplicationIndex index;
   long long duplicationPairs = 0;
   Clock localClock = nullptr;
 };
