@@ -1,6 +1,6 @@
 // DuplicationIndex: the source rules of a duplication check, grouped so that
 // the source rules that may cover a setting rule are found without testing
-// every pair. Part 4.1 compares every setting rule with every source rule;
+// every pair. The plain check compares every setting rule with every source rule;
 // with the index, checkDuplicates() finds the same pairs in the same order
 // in near-linear time.
 //
@@ -15,7 +15,7 @@
 //
 // A setting rule looks up, for each mask of its group, the bucket of its own
 // addresses under that mask: the source rules of its list and permission
-// whose address tests (steps 5 and 8 of Part 4.1) pass. The caller still
+// whose source and destination address tests pass. The caller still
 // runs the whole pair test on each candidate, so the index only has to give
 // every source rule that can pass it, in table order, each once.
 #ifndef DORVEX_DUPCHECK_DUPLICATION_INDEX_H_
