@@ -54,8 +54,6 @@ keys Tab
 xdotool type --delay 5 --file "$work/setting.txt"
 sleep 1
 waitFor "Dorvex ver0.8" >/dev/null
-sleep 1
-shoot "$main" main-dialog
 
 # A click on "CEHCK!": 323 dialog units from the left, 19.5 above the
 # bottom, in the dialog font's 1.5 x 1.625 pixels a unit (9 points).
@@ -87,6 +85,10 @@ timeout 60 wine "$bin/dorvex-ui-wait.exe" --gone --containing "$report" 20
 waitFor "Compare Result" >/dev/null
 keys Escape
 waitFor "Compare Result" --gone
+# Closing the result dialog repaints the whole main dialog: a picture taken
+# right after typing can show the panes half repainted.
+sleep 1
+shoot "$main" main-dialog
 
 # From "CEHCK!" round to "<About Me>".
 waitFor "Dorvex ver0.8" >/dev/null

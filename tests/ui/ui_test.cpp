@@ -619,6 +619,52 @@ void testLongTexts(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+// Files dropped by mistake: binary bytes and a 20 MB configuration are
+// loaded and checked without bringing the front end down.
+void testHostileDrops(const std::string& folder) {
+  std::string binary;
+  unsigned state = 12345;
+  for (int i = 0; i < 65536; ++i) {
+    state = state * 1103515245u + 12345u;
+    binary.push_back(static_cast<char>(1 + (state >> 16) % 255));  // no NUL before the end
+  }
+  std::string withNul = "access-list 10 permit any\r\n" + std::string(1, '\0') + binary;
+  std::string big;
+  const std::string kRule = "access-list 101 permit tcp 10.1.0.0 0.0.255.255 any eq www\r\n";
+  while (big.size() < 20u * 1024 * 1024) big += kRule;
+  writeFile(folder + "\\binary.bin", binary);
+  writeFile(folder + "\\text-then-binary.bin", withNul);
+  writeFile(folder + "\\big.cfg", big);
+
+  HWND dialog = openMainDialog();
+  boxes.clear();
+  dropAt(dialog, 5, 100, {folder + "\\text-then-binary.bin"});
+  checkEq(itemText(dialog, IDC_SOURCE_PANE), "access-list 10 permit any\r\n", "binary after a NUL: the text before it");
+  dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\binary.bin"});
+  check(!itemText(dialog, IDC_SETTING_PANE).empty(), "binary file: the pane holds text");
+  check(boxes.empty(), "binary drops: no message box");
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  bool opened = false;
+  resultActions.push_back(closeResult(opened));
+  pressCheck(dialog);
+  check(opened, "binary check: the result dialog opened");
+  check(IsWindow(dialog) != FALSE, "binary check: the main dialog is still there");
+  check(boxes.size() == 2, "binary check: the confirmation and the report path, got " + std::to_string(boxes.size()));
+
+  dropAt(dialog, 5, 100, {folder + "\\big.cfg"});
+  check(GetWindowTextLengthA(GetDlgItem(dialog, IDC_SOURCE_PANE)) == static_cast<int>(big.size()),
+        "20 MB file: the pane holds all of it");
+  opened = false;
+  resultActions.push_back(closeResult(opened));
+  pressCheck(dialog);
+  check(opened, "20 MB check: the result dialog opened");
+  check(IsWindow(dialog) != FALSE, "20 MB check: the main dialog is still there");
+  const std::string rows = std::to_string(big.size() / kRule.size()) + ": access-list 101";
+  check(contains(std::string(dorvex::checkWorkspace().leftText(ResultView::analysis)), rows),
+        "20 MB check: the last line is checked");
+  closeMainDialog(dialog);
+}
+
 void testReportNotWritten(const std::string& folder) {
   HWND dialog = openMainDialog();
   std::string missing = folder + "\\no-such-folder";
@@ -766,6 +812,7 @@ int main() {
   timed("testEditAfterDrop", [&] { testEditAfterDrop(folder); });
   timed("testCheckOfHintTexts", [&] { testCheckOfHintTexts(folder); });
   timed("testLongTexts", [&] { testLongTexts(folder); });
+  timed("testHostileDrops", [&] { testHostileDrops(folder); });
   timed("testReportNotWritten", [&] { testReportNotWritten(folder); });
   timed("testReportPathTooLong", [&] { testReportPathTooLong(folder); });
   timed("testEmptyPane", [&] { testEmptyPane(folder); });
