@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Rewrites the expected files of the golden tests from what the code does
 # now (DORVEX_REGENERATE=1). Use it on purpose only, then review every change
-# with `git diff tests/golden` against the spec before committing it.
+# with `git diff tests/golden` before committing it: each expected byte must be what the system should write.
 #   tests/golden/regenerate.sh [build-dir] [gtest-filter]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
