@@ -152,8 +152,13 @@ bool TextCursor::appendBytes(const char* bytes, std::size_t n) {
       lastLf = p;
     }
   }
-  if (lastLf) {
-    columnNo = 1 + static_cast<int>(end - lastLf - 1);
+  passAppended(n, lastLf ? end - lastLf - 1 : -1);
+  return true;
+}
+
+void TextCursor::passAppended(std::size_t n, std::ptrdiff_t bytesAfterLastLf) {
+  if (bytesAfterLastLf >= 0) {
+    columnNo = 1 + static_cast<int>(bytesAfterLastLf);
   } else {
     columnNo += static_cast<int>(n);
   }
@@ -162,7 +167,6 @@ bool TextCursor::appendBytes(const char* bytes, std::size_t n) {
     textLength = pos;
     textBuffer[textLength] = '\0';
   }
-  return true;
 }
 
 char* TextCursor::appendRoom(std::size_t size) {
@@ -180,19 +184,14 @@ bool TextCursor::appendWritten(std::size_t n, std::size_t lfs) {
   // The bytes are in place already; only the line and column follow them.
   const char* const bytes = textBuffer.get() + pos;
   const char* end = bytes + n;
+  std::ptrdiff_t bytesAfterLastLf = -1;
   if (lfs > 0) {
     lineNo += static_cast<int>(lfs);
     const char* lastLf = end - 1;
     while (*lastLf != '\n') --lastLf;
-    columnNo = 1 + static_cast<int>(end - lastLf - 1);
-  } else {
-    columnNo += static_cast<int>(n);
+    bytesAfterLastLf = end - lastLf - 1;
   }
-  pos += static_cast<int>(n);
-  if (static_cast<std::size_t>(pos) > textLength) {
-    textLength = pos;
-    textBuffer[textLength] = '\0';
-  }
+  passAppended(n, bytesAfterLastLf);
   return true;
 }
 

@@ -154,6 +154,9 @@ class TextCursor {
   template <bool kMeasure>
   bool splitWords(char* words, int* lengths, int maxWords, const char* separators);
   bool ensureRoom(std::size_t extra);
+  // Moves past `n` bytes just written at the position; `bytesAfterLastLf`
+  // is -1 when they hold no LF (the line count is already up to date).
+  void passAppended(std::size_t n, std::ptrdiff_t bytesAfterLastLf);
   void stepOver(char byte);
 
   int columnNo = 1;
