@@ -1,60 +1,23 @@
 // The console driver as a user runs it: the built program, its exit status,
 // stdout, stderr and the files it leaves.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "test_files.h"
+#include "cli/driver_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using dorvex::testing_files::Outcome;
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-class ConsoleDriverTest : public ::testing::Test {
+class ConsoleDriverTest : public dorvex::testing_files::DriverTest {
  protected:
-  void SetUp() override { fs::create_directories(directory / "out"); }
-
-  Outcome run(const std::string& arguments) {
-    std::string command = "cd " + quoted(directory.string()) + " && " + quoted(DORVEX_BINARY) + " " +
-                          arguments + " >stdout.txt 2>stderr.txt";
-    Outcome result;
-    int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = dorvex::testing_files::readBytes(directory / "stdout.txt");
-    result.err = dorvex::testing_files::readBytes(directory / "stderr.txt");
-    fs::remove(directory / "stdout.txt");
-    fs::remove(directory / "stderr.txt");
-    return result;
-  }
-
-  fs::path write(const std::string& name, const std::string& bytes) {
-    dorvex::testing_files::writeBytes(directory / name, bytes);
-    return directory / name;
-  }
-
-  std::vector<std::string> reports() {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory / "out")) {
-      names.push_back(entry.path().filename().string());
-    }
-    return names;
-  }
-
-  dorvex::testing_files::ScratchDirectory scratch{"dorvex-cli"};
-  const fs::path& directory = scratch.path();
+  std::vector<std::string> reports() { return filesIn(directory / "out"); }
 };
 
 const std::regex kReportName("Result[0-9]{12}\\.txt");

@@ -4,11 +4,6 @@
 // built program in a fresh directory and expects the exact outcome: the
 // exit status, stdout, stderr and the files left in the output directory.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -21,9 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/driver_fixture.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using dorvex::testing_files::Outcome;
 
 // The big inputs shrink tenfold under the sanitizers, whose driver is many
 // times slower; the shapes of the inputs stay the same.
@@ -39,23 +37,10 @@ constexpr int kScaleDown = 1;
 constexpr int kScaleDown = 1;
 #endif
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
 // The bytes of a literal, embedded NUL bytes included.
 template <std::size_t N>
 std::string bytes(const char (&text)[N]) {
   return std::string(text, N - 1);
-}
-
-std::string slurp(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
 }
 
 std::string padded(long long number) {
@@ -94,56 +79,8 @@ std::string uniformSummary(const std::string& text, const std::string& marks) {
   return summary;
 }
 
-class HostileInputTest : public ::testing::Test {
+class HostileInputTest : public dorvex::testing_files::DriverTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    directory = fs::temp_directory_path() / ("dorvex-hostile-" + std::string(info->name()) + "-" +
-                                             std::to_string(::getpid()));
-    fs::remove_all(directory);
-    fs::create_directories(directory / "out");
-  }
-  void TearDown() override { fs::remove_all(directory); }
-
-  // Runs the driver in the test directory with `arguments`. `fileSizeLimit`
-  // bytes, when given, cap every file the driver writes (as a full disk
-  // does); SIGXFSZ is ignored so that the write fails instead of killing it.
-  Outcome run(const std::vector<std::string>& arguments, rlim_t fileSizeLimit = RLIM_INFINITY) {
-    fs::path outPath = directory / "stdout.txt";
-    fs::path errPath = directory / "stderr.txt";
-    pid_t child = ::fork();
-    if (child == 0) {
-      int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-          ::chdir(directory.c_str()) != 0) {
-        ::_exit(126);
-      }
-      if (fileSizeLimit != RLIM_INFINITY) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{fileSizeLimit, fileSizeLimit};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
-      }
-      std::vector<char*> argv;
-      std::string program = DORVEX_BINARY;
-      argv.push_back(program.data());
-      std::vector<std::string> copies = arguments;
-      for (std::string& argument : copies) argv.push_back(argument.data());
-      argv.push_back(nullptr);
-      ::execv(program.c_str(), argv.data());
-      ::_exit(127);
-    }
-    Outcome result;
-    int raw = 0;
-    if (child < 0 || ::waitpid(child, &raw, 0) != child) return result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
-    fs::remove(outPath);
-    fs::remove(errPath);
-    return result;
-  }
-
   // A check with the progress silenced and the report in out/.
   Outcome check(const std::string& source, const std::string& setting,
                 const std::vector<std::string>& more = {}) {
@@ -153,28 +90,6 @@ class HostileInputTest : public ::testing::Test {
     arguments.push_back(setting);
     return run(arguments);
   }
-
-  void write(const std::string& name, const std::string& bytes) {
-    std::ofstream file(directory / name, std::ios::binary);
-    file << bytes;
-  }
-
-  std::vector<std::string> filesIn(const fs::path& where) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(where)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
-  // The one report the check left in out/, or "<none>"/"<several>".
-  std::string onlyReport() {
-    std::vector<std::string> names = filesIn(directory / "out");
-    if (names.size() != 1) return names.empty() ? "<none>" : "<several>";
-    EXPECT_TRUE(std::regex_match(names[0], std::regex("Result[0-9]{12}\\.txt"))) << names[0];
-    return slurp(directory / "out" / names[0]);
-  }
-
-  fs::path directory;
 };
 
 const char kRule[] = "access-list 10 permit host 1.1.1.1\n";
@@ -270,7 +185,7 @@ TEST_F(HostileInputTest, RandomBinaryBytesAreCheckedAsText) {
 // config over and over. Each copy finds the duplications of one copy, and
 // the numbering runs to the last line.
 TEST_F(HostileInputTest, FiftyMegabyteConfiguration) {
-  std::string source = slurp(examplePath("source.cfg"));
+  std::string source = dorvex::testing_files::readBytes(examplePath("source.cfg"));
   std::string setting = examplePath("setting.cfg");
   ASSERT_FALSE(source.empty());
   ASSERT_EQ('\n', source.back());
@@ -440,7 +355,7 @@ TEST_F(HostileInputTest, ReportPlaceThatCannotTakeTheReport) {
                                                         c.reason + "\n")))
         << result.err;
     EXPECT_EQ((std::vector<std::string>{"afile", "out", "setting.cfg", "source.cfg"}), filesIn(directory));
-    EXPECT_EQ("keep", slurp(directory / "afile"));
+    EXPECT_EQ("keep", dorvex::testing_files::readBytes(directory / "afile"));
   }
 }
 
