@@ -148,6 +148,8 @@ int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
   request.sourcePath = options.sourcePath;
   request.settingPath = options.settingPath;
   request.outputDirectory = options.outputDirectory;
+  // Only --print analysis shows the annotated texts.
+  request.analysisText = options.print == "analysis";
   ConsoleFrontEnd frontEnd(err, options.quiet);
   CheckResult result = workspace.runCheck(request, frontEnd);
 

@@ -8,7 +8,7 @@ namespace dorvex {
 AclConfig::AclConfig()
     : entries(kInitialTableSize), names(kInitialTableSize) {}
 
-bool AclConfig::reset(std::string_view text) {
+bool AclConfig::reset(std::string_view text, bool annotate) {
   // Only the records a previous check may have touched need rewriting; the
   // rest still hold their reset values.
   if (entries.size() > static_cast<std::size_t>(kInitialTableSize)) {
@@ -28,7 +28,8 @@ bool AclConfig::reset(std::string_view text) {
   std::fill(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(usedNames), AclName{});
   nameCount_ = 0;
   if (!input.loadText(text)) return false;
-  return annotation.allocate(kAnnotationSize);
+  scratch.discardPieces(!annotate);
+  return annotation.allocate(annotate ? kAnnotationSize : 1);
 }
 
 int AclConfig::addName(std::string_view text, int unsupported) {

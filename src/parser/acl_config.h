@@ -108,9 +108,10 @@ class AclConfig {
 
   // Prepares a check of `text` (up to its first NUL): every entry and name
   // back to its reset value, both counts 0, the input cursor holding a copy
-  // of the text at line 1, a fresh empty annotation. False when a buffer
-  // cannot be obtained.
-  bool reset(std::string_view text);
+  // of the text at line 1, a fresh empty annotation. Without `annotate`,
+  // checkConfig() leaves the annotation empty; the entries and names are the
+  // same either way. False when a buffer cannot be obtained.
+  bool reset(std::string_view text, bool annotate = true);
 
   // Parses the whole input text line by line, filling the entry table, the
   // name table and the annotation. REQUIRES: reset() has run. Returns true.

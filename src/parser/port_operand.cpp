@@ -1,5 +1,6 @@
 // Port operands of TCP and UDP rules: an operator and one port, or two for
 // "range"; a port is a number or a name of the protocol's port-name table.
+#include <string_view>
 #include <utility>
 
 #include "parser/acl_config.h"
@@ -10,7 +11,7 @@ namespace dorvex {
 namespace {
 
 // Operators in the order they are compared; the index is the operator code.
-const char* const kPortOperators[] = {"eq", "gt", "lt", "neq", "range"};
+constexpr std::string_view kPortOperators[] = {"eq", "gt", "lt", "neq", "range"};
 constexpr int kRangeOperator = 4;
 
 }  // namespace

@@ -71,6 +71,7 @@ LineFormatter& LineFormatter::longNumber(long long value, int width) {
 }
 
 LineFormatter& LineFormatter::quad(const unsigned char octets[4]) {
+  if (discarding) return *this;
   char* out = room(15);
   for (int k = 0; k < 4; ++k) {
     if (k > 0) *out++ = '.';
@@ -84,6 +85,7 @@ LineFormatter& LineFormatter::quad(const unsigned char octets[4]) {
 }
 
 bool LineFormatter::appendTo(TextCursor& out) {
+  if (discarding) return false;
   // The piece holds no NUL: text() stops at one, the numbers have none.
   bool appended = out.appendBytes(storage.data(), length);
   length = 0;

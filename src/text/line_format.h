@@ -19,6 +19,7 @@ class LineFormatter {
 
   // Adds `text` up to its first NUL byte ("%s").
   LineFormatter& text(std::string_view text) {
+    if (discarding) return *this;
     // Most pieces are a word or a few bytes of a literal: copied here, where
     // a literal's length and bytes are known to the compiler.
     if (text.size() > kShortPiece || length + kShortPiece > storage.size()) return longText(text);
@@ -32,6 +33,7 @@ class LineFormatter {
   LineFormatter& number(long long value) { return padded(value, 1); }
   // Adds a decimal number zero-padded to at least `width` digits ("%03d").
   LineFormatter& padded(long long value, int width) {
+    if (discarding) return *this;
     // The numbers of the check (line numbers, list numbers, ports) are
     // small and not negative: their digits two at a time.
     if (value < 0 || value >= 100000000 || width > 8 || length + 8 > storage.size()) {
@@ -44,11 +46,18 @@ class LineFormatter {
   LineFormatter& quad(const unsigned char octets[4]);
 
   // Appends the piece to `out` and empties the scratch line. False when the
-  // piece is empty or `out` has no buffer.
+  // piece is empty, is discarded, or `out` has no buffer.
   bool appendTo(TextCursor& out);
 
   std::string_view current() const { return std::string_view(storage.data(), length); }
   void clear() { length = 0; }
+
+  // With `discard`, every piece is dropped as it comes: the pieces are
+  // neither formatted nor appended. For a caller whose text nobody will read.
+  void discardPieces(bool discard) {
+    discarding = discard;
+    length = 0;
+  }
 
  private:
   static constexpr std::size_t kShortPiece = 16;
@@ -65,6 +74,7 @@ class LineFormatter {
   // are a few bytes long, and the check formats some millions of them.
   std::string storage;
   std::size_t length = 0;
+  bool discarding = false;
 };
 
 }  // namespace dorvex

@@ -445,12 +445,17 @@ bool TextCursor::parseDottedQuad(const char* word, int& a, int& b, int& c, int& 
   const char* p = word;
   for (int group = 0; group < 4; ++group) {
     const char* start = p;
-    while (isDigit(*p)) ++p;
+    // Up to nine digits are converted as they are read: no such value
+    // overflows. A longer group is converted with the range check.
+    int value = 0;
+    for (; isDigit(*p) && p - start < 9; ++p) value = value * 10 + (*p - '0');
+    if (isDigit(*p)) {
+      while (isDigit(*p)) ++p;
+      if (!convertDigits(start, p, value)) return false;
+    }
     if (p == start) return false;
     bool last = group == 3;
     if (last ? *p != '\0' : *p != '.') return false;
-    int value;
-    if (!convertDigits(start, p, value)) return false;
     *outputs[group] = value;
     if (value > 255) return false;
     if (!last) ++p;

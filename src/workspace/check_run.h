@@ -43,6 +43,10 @@ struct CheckRequest {
   std::string sourcePath = kUnopened;
   std::string settingPath = kUnopened;
   std::string outputDirectory;
+  // Whether the annotated texts (the analysis view) are built. They are not
+  // part of the report; a front end that will not show them saves their
+  // cost, about a tenth of the check.
+  bool analysisText = true;
 };
 
 enum class CheckStatus {

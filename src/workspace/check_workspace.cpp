@@ -2,12 +2,13 @@
 
 namespace dorvex {
 
-bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingText) {
+bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingText,
+                          bool analysisText) {
   // A text ends at its first NUL byte; a text that ends before it starts is empty.
   if (sourceText.empty() || sourceText.front() == '\0') return false;
   if (settingText.empty() || settingText.front() == '\0') return false;
-  if (!sourceConfig.reset(sourceText)) return false;
-  if (!settingConfig.reset(settingText)) return false;
+  if (!sourceConfig.reset(sourceText, analysisText)) return false;
+  if (!settingConfig.reset(settingText, analysisText)) return false;
   duplicationPairs = 0;
   return sourceSummary.allocate(kResultTextSize) && settingSummary.allocate(kResultTextSize) &&
          duplicationDetails.allocate(kResultTextSize);

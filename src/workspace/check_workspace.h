@@ -37,10 +37,12 @@ class CheckWorkspace {
   virtual ~CheckWorkspace() = default;
 
   // Loads the two texts (each up to its first NUL) for a new check: both
-  // configurations reset, the three result texts fresh and empty.
+  // configurations reset, the three result texts fresh and empty. Without
+  // `analysisText`, the check leaves the annotated texts (the analysis view)
+  // empty and every other result as it would be.
   // Returns false, changing nothing, when either text is empty; false also
   // when a buffer cannot be obtained (the earlier steps then stay done).
-  bool load(std::string_view sourceText, std::string_view settingText);
+  bool load(std::string_view sourceText, std::string_view settingText, bool analysisText = true);
 
   // Copies the two texts of `view` into the caller's buffers. A text that
   // does not fit its buffer with its NUL, or that does not exist yet, leaves
