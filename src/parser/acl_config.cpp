@@ -53,22 +53,6 @@ bool AclConfig::nameAt(int index, char* text, int& unsupported) const {
   return true;
 }
 
-std::string_view AclConfig::nameView(int index) const {
-  if (index < 0 || index >= nameCount_) return {};
-  return std::string_view(names[index].name, static_cast<std::size_t>(names[index].length));
-}
-
-const AclEntry* AclConfig::entryAt(int index) const {
-  if (index < 0 || index > entryCount_) return nullptr;
-  return &entries[index];
-}
-
-bool AclConfig::markEntry(int index, unsigned bits) {
-  if (index < 0 || index > entryCount_) return false;
-  entries[index].flags |= bits;
-  return true;
-}
-
 void AclConfig::copyAnnotation(char* buffer, std::size_t capacity) const {
   annotation.copyOut(buffer, capacity);
 }
@@ -100,8 +84,6 @@ void AclConfig::carryListContext() {
   next.acl_no = committed.acl_no;
   next.type = committed.type;
 }
-
-void AclConfig::note(std::string_view text) { scratch.text(text); }
 
 bool AclConfig::rejectWord(const WordRow& words, int wordIndex) {
   commitInError();

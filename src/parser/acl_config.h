@@ -124,16 +124,25 @@ class AclConfig {
   // False, outputs untouched, when `index` is not a record in use.
   bool nameAt(int index, char* text, int& unsupported) const;
   // The name at `index`, or the empty text outside the records in use.
-  std::string_view nameView(int index) const;
+  std::string_view nameView(int index) const {
+    if (index < 0 || index >= nameCount_) return {};
+    return std::string_view(names[index].name, static_cast<std::size_t>(names[index].length));
+  }
   int nameCount() const { return nameCount_; }
 
   // The entry at `index`, the current entry (index entryCount()) included;
   // nullptr outside 0 to entryCount().
-  const AclEntry* entryAt(int index) const;
+  const AclEntry* entryAt(int index) const {
+    return index < 0 || index > entryCount_ ? nullptr : &entries[index];
+  }
   int entryCount() const { return entryCount_; }
   // ORs `bits` into the flags of the entry at `index`; false outside 0 to
   // entryCount().
-  bool markEntry(int index, unsigned bits);
+  bool markEntry(int index, unsigned bits) {
+    if (index < 0 || index > entryCount_) return false;
+    entries[index].flags |= bits;
+    return true;
+  }
 
   // Copies the annotation and its NUL into `buffer` iff it fits `capacity`;
   // otherwise `buffer` is left as it was.
@@ -184,7 +193,7 @@ class AclConfig {
   // Commits the current entry in error and appends "Err(%d):\"%s\"\r\n" for
   // the word at `wordIndex`. Returns false, for the parsers to pass on.
   bool rejectWord(const WordRow& words, int wordIndex);
-  void note(std::string_view text);
+  void note(std::string_view text) { scratch.text(text); }
   void growEntriesFor(int index);
 
   void parseLine(const WordRow& words);

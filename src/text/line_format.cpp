@@ -70,8 +70,7 @@ LineFormatter& LineFormatter::longNumber(long long value, int width) {
   return *this;
 }
 
-LineFormatter& LineFormatter::quad(const unsigned char octets[4]) {
-  if (discarding) return *this;
+LineFormatter& LineFormatter::writeQuad(const unsigned char octets[4]) {
   char* out = room(15);
   for (int k = 0; k < 4; ++k) {
     if (k > 0) *out++ = '.';

@@ -43,7 +43,7 @@ class LineFormatter {
     return *this;
   }
   // Adds an IPv4 value as "%d.%d.%d.%d".
-  LineFormatter& quad(const unsigned char octets[4]);
+  LineFormatter& quad(const unsigned char octets[4]) { return discarding ? *this : writeQuad(octets); }
 
   // Appends the piece to `out` and empties the scratch line. False when the
   // piece is empty, is discarded, or `out` has no buffer.
@@ -63,6 +63,7 @@ class LineFormatter {
   static constexpr std::size_t kShortPiece = 16;
   LineFormatter& longText(std::string_view text);
   LineFormatter& longNumber(long long value, int width);
+  LineFormatter& writeQuad(const unsigned char octets[4]);
   // Writes `value` (below 10^8), zero-padded to `width` (at most 8) digits,
   // at `out`; returns the number of bytes.
   static std::size_t writeSmall(unsigned value, int width, char* out);
