@@ -182,7 +182,7 @@ bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
   index.build(sourceConfig, settingConfig);
   int settingCount = settingConfig.entryCount();
   for (int s = 0; s < settingCount; ++s) {
-    for (int r : index.candidates(*settingConfig.entryAt(s))) testPair(s, r);
+    for (int r : index.candidates(s)) testPair(s, r);
   }
   writeSummary(sourceConfig, sourceSummary);
   writeSummary(settingConfig, settingSummary);

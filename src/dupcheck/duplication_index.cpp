@@ -134,10 +134,14 @@ const DuplicationIndex::Bucket* DuplicationIndex::BucketTable::find(std::uint64_
 }
 
 void DuplicationIndex::BucketTable::prefetch(std::uint64_t hash) const {
+  prefetchSlot(static_cast<std::size_t>(hash) & mask);
+}
+
+void DuplicationIndex::BucketTable::prefetchSlot(std::size_t slot) const {
 #if defined(__GNUC__) || defined(__clang__)
-  __builtin_prefetch(&slots[static_cast<std::size_t>(hash) & mask]);
+  __builtin_prefetch(&slots[slot]);
 #else
-  (void)hash;
+  (void)slot;
 #endif
 }
 
@@ -149,8 +153,12 @@ int DuplicationIndex::kindOf(const AclEntry& setting) {
 
 int DuplicationIndex::groupOf(const AclEntry& entry, const AclConfig& config, bool add) {
   // Equal list numbers of one configuration mean one list, named or not.
-  if (last.config == &config && last.acl_no == entry.acl_no && last.permission == entry.permission) {
-    return last.group;
+  // A permission outside 0 and 1 (only on entries in error) is not cached.
+  const bool cached = entry.permission == 0 || entry.permission == 1;
+  if (last.config != &config || last.acl_no != entry.acl_no) {
+    last = LastList{&config, entry.acl_no, {-1, -1}};
+  } else if (cached && last.group[entry.permission] >= 0) {
+    return last.group[entry.permission];
   }
   const bool named = entry.acl_no >= kNamedListBase;
   int number = entry.acl_no;
@@ -168,7 +176,7 @@ int DuplicationIndex::groupOf(const AclEntry& entry, const AclConfig& config, bo
     Key key{{named ? 1u : 0u, asWord(number), asWord(entry.permission), 0}};
     group = add ? groups.insert(key) : groups.find(key);
   }
-  last = LastGroup{&config, entry.acl_no, entry.permission, group};
+  if (cached) last.group[entry.permission] = group;
   return group;
 }
 
@@ -176,7 +184,7 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
   const int count = source.entryCount();
   const std::size_t size = asIndex(count);
   settingConfig = &setting;
-  last = LastGroup{};
+  last = LastList{};
   nameIds.clear();
   groups.clear(64);
   combos.clear(256);
@@ -188,14 +196,18 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
     const AclEntry& entry = *source.entryAt(r);
     if (!(entry.flags & kErrorBit)) groupOfEntry[asIndex(r)] = groupOf(entry, source, true);
   }
-  // The groups and kinds that setting rules look up.
+  // The group of every setting entry, and the groups and kinds that setting
+  // rules look up.
   std::vector<char> wanted(kKinds * asIndex(groups.size()), 0);
+  settingGroups.assign(asIndex(setting.entryCount()), -1);
   for (int s = 0; s < setting.entryCount(); ++s) {
     const AclEntry& entry = *setting.entryAt(s);
     if (entry.flags & kErrorBit) continue;
     int group = groupOf(entry, setting, false);
+    settingGroups[asIndex(s)] = group;
     if (group >= 0) wanted[kKinds * asIndex(group) + asIndex(kindOf(entry))] = 1;
   }
+  for (Pending& ahead : pending) ahead.setting = -1;
   auto isWanted = [&](int group, int kind) {
     return group >= 0 && wanted[kKinds * asIndex(group) + asIndex(kind)] != 0;
   };
@@ -245,6 +257,7 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
     }
     order[kind].assign(asIndex(table.layout()), 0);
     for (std::size_t k = 0; k < wantedEntries.size(); ++k) {
+      if (k + kAhead < wantedEntries.size()) table.prefetchSlot(slotOf[k + kAhead]);
       table.place(slotOf[k], static_cast<int>(wantedEntries[k]), order[kind]);
     }
   }
@@ -261,12 +274,15 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
   masks = std::move(sorted);
 }
 
-const std::vector<int>& DuplicationIndex::candidates(const AclEntry& setting) {
-  found.clear();
-  if (setting.flags & kErrorBit) return found;
-  const int group = groupOf(setting, *settingConfig, false);
-  if (group < 0) return found;
+void DuplicationIndex::lookAhead(int settingIndex) {
+  Pending& ahead = pending[settingIndex % kRing];
+  ahead.setting = settingIndex;
+  ahead.hashes.clear();
+  const int group = settingGroups[asIndex(settingIndex)];
+  if (group < 0) return;  // in error, or no source rule of its list and permission
+  const AclEntry& setting = *settingConfig->entryAt(settingIndex);
   const int kind = kindOf(setting);
+  ahead.kind = kind;
   const std::size_t slot = kKinds * asIndex(group) + asIndex(kind);
   const std::uint32_t source = packAddress(setting.source);
   const std::uint32_t destin = kind == kBothAddresses ? packAddress(setting.destin) : 0;
@@ -276,19 +292,30 @@ const std::vector<int>& DuplicationIndex::candidates(const AclEntry& setting) {
   const BucketTable& table = buckets[kind];
   const std::size_t first = asIndex(maskStart[slot]);
   const std::size_t count = asIndex(maskStart[slot + 1]) - first;
-  passed.resize(count);
+  ahead.hashes.resize(count);
   std::size_t passing = 0;
   for (std::size_t m = 0; m < count; ++m) {
     const Mask& mask = masks[first + m];
     const std::uint64_t hash =
         hashOf(Key{{asWord(mask.combo), source & ~mask.source, destin & ~mask.destin, 0}});
-    passed[passing] = hash;
+    ahead.hashes[passing] = hash;
     passing += table.mayHold(hash) ? 1 : 0;
   }
-  for (std::size_t k = 0; k < passing; ++k) table.prefetch(passed[k]);
+  ahead.hashes.resize(passing);
+  for (std::uint64_t hash : ahead.hashes) table.prefetch(hash);
+}
+
+const std::vector<int>& DuplicationIndex::candidates(int settingIndex) {
+  found.clear();
+  if (settingIndex < 0 || asIndex(settingIndex) >= settingGroups.size()) return found;
+  if (asIndex(settingIndex + kLookAhead) < settingGroups.size()) lookAhead(settingIndex + kLookAhead);
+  const Pending& ahead = pending[settingIndex % kRing];
+  if (ahead.setting != settingIndex) lookAhead(settingIndex);
+  const int kind = ahead.kind;
+  const BucketTable& table = buckets[kind];
   int runs = 0;
-  for (std::size_t k = 0; k < passing; ++k) {
-    const Bucket* bucket = table.find(passed[k]);
+  for (std::uint64_t hash : ahead.hashes) {
+    const Bucket* bucket = table.find(hash);
     if (!bucket) continue;
     const int* begin = order[kind].data() + bucket->first;
     found.insert(found.end(), begin, begin + bucket->count);

@@ -44,15 +44,16 @@ class DuplicationIndex {
   // used.
   void build(const AclConfig& source, const AclConfig& setting);
 
-  // The indexes of the source entries that may cover `setting`, an entry of
-  // the setting config given to build(), in ascending order, each once:
-  // every source entry without the error bit, of the same list and
-  // permission, whose source address test passes and, unless `setting` is
-  // a standard rule (type 0), whose destination address test passes too.
-  // Rarely (two bucket keys with equal 64-bit hashes share a bucket) a few
-  // more. Empty for a setting entry with the error bit. Valid until the
-  // next call.
-  const std::vector<int>& candidates(const AclEntry& setting);
+  // The indexes of the source entries that may cover the setting entry at
+  // `settingIndex` (of the setting config given to build()), in ascending
+  // order, each once: every source entry without the error bit, of the same
+  // list and permission, whose source address test passes and, unless the
+  // setting entry is a standard rule (type 0), whose destination address
+  // test passes too. Rarely (two bucket keys with equal 64-bit hashes share
+  // a bucket) a few more. Empty for a setting entry with the error bit.
+  // Valid until the next call. Calls in ascending order of `settingIndex`
+  // are the fastest: each starts the lookups of a later entry.
+  const std::vector<int>& candidates(int settingIndex);
 
  private:
   struct Key {
@@ -116,6 +117,8 @@ class DuplicationIndex {
     // find() soon after: the table is larger than the cache, and several
     // slots then come from memory at the same time.
     void prefetch(std::uint64_t hash) const;
+    // The same for the slot numbered `slot`.
+    void prefetchSlot(std::size_t slot) const;
 
    private:
     std::vector<Bucket> slots;
@@ -139,17 +142,22 @@ class DuplicationIndex {
   // The group of the list and permission of `entry` in `config`, or -1 (a
   // named list by its name, a numbered one by its number); with `add`, a
   // new group for a new list and permission. Consecutive entries mostly
-  // share their list, so the last answer is remembered.
+  // share their list, so the groups of the last list are remembered.
   int groupOf(const AclEntry& entry, const AclConfig& config, bool add);
+
+  // Computes the bucket hashes of the setting entry at `settingIndex` that
+  // pass the filter, keeps them for candidates(), and starts loading their
+  // slots: by the time candidates() reads them they have mostly arrived.
+  void lookAhead(int settingIndex);
 
   const AclConfig* settingConfig = nullptr;
   std::unordered_map<std::string_view, int> nameIds;  // list names of the source
-  struct LastGroup {
+  struct LastList {
     const AclConfig* config = nullptr;
     int acl_no = 0;
-    int permission = 0;
-    int group = -1;
+    int group[2] = {-1, -1};  // by permission; -1 also when not yet known
   } last;
+  std::vector<int> settingGroups;  // the group of each setting entry, or -1
   KeyTable groups;  // (named, number or name id, permission) -> group
   KeyTable combos;  // (group, kind, masks) -> combo
   // Per group and kind (index kKinds * group + kind): its masks, as a
@@ -159,8 +167,15 @@ class DuplicationIndex {
   // Per kind: the buckets, and the source entry indexes bucket after bucket.
   BucketTable buckets[kKinds];
   std::vector<int> order[kKinds];
-  // The bucket hashes of one setting rule that the filter lets pass.
-  std::vector<std::uint64_t> passed;
+  // The bucket hashes that passed the filter, of the setting entries looked
+  // at ahead of candidates(), in a ring by setting index.
+  static constexpr int kLookAhead = 4;
+  static constexpr int kRing = 2 * kLookAhead;
+  struct Pending {
+    int setting = -1;
+    int kind = 0;
+    std::vector<std::uint64_t> hashes;
+  } pending[kRing];
   std::vector<int> found;  // the result of candidates()
 };
 
