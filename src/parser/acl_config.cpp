@@ -1,31 +1,35 @@
 #include "parser/acl_config.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace dorvex {
 
-AclConfig::AclConfig()
-    : entries(kInitialTableSize), names(kInitialTableSize) {}
+namespace {
+
+// Empties `table`, with room for `count` records. The records themselves
+// are made as they are needed: each is written once, when it is reached,
+// rather than once here and again by the parse.
+template <typename Record>
+void emptyTable(std::vector<Record>& table, std::size_t count) {
+  // A table grown past its starting room by a large check gives it back.
+  if (table.capacity() > count) std::vector<Record>().swap(table);
+  table.clear();
+  table.reserve(count);
+}
+
+}  // namespace
+
+AclConfig::AclConfig() {
+  emptyTable(entries, kInitialTableSize);
+  entries.emplace_back();
+  emptyTable(names, kInitialTableSize);
+}
 
 bool AclConfig::reset(std::string_view text, bool annotate) {
-  // Only the records a previous check may have touched need rewriting; the
-  // rest still hold their reset values.
-  if (entries.size() > static_cast<std::size_t>(kInitialTableSize)) {
-    entries.resize(kInitialTableSize);
-    entries.shrink_to_fit();
-  }
-  std::size_t touched = static_cast<std::size_t>(entryCount_) + 1;
-  if (touched > entries.size()) touched = entries.size();
-  std::fill(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(touched), AclEntry{});
+  emptyTable(entries, kInitialTableSize);
+  entries.emplace_back();  // the current entry
   entryCount_ = 0;
-  if (names.size() > static_cast<std::size_t>(kInitialTableSize)) {
-    names.resize(kInitialTableSize);
-    names.shrink_to_fit();
-  }
-  // After a grown check the name count can exceed the shrunk table.
-  std::size_t usedNames = std::min(static_cast<std::size_t>(nameCount_), names.size());
-  std::fill(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(usedNames), AclName{});
+  emptyTable(names, kInitialTableSize);
   nameCount_ = 0;
   if (!input.loadText(text)) return false;
   scratch.discardPieces(!annotate);
@@ -34,10 +38,7 @@ bool AclConfig::reset(std::string_view text, bool annotate) {
 
 int AclConfig::addName(std::string_view text, int unsupported) {
   if (text.size() > static_cast<std::size_t>(kNameLength)) return -1;
-  if (static_cast<std::size_t>(nameCount_) == names.size()) {
-    names.resize(names.size() * 2);
-  }
-  AclName& record = names[nameCount_];
+  AclName& record = names.emplace_back();
   std::memcpy(record.name, text.data(), text.size());
   record.name[text.size()] = '\0';
   record.unsupported = unsupported;
@@ -57,15 +58,9 @@ void AclConfig::copyAnnotation(char* buffer, std::size_t capacity) const {
   annotation.copyOut(buffer, capacity);
 }
 
-void AclConfig::growEntriesFor(int index) {
-  if (static_cast<std::size_t>(index) >= entries.size()) {
-    entries.resize(entries.size() * 2);
-  }
-}
-
 void AclConfig::commit() {
   ++entryCount_;
-  growEntriesFor(entryCount_);
+  entries.emplace_back();  // the next current entry, at its reset values
 }
 
 void AclConfig::commitInError() {

@@ -194,7 +194,6 @@ class AclConfig {
   // the word at `wordIndex`. Returns false, for the parsers to pass on.
   bool rejectWord(const WordRow& words, int wordIndex);
   void note(std::string_view text) { scratch.text(text); }
-  void growEntriesFor(int index);
 
   void parseLine(const WordRow& words);
   void parseNumberedRule(const WordRow& words);
@@ -214,9 +213,11 @@ class AclConfig {
   // The annotation of the line being parsed is put together here, piece by
   // piece, and appended to `annotation` once the line is done.
   LineFormatter scratch;
+  // The committed entries and, last, the current one; room for
+  // kInitialTableSize records is set aside, and both tables grow past it.
   std::vector<AclEntry> entries;
   int entryCount_ = 0;
-  std::vector<AclName> names;
+  std::vector<AclName> names;  // exactly the nameCount_ records in use
   int nameCount_ = 0;
   TextCursor input;
 };
