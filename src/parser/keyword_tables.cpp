@@ -52,11 +52,8 @@ const NameNumber kIcmpMessageTable[] = {
 };
 
 bool lookupName(const NameNumber* table, std::string_view word, int& number) {
-  if (word.empty()) return false;
   for (const NameNumber* row = table; row->number != -1; ++row) {
-    // Most rows differ from the word in length or first byte: those are
-    // passed over without a call to compare the bytes.
-    if (row->name.size() == word.size() && row->name[0] == word[0] && row->name == word) {
+    if (sameWord(row->name, word)) {
       number = row->number;
       return true;
     }

@@ -6,6 +6,7 @@
 #ifndef DORVEX_PARSER_KEYWORD_TABLES_H_
 #define DORVEX_PARSER_KEYWORD_TABLES_H_
 
+#include <cstddef>
 #include <string_view>
 
 namespace dorvex {
@@ -19,6 +20,16 @@ extern const NameNumber kProtocolTable[];
 extern const NameNumber kTcpPortTable[];
 extern const NameNumber kUdpPortTable[];
 extern const NameNumber kIcmpMessageTable[];
+
+// Whether two words are equal. The words of the statement language are a
+// few bytes long: compared here, without a call to compare memory.
+inline bool sameWord(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    if (a[k] != b[k]) return false;
+  }
+  return true;
+}
 
 // True and the number of the first row of `table` named `word`; false, and
 // `number` unchanged, when no row before the closing row matches.

@@ -28,7 +28,7 @@ bool AclConfig::parsePort(const WordRow& words, int& wordIndex, int& portType, i
   std::string_view word = words.view(wordIndex);
   int code = -1;
   for (int k = 0; k <= kRangeOperator; ++k) {
-    if (word == kPortOperators[k]) {
+    if (sameWord(word, kPortOperators[k])) {
       code = k;
       break;
     }
