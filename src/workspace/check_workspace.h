@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "parser/acl_config.h"
-#include "text/line_format.h"
 #include "text/text_cursor.h"
 #include "workspace/check_run.h"
 
@@ -110,7 +109,6 @@ class CheckWorkspace {
   // Tests one pair and records it when it is a duplication.
   void testPair(int settingIndex, int sourceIndex);
 
-  LineFormatter scratchLine;  // each piece of result text is put together here
   long long duplicationPairs = 0;
   Clock localClock = nullptr;
 };
