@@ -2,7 +2,6 @@
 // same list and permission, with the details of each duplicate pair.
 #include "dupcheck/duplication_check.h"
 
-#include <cstring>
 #include <string_view>
 
 #include "dupcheck/duplication_index.h"
@@ -83,24 +82,27 @@ class DetailsLine {
   // Takes the line as appended. False when no room could be set aside.
   bool finish() { return start && details.appendWritten(static_cast<std::size_t>(out - start)); }
 
+  // The pieces are a few bytes each: copied here rather than by a call.
   DetailsLine& text(std::string_view text) {
     if (start) {
-      std::memcpy(out, text.data(), text.size());
-      out += text.size();
+      for (char c : text) *out++ = c;
     }
     return *this;
   }
-  // "%d".
+  // "%d", its digits written in place from the last.
   DetailsLine& number(int value) {
-    char digits[kNumberBytes];
-    char* p = digits + kNumberBytes;
+    if (!start) return *this;
+    if (value < 0) *out++ = '-';
     unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    int digits = 1;
+    for (unsigned rest = magnitude / 10; rest != 0; rest /= 10) ++digits;
+    out += digits;
+    char* p = out;
     do {
       *--p = static_cast<char>('0' + magnitude % 10);
       magnitude /= 10;
     } while (magnitude != 0);
-    if (value < 0) *--p = '-';
-    return text(std::string_view(p, static_cast<std::size_t>(digits + kNumberBytes - p)));
+    return *this;
   }
 
  private:
