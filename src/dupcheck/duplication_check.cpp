@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include <cstring>
+
 #include "dupcheck/duplication_index.h"
 #include "workspace/check_workspace.h"
 
@@ -137,11 +139,13 @@ int optionWordCount(const AclConfig& config, int first) {
 
 bool addressCovers(const unsigned char coverAddress[4], const unsigned char coverWildcard[4],
                    const unsigned char address[4]) {
-  for (int k = 0; k < 4; ++k) {
-    unsigned char keep = static_cast<unsigned char>(~coverWildcard[k]);
-    if ((coverAddress[k] & keep) != (address[k] & keep)) return false;
-  }
-  return true;
+  // All four bytes at once: the bytes keep their places, so the order in
+  // which they are loaded does not matter.
+  std::uint32_t cover, wildcard, other;
+  std::memcpy(&cover, coverAddress, 4);
+  std::memcpy(&wildcard, coverWildcard, 4);
+  std::memcpy(&other, address, 4);
+  return ((cover ^ other) & ~wildcard) == 0;
 }
 
 bool portsCover(int coverOp, int coverLow, int coverHigh, int op, int low, int high) {
@@ -179,9 +183,15 @@ void CheckWorkspace::testPair(int settingIndex, int sourceIndex) {
   if ((setting.flags & kErrorBit) || (source.flags & kErrorBit)) return;
   bool named = setting.acl_no >= kNamedListBase;
   if (setting.acl_no != source.acl_no && !(named && source.acl_no >= kNamedListBase)) return;
-  if (named && settingConfig.nameView(setting.acl_no - kNamedListBase) !=
-                   sourceConfig.nameView(source.acl_no - kNamedListBase)) {
-    return;
+  if (named) {
+    // A setting rule meets the rules of one source list after the other:
+    // the names are compared once for each pair of lists.
+    if (setting.acl_no != lastNames.setting || source.acl_no != lastNames.source) {
+      lastNames = NamePair{setting.acl_no, source.acl_no,
+                           settingConfig.nameView(setting.acl_no - kNamedListBase) ==
+                               sourceConfig.nameView(source.acl_no - kNamedListBase)};
+    }
+    if (!lastNames.same) return;
   }
   if (!ruleCovers(source, setting)) return;
   settingConfig.markEntry(settingIndex, kDuplicateBit);
@@ -240,6 +250,7 @@ void CheckWorkspace::appendExtendedDetails(const AclEntry& source, int sourceInd
 bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
   if (console) console->write("duplication check....\r\n");
   duplicationPairs = 0;
+  lastNames = NamePair{};
   int settingCount = settingConfig.entryCount();
   int sourceCount = sourceConfig.entryCount();
   for (int s = 0; s < settingCount; ++s) {
@@ -253,6 +264,7 @@ bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
 bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
   if (console) console->write("duplication check....\r\n");
   duplicationPairs = 0;
+  lastNames = NamePair{};
   // The index finds, for each setting rule, the source rules that pass the
   // list, permission and address tests, in table order; the whole pair test
   // then decides, so the pairs and their order are those of the pair loop.

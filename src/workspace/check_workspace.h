@@ -110,6 +110,13 @@ class CheckWorkspace {
   void testPair(int settingIndex, int sourceIndex);
 
   long long duplicationPairs = 0;
+  // The last pair of named lists testPair() compared (their acl_no in the
+  // setting and the source config), and whether their names are equal.
+  struct NamePair {
+    int setting = -1;
+    int source = -1;
+    bool same = false;
+  } lastNames;
   Clock localClock = nullptr;
 };
 
