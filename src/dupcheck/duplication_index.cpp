@@ -196,6 +196,11 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
     const AclEntry& entry = *source.entryAt(r);
     if (!(entry.flags & kErrorBit)) groupOfEntry[asIndex(r)] = groupOf(entry, source, true);
   }
+  const std::size_t groupCount = asIndex(groups.size());
+  scanCount.assign(groupCount, 0);
+  for (int group : groupOfEntry) {
+    if (group >= 0) ++scanCount[asIndex(group)];
+  }
   // The group of every setting entry, and the groups and kinds that setting
   // rules look up.
   std::vector<char> wanted(kKinds * asIndex(groups.size()), 0);
@@ -208,8 +213,34 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
     if (group >= 0) wanted[kKinds * asIndex(group) + asIndex(kindOf(entry))] = 1;
   }
   for (Pending& ahead : pending) ahead.setting = -1;
+
+  // The small groups that setting rules look up, as records in table order.
+  scanFirst.assign(groupCount, -1);
+  int records = 0;
+  for (std::size_t group = 0; group < groupCount; ++group) {
+    const bool looked = wanted[kKinds * group] != 0 || wanted[kKinds * group + 1] != 0;
+    if (looked && scanCount[group] <= kScanLimit) {
+      scanFirst[group] = records;
+      records += scanCount[group];
+    }
+  }
+  scanRecords.resize(asIndex(records));
+  std::vector<int> scanFill(scanFirst);
+  for (int r = 0; r < count; ++r) {
+    const int group = groupOfEntry[asIndex(r)];
+    if (group < 0 || scanFirst[asIndex(group)] < 0) continue;
+    const AclEntry& entry = *source.entryAt(r);
+    const std::uint32_t sourceKeep = ~packAddress(entry.mask_s);
+    const std::uint32_t destinKeep = ~packAddress(entry.mask_d);
+    scanRecords[asIndex(scanFill[asIndex(group)]++)] =
+        ScanRecord{sourceKeep, packAddress(entry.source) & sourceKeep, destinKeep,
+                   packAddress(entry.destin) & destinKeep, r};
+  }
+
+  // The other groups are hashed.
   auto isWanted = [&](int group, int kind) {
-    return group >= 0 && wanted[kKinds * asIndex(group) + asIndex(kind)] != 0;
+    return group >= 0 && scanFirst[asIndex(group)] < 0 &&
+           wanted[kKinds * asIndex(group) + asIndex(kind)] != 0;
   };
 
   // Every wanted entry into a mask of each wanted kind, with the hash of
@@ -274,12 +305,39 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
   masks = std::move(sorted);
 }
 
+void DuplicationIndex::scanGroup(int group, const AclEntry& setting) {
+  const ScanRecord* const records = scanRecords.data() + scanFirst[asIndex(group)];
+  const std::size_t count = asIndex(scanCount[asIndex(group)]);
+  const std::uint32_t source = packAddress(setting.source);
+  // Every record is written and kept only when it passes, without a branch.
+  found.resize(count);
+  int* const out = found.data();
+  std::size_t kept = 0;
+  if (kindOf(setting) == kSourceOnly) {
+    for (std::size_t k = 0; k < count; ++k) {
+      out[kept] = records[k].entry;
+      kept += (source & records[k].sourceKeep) == records[k].source ? 1 : 0;
+    }
+  } else {
+    const std::uint32_t destin = packAddress(setting.destin);
+    for (std::size_t k = 0; k < count; ++k) {
+      out[kept] = records[k].entry;
+      kept += ((source & records[k].sourceKeep) == records[k].source) &
+                      ((destin & records[k].destinKeep) == records[k].destin)
+                  ? 1
+                  : 0;
+    }
+  }
+  found.resize(kept);
+}
+
 void DuplicationIndex::lookAhead(int settingIndex) {
   Pending& ahead = pending[settingIndex % kRing];
   ahead.setting = settingIndex;
   ahead.hashes.clear();
   const int group = settingGroups[asIndex(settingIndex)];
   if (group < 0) return;  // in error, or no source rule of its list and permission
+  if (scanFirst[asIndex(group)] >= 0) return;  // a small group is scanned instead
   const AclEntry& setting = *settingConfig->entryAt(settingIndex);
   const int kind = kindOf(setting);
   ahead.kind = kind;
@@ -309,6 +367,11 @@ const std::vector<int>& DuplicationIndex::candidates(int settingIndex) {
   found.clear();
   if (settingIndex < 0 || asIndex(settingIndex) >= settingGroups.size()) return found;
   if (asIndex(settingIndex + kLookAhead) < settingGroups.size()) lookAhead(settingIndex + kLookAhead);
+  const int group = settingGroups[asIndex(settingIndex)];
+  if (group >= 0 && scanFirst[asIndex(group)] >= 0) {
+    scanGroup(group, *settingConfig->entryAt(settingIndex));
+    return found;
+  }
   const Pending& ahead = pending[settingIndex % kRing];
   if (ahead.setting != settingIndex) lookAhead(settingIndex);
   const int kind = ahead.kind;

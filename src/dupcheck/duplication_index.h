@@ -18,6 +18,11 @@
 // whose source and destination address tests pass. The caller still
 // runs the whole pair test on each candidate, so the index only has to give
 // every source rule that can pass it, in table order, each once.
+//
+// A small group (at most kScanLimit source rules, the common list) is not
+// hashed at all: its rules are kept as compact records in table order, and
+// a lookup runs both address tests over them, which costs less than
+// computing and probing a bucket hash for each of its masks.
 #ifndef DORVEX_DUPCHECK_DUPLICATION_INDEX_H_
 #define DORVEX_DUPCHECK_DUPLICATION_INDEX_H_
 
@@ -134,6 +139,20 @@ class DuplicationIndex {
     std::uint32_t destin;
     int combo;  // the number that the bucket keys carry
   };
+  // A source rule of a small group, for the address tests: each address
+  // already masked by its wildcard, and the bits the wildcard keeps.
+  struct ScanRecord {
+    std::uint32_t sourceKeep;
+    std::uint32_t source;
+    std::uint32_t destinKeep;
+    std::uint32_t destin;
+    int entry;  // its index in the source config
+  };
+  static constexpr int kScanLimit = 128;
+  // Puts the source entries of `group` (a small one) whose address tests
+  // `setting` passes into `found`, in table order.
+  void scanGroup(int group, const AclEntry& setting);
+
   // The two kinds of mask and bucket: of the source address alone (for
   // standard setting rules) and of both addresses (for all others).
   static constexpr int kKinds = 2;
@@ -158,6 +177,10 @@ class DuplicationIndex {
     int group[2] = {-1, -1};  // by permission; -1 also when not yet known
   } last;
   std::vector<int> settingGroups;  // the group of each setting entry, or -1
+  // Per group: its first record in `scanRecords`, or -1 for a hashed group.
+  std::vector<int> scanFirst;
+  std::vector<int> scanCount;
+  std::vector<ScanRecord> scanRecords;
   KeyTable groups;  // (named, number or name id, permission) -> group
   KeyTable combos;  // (group, kind, masks) -> combo
   // Per group and kind (index kKinds * group + kind): its masks, as a
