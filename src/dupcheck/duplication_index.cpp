@@ -1,6 +1,7 @@
 #include "dupcheck/duplication_index.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "dupcheck/duplication_check.h"
 #include "parser/acl_config.h"
@@ -230,11 +231,12 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
     const int group = groupOfEntry[asIndex(r)];
     if (group < 0 || scanFirst[asIndex(group)] < 0) continue;
     const AclEntry& entry = *source.entryAt(r);
-    const std::uint32_t sourceKeep = ~packAddress(entry.mask_s);
-    const std::uint32_t destinKeep = ~packAddress(entry.mask_d);
-    scanRecords[asIndex(scanFill[asIndex(group)]++)] =
-        ScanRecord{sourceKeep, packAddress(entry.source) & sourceKeep, destinKeep,
-                   packAddress(entry.destin) & destinKeep, r};
+    const std::size_t at = asIndex(scanFill[asIndex(group)]++);
+    scanRecords.sourceKeep[at] = ~packAddress(entry.mask_s);
+    scanRecords.source[at] = packAddress(entry.source) & scanRecords.sourceKeep[at];
+    scanRecords.destinKeep[at] = ~packAddress(entry.mask_d);
+    scanRecords.destin[at] = packAddress(entry.destin) & scanRecords.destinKeep[at];
+    scanRecords.entry[at] = r;
   }
 
   // The other groups are hashed.
@@ -305,30 +307,46 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
   masks = std::move(sorted);
 }
 
+void DuplicationIndex::ScanRecords::resize(std::size_t count) {
+  sourceKeep.resize(count);
+  source.resize(count);
+  destinKeep.resize(count);
+  destin.resize(count);
+  entry.resize(count);
+}
+
 void DuplicationIndex::scanGroup(int group, const AclEntry& setting) {
-  const ScanRecord* const records = scanRecords.data() + scanFirst[asIndex(group)];
+  const std::size_t first = asIndex(scanFirst[asIndex(group)]);
   const std::size_t count = asIndex(scanCount[asIndex(group)]);
+  const std::uint32_t* const sourceKeep = scanRecords.sourceKeep.data() + first;
+  const std::uint32_t* const sourceValue = scanRecords.source.data() + first;
   const std::uint32_t source = packAddress(setting.source);
-  // Every record is written and kept only when it passes, without a branch.
-  found.resize(count);
-  int* const out = found.data();
-  std::size_t kept = 0;
+  // Both tests over every record first (a loop the compiler vectorises),
+  // then the few that passed are picked out eight records at a time.
   if (kindOf(setting) == kSourceOnly) {
     for (std::size_t k = 0; k < count; ++k) {
-      out[kept] = records[k].entry;
-      kept += (source & records[k].sourceKeep) == records[k].source ? 1 : 0;
+      scanPassed[k] = (source & sourceKeep[k]) == sourceValue[k];
     }
   } else {
+    const std::uint32_t* const destinKeep = scanRecords.destinKeep.data() + first;
+    const std::uint32_t* const destinValue = scanRecords.destin.data() + first;
     const std::uint32_t destin = packAddress(setting.destin);
     for (std::size_t k = 0; k < count; ++k) {
-      out[kept] = records[k].entry;
-      kept += ((source & records[k].sourceKeep) == records[k].source) &
-                      ((destin & records[k].destinKeep) == records[k].destin)
-                  ? 1
-                  : 0;
+      scanPassed[k] = ((source & sourceKeep[k]) == sourceValue[k]) &
+                      ((destin & destinKeep[k]) == destinValue[k]);
     }
   }
-  found.resize(kept);
+  std::memset(scanPassed + count, 0, 8);
+  found.clear();
+  const int* const entries = scanRecords.entry.data() + first;
+  for (std::size_t k = 0; k < count; k += 8) {
+    std::uint64_t eight;
+    std::memcpy(&eight, scanPassed + k, 8);
+    if (eight == 0) continue;
+    for (std::size_t j = k; j < k + 8 && j < count; ++j) {
+      if (scanPassed[j]) found.push_back(entries[j]);
+    }
+  }
 }
 
 void DuplicationIndex::lookAhead(int settingIndex) {

@@ -139,14 +139,16 @@ class DuplicationIndex {
     std::uint32_t destin;
     int combo;  // the number that the bucket keys carry
   };
-  // A source rule of a small group, for the address tests: each address
-  // already masked by its wildcard, and the bits the wildcard keeps.
-  struct ScanRecord {
-    std::uint32_t sourceKeep;
-    std::uint32_t source;
-    std::uint32_t destinKeep;
-    std::uint32_t destin;
-    int entry;  // its index in the source config
+  // The source rules of the small groups, for the address tests, field by
+  // field so that a lookup tests several rules with each instruction: each
+  // address already masked by its wildcard, and the bits the wildcard keeps.
+  struct ScanRecords {
+    std::vector<std::uint32_t> sourceKeep;
+    std::vector<std::uint32_t> source;
+    std::vector<std::uint32_t> destinKeep;
+    std::vector<std::uint32_t> destin;
+    std::vector<int> entry;  // the index in the source config
+    void resize(std::size_t count);
   };
   static constexpr int kScanLimit = 128;
   // Puts the source entries of `group` (a small one) whose address tests
@@ -180,7 +182,10 @@ class DuplicationIndex {
   // Per group: its first record in `scanRecords`, or -1 for a hashed group.
   std::vector<int> scanFirst;
   std::vector<int> scanCount;
-  std::vector<ScanRecord> scanRecords;
+  ScanRecords scanRecords;
+  // Whether each record of the group being scanned passes, 0 or 1; eight
+  // bytes more, so that it is read eight at a time.
+  unsigned char scanPassed[kScanLimit + 8] = {};
   KeyTable groups;  // (named, number or name id, permission) -> group
   KeyTable combos;  // (group, kind, masks) -> combo
   // Per group and kind (index kKinds * group + kind): its masks, as a
