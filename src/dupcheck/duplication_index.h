@@ -150,7 +150,7 @@ class DuplicationIndex {
     std::vector<int> entry;  // the index in the source config
     void resize(std::size_t count);
   };
-  static constexpr int kScanLimit = 128;
+  static constexpr int kScanLimit = 256;
   // Puts the source entries of `group` (a small one) whose address tests
   // `setting` passes into `found`, in table order.
   void scanGroup(int group, const AclEntry& setting);
