@@ -85,6 +85,12 @@ const ShapeCase kShapes[] = {
     {"edge lines, many lists", "rules=600,many,edgeCases=1"},
     {"edge lines, one list", "rules=500,one,edgeCases=1"},
     {"edge lines, named", "rules=400,lists=5,namedPercent=100,edgeCases=1,noisePercent=30"},
+    // The index scans a group of up to 256 source rules and hashes a larger
+    // one: groups on both sides of that size, alone and side by side.
+    {"one group of 256 rules", "rules=256,lists=1,onePermission=1,noisePercent=0"},
+    {"one group of 257 rules", "rules=257,lists=1,onePermission=1,noisePercent=0"},
+    {"groups about 256 rules", "rules=520,lists=2,onePermission=1"},
+    {"groups about 256 rules, both permissions", "rules=1040,lists=2,edgeCases=1"},
 };
 
 TEST(DifferentialTest, GeneratedPairsGiveTheSameResults) {
