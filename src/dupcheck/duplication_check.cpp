@@ -81,8 +81,10 @@ class DetailsLine {
   // Sets aside room for a line of at most `bound` bytes.
   DetailsLine(TextCursor& details, std::size_t bound)
       : details(details), start(details.appendRoom(bound)), out(start) {}
-  // Takes the line as appended. False when no room could be set aside.
-  bool finish() { return start && details.appendWritten(static_cast<std::size_t>(out - start)); }
+  // Takes the line as appended. False when no room could be set aside. A
+  // line holds exactly one LF, its last byte: names and option words are
+  // words of a configuration line, which never hold one.
+  bool finish() { return start && details.appendWritten(static_cast<std::size_t>(out - start), 1); }
 
   // The pieces are a few bytes each: copied here rather than by a call.
   DetailsLine& text(std::string_view text) {

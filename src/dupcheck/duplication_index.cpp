@@ -1,6 +1,7 @@
 #include "dupcheck/duplication_index.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "dupcheck/duplication_check.h"
@@ -337,16 +338,25 @@ void DuplicationIndex::scanGroup(int group, const AclEntry& setting) {
     }
   }
   std::memset(scanPassed + count, 0, 8);
-  found.clear();
+  found.resize(count);
+  int* const out = found.data();
+  std::size_t kept = 0;
   const int* const entries = scanRecords.entry.data() + first;
   for (std::size_t k = 0; k < count; k += 8) {
     std::uint64_t eight;
     std::memcpy(&eight, scanPassed + k, 8);
-    if (eight == 0) continue;
-    for (std::size_t j = k; j < k + 8 && j < count; ++j) {
-      if (scanPassed[j]) found.push_back(entries[j]);
+    if constexpr (std::endian::native == std::endian::little) {
+      // Byte j of the eight is bit 8 * j of the number.
+      for (; eight != 0; eight &= eight - 1) {
+        out[kept++] = entries[k + static_cast<std::size_t>(std::countr_zero(eight)) / 8];
+      }
+    } else if (eight != 0) {
+      for (std::size_t j = k; j < k + 8 && j < count; ++j) {
+        if (scanPassed[j]) out[kept++] = entries[j];
+      }
     }
   }
+  found.resize(kept);
 }
 
 void DuplicationIndex::lookAhead(int settingIndex) {
