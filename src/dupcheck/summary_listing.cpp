@@ -13,6 +13,27 @@ constexpr struct {
   char letter;
 } kMarks[] = {{kErrorBit, 'E'}, {kUnsupportedBit, 'U'}, {kDuplicateBit, 'D'}, {kOptionBit, 'O'}};
 
+// The mark field ("----:" with the letters of the bits set) of every
+// combination of the four bits, worked out once rather than on every line.
+struct MarkFields {
+  char field[16][5];
+  constexpr MarkFields() : field() {
+    for (unsigned combination = 0; combination < 16; ++combination) {
+      for (int k = 0; k < 4; ++k) {
+        field[combination][k] = (combination >> k) & 1 ? kMarks[k].letter : '-';
+      }
+      field[combination][4] = ':';
+    }
+  }
+  // The field of `flags`.
+  const char* of(unsigned flags) const {
+    unsigned combination = 0;
+    for (int k = 0; k < 4; ++k) combination |= (flags & kMarks[k].bit) ? 1u << k : 0u;
+    return field[combination];
+  }
+};
+constexpr MarkFields kMarkFields;
+
 }  // namespace
 
 bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
@@ -54,12 +75,10 @@ bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
     }
     while (count > 0) *out++ = digits[--count];
     *out++ = ':';
-    char marks[] = "----:";
+    const char* marks = kMarkFields.field[0];
     const AclEntry* entry = entryIndex < entryCount ? config.entryAt(entryIndex) : nullptr;
     if (entry && entry->column == lineNo) {
-      for (int k = 0; k < 4; ++k) {
-        if (entry->flags & kMarks[k].bit) marks[k] = kMarks[k].letter;
-      }
+      marks = kMarkFields.of(entry->flags);
       ++entryIndex;
     }
     std::memcpy(out, marks, 5);
