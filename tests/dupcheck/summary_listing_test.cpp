@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "workspace/check_workspace.h"
@@ -66,6 +67,37 @@ TEST(SummaryListingTest, ATextWithoutEntriesShowsBlankMarks) {
   output.allocate(16);
   workspace.writeSummary(workspace.sourceConfig, output);
   EXPECT_EQ("001:----:x\r\n002:----:y", output.view());
+}
+
+// Every combination of the four bits shows its letters in their places, and
+// other bits of the flags show nothing.
+TEST(SummaryListingTest, EveryCombinationOfMarks) {
+  std::string text;
+  for (int line = 0; line < 16; ++line) text += "access-list 10 permit any\n";
+  CheckWorkspace workspace;
+  ASSERT_TRUE(workspace.load(text, "!\n"));
+  workspace.checkConfigs(nullptr);
+  const unsigned kBits[] = {kErrorBit, kUnsupportedBit, kDuplicateBit, kOptionBit};
+  std::string expected;
+  for (int line = 0; line < 16; ++line) {
+    // Bit 0 and bits above the four are set too, on every other line.
+    unsigned flags = line % 2 == 0 ? 1u | 32u | 64u : 0u;
+    std::string marks = "----";
+    for (int k = 0; k < 4; ++k) {
+      if (line & (1 << k)) {
+        flags |= kBits[k];
+        marks[static_cast<std::size_t>(k)] = "EUDO"[k];
+      }
+    }
+    ASSERT_TRUE(workspace.sourceConfig.markEntry(line, flags));
+    char number[8];
+    std::snprintf(number, sizeof number, "%03d", line + 1);
+    expected += std::string(line == 0 ? "" : "\r\n") + number + ":" + marks + ":access-list 10 permit any";
+  }
+  TextCursor output;
+  output.allocate(16);
+  workspace.writeSummary(workspace.sourceConfig, output);
+  EXPECT_EQ(expected, output.view());
 }
 
 TEST(SummaryListingTest, MarksStayOnTheirLinesAfterOverlongLines) {

@@ -94,6 +94,26 @@ TEST_F(CheckRunTest, IdenticalConfigsListEveryRuleAndWriteTheReport) {
   EXPECT_EQ(std::vector<std::string>{"Result110503140509.txt"}, filesLeft());
 }
 
+TEST_F(CheckRunTest, WithoutTheAnalysisTextTheReportIsTheSame) {
+  constexpr char kSource[] =
+      "ip access-list extended WEB\r\n permit tcp any host 10.0.0.1 eq www established\r\n!\r\n";
+  constexpr char kSetting[] =
+      "ip access-list extended WEB\r\n permit tcp host 10.9.9.9 host 10.0.0.1 eq 80 established\r\n";
+  CheckResult full = workspace.runCheck(request(kSource, kSetting), frontEnd);
+  ASSERT_EQ(CheckStatus::written, full.status);
+  const std::string fullReport = testing_files::readBytes(full.reportPath);
+  EXPECT_NE("", workspace.leftText(ResultView::analysis));
+
+  CheckRequest lean = request(kSource, kSetting);
+  lean.analysisText = false;
+  CheckResult leanResult = workspace.runCheck(lean, frontEnd);
+  ASSERT_EQ(CheckStatus::written, leanResult.status);
+  EXPECT_EQ(fullReport, testing_files::readBytes(leanResult.reportPath));
+  EXPECT_EQ("", workspace.leftText(ResultView::analysis));
+  EXPECT_EQ("", workspace.rightText(ResultView::analysis));
+  EXPECT_NE(std::string::npos, fullReport.find("option-word=established"));
+}
+
 TEST_F(CheckRunTest, ASecondCheckInTheSameSecondReplacesTheFirst) {
   workspace.runCheck(request(kRules, kRules), frontEnd);
   CheckResult second = workspace.runCheck(request(kRules, "!\r\n"), frontEnd);
