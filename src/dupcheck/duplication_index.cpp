@@ -199,9 +199,9 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
     if (!(entry.flags & kErrorBit)) groupOfEntry[asIndex(r)] = groupOf(entry, source, true);
   }
   const std::size_t groupCount = asIndex(groups.size());
-  scanCount.assign(groupCount, 0);
+  groupSize.assign(groupCount, 0);
   for (int group : groupOfEntry) {
-    if (group >= 0) ++scanCount[asIndex(group)];
+    if (group >= 0) ++groupSize[asIndex(group)];
   }
   // The group of every setting entry, and the groups and kinds that setting
   // rules look up.
@@ -221,9 +221,9 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
   int records = 0;
   for (std::size_t group = 0; group < groupCount; ++group) {
     const bool looked = wanted[kKinds * group] != 0 || wanted[kKinds * group + 1] != 0;
-    if (looked && scanCount[group] <= kScanLimit) {
+    if (looked && groupSize[group] <= kScanLimit) {
       scanFirst[group] = records;
-      records += scanCount[group];
+      records += groupSize[group];
     }
   }
   scanRecords.resize(asIndex(records));
@@ -318,7 +318,7 @@ void DuplicationIndex::ScanRecords::resize(std::size_t count) {
 
 void DuplicationIndex::scanGroup(int group, const AclEntry& setting) {
   const std::size_t first = asIndex(scanFirst[asIndex(group)]);
-  const std::size_t count = asIndex(scanCount[asIndex(group)]);
+  const std::size_t count = asIndex(groupSize[asIndex(group)]);
   const std::uint32_t* const sourceKeep = scanRecords.sourceKeep.data() + first;
   const std::uint32_t* const sourceValue = scanRecords.source.data() + first;
   const std::uint32_t source = packAddress(setting.source);

@@ -179,9 +179,9 @@ class DuplicationIndex {
     int group[2] = {-1, -1};  // by permission; -1 also when not yet known
   } last;
   std::vector<int> settingGroups;  // the group of each setting entry, or -1
+  std::vector<int> groupSize;  // source entries of each group
   // Per group: its first record in `scanRecords`, or -1 for a hashed group.
   std::vector<int> scanFirst;
-  std::vector<int> scanCount;
   ScanRecords scanRecords;
   // Whether each record of the group being scanned passes, 0 or 1; eight
   // bytes more, so that it is read eight at a time.
