@@ -2,9 +2,8 @@
 // same list and permission, with the details of each duplicate pair.
 #include "dupcheck/duplication_check.h"
 
-#include <string_view>
-
 #include <cstring>
+#include <string_view>
 
 #include "dupcheck/duplication_index.h"
 #include "workspace/check_workspace.h"
