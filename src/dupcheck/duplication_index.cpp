@@ -182,7 +182,7 @@ int DuplicationIndex::groupOf(const AclEntry& entry, const AclConfig& config, bo
   return group;
 }
 
-void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) {
+void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting, int scanLimit) {
   const int count = source.entryCount();
   const std::size_t size = asIndex(count);
   settingConfig = &setting;
@@ -219,13 +219,16 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting) 
   // The small groups that setting rules look up, as records in table order.
   scanFirst.assign(groupCount, -1);
   int records = 0;
+  int largest = 0;
   for (std::size_t group = 0; group < groupCount; ++group) {
     const bool looked = wanted[kKinds * group] != 0 || wanted[kKinds * group + 1] != 0;
-    if (looked && groupSize[group] <= kScanLimit) {
+    if (looked && groupSize[group] <= scanLimit) {
       scanFirst[group] = records;
       records += groupSize[group];
+      largest = std::max(largest, groupSize[group]);
     }
   }
+  scanPassed.assign(asIndex(largest) + 8, 0);
   scanRecords.resize(asIndex(records));
   std::vector<int> scanFill(scanFirst);
   for (int r = 0; r < count; ++r) {
@@ -322,29 +325,30 @@ void DuplicationIndex::scanGroup(int group, const AclEntry& setting) {
   const std::uint32_t* const sourceKeep = scanRecords.sourceKeep.data() + first;
   const std::uint32_t* const sourceValue = scanRecords.source.data() + first;
   const std::uint32_t source = packAddress(setting.source);
+  unsigned char* const passed = scanPassed.data();
   // Both tests over every record first (a loop the compiler vectorises),
   // then the few that passed are picked out eight records at a time.
   if (kindOf(setting) == kSourceOnly) {
     for (std::size_t k = 0; k < count; ++k) {
-      scanPassed[k] = (source & sourceKeep[k]) == sourceValue[k];
+      passed[k] = (source & sourceKeep[k]) == sourceValue[k];
     }
   } else {
     const std::uint32_t* const destinKeep = scanRecords.destinKeep.data() + first;
     const std::uint32_t* const destinValue = scanRecords.destin.data() + first;
     const std::uint32_t destin = packAddress(setting.destin);
     for (std::size_t k = 0; k < count; ++k) {
-      scanPassed[k] = ((source & sourceKeep[k]) == sourceValue[k]) &
+      passed[k] = ((source & sourceKeep[k]) == sourceValue[k]) &
                       ((destin & destinKeep[k]) == destinValue[k]);
     }
   }
-  std::memset(scanPassed + count, 0, 8);
+  std::memset(passed + count, 0, 8);
   found.resize(count);
   int* const out = found.data();
   std::size_t kept = 0;
   const int* const entries = scanRecords.entry.data() + first;
   for (std::size_t k = 0; k < count; k += 8) {
     std::uint64_t eight;
-    std::memcpy(&eight, scanPassed + k, 8);
+    std::memcpy(&eight, passed + k, 8);
     if constexpr (std::endian::native == std::endian::little) {
       // Byte j of the eight is bit 8 * j of the number.
       for (; eight != 0; eight &= eight - 1) {
@@ -352,7 +356,7 @@ void DuplicationIndex::scanGroup(int group, const AclEntry& setting) {
       }
     } else if (eight != 0) {
       for (std::size_t j = k; j < k + 8 && j < count; ++j) {
-        if (scanPassed[j]) out[kept++] = entries[j];
+        if (passed[j]) out[kept++] = entries[j];
       }
     }
   }

@@ -43,11 +43,15 @@ class DuplicationIndex {
   DuplicationIndex(const DuplicationIndex&) = delete;
   DuplicationIndex& operator=(const DuplicationIndex&) = delete;
 
+  // Groups of at most so many source rules are scanned rather than hashed.
+  static constexpr int kScanLimit = 256;
+
   // Indexes the entries of `source` for the rules of `setting`: only the
-  // groups and kinds that some setting rule looks up are indexed. The index
-  // refers to both configurations, which must stay unchanged while it is
-  // used.
-  void build(const AclConfig& source, const AclConfig& setting);
+  // groups and kinds that some setting rule looks up are indexed, those of
+  // at most `scanLimit` source rules for scanning, the others hashed (the
+  // tests give both ways every group). The index refers to both
+  // configurations, which must stay unchanged while it is used.
+  void build(const AclConfig& source, const AclConfig& setting, int scanLimit = kScanLimit);
 
   // The indexes of the source entries that may cover the setting entry at
   // `settingIndex` (of the setting config given to build()), in ascending
@@ -150,7 +154,6 @@ class DuplicationIndex {
     std::vector<int> entry;  // the index in the source config
     void resize(std::size_t count);
   };
-  static constexpr int kScanLimit = 256;
   // Puts the source entries of `group` (a small one) whose address tests
   // `setting` passes into `found`, in table order.
   void scanGroup(int group, const AclEntry& setting);
@@ -183,9 +186,10 @@ class DuplicationIndex {
   // Per group: its first record in `scanRecords`, or -1 for a hashed group.
   std::vector<int> scanFirst;
   ScanRecords scanRecords;
-  // Whether each record of the group being scanned passes, 0 or 1; eight
-  // bytes more, so that it is read eight at a time.
-  unsigned char scanPassed[kScanLimit + 8] = {};
+  // Whether each record of the group being scanned passes, 0 or 1; room for
+  // the largest scanned group and eight bytes more, so that it is read
+  // eight at a time.
+  std::vector<unsigned char> scanPassed;
   KeyTable groups;  // (named, number or name id, permission) -> group
   KeyTable combos;  // (group, kind, masks) -> combo
   // Per group and kind (index kKinds * group + kind): its masks, as a
