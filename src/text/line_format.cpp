@@ -33,13 +33,15 @@ LineFormatter& LineFormatter::longText(std::string_view text) {
   return *this;
 }
 
-std::size_t LineFormatter::writeSmall(unsigned value, int width, char* out) {
+std::size_t writeDecimal(unsigned value, int width, char* out) {
   static constexpr char kPairs[] =
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
+  // The digits are counted by comparison: a division per digit was the
+  // main cost of a short number.
   int digits = 1;
-  for (unsigned rest = value / 10; rest != 0; rest /= 10) ++digits;
+  for (unsigned bound = 10; digits < 10 && value >= bound; bound *= 10) ++digits;
   if (digits < width) digits = width;
   char* p = out + digits;
   while (p - out >= 2) {

@@ -39,6 +39,23 @@ TEST(LineFormatterTest, NumbersAsPrintfWritesThem) {
   }
 }
 
+// The shared digit writer over the whole unsigned range, ten digits and all.
+TEST(LineFormatterTest, WriteDecimalCoversEveryUnsigned) {
+  std::vector<unsigned> values = {0u, 4294967295u, 4294967294u};
+  for (unsigned long long power = 1; power <= 1000000000ULL; power *= 10) {
+    for (unsigned long long value : {power - 1, power, power + 1}) {
+      values.push_back(static_cast<unsigned>(value));
+    }
+  }
+  for (unsigned value : values) {
+    for (int width : {1, 3, 10}) {
+      char out[16];
+      std::size_t size = writeDecimal(value, width, out);
+      EXPECT_EQ(printed("%0*lld", value, width), std::string(out, size)) << value << " " << width;
+    }
+  }
+}
+
 TEST(LineFormatterTest, TextEndsAtItsFirstNul) {
   LineFormatter line;
   line.text("ab").text(std::string_view("cd\0ef", 5)).text("").text("g");

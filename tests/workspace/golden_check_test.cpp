@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "parser/parser_test_util.h"
 #include "test_files.h"
 #include "workspace/check_workspace.h"
 
@@ -40,25 +41,6 @@ void compareOrRegenerate(const fs::path& file, const std::string& actual) {
   EXPECT_EQ(expected, actual) << file.filename() << ": " << firstDifference(expected, actual);
 }
 
-// Every field of every entry, for comparing two parses of one text.
-std::string entryTable(const AclConfig& config) {
-  std::string table;
-  for (int k = 0; k <= config.entryCount(); ++k) {
-    const AclEntry& e = *config.entryAt(k);
-    auto quad = [](const unsigned char (&q)[4]) {
-      return std::to_string(q[0]) + "." + std::to_string(q[1]) + "." + std::to_string(q[2]) + "." +
-             std::to_string(q[3]);
-    };
-    for (int field : {e.acl_no, e.type, e.permission, e.protocol_no, e.sp_low, e.sp_hig, e.sp_typ,
-                      e.dp_low, e.dp_hig, e.dp_typ, e.option_idx, static_cast<int>(e.flags), e.column}) {
-      table += std::to_string(field) + " ";
-    }
-    table += quad(e.source) + " " + quad(e.mask_s) + " " + quad(e.destin) + " " + quad(e.mask_d) + "\n";
-  }
-  for (int k = 0; k < config.nameCount(); ++k) table += std::string(config.nameView(k)) + "\n";
-  return table;
-}
-
 // A check that leaves out the analysis text parses, marks and reports
 // exactly as one that builds it.
 void expectSameWithoutAnalysis(CheckWorkspace& full, const std::string& source,
@@ -70,8 +52,8 @@ void expectSameWithoutAnalysis(CheckWorkspace& full, const std::string& source,
   lean.checkDuplicates(nullptr);
   EXPECT_EQ("", lean.sourceConfig.annotationText());
   EXPECT_EQ("", lean.settingConfig.annotationText());
-  EXPECT_EQ(entryTable(full.sourceConfig), entryTable(lean.sourceConfig));
-  EXPECT_EQ(entryTable(full.settingConfig), entryTable(lean.settingConfig));
+  EXPECT_EQ(parser_test::dumpTables(full.sourceConfig), parser_test::dumpTables(lean.sourceConfig));
+  EXPECT_EQ(parser_test::dumpTables(full.settingConfig), parser_test::dumpTables(lean.settingConfig));
   EXPECT_EQ(full.sourceSummary.view(), lean.sourceSummary.view());
   EXPECT_EQ(full.settingSummary.view(), lean.settingSummary.view());
   EXPECT_EQ(full.duplicationDetails.view(), lean.duplicationDetails.view());
