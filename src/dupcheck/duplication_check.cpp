@@ -13,57 +13,55 @@ namespace dorvex {
 
 namespace {
 
-constexpr int kNoPort = -1, kEq = 0, kGt = 1, kLt = 2, kNeq = 3, kRange = 4;
-constexpr int kMaxPort = 65535;
 
 bool eqCovers(int a, int op, int c, int d) {
   switch (op) {
-    case kEq: return a == c;
-    case kGt: return a == kMaxPort && c == kMaxPort - 1;
-    case kLt: return a == 0 && c == 1;
-    case kRange: return c == a && d == a;
+    case kPortEq: return a == c;
+    case kPortGt: return a == kMaxPort && c == kMaxPort - 1;
+    case kPortLt: return a == 0 && c == 1;
+    case kPortRange: return c == a && d == a;
     default: return false;
   }
 }
 
 bool gtCovers(int a, int op, int c, int) {
   switch (op) {
-    case kEq: return c > a;
-    case kGt: return c >= a;
-    case kNeq: return a == 0 && c == 0;
-    case kRange: return c > a;
+    case kPortEq: return c > a;
+    case kPortGt: return c >= a;
+    case kPortNeq: return a == 0 && c == 0;
+    case kPortRange: return c > a;
     default: return false;
   }
 }
 
 bool ltCovers(int a, int op, int c, int d) {
   switch (op) {
-    case kEq: return c < a;
-    case kLt: return c <= a;
-    case kNeq: return a == kMaxPort && c == kMaxPort;
-    case kRange: return d < a;
+    case kPortEq: return c < a;
+    case kPortLt: return c <= a;
+    case kPortNeq: return a == kMaxPort && c == kMaxPort;
+    case kPortRange: return d < a;
     default: return false;
   }
 }
 
 bool neqCovers(int a, int op, int c, int d) {
   switch (op) {
-    case kEq: return c != a;
-    case kGt: return c >= a;
-    case kLt: return c <= a;
-    case kNeq: return c == a;
-    case kRange: return c > a || d < a;
+    case kPortEq: return c != a;
+    case kPortGt: return c >= a;
+    case kPortLt: return c <= a;
+    case kPortNeq: return c == a;
+    case kPortRange: return c > a || d < a;
     default: return false;
   }
 }
 
 bool rangeCovers(int a, int b, int op, int c, int d) {
   switch (op) {
-    case kEq: return a <= c && c <= b;
-    case kGt: return a <= c + 1 && b == kMaxPort;
-    case kLt: return a == 0 && b >= c - 1;
-    case kNeq: return (a == 1 && b == kMaxPort && c == 0) || (a == 0 && b == kMaxPort - 1 && c == kMaxPort);
-    case kRange: return a <= c && d <= b;
+    case kPortEq: return a <= c && c <= b;
+    case kPortGt: return a <= c + 1 && b == kMaxPort;
+    case kPortLt: return a == 0 && b >= c - 1;
+    case kPortNeq: return (a == 1 && b == kMaxPort && c == 0) || (a == 0 && b == kMaxPort - 1 && c == kMaxPort);
+    case kPortRange: return a <= c && d <= b;
     default: return false;
   }
 }
@@ -130,15 +128,15 @@ bool addressCovers(const unsigned char coverAddress[4], const unsigned char cove
 }
 
 bool portsCover(int coverOp, int coverLow, int coverHigh, int op, int low, int high) {
-  if (coverOp == kRange && op >= 0 && coverLow == 0 && coverHigh == kMaxPort) return true;
-  if (op < kNoPort || op > kRange) return false;
+  if (coverOp == kPortRange && op >= 0 && coverLow == 0 && coverHigh == kMaxPort) return true;
+  if (op < kNoPort || op > kPortRange) return false;
   switch (coverOp) {
     case kNoPort: return true;
-    case kEq: return eqCovers(coverLow, op, low, high);
-    case kGt: return gtCovers(coverLow, op, low, high);
-    case kLt: return ltCovers(coverLow, op, low, high);
-    case kNeq: return neqCovers(coverLow, op, low, high);
-    case kRange: return rangeCovers(coverLow, coverHigh, op, low, high);
+    case kPortEq: return eqCovers(coverLow, op, low, high);
+    case kPortGt: return gtCovers(coverLow, op, low, high);
+    case kPortLt: return ltCovers(coverLow, op, low, high);
+    case kPortNeq: return neqCovers(coverLow, op, low, high);
+    case kPortRange: return rangeCovers(coverLow, coverHigh, op, low, high);
     default: return false;
   }
 }

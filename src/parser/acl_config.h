@@ -18,41 +18,11 @@
 #include <string_view>
 #include <vector>
 
+#include "parser/acl_entry.h"
 #include "text/line_format.h"
 #include "text/text_cursor.h"
 
 namespace dorvex {
-
-// Bits of AclEntry::flags, with the letter the summary listing shows.
-constexpr unsigned kErrorBit = 2;         // "E": the line is in error
-constexpr unsigned kUnsupportedBit = 4;   // "U": keyword or option not evaluated
-constexpr unsigned kDuplicateBit = 8;     // "D": member of a duplicate pair
-constexpr unsigned kOptionBit = 16;       // "O": shares an option word with a partner
-
-// acl_no of a named list: kNamedListBase + the name's index in the name table.
-constexpr int kNamedListBase = 10000;
-
-// One access-list rule or one rejected line. -1 in an integer field and
-// 255.255.255.255 in an address field mean "not set".
-struct AclEntry {
-  int acl_no = -1;       // list number, kNamedListBase + k for a named list
-  int type = -1;         // 0 standard rule, 1 extended rule
-  int permission = -1;   // 0 permit, 1 deny
-  int protocol_no = -1;  // IP protocol number of an extended rule, 0 = any
-  unsigned char source[4] = {255, 255, 255, 255};
-  unsigned char destin[4] = {255, 255, 255, 255};
-  unsigned char mask_s[4] = {255, 255, 255, 255};  // source wildcard mask
-  unsigned char mask_d[4] = {255, 255, 255, 255};  // destination wildcard mask
-  int sp_low = -1;  // source port operand: low bound, high bound, operator
-  int sp_hig = -1;
-  int sp_typ = -1;
-  int dp_low = -1;  // destination port operand, the same
-  int dp_hig = -1;
-  int dp_typ = -1;
-  int option_idx = -1;  // name-table index of the first option word
-  unsigned flags = 0;
-  int column = -1;  // 1-based number of the line the entry came from
-};
 
 // Longest name a name record holds.
 constexpr int kNameLength = 25;

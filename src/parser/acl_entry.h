@@ -1,0 +1,69 @@
+// AclEntry: one access-list rule, or one line rejected as one, as the
+// statement parser records it; and the codes its fields hold. Every part of
+// the check reads these codes by the names given here.
+#ifndef DORVEX_PARSER_ACL_ENTRY_H_
+#define DORVEX_PARSER_ACL_ENTRY_H_
+
+namespace dorvex {
+
+// -1 in an integer field: not set.
+constexpr int kNotSet = -1;
+
+// AclEntry::type.
+constexpr int kStandardRule = 0;
+constexpr int kExtendedRule = 1;
+
+// AclEntry::permission.
+constexpr int kPermit = 0;
+constexpr int kDeny = 1;
+
+// AclEntry::protocol_no values the check looks at.
+constexpr int kAnyProtocol = 0;  // "ip"
+constexpr int kTcp = 6;
+constexpr int kUdp = 17;
+
+// AclEntry::sp_typ and dp_typ: the port operator of an operand.
+constexpr int kNoPort = -1;
+constexpr int kPortEq = 0;
+constexpr int kPortGt = 1;
+constexpr int kPortLt = 2;
+constexpr int kPortNeq = 3;
+constexpr int kPortRange = 4;
+
+// Highest port number.
+constexpr int kMaxPort = 65535;
+
+// Bits of AclEntry::flags, with the letter the summary listing shows.
+constexpr unsigned kErrorBit = 2;         // "E": the line is in error
+constexpr unsigned kUnsupportedBit = 4;   // "U": keyword or option not evaluated
+constexpr unsigned kDuplicateBit = 8;     // "D": member of a duplicate pair
+constexpr unsigned kOptionBit = 16;       // "O": shares an option word with a partner
+
+// acl_no of a named list: kNamedListBase + the name's index in the name table.
+constexpr int kNamedListBase = 10000;
+
+// One access-list rule or one rejected line. -1 in an integer field and
+// 255.255.255.255 in an address field mean "not set".
+struct AclEntry {
+  int acl_no = -1;       // list number, kNamedListBase + k for a named list
+  int type = -1;         // kStandardRule or kExtendedRule
+  int permission = -1;   // kPermit or kDeny
+  int protocol_no = -1;  // IP protocol number of an extended rule, kAnyProtocol = any
+  unsigned char source[4] = {255, 255, 255, 255};
+  unsigned char destin[4] = {255, 255, 255, 255};
+  unsigned char mask_s[4] = {255, 255, 255, 255};  // source wildcard mask
+  unsigned char mask_d[4] = {255, 255, 255, 255};  // destination wildcard mask
+  int sp_low = -1;  // source port operand: low bound, high bound, operator
+  int sp_hig = -1;
+  int sp_typ = -1;  // kNoPort or kPortEq ... kPortRange
+  int dp_low = -1;  // destination port operand, the same
+  int dp_hig = -1;
+  int dp_typ = -1;
+  int option_idx = -1;  // name-table index of the first option word
+  unsigned flags = 0;
+  int column = -1;  // 1-based number of the line the entry came from
+};
+
+}  // namespace dorvex
+
+#endif  // DORVEX_PARSER_ACL_ENTRY_H_
