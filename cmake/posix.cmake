@@ -4,7 +4,6 @@ find_package(CLI11 CONFIG REQUIRED)
 add_executable(dorvex src/cli/main.cpp src/cli/console_driver.cpp)
 target_link_libraries(dorvex PRIVATE dorvex_core CLI11::CLI11)
 target_compile_definitions(dorvex PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
-install(TARGETS dorvex RUNTIME DESTINATION bin)
 
 if(DORVEX_BUILD_TESTS OR DORVEX_BUILD_BENCHMARKS)
   # The generator of large configuration pairs, shared by the benchmarks and

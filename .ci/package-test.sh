@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds the packages from a finished build and tries the Debian one the way
+# a user would: installs it with apt-get, runs the installed program, finds
+# its man page and its completion, and removes it again.
+#   package-test.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+cd "$(dirname "$0")/.."
+
+rm -f "$build"/dorvex_*.deb
+(cd "$build" && cpack -G DEB)
+deb=$(ls "$build"/dorvex_*.deb)
+DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb"
+trap 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -q dorvex' EXIT
+
+[ "$(command -v dorvex)" = /usr/bin/dorvex ]
+dorvex --version
+man -w dorvex
+[ -f /usr/share/bash-completion/completions/dorvex ]
+out=$(mktemp -d)
+status=0
+dorvex -q -o "$out" examples/source.cfg examples/setting.cfg || status=$?
+# 1: the examples hold duplications.
+[ "$status" -eq 1 ]
+ls "$out"/Result*.txt
+rm -rf "$out"
+
+if [ -d "$build/windows" ]; then
+  rm -f "$build"/windows/dorvex-*-windows-i686.zip
+  (cd "$build/windows" && cpack -G ZIP)
+  zip=$(ls "$build"/windows/dorvex-*-windows-i686.zip)
+  python3 - "$zip" <<'PY'
+import sys, zipfile
+names = {n.split("/", 1)[1] for n in zipfile.ZipFile(sys.argv[1]).namelist() if "/" in n}
+missing = {"dorvex.exe", "dorvex-cli.exe", "README.md", "LICENSE"} - names
+if missing:
+    sys.exit(f"missing from the ZIP: {sorted(missing)}")
+print("ZIP holds", sorted(names))
+PY
+fi
