@@ -24,6 +24,7 @@
 
 #include "cli/console_driver.h"
 #include "config_generator.h"
+#include "parser/word_row.h"
 #include "workspace/check_workspace.h"
 
 namespace dorvex::bench {

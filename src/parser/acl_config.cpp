@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "parser/statement_parser.h"
+
 namespace dorvex {
 
 namespace {
@@ -31,9 +33,16 @@ bool AclConfig::reset(std::string_view text, bool annotate) {
   entryCount_ = 0;
   emptyTable(names, kInitialTableSize);
   nameCount_ = 0;
+  annotating = false;
   if (!input.loadText(text)) return false;
-  scratch.discardPieces(!annotate);
-  return annotation.allocate(annotate ? kAnnotationSize : 1);
+  if (!annotation.allocate(annotate ? kAnnotationSize : 1)) return false;
+  annotating = annotate;
+  return true;
+}
+
+bool AclConfig::checkConfig() {
+  StatementParser parser(*this, annotationOutput());
+  return parser.parseAll();
 }
 
 int AclConfig::addName(std::string_view text, int unsupported) {
@@ -78,12 +87,6 @@ void AclConfig::carryListContext() {
   AclEntry& next = current();
   next.acl_no = committed.acl_no;
   next.type = committed.type;
-}
-
-bool AclConfig::rejectWord(const WordRow& words, int wordIndex) {
-  commitInError();
-  scratch.text("Err(").number(wordIndex).text("):\"").text(words.view(wordIndex)).text("\"\r\n");
-  return false;
 }
 
 }  // namespace dorvex

@@ -5,6 +5,10 @@
 // annotation: every line of the text repeated as understood, with "OK" or an
 // error message behind it.
 //
+// The statement parser (statement_parser.h) fills the tables and writes the
+// annotation; AclConfig holds them and the steps by which any parser fills
+// the entry table alike.
+//
 // The entry at index entryCount() is the *current entry*: the parsers write
 // the statement being read into it, and committing it makes it a rule or a
 // rejected line. Between lines it carries the open list (acl_no and type).
@@ -19,7 +23,6 @@
 #include <vector>
 
 #include "parser/acl_entry.h"
-#include "text/line_format.h"
 #include "text/text_cursor.h"
 
 namespace dorvex {
@@ -33,37 +36,6 @@ struct AclName {
   char name[kNameLength + 1] = {};
   int unsupported = 0;  // 1 for an option word that was not recognised
   int length = 0;       // bytes of `name`, kept for nameView()
-};
-
-// Most words of one statement line.
-constexpr int kMaxWords = 15;
-
-// The words of one statement line as splitLine() leaves them. Every position
-// from the line's last word on, up to and past kMaxWords, reads as empty.
-class WordRow {
- public:
-  const char* at(int index) const {
-    return index >= 0 && index <= kMaxWords ? slots + kWordSize * index : "";
-  }
-  // The word at `index` as a view, with the length that splitFrom()
-  // measured, so that no word is measured again.
-  // REQUIRES: the row was last filled by splitFrom().
-  std::string_view view(int index) const {
-    return index >= 0 && index <= kMaxWords
-               ? std::string_view(slots + kWordSize * index, static_cast<std::size_t>(sizes[index]))
-               : std::string_view();
-  }
-  bool isEmpty(int index) const { return at(index)[0] == '\0'; }
-  char* data() { return slots; }
-  // Splits the current line of `input` into the row (TextCursor::splitLine
-  // with kMaxWords), keeping the word lengths for view().
-  bool splitFrom(TextCursor& input, const char* separators) {
-    return input.splitLine(slots, sizes, kMaxWords, separators);
-  }
-
- private:
-  char slots[kWordSize * (kMaxWords + 1)] = {};
-  int sizes[kMaxWords + 1] = {};
 };
 
 class AclConfig {
@@ -84,7 +56,8 @@ class AclConfig {
   bool reset(std::string_view text, bool annotate = true);
 
   // Parses the whole input text line by line, filling the entry table, the
-  // name table and the annotation. REQUIRES: reset() has run. Returns true.
+  // name table and the annotation (a StatementParser over this config).
+  // REQUIRES: reset() has run. Returns true.
   bool checkConfig();
 
   // Appends a name record and returns its index; -1, nothing stored, when
@@ -118,6 +91,9 @@ class AclConfig {
   // otherwise `buffer` is left as it was.
   void copyAnnotation(char* buffer, std::size_t capacity) const;
   std::string_view annotationText() const { return annotation.view(); }
+  // Where the annotation is written: nullptr when the last reset() was told
+  // not to annotate, or failed. The cursor is only appended to.
+  TextCursor* annotationOutput() { return annotating ? &annotation : nullptr; }
 
   // The configuration text under check; the summary listing reads it again.
   TextCursor& inputText() { return input; }
@@ -132,57 +108,10 @@ class AclConfig {
   // just committed, so the open list stays open.
   void carryListContext();
 
-  // Operand parsers. Each works on the current entry and advances wordIndex
-  // past what it accepted. A false result means the line is already
-  // finished: the entry is committed in error and "Err(%d):\"%s\"\r\n"
-  // appended, so the caller appends nothing more for the line. What they
-  // append goes to the line's annotation in `scratch`, which checkConfig()
-  // appends to the annotation text once the line is parsed.
-
-  // "permit" or "deny" into `permission`.
-  bool parsePermission(const WordRow& words, int& wordIndex);
-  // "any", "host" a.b.c.d, or a.b.c.d w.x.y.z into `address` and `wildcard`,
-  // two address fields of the current entry.
-  bool parseAddress(const WordRow& words, int& wordIndex, unsigned char (&address)[4],
-                    unsigned char (&wildcard)[4]);
-  // A protocol number or keyword into `protocol_no`.
-  bool parseProtocol(const WordRow& words, int& wordIndex);
-  // An optional port operand ("eq", "gt", "lt", "neq" one port, "range" two)
-  // into three port fields of the current entry. True, consuming nothing,
-  // when no operator stands at wordIndex or the protocol is neither TCP nor
-  // UDP.
-  bool parsePort(const WordRow& words, int& wordIndex, int& portType, int& portLow,
-                 int& portHigh);
-  // True and the port of `word` in the port-name table of the current
-  // entry's protocol (6 TCP, 17 UDP); false otherwise, `number` unchanged.
-  bool lookupPort(std::string_view word, int& number);
-  // Takes every remaining word as an option word of the rule. Returns true.
-  bool parseOptions(const WordRow& words, int& wordIndex);
-
  private:
-  // Commits the current entry in error and appends "Err(%d):\"%s\"\r\n" for
-  // the word at `wordIndex`. Returns false, for the parsers to pass on.
-  bool rejectWord(const WordRow& words, int wordIndex);
-  void note(std::string_view text) { scratch.text(text); }
-
-  void parseLine(const WordRow& words);
-  void parseNumberedRule(const WordRow& words);
-  void parseListOpening(const WordRow& words);
-  void parseListRule(const WordRow& words);
-  void parseStandardRule(const WordRow& words, int& wordIndex);
-  void parseExtendedRule(const WordRow& words, int& wordIndex);
-  // Operands of an extended rule after the permission, up to the
-  // destination port; false when one was rejected.
-  bool parseExtendedOperands(const WordRow& words, int& wordIndex);
-  bool parseListNumberOrName(const WordRow& words, int& wordIndex);
-  // True iff no word stands at wordIndex; otherwise the line is rejected
-  // with its first extra word.
-  bool endCheck(const WordRow& words, int wordIndex);
-
   TextCursor annotation;
-  // The annotation of the line being parsed is put together here, piece by
-  // piece, and appended to `annotation` once the line is done.
-  LineFormatter scratch;
+  // Whether checkConfig() writes the annotation, as the last reset() said.
+  bool annotating = false;
   // The committed entries and, last, the current one; room for
   // kInitialTableSize records is set aside, and both tables grow past it.
   std::vector<AclEntry> entries;

@@ -19,6 +19,7 @@ constexpr int kDeny = 1;
 
 // AclEntry::protocol_no values the check looks at.
 constexpr int kAnyProtocol = 0;  // "ip"
+constexpr int kIcmp = 1;         // its option words may be ICMP message names
 constexpr int kTcp = 6;
 constexpr int kUdp = 17;
 
@@ -34,10 +35,10 @@ constexpr int kPortRange = 4;
 constexpr int kMaxPort = 65535;
 
 // Bits of AclEntry::flags, with the letter the summary listing shows.
-constexpr unsigned kErrorBit = 2;         // "E": the line is in error
-constexpr unsigned kUnsupportedBit = 4;   // "U": keyword or option not evaluated
-constexpr unsigned kDuplicateBit = 8;     // "D": member of a duplicate pair
-constexpr unsigned kOptionBit = 16;       // "O": shares an option word with a partner
+constexpr unsigned kErrorBit = 2;        // "E": the line is in error
+constexpr unsigned kUnsupportedBit = 4;  // "U": keyword or option not evaluated
+constexpr unsigned kDuplicateBit = 8;    // "D": member of a duplicate pair
+constexpr unsigned kOptionBit = 16;      // "O": shares an option word with a partner
 
 // acl_no of a named list: kNamedListBase + the name's index in the name table.
 constexpr int kNamedListBase = 10000;

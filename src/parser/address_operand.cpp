@@ -1,7 +1,7 @@
 // Address operands: "any", "host" a.b.c.d, or an address with its wildcard.
 #include <cstring>
 
-#include "parser/acl_config.h"
+#include "parser/operand_parsers.h"
 
 namespace dorvex {
 
@@ -19,39 +19,37 @@ bool readQuad(const char* word, unsigned char (&out)[4]) {
 
 void setAll(unsigned char (&out)[4], unsigned char value) { std::memset(out, value, 4); }
 
+// Reads the a.b.c.d at wordIndex into `field` and writes it.
+bool parseQuad(ParseTarget& target, const WordRow& words, int& wordIndex,
+               unsigned char (&field)[4]) {
+  unsigned char value[4];
+  if (!readQuad(words.at(wordIndex), value)) return rejectWord(target, words, wordIndex);
+  ++wordIndex;
+  target.out.quad(value).text(" ");
+  std::memcpy(field, value, 4);
+  return true;
+}
+
 }  // namespace
 
-bool AclConfig::parseAddress(const WordRow& words, int& wordIndex, unsigned char (&address)[4],
-                             unsigned char (&wildcard)[4]) {
+bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                  unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
   std::string_view word = words.view(wordIndex);
   if (word == "any") {
     ++wordIndex;
-    note("any ");
+    target.out.text("any ");
     setAll(address, 0);
     setAll(wildcard, 255);
     return true;
   }
   if (word == "host") {
     ++wordIndex;
-    note("host ");
+    target.out.text("host ");
     setAll(wildcard, 0);
-    unsigned char value[4];
-    if (!readQuad(words.at(wordIndex), value)) return rejectWord(words, wordIndex);
-    ++wordIndex;
-    scratch.quad(value).text(" ");
-    std::memcpy(address, value, 4);
-    return true;
+    return parseQuad(target, words, wordIndex, address);
   }
-  unsigned char value[4];
-  if (!readQuad(words.at(wordIndex), value)) return rejectWord(words, wordIndex);
-  ++wordIndex;
-  scratch.quad(value).text(" ");
-  std::memcpy(address, value, 4);
-  if (!readQuad(words.at(wordIndex), value)) return rejectWord(words, wordIndex);
-  ++wordIndex;
-  scratch.quad(value).text(" ");
-  std::memcpy(wildcard, value, 4);
-  return true;
+  return parseQuad(target, words, wordIndex, address) &&
+         parseQuad(target, words, wordIndex, wildcard);
 }
 
 }  // namespace dorvex

@@ -1,5 +1,7 @@
 #include "parser/keyword_tables.h"
 
+#include "parser/acl_entry.h"
+
 namespace dorvex {
 
 const NameNumber kProtocolTable[] = {
@@ -66,8 +68,8 @@ bool lookupProtocol(std::string_view word, int& number) {
 }
 
 const NameNumber* portTableFor(int protocolNo) {
-  if (protocolNo == kProtocolTcp) return kTcpPortTable;
-  if (protocolNo == kProtocolUdp) return kUdpPortTable;
+  if (protocolNo == kTcp) return kTcpPortTable;
+  if (protocolNo == kUdp) return kUdpPortTable;
   return nullptr;
 }
 

@@ -38,12 +38,9 @@ bool lookupName(const NameNumber* table, std::string_view word, int& number);
 // The protocol keyword table lookup: "tcp" gives 6, "ip" gives 0.
 bool lookupProtocol(std::string_view word, int& number);
 
-// The port-name table of a protocol: TCP for 6, UDP for 17, none otherwise.
+// The port-name table of a protocol: TCP for kTcp, UDP for kUdp, nullptr
+// otherwise.
 const NameNumber* portTableFor(int protocolNo);
-
-constexpr int kProtocolIcmp = 1;
-constexpr int kProtocolTcp = 6;
-constexpr int kProtocolUdp = 17;
 
 }  // namespace dorvex
 

@@ -3,60 +3,65 @@
 #include <string_view>
 #include <utility>
 
-#include "parser/acl_config.h"
 #include "parser/keyword_tables.h"
+#include "parser/operand_parsers.h"
 
 namespace dorvex {
 
 namespace {
 
-// Operators in the order they are compared; the index is the operator code.
-constexpr std::string_view kPortOperators[] = {"eq", "gt", "lt", "neq", "range"};
-constexpr int kRangeOperator = 4;
+// The operators in the order they are compared, each with its code.
+struct PortOperator {
+  std::string_view word;
+  int code;
+};
+constexpr PortOperator kPortOperators[] = {
+    {"eq", kPortEq}, {"gt", kPortGt}, {"lt", kPortLt}, {"neq", kPortNeq}, {"range", kPortRange}};
+
+// The code of the operator `word`, or kNoPort.
+int operatorCode(std::string_view word) {
+  for (const PortOperator& op : kPortOperators) {
+    if (sameWord(word, op.word)) return op.code;
+  }
+  return kNoPort;
+}
+
+// Reads the port number or name at wordIndex into `field` and writes it.
+bool readPort(ParseTarget& target, const WordRow& words, int& wordIndex, int& field) {
+  std::string_view word = words.view(wordIndex);
+  int number;
+  if (TextCursor::parseDecimal(word, number)) {
+    target.out.number(number).text(" ");
+  } else if (lookupPort(target.config.current().protocol_no, word, number)) {
+    target.out.text(word).text("(").number(number).text(") ");
+  } else {
+    return rejectWord(target, words, wordIndex);
+  }
+  field = number;
+  ++wordIndex;
+  return true;
+}
 
 }  // namespace
 
-bool AclConfig::lookupPort(std::string_view word, int& number) {
-  const NameNumber* table = portTableFor(current().protocol_no);
+bool lookupPort(int protocolNo, std::string_view word, int& number) {
+  const NameNumber* table = portTableFor(protocolNo);
   return table != nullptr && lookupName(table, word, number);
 }
 
-bool AclConfig::parsePort(const WordRow& words, int& wordIndex, int& portType, int& portLow,
-                          int& portHigh) {
-  int protocol = current().protocol_no;
-  if (protocol != kProtocolTcp && protocol != kProtocolUdp) return true;
+bool parsePort(ParseTarget& target, const WordRow& words, int& wordIndex, int& portType,
+               int& portLow, int& portHigh) {
+  const int protocol = target.config.current().protocol_no;
+  if (protocol != kTcp && protocol != kUdp) return true;
   std::string_view word = words.view(wordIndex);
-  int code = -1;
-  for (int k = 0; k <= kRangeOperator; ++k) {
-    if (sameWord(word, kPortOperators[k])) {
-      code = k;
-      break;
-    }
-  }
-  if (code < 0) return true;
+  const int code = operatorCode(word);
+  if (code == kNoPort) return true;
   portType = code;
-  scratch.text(word).text(" ");
+  target.out.text(word).text(" ");
   ++wordIndex;
-
-  auto readPort = [&](int& field) {
-    std::string_view portWord = words.view(wordIndex);
-    int number;
-    if (TextCursor::parseDecimal(portWord, number)) {
-      field = number;
-      scratch.number(number).text(" ");
-    } else if (lookupPort(portWord, number)) {
-      field = number;
-      scratch.text(portWord).text("(").number(number).text(") ");
-    } else {
-      return rejectWord(words, wordIndex);
-    }
-    ++wordIndex;
-    return true;
-  };
-
-  if (!readPort(portLow)) return false;
-  if (code == kRangeOperator) {
-    if (!readPort(portHigh)) return false;
+  if (!readPort(target, words, wordIndex, portLow)) return false;
+  if (code == kPortRange) {
+    if (!readPort(target, words, wordIndex, portHigh)) return false;
     if (portLow > portHigh) std::swap(portLow, portHigh);
   }
   return true;

@@ -1,25 +1,22 @@
 // The protocol operand of an extended rule: a number or a keyword.
-#include "parser/acl_config.h"
 #include "parser/keyword_tables.h"
+#include "parser/operand_parsers.h"
 
 namespace dorvex {
 
-bool AclConfig::parseProtocol(const WordRow& words, int& wordIndex) {
+bool parseProtocol(ParseTarget& target, const WordRow& words, int& wordIndex) {
   std::string_view word = words.view(wordIndex);
   int number;
   if (TextCursor::parseDecimal(word, number)) {
-    current().protocol_no = number;
-    scratch.number(number).text(" ");
-    ++wordIndex;
-    return true;
+    target.out.number(number).text(" ");
+  } else if (lookupProtocol(word, number)) {
+    target.out.text(word).text("(").number(number).text(") ");
+  } else {
+    return rejectWord(target, words, wordIndex);
   }
-  if (lookupProtocol(word, number)) {
-    current().protocol_no = number;
-    scratch.text(word).text("(").number(number).text(") ");
-    ++wordIndex;
-    return true;
-  }
-  return rejectWord(words, wordIndex);
+  target.config.current().protocol_no = number;
+  ++wordIndex;
+  return true;
 }
 
 }  // namespace dorvex

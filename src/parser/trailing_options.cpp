@@ -1,27 +1,28 @@
 // Trailing option words of an extended rule: ICMP message names on ICMP
 // rules, any other word as an unrecognised option.
-#include "parser/acl_config.h"
 #include "parser/keyword_tables.h"
+#include "parser/operand_parsers.h"
 
 namespace dorvex {
 
-bool AclConfig::parseOptions(const WordRow& words, int& wordIndex) {
+bool parseOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
   if (words.isEmpty(wordIndex)) return true;
-  current().option_idx = nameCount_;
-  bool icmp = current().protocol_no == kProtocolIcmp;
+  AclConfig& config = target.config;
+  config.current().option_idx = config.nameCount();
+  const bool icmp = config.current().protocol_no == kIcmp;
   for (; !words.isEmpty(wordIndex); ++wordIndex) {
     std::string_view word = words.view(wordIndex);
     int type;
     if (icmp && lookupName(kIcmpMessageTable, word, type)) {
-      addName(word, 0);
-      scratch.text(word).text("(").number(type).text(") ");
+      config.addName(word, 0);
+      target.out.text(word).text("(").number(type).text(") ");
       continue;
     }
-    addName(word, 1);
-    current().flags |= kUnsupportedBit;
-    scratch.text(word).text("(?) ");
+    config.addName(word, 1);
+    config.current().flags |= kUnsupportedBit;
+    target.out.text(word).text("(?) ");
   }
-  addName("", 0);
+  config.addName("", 0);
   return true;
 }
 

@@ -31,6 +31,26 @@ TEST(AclConfigTest, ResetGivesEmptyTablesAndAFreshCurrentEntry) {
   EXPECT_EQ("access-list 10 permit any\n", config->inputText().view());
 }
 
+// Each reset decides afresh whether the check writes the annotation; the
+// tables come out the same either way.
+TEST(AclConfigTest, ResetChoosesWhetherToAnnotate) {
+  const std::string text = "ip access-list extended A\n permit tcp any any eq www log\n";
+  auto config = std::make_unique<AclConfig>();
+  const std::string annotated = annotate(*config, text);
+  ASSERT_EQ(
+      "001: ip access-list extended A(10000) OK\r\n"
+      "002: permit tcp(6) any any eq www(80) log(?) OK\r\n",
+      annotated);
+  const std::string tables = parser_test::dumpTables(*config);
+  for (bool annotate : {false, true, false}) {
+    SCOPED_TRACE(annotate);
+    ASSERT_TRUE(config->reset(text, annotate));
+    EXPECT_TRUE(config->checkConfig());
+    EXPECT_EQ(annotate ? annotated : "", config->annotationText());
+    EXPECT_EQ(tables, parser_test::dumpTables(*config));
+  }
+}
+
 TEST(AclConfigTest, NameTable) {
   auto config = std::make_unique<AclConfig>();
   config->reset("x");
@@ -60,8 +80,8 @@ TEST(AclConfigTest, EntryStepsAndRanges) {
   auto config = std::make_unique<AclConfig>();
   config->reset("x");
   config->current().acl_no = 10001;
-  config->setRuleKind(1);
-  config->current().permission = 0;
+  config->setRuleKind(kExtendedRule);
+  config->current().permission = kPermit;
   config->commitInError();
   config->carryListContext();  // acl_no and type only
   config->commitUnsupported();

@@ -88,28 +88,31 @@ TEST(StatementParserTest, OneLineStatements) {
 }
 
 TEST(StatementParserTest, ListNumberEdges) {
-  // Per number: the kind a numbered rule and an opening accept it as
-  // (0 standard, 1 extended), or -1 for no list number.
-  const std::pair<int, int> kNumbers[] = {{1, 0},   {99, 0},   {1300, 0},  {1999, 0},
-                                          {100, 1}, {199, 1},  {2000, 1},  {2699, 1},
-                                          {0, -1},  {200, -1}, {1299, -1}, {2700, -1}};
+  // Per number: the rule kind a numbered rule and an opening accept it as,
+  // or kNotSet for no list number.
+  const std::pair<int, int> kNumbers[] = {
+      {1, kStandardRule},   {99, kStandardRule},  {1300, kStandardRule}, {1999, kStandardRule},
+      {100, kExtendedRule}, {199, kExtendedRule}, {2000, kExtendedRule}, {2699, kExtendedRule},
+      {0, kNotSet},         {200, kNotSet},       {1299, kNotSet},       {2700, kNotSet}};
   auto config = std::make_unique<AclConfig>();
   for (const auto& [number, kind] : kNumbers) {
     const std::string n = std::to_string(number);
     SCOPED_TRACE(n);
+    const bool extended = kind == kExtendedRule;
     std::string text =
-        annotate(*config, "access-list " + n + (kind == 1 ? " deny ip any any" : " deny any"));
-    if (kind < 0) {
+        annotate(*config, "access-list " + n + (extended ? " deny ip any any" : " deny any"));
+    if (kind == kNotSet) {
       EXPECT_EQ("001: access-list " + n + " Err(2):\"deny\"\r\n", text);
       EXPECT_EQ("acl_no=" + n + " flags=2 column=1", dumpEntries(*config));
     } else {
       EXPECT_EQ(
-          "001: access-list " + n + (kind == 1 ? " deny ip(0) any any" : " deny any") + " OK\r\n",
+          "001: access-list " + n + (extended ? " deny ip(0) any any" : " deny any") + " OK\r\n",
           text);
       EXPECT_EQ(kind, config->entryAt(0)->type);
     }
-    for (int type : {0, 1}) {
-      const std::string opening = std::string("ip access-list ") + (type ? "extended" : "standard");
+    for (int type : {kStandardRule, kExtendedRule}) {
+      const std::string opening =
+          std::string("ip access-list ") + (type == kExtendedRule ? "extended" : "standard");
       text = annotate(*config, opening + " " + n);
       if (kind == type) {  // accepted: nothing committed, the list is open
         EXPECT_EQ("001: " + opening + " " + n + " OK\r\n", text);

@@ -1,0 +1,73 @@
+// The operand parsers of a rule statement: the permission, the address
+// operands, the protocol, the port operands and the trailing option words.
+// The statement parser (statement_parser.h) calls them in the order of the
+// statement; each reads the words at wordIndex into the current entry of the
+// target's configuration and writes what it understood to the annotation.
+//
+// One contract for all of them: true means the operand was accepted, stored
+// and written, and wordIndex stands past it. False means the line is already
+// finished: the current entry is committed in error and
+// "Err(%d):\"%s\"\r\n" is written for the offending word, so the caller
+// writes nothing more for the line.
+//
+// rejectWord() and the permission parser are defined in operand_parsers.cpp,
+// every other operand parser in a source of its own beside it
+// (address_operand.cpp, protocol_operand.cpp, port_operand.cpp,
+// trailing_options.cpp).
+#ifndef DORVEX_PARSER_OPERAND_PARSERS_H_
+#define DORVEX_PARSER_OPERAND_PARSERS_H_
+
+#include <string_view>
+
+#include "parser/acl_config.h"
+#include "parser/word_row.h"
+#include "text/text_writer.h"
+
+namespace dorvex {
+
+// What an operand parser writes to: the current entry of `config` (and, for
+// the option words, its name table) and the annotation, through `out`.
+struct ParseTarget {
+  AclConfig& config;
+  TextWriter out;
+};
+
+// Commits the current entry in error and writes "Err(%d):\"%s\"\r\n" for the
+// word at `wordIndex`. Returns false, for the parsers to pass on.
+bool rejectWord(ParseTarget& target, const WordRow& words, int wordIndex);
+
+// "permit" or "deny" into `permission` (kPermit, kDeny).
+bool parsePermission(ParseTarget& target, const WordRow& words, int& wordIndex);
+
+// "any", "host" a.b.c.d, or a.b.c.d w.x.y.z into `address` and `wildcard`,
+// two address fields of the current entry. What was read before a failing
+// word stays stored ("host" sets the wildcard first; an address stays when
+// its wildcard fails).
+bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                  unsigned char (&address)[4], unsigned char (&wildcard)[4]);
+
+// A protocol number or keyword (keyword_tables.h) into `protocol_no`.
+bool parseProtocol(ParseTarget& target, const WordRow& words, int& wordIndex);
+
+// An optional port operand ("eq", "gt", "lt", "neq" and one port, "range"
+// and two) into three port fields of the current entry, the lower bound of
+// a range first. True, consuming and writing nothing, when no operator
+// stands at wordIndex or the current entry's protocol is neither kTcp nor
+// kUdp. The operator code is stored before its port is read.
+bool parsePort(ParseTarget& target, const WordRow& words, int& wordIndex, int& portType,
+               int& portLow, int& portHigh);
+
+// True and the port of `word` in the port-name table of `protocolNo` (kTcp,
+// kUdp); false, `number` unchanged, for any other word or protocol.
+bool lookupPort(int protocolNo, std::string_view word, int& number);
+
+// Takes every word from wordIndex on as an option word of the rule: each is
+// added to the name table (option_idx names the first) and the list closed
+// by an empty name; a word that is not an ICMP message name of a kIcmp rule
+// sets kUnsupportedBit. Nothing is added when no word is left. Never fails:
+// returns true with wordIndex at the first empty word.
+bool parseOptions(ParseTarget& target, const WordRow& words, int& wordIndex);
+
+}  // namespace dorvex
+
+#endif  // DORVEX_PARSER_OPERAND_PARSERS_H_
