@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "dupcheck/duplication_check.h"
+#include "dupcheck/rule_cover.h"
 #include "parser/acl_config.h"
 
 namespace dorvex {

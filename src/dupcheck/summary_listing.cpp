@@ -1,8 +1,6 @@
-// The summary listing: every line of a configuration with its number and the
-// marks E, U, D, O of the entry that came from it.
-#include <cstring>
+#include "dupcheck/summary_listing.h"
 
-#include "workspace/check_workspace.h"
+#include <cstring>
 
 namespace dorvex {
 
@@ -36,7 +34,7 @@ constexpr MarkFields kMarkFields;
 
 }  // namespace
 
-bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
+void writeSummary(AclConfig& config, TextCursor& output) {
   TextCursor& input = config.inputText();
   // The listing is written straight into `output`, line by line, and taken
   // as appended once: it is about as long as the text, and putting each
@@ -51,7 +49,7 @@ bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
   // Each line of the text gains at most a line break, a number of up to 10
   // digits, a colon and the mark field.
   char* const start = output.appendRoom(text.size() + lines * (2 + 10 + 1 + 5));
-  if (!start) return true;
+  if (!start) return;
   char* out = start;
   const char* p = text.data();
   const char* const end = p + text.size();
@@ -92,7 +90,6 @@ bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
   output.appendWritten(static_cast<std::size_t>(out - start), static_cast<std::size_t>(listed - 1));
   // The input ends where reading every line would have left it.
   if (c != '\0') input.advance(static_cast<int>(text.size()));
-  return true;
 }
 
 }  // namespace dorvex

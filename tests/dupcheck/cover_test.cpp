@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "dupcheck/duplication_check.h"
+#include "dupcheck/rule_cover.h"
 
 namespace dorvex {
 namespace {
