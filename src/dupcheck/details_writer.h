@@ -6,13 +6,15 @@
 //                          "option-word=<word> " for each shared option word, "\r\n"
 //
 // where <list> is the list number, or the name of a named list. The lines
-// are written straight into the details text as the pairs come: a check can
-// find millions of them.
+// are written straight into the details text as the pairs come (a check can
+// find millions of them) and are complete in it once the writer is gone;
+// until then nothing else may use the details text.
 #ifndef DORVEX_DUPCHECK_DETAILS_WRITER_H_
 #define DORVEX_DUPCHECK_DETAILS_WRITER_H_
 
 #include "parser/acl_config.h"
 #include "text/text_cursor.h"
+#include "text/text_writer.h"
 
 namespace dorvex {
 
@@ -21,7 +23,7 @@ class DetailsWriter {
   // Appends to `details`; the entries passed in later come from `source` and
   // `setting`, whose names the lines show. All three must outlive the writer.
   DetailsWriter(const AclConfig& source, const AclConfig& setting, TextCursor& details)
-      : sourceConfig(source), settingConfig(setting), details(details) {}
+      : sourceConfig(source), settingConfig(setting), out(&details) {}
   DetailsWriter(const DetailsWriter&) = delete;
   DetailsWriter& operator=(const DetailsWriter&) = delete;
 
@@ -34,7 +36,7 @@ class DetailsWriter {
  private:
   const AclConfig& sourceConfig;
   const AclConfig& settingConfig;
-  TextCursor& details;
+  TextWriter out;
 };
 
 }  // namespace dorvex

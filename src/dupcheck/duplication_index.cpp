@@ -150,13 +150,14 @@ void DuplicationIndex::BucketTable::prefetchSlot(std::size_t slot) const {
 // ---- DuplicationIndex
 
 int DuplicationIndex::kindOf(const AclEntry& setting) {
-  return setting.type == 0 ? kSourceOnly : kBothAddresses;
+  return setting.type == kStandardRule ? kSourceOnly : kBothAddresses;
 }
 
 int DuplicationIndex::groupOf(const AclEntry& entry, const AclConfig& config, bool add) {
   // Equal list numbers of one configuration mean one list, named or not.
-  // A permission outside 0 and 1 (only on entries in error) is not cached.
-  const bool cached = entry.permission == 0 || entry.permission == 1;
+  // A permission other than kPermit and kDeny (only on entries in error) is
+  // not cached.
+  const bool cached = entry.permission == kPermit || entry.permission == kDeny;
   if (last.config != &config || last.acl_no != entry.acl_no) {
     last = LastList{&config, entry.acl_no, {-1, -1}};
   } else if (cached && last.group[entry.permission] >= 0) {

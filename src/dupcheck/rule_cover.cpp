@@ -78,7 +78,7 @@ bool addressCovers(const unsigned char coverAddress[4], const unsigned char cove
 }
 
 bool portsCover(int coverOp, int coverLow, int coverHigh, int op, int low, int high) {
-  if (coverOp == kPortRange && op >= 0 && coverLow == 0 && coverHigh == kMaxPort) return true;
+  if (coverOp == kPortRange && op >= kPortEq && coverLow == 0 && coverHigh == kMaxPort) return true;
   if (op < kNoPort || op > kPortRange) return false;
   switch (coverOp) {
     case kNoPort: return true;

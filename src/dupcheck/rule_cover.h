@@ -14,10 +14,11 @@ struct AclEntry;
 bool addressCovers(const unsigned char coverAddress[4], const unsigned char coverWildcard[4],
                    const unsigned char address[4]);
 
-// True iff every port (of 0 to 65535) that the covered operand (op, low,
-// high) admits is admitted by the covering operand. Operator codes: -1 none,
-// 0 eq, 1 gt, 2 lt, 3 neq, 4 range; any other code gives false, except that
-// a covering "range 0 65535" covers every covered operator from 0 up.
+// True iff every port (of 0 to kMaxPort) that the covered operand (op, low,
+// high) admits is admitted by the covering operand. The operators are the
+// codes kNoPort and kPortEq ... kPortRange of parser/acl_entry.h; any other
+// code gives false, except that a covering "range 0 65535" covers every
+// covered code from kPortEq up.
 bool portsCover(int coverOp, int coverLow, int coverHigh, int op, int low, int high);
 
 // The four address bytes as one number, first octet highest.

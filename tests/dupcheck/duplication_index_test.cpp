@@ -37,7 +37,7 @@ std::vector<int> walkedCandidates(const AclConfig& source, const AclConfig& sett
     }
     if (rule.permission != entry.permission) continue;
     if (!addressCovers(entry.source, entry.mask_s, rule.source)) continue;
-    if (rule.type != 0 && !addressCovers(entry.destin, entry.mask_d, rule.destin)) continue;
+    if (rule.type != kStandardRule && !addressCovers(entry.destin, entry.mask_d, rule.destin)) continue;
     result.push_back(r);
   }
   return result;
