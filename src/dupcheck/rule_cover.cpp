@@ -8,7 +8,11 @@ namespace dorvex {
 
 namespace {
 
-bool eqCovers(int a, int op, int c, int d) {
+// The operators' bounds are taken as 64-bit numbers: a port operand may hold
+// any number up to 2147483647, and the rules add and subtract one.
+using Port = long long;
+
+bool eqCovers(Port a, int op, Port c, Port d) {
   switch (op) {
     case kPortEq: return a == c;
     case kPortGt: return a == kMaxPort && c == kMaxPort - 1;
@@ -18,7 +22,7 @@ bool eqCovers(int a, int op, int c, int d) {
   }
 }
 
-bool gtCovers(int a, int op, int c, int) {
+bool gtCovers(Port a, int op, Port c, Port) {
   switch (op) {
     case kPortEq: return c > a;
     case kPortGt: return c >= a;
@@ -28,7 +32,7 @@ bool gtCovers(int a, int op, int c, int) {
   }
 }
 
-bool ltCovers(int a, int op, int c, int d) {
+bool ltCovers(Port a, int op, Port c, Port d) {
   switch (op) {
     case kPortEq: return c < a;
     case kPortLt: return c <= a;
@@ -38,7 +42,7 @@ bool ltCovers(int a, int op, int c, int d) {
   }
 }
 
-bool neqCovers(int a, int op, int c, int d) {
+bool neqCovers(Port a, int op, Port c, Port d) {
   switch (op) {
     case kPortEq: return c != a;
     case kPortGt: return c >= a;
@@ -49,7 +53,7 @@ bool neqCovers(int a, int op, int c, int d) {
   }
 }
 
-bool rangeCovers(int a, int b, int op, int c, int d) {
+bool rangeCovers(Port a, Port b, int op, Port c, Port d) {
   switch (op) {
     case kPortEq: return a <= c && c <= b;
     case kPortGt: return a <= c + 1 && b == kMaxPort;

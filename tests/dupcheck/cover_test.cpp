@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,32 @@ TEST(PortsCoverTest, FixedDecisions) {
       {"covered code below -1", kNoPort, -1, -1, -2, 1, 1, false},
       {"covering code above 4", 5, 1, 1, kPortEq, 1, -1, false},
       {"covering code below -1", -2, 1, 1, kPortEq, 1, -1, false},
+  };
+  for (const CoverCase& c : kCases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.expected, portsCover(c.coverOp, c.coverLow, c.coverHigh, c.op, c.low, c.high));
+  }
+}
+
+// Ports as large as a number of the configuration may be (2147483647): the
+// cover rules' arithmetic on them must not overflow.
+TEST(PortsCoverTest, ExtremePorts) {
+  constexpr int kMax = INT_MAX;
+  const CoverCase kCases[] = {
+      {"range 1 65535 covers gt 2147483647", kPortRange, 1, kMaxPort, kPortGt, kMax, -1, true},
+      {"range 2 65535 covers gt 2147483647", kPortRange, 2, kMaxPort, kPortGt, kMax, -1, true},
+      {"range 0 2147483647 covers lt 2147483647", kPortRange, 0, kMax, kPortLt, kMax, -1, true},
+      {"range 0 65535 covers lt 2147483647", kPortRange, 0, kMaxPort, kPortLt, kMax, -1, true},
+      {"range 1 65535 does not cover lt 2147483647", kPortRange, 1, kMaxPort, kPortLt, kMax, -1,
+       false},
+      {"range 0 2147483647 covers range 2147483647 2147483647", kPortRange, 0, kMax, kPortRange,
+       kMax, kMax, true},
+      {"eq 2147483647 covers eq 2147483647", kPortEq, kMax, -1, kPortEq, kMax, -1, true},
+      {"gt 65535 covers eq 2147483647", kPortGt, kMaxPort, -1, kPortEq, kMax, -1, true},
+      {"gt 2147483647 covers gt 2147483647", kPortGt, kMax, -1, kPortGt, kMax, -1, true},
+      {"lt 2147483647 covers eq 65535", kPortLt, kMax, -1, kPortEq, kMaxPort, -1, true},
+      {"neq 2147483647 covers range 0 65535", kPortNeq, kMax, -1, kPortRange, 0, kMaxPort, true},
+      {"neq 0 covers gt 2147483647", kPortNeq, 0, -1, kPortGt, kMax, -1, true},
   };
   for (const CoverCase& c : kCases) {
     SCOPED_TRACE(c.what);
