@@ -1,5 +1,8 @@
 #include "workspace/check_workspace.h"
 
+#include "dupcheck/duplication_check.h"
+#include "dupcheck/summary_listing.h"
+
 namespace dorvex {
 
 bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingText,
@@ -39,6 +42,27 @@ bool CheckWorkspace::checkConfigs(ProgressSink* console) {
   if (!sourceConfig.checkConfig()) return false;
   if (console) console->write("setting config check....\r\n");
   return settingConfig.checkConfig();
+}
+
+bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
+  if (console) console->write("duplication check....\r\n");
+  duplicationPairs = findDuplications(sourceConfig, settingConfig, duplicationDetails);
+  dorvex::writeSummary(sourceConfig, sourceSummary);
+  dorvex::writeSummary(settingConfig, settingSummary);
+  return true;
+}
+
+bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
+  if (console) console->write("duplication check....\r\n");
+  duplicationPairs = findDuplicationsByPairs(sourceConfig, settingConfig, duplicationDetails);
+  dorvex::writeSummary(sourceConfig, sourceSummary);
+  dorvex::writeSummary(settingConfig, settingSummary);
+  return true;
+}
+
+bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
+  dorvex::writeSummary(config, output);
+  return true;
 }
 
 }  // namespace dorvex

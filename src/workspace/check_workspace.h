@@ -58,9 +58,10 @@ class CheckWorkspace {
   // to `console` (may be null). Returns what the parsers report.
   bool checkConfigs(ProgressSink* console);
 
-  // Compares every setting rule with every source rule: marks duplicated
-  // rules (and those sharing an option word with a partner) in both tables,
-  // writes duplicationDetails, then both summary listings. Writes
+  // Compares every setting rule with every source rule (findDuplications()
+  // of dupcheck/duplication_check.h): marks duplicated rules (and those
+  // sharing an option word with a partner) in both tables, writes
+  // duplicationDetails, then both summary listings. Writes
   // "duplication check....\r\n" to `console` first (may be null).
   // REQUIRES: checkConfigs() has run since load(). Returns true.
   bool checkDuplicates(ProgressSink* console);
@@ -68,8 +69,8 @@ class CheckWorkspace {
   // indexed check and in the benchmarks.
   bool checkDuplicatesByPairs(ProgressSink* console);
 
-  // Writes the summary listing of `config` into `output`: one line per text
-  // line with its number and four marks. Returns true.
+  // Appends the summary listing of `config` to `output` (writeSummary() of
+  // dupcheck/summary_listing.h). Returns true.
   bool writeSummary(AclConfig& config, TextCursor& output);
 
   // Builds the report text from the result texts into `dest` (with its NUL)
@@ -103,20 +104,7 @@ class CheckWorkspace {
   TextCursor duplicationDetails;
 
  private:
-  void appendStandardDetails(const AclEntry& source, const AclEntry& setting);
-  void appendExtendedDetails(const AclEntry& source, int sourceIndex, const AclEntry& setting,
-                             int settingIndex);
-  // Tests one pair and records it when it is a duplication.
-  void testPair(int settingIndex, int sourceIndex);
-
   long long duplicationPairs = 0;
-  // The last pair of named lists testPair() compared (their acl_no in the
-  // setting and the source config), and whether their names are equal.
-  struct NamePair {
-    int setting = -1;
-    int source = -1;
-    bool same = false;
-  } lastNames;
   Clock localClock = nullptr;
 };
 
