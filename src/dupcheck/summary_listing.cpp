@@ -45,7 +45,7 @@ bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
   // After the parse the input stands at its end, on its last line.
   char c = '\0';
   input.peekChar(c);
-  int column = 0, lastLine = 0;
+  std::size_t column = 0, lastLine = 0;
   input.getPosition(column, lastLine);
   std::size_t lines = c == '\0' ? static_cast<std::size_t>(lastLine) : 1 + countLineFeeds(text);
   // Each line of the text gains at most a line break, a number of up to 10

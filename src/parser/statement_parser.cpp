@@ -39,7 +39,7 @@ bool AclConfig::checkConfig() {
   WordRow words;
   char c;
   while (input.peekChar(c) && c != '\0') {
-    int column, line;
+    std::size_t column, line;
     input.getPosition(column, line);
     current().column = line;
     scratch.padded(line, 3).text(": ");

@@ -55,10 +55,10 @@ TEST(TextWriterTest, PiecesGrowTheBufferAndMoveTheCursor) {
     expected += std::string(70000, 'x') + "z";
   }
   EXPECT_EQ(expected, out.view());
-  int column = 0, line = 0;
+  std::size_t column = 0, line = 0;
   ASSERT_TRUE(out.getPosition(column, line));
-  EXPECT_EQ(2001, line);
-  EXPECT_EQ(70002, column);
+  EXPECT_EQ(2001u, line);
+  EXPECT_EQ(70002u, column);
 }
 
 TEST(TextWriterTest, WithoutCursorEveryPieceIsDropped) {
