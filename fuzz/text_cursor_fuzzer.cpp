@@ -1,4 +1,4 @@
-// The text cursor's operations on a fuzzed text, in a fuzzed order,
+// The text cursor and the text writer on a fuzzed text, in a fuzzed order,
 // under a fuzzed size limit. Words are split into slots of exactly the size
 // given and text is written into exactly the room given, so the sanitizers
 // see any write past them. After every operation the position must still
@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -18,10 +19,12 @@
 #include <vector>
 
 #include "text/text_cursor.h"
+#include "text/text_writer.h"
 
 namespace {
 
 using dorvex::TextCursor;
+using dorvex::TextWriter;
 
 void require(bool condition) {
   if (!condition) std::abort();
@@ -202,8 +205,66 @@ void inPlaceStep(TextCursor& cursor, FuzzedDataProvider& input) {
   require(cursor.view() == overwritten(before.text, before.offset, bytes));
 }
 
+// Pieces through a writer, against what printf writes.
+void writerStep(TextCursor& cursor, FuzzedDataProvider& input) {
+  const Snapshot before(cursor);
+  std::string expected;
+  bool refused = false;
+  {
+    TextWriter writer(&cursor);
+    const int pieces = input.ConsumeIntegralInRange<int>(0, 16);
+    for (int k = 0; k < pieces && !refused; ++k) {
+      std::string piece;
+      try {
+        switch (input.ConsumeIntegralInRange<int>(0, 3)) {
+          case 0: {
+            std::string text = input.ConsumeRandomLengthString(40);
+            piece = noNul(text);
+            writer.text(text);
+            break;
+          }
+          case 1: {
+            const long long value = input.ConsumeIntegral<long long>();
+            char printed[32];
+            std::snprintf(printed, sizeof printed, "%lld", value);
+            piece = printed;
+            writer.number(value);
+            break;
+          }
+          case 2: {
+            const long long value = input.ConsumeIntegral<long long>();
+            const int width = input.ConsumeIntegralInRange<int>(0, 30);
+            char printed[64];
+            std::snprintf(printed, sizeof printed, "%0*lld", width, value);
+            piece = printed;
+            writer.padded(value, width);
+            break;
+          }
+          case 3: {
+            unsigned char octets[4];
+            for (unsigned char& octet : octets) octet = input.ConsumeIntegral<unsigned char>();
+            char printed[16];
+            std::snprintf(printed, sizeof printed, "%d.%d.%d.%d", octets[0], octets[1], octets[2],
+                          octets[3]);
+            piece = printed;
+            writer.quad(octets);
+            break;
+          }
+        }
+        expected += piece;
+      } catch (const std::length_error&) {
+        requireTooLarge(before.offset + expected.size() + piece.size() + 1);
+        refused = true;
+      }
+    }
+  }
+  // A refused piece is not written; those before it are, whole.
+  require(checkedOffset(cursor) == before.offset + expected.size());
+  require(cursor.view() == overwritten(before.text, before.offset, expected));
+}
+
 void step(TextCursor& cursor, FuzzedDataProvider& input) {
-  switch (input.ConsumeIntegralInRange<int>(0, 6)) {
+  switch (input.ConsumeIntegralInRange<int>(0, 7)) {
     case 0: splitLineStep(cursor, input); break;
     case 1: appendStep(cursor, input); break;
     case 2: inPlaceStep(cursor, input); break;
@@ -252,6 +313,7 @@ void step(TextCursor& cursor, FuzzedDataProvider& input) {
       require(checkedOffset(cursor) == 0 && cursor.view() == noNul(text));
       break;
     }
+    case 7: writerStep(cursor, input); break;
   }
 }
 
