@@ -178,7 +178,7 @@ void appendStep(TextCursor& cursor, FuzzedDataProvider& input) {
 }
 
 // Bytes written in place into the room given, all of it or some of it, with
-// their line feeds counted by the cursor or told to it.
+// their line feeds told.
 void inPlaceStep(TextCursor& cursor, FuzzedDataProvider& input) {
   const std::size_t size = input.ConsumeIntegralInRange<std::size_t>(0, 300);
   const Snapshot before(cursor);
@@ -195,10 +195,8 @@ void inPlaceStep(TextCursor& cursor, FuzzedDataProvider& input) {
   std::string bytes = noNul(input.ConsumeRandomLengthString(room));
   if (input.ConsumeBool() && bytes.size() < room) bytes.resize(room, '\n');
   std::memcpy(place, bytes.data(), bytes.size());
-  require(!cursor.appendWritten(room + 1));  // the terminator would not fit
-  bool taken = input.ConsumeBool()
-                   ? cursor.appendWritten(bytes.size())
-                   : cursor.appendWritten(bytes.size(), dorvex::countLineFeeds(bytes));
+  require(!cursor.appendWritten(room + 1, 0));  // the terminator would not fit
+  bool taken = cursor.appendWritten(bytes.size(), dorvex::countLineFeeds(bytes));
   require(taken == !bytes.empty());
   if (!taken) return;
   require(checkedOffset(cursor) == before.offset + bytes.size());

@@ -132,7 +132,7 @@ bool TextCursor::append(std::string_view text) {
   if (n == 0) return false;
   ensureRoom(n);
   std::memcpy(textBuffer.get() + pos, text.data(), n);
-  return appendWritten(n);
+  return appendWritten(n, countLineFeeds(text.substr(0, n)));
 }
 
 char* TextCursor::appendRoom(std::size_t size, std::size_t* room) {
@@ -140,11 +140,6 @@ char* TextCursor::appendRoom(std::size_t size, std::size_t* room) {
   ensureRoom(size);
   if (room) *room = capacity - pos - 1;
   return textBuffer.get() + pos;
-}
-
-bool TextCursor::appendWritten(std::size_t n) {
-  if (!textBuffer || n == 0 || n >= capacity - pos) return false;
-  return appendWritten(n, countLineFeeds(std::string_view(textBuffer.get() + pos, n)));
 }
 
 bool TextCursor::appendWritten(std::size_t n, std::size_t lineFeeds) {

@@ -85,11 +85,10 @@ class TextCursor {
   // appendWritten() with their number; no other operation may come in
   // between.
   char* appendRoom(std::size_t size, std::size_t* room = nullptr);
-  // Takes the `size` bytes written at appendRoom() as appended, exactly as
-  // append() would have. False, changing nothing, for 0.
-  bool appendWritten(std::size_t size);
-  // As above, for bytes the caller knows to hold exactly `lineFeeds` LF
-  // bytes, which then need not be counted.
+  // Takes the `size` bytes written at appendRoom(), which hold exactly
+  // `lineFeeds` LF bytes (the writer knows them, so they are not counted
+  // again), as appended, exactly as append() would have. False, changing
+  // nothing, for 0 or for more bytes than the room.
   bool appendWritten(std::size_t size, std::size_t lineFeeds);
 
   // Copies the text and its NUL into `dest` iff the length is below

@@ -50,7 +50,7 @@ TEST(TextCursorTest, NoBufferReturnsFalseEverywhere) {
   char ch = 'X', dest[8] = "keep";
   std::vector<char> row(kWordSize * 2, 'Z');
   std::vector<int> lengths(2, 7);
-  EXPECT_FALSE(c.append("a") || c.appendWritten(1) || c.appendWritten(1, 0) ||
+  EXPECT_FALSE(c.append("a") || c.appendWritten(1, 0) ||
                c.copyOut(dest, sizeof dest) || c.peekChar(ch) || c.getPosition(column, line) ||
                c.advance(1) || c.splitLine(row.data(), lengths.data(), 1, kSeparators));
   EXPECT_EQ(nullptr, c.appendRoom(1));
@@ -150,8 +150,9 @@ TEST(TextCursorTest, AppendGrowsPastTheAllocatedSize) {
   EXPECT_EQ(text, out.data());
 }
 
-// Bytes written in place count as append() would count them, and the room
-// grows the buffer without losing what was there.
+// Bytes written in place, with their line feeds told, move the position as
+// append() would, and the room grows the buffer without losing what was
+// there.
 TEST(TextCursorTest, AppendWrittenInPlaceMatchesAppend) {
   const std::string piece = "x\r\nyy\r\n" + std::string(300, 'z');
   TextCursor byAppend, inPlace;
@@ -163,7 +164,7 @@ TEST(TextCursorTest, AppendWrittenInPlaceMatchesAppend) {
   char* room = inPlace.appendRoom(piece.size() + 50);
   ASSERT_NE(nullptr, room);
   std::memcpy(room, piece.data(), piece.size());
-  EXPECT_TRUE(inPlace.appendWritten(piece.size()));
+  EXPECT_TRUE(inPlace.appendWritten(piece.size(), 2));
   EXPECT_EQ(byAppend.view(), inPlace.view());
   EXPECT_EQ(where(byAppend), where(inPlace));
   EXPECT_EQ("3:301$", where(inPlace));
@@ -171,30 +172,21 @@ TEST(TextCursorTest, AppendWrittenInPlaceMatchesAppend) {
   room = inPlace.appendRoom(3);
   ASSERT_NE(nullptr, room);
   std::memcpy(room, "abc", 3);
-  EXPECT_TRUE(inPlace.appendWritten(3));
+  EXPECT_TRUE(inPlace.appendWritten(3, 0));
   EXPECT_EQ("3:304$", where(inPlace));
   EXPECT_EQ("ab" + piece + "abc", inPlace.view());
-  EXPECT_FALSE(inPlace.appendWritten(0));
-  // With the line feeds given by the caller, the same again.
-  TextCursor told;
-  ASSERT_TRUE(told.allocate(1));
-  room = told.appendRoom(2 + piece.size());
-  ASSERT_NE(nullptr, room);
-  std::memcpy(room, ("ab" + piece).data(), 2 + piece.size());
-  EXPECT_TRUE(told.appendWritten(2 + piece.size(), 2));
-  EXPECT_EQ(where(byAppend), where(told));
-  EXPECT_EQ(byAppend.view(), told.view());
+  EXPECT_FALSE(inPlace.appendWritten(0, 0));
   // All the room given may be written, and no more: the terminator must
   // still fit behind it.
   std::size_t size = 0;
-  room = told.appendRoom(5, &size);
+  room = inPlace.appendRoom(5, &size);
   ASSERT_NE(nullptr, room);
   ASSERT_GE(size, 5u);
-  EXPECT_FALSE(told.appendWritten(size + 1));
-  EXPECT_EQ(byAppend.view(), told.view());
+  EXPECT_FALSE(inPlace.appendWritten(size + 1, 0));
+  EXPECT_EQ("ab" + piece + "abc", inPlace.view());
   std::memset(room, 'r', size);
-  EXPECT_TRUE(told.appendWritten(size));
-  EXPECT_EQ(std::string(byAppend.view()) + std::string(size, 'r'), told.view());
+  EXPECT_TRUE(inPlace.appendWritten(size, 0));
+  EXPECT_EQ("ab" + piece + "abc" + std::string(size, 'r'), inPlace.view());
 }
 
 // Counted eight bytes at a time: every length and offset around a word of
@@ -336,7 +328,7 @@ TEST(TextCursorTest, TextPastTheLargestBufferThrowsAndChangesNothing) {
   ASSERT_NE(nullptr, place);
   EXPECT_EQ(26u, room);  // grown to the limit and no further
   std::memset(place, 'y', room);
-  EXPECT_TRUE(c.appendWritten(room));
+  EXPECT_TRUE(c.appendWritten(room, 0));
   EXPECT_EQ("ab\ncd" + std::string(26, 'y'), c.view());
   EXPECT_EQ("2:29$", where(c));
   EXPECT_THROW(c.append("z"), std::length_error);
