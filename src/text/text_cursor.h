@@ -20,14 +20,16 @@
 // the cursor throws, and the text and position stay as they were:
 // - a failed allocation throws std::bad_alloc;
 // - a text that would need a buffer larger than the largest object the
-//   platform can address (kMaxTextCapacity bytes: 2 GiB on a 32-bit build)
-//   throws std::length_error ("text too large"), before any size can wrap.
+//   platform can address (kMaxTextCapacity bytes: 2 GiB less one on a 32-bit
+//   build) throws std::length_error ("text too large"), before any size can
+//   wrap.
 // Nothing else is thrown. Every allocation of a check fails the same way, and
 // the check as a whole catches both at its one boundary.
 //
-// Every other operation returns false at once, changing nothing, when the
-// cursor has no buffer (parseDecimal and parseDottedQuad excepted: they look
-// at their argument only).
+// Apart from loadText() and allocate(), which give it one, every operation
+// returns false at once, changing nothing, when the cursor has no buffer
+// (parseDecimal and parseDottedQuad excepted: they look at their argument
+// only).
 #ifndef DORVEX_TEXT_TEXT_CURSOR_H_
 #define DORVEX_TEXT_TEXT_CURSOR_H_
 
@@ -50,10 +52,11 @@ constexpr std::size_t kMaxTextCapacity = PTRDIFF_MAX;
 std::size_t countLineFeeds(std::string_view text);
 
 // The capacity a buffer of `capacity` bytes grows to when `extra` more bytes
-// and the terminator must fit after offset `pos`: at least double, so that a
-// text appended piece by piece is copied a bounded number of times, and never
-// more than `limit`. 0 iff pos + extra + 1 would pass `limit` (no sum here
-// wraps, whatever the arguments). The cursor's growth rule; used by tests.
+// and the terminator must fit after offset `pos`: double (so that a text
+// appended piece by piece is moved a bounded number of times), or what the
+// bytes need when that is more, but never more than `limit`. 0 iff
+// pos + extra + 1 would pass `limit` (no sum here wraps, whatever the
+// arguments). The cursor's growth rule; used by tests.
 // REQUIRES: the result is only asked for when the bytes do not fit already.
 std::size_t grownCapacity(std::size_t capacity, std::size_t pos, std::size_t extra,
                           std::size_t limit);
