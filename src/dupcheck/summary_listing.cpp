@@ -67,7 +67,7 @@ void writeSummary(AclConfig& config, TextCursor& output) {
   // The input ends where reading every line would have left it.
   char c = '\0';
   input.peekChar(c);
-  if (c != '\0') input.advance(static_cast<int>(text.size()));
+  if (c != '\0') input.advance(text.size());
 }
 
 }  // namespace dorvex

@@ -87,8 +87,7 @@ LineFormatter& LineFormatter::writeQuad(const unsigned char octets[4]) {
 
 bool LineFormatter::appendTo(TextCursor& out) {
   if (discarding) return false;
-  // The piece holds no NUL: text() stops at one, the numbers have none.
-  bool appended = out.appendBytes(storage.data(), length);
+  bool appended = out.append(current());
   length = 0;
   return appended;
 }
