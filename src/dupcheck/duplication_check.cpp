@@ -1,17 +1,17 @@
 #include "dupcheck/duplication_check.h"
 
 #include "dupcheck/duplication_index.h"
-#include "dupcheck/pair_test.h"
 
 namespace dorvex {
 
-long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& details) {
+long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& details,
+                           std::vector<DuplicatePair>* record) {
   // The index finds, for each setting rule, the source rules that pass the
   // list, permission and address tests, in table order; the whole pair test
   // then decides, so the pairs and their order are those of the pair loop.
   DuplicationIndex index;
   index.build(source, setting);
-  PairTest pairs(source, setting, details);
+  PairTest pairs(source, setting, details, record);
   const int settingCount = setting.entryCount();
   for (int s = 0; s < settingCount; ++s) {
     for (int r : index.candidates(s)) pairs.test(s, r);
@@ -19,8 +19,9 @@ long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& de
   return pairs.pairCount();
 }
 
-long long findDuplicationsByPairs(AclConfig& source, AclConfig& setting, TextCursor& details) {
-  PairTest pairs(source, setting, details);
+long long findDuplicationsByPairs(AclConfig& source, AclConfig& setting, TextCursor& details,
+                                  std::vector<DuplicatePair>* record) {
+  PairTest pairs(source, setting, details, record);
   const int settingCount = setting.entryCount();
   const int sourceCount = source.entryCount();
   for (int s = 0; s < settingCount; ++s) {

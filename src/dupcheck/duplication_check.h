@@ -6,6 +6,9 @@
 #ifndef DORVEX_DUPCHECK_DUPLICATION_CHECK_H_
 #define DORVEX_DUPCHECK_DUPLICATION_CHECK_H_
 
+#include <vector>
+
+#include "dupcheck/pair_test.h"
 #include "parser/acl_config.h"
 #include "text/text_cursor.h"
 
@@ -14,12 +17,15 @@ namespace dorvex {
 // Tests every setting entry, in table order, against every source entry, in
 // table order: marks the duplicated entries (and those sharing an option
 // word with a partner) in both configurations and appends one details line
-// per duplicate pair to `details`. Returns the number of duplicate pairs.
+// per duplicate pair to `details`, and the pairs in the same order to
+// `record` when one is given. Returns the number of duplicate pairs.
 // REQUIRES: both configurations are parsed (AclConfig::checkConfig()).
-long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& details);
+long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& details,
+                           std::vector<DuplicatePair>* record = nullptr);
 
 // The same by testing every pair, not only those the index finds.
-long long findDuplicationsByPairs(AclConfig& source, AclConfig& setting, TextCursor& details);
+long long findDuplicationsByPairs(AclConfig& source, AclConfig& setting, TextCursor& details,
+                                  std::vector<DuplicatePair>* record = nullptr);
 
 }  // namespace dorvex
 

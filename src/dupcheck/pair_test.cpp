@@ -24,6 +24,7 @@ void PairTest::test(int settingIndex, int sourceIndex) {
   settingConfig.markEntry(settingIndex, kDuplicateBit);
   sourceConfig.markEntry(sourceIndex, kDuplicateBit);
   ++pairs;
+  if (record) record->push_back(DuplicatePair{sourceIndex, settingIndex});
   if (setting.type == kStandardRule) {
     details.writeStandard(source, setting);
   } else if (details.writeExtended(source, setting)) {

@@ -10,19 +10,31 @@
 #ifndef DORVEX_DUPCHECK_PAIR_TEST_H_
 #define DORVEX_DUPCHECK_PAIR_TEST_H_
 
+#include <vector>
+
 #include "dupcheck/details_writer.h"
 #include "parser/acl_config.h"
 #include "text/text_cursor.h"
 
 namespace dorvex {
 
+// A duplicate pair by the indexes of its entries.
+struct DuplicatePair {
+  int sourceEntry;
+  int settingEntry;
+};
+
 class PairTest {
  public:
   // Tests pairs of `setting` and `source` entries, marking both
-  // configurations and appending details lines to `details`. All three must
-  // outlive the test.
-  PairTest(AclConfig& source, AclConfig& setting, TextCursor& details)
-      : sourceConfig(source), settingConfig(setting), details(source, setting, details) {}
+  // configurations and appending details lines to `details`, and each
+  // duplicate pair to `record` when one is given. All must outlive the test.
+  PairTest(AclConfig& source, AclConfig& setting, TextCursor& details,
+           std::vector<DuplicatePair>* record = nullptr)
+      : sourceConfig(source),
+        settingConfig(setting),
+        details(source, setting, details),
+        record(record) {}
   PairTest(const PairTest&) = delete;
   PairTest& operator=(const PairTest&) = delete;
 
@@ -41,6 +53,7 @@ class PairTest {
   AclConfig& sourceConfig;
   AclConfig& settingConfig;
   DetailsWriter details;
+  std::vector<DuplicatePair>* record;
   long long pairs = 0;
   // The last pair of named lists compared (their acl_no in the setting and
   // the source config), and whether their names are equal: a setting rule

@@ -13,6 +13,7 @@ bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingT
   if (!sourceConfig.reset(sourceText, analysisText)) return false;
   if (!settingConfig.reset(settingText, analysisText)) return false;
   duplicationPairs = 0;
+  pairRecord.clear();
   return sourceSummary.allocate(kResultTextSize) && settingSummary.allocate(kResultTextSize) &&
          duplicationDetails.allocate(kResultTextSize);
 }
@@ -46,7 +47,9 @@ bool CheckWorkspace::checkConfigs(ProgressSink* console) {
 
 bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
   if (console) console->write("duplication check....\r\n");
-  duplicationPairs = findDuplications(sourceConfig, settingConfig, duplicationDetails);
+  pairRecord.clear();
+  duplicationPairs = findDuplications(sourceConfig, settingConfig, duplicationDetails,
+                                      recordingPairs ? &pairRecord : nullptr);
   dorvex::writeSummary(sourceConfig, sourceSummary);
   dorvex::writeSummary(settingConfig, settingSummary);
   return true;
@@ -54,7 +57,9 @@ bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
 
 bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
   if (console) console->write("duplication check....\r\n");
-  duplicationPairs = findDuplicationsByPairs(sourceConfig, settingConfig, duplicationDetails);
+  pairRecord.clear();
+  duplicationPairs = findDuplicationsByPairs(sourceConfig, settingConfig, duplicationDetails,
+                                             recordingPairs ? &pairRecord : nullptr);
   dorvex::writeSummary(sourceConfig, sourceSummary);
   dorvex::writeSummary(settingConfig, settingSummary);
   return true;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dupcheck/pair_test.h"
 #include "parser/acl_config.h"
 #include "text/text_cursor.h"
 #include "workspace/check_run.h"
@@ -91,6 +92,11 @@ class CheckWorkspace {
 
   // Number of duplicate pairs the last checkDuplicates() found.
   long long duplicationCount() const { return duplicationPairs; }
+  // With `record`, later checks keep their duplicate pairs in the order of
+  // the details lines, for duplicatePairs(); a caller that does not need
+  // them saves their memory. Off at start.
+  void recordPairs(bool record) { recordingPairs = record; }
+  const std::vector<DuplicatePair>& duplicatePairs() const { return pairRecord; }
 
   // The local date and time used for the report, "MM/DD/YY" and "HH:MM:SS".
   // Tests replace it to make the report name and header predictable.
@@ -105,6 +111,8 @@ class CheckWorkspace {
 
  private:
   long long duplicationPairs = 0;
+  bool recordingPairs = false;
+  std::vector<DuplicatePair> pairRecord;
   Clock localClock = nullptr;
 };
 

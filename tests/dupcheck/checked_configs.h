@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "dupcheck/duplication_check.h"
 #include "dupcheck/summary_listing.h"
@@ -21,6 +22,7 @@ struct CheckedConfigs {
   TextCursor sourceSummary;
   TextCursor settingSummary;
   long long pairs = -1;
+  std::vector<DuplicatePair> record;  // the pairs, as the check recorded them
 
   // The tables are large: made on the heap.
   static std::unique_ptr<CheckedConfigs> make() { return std::make_unique<CheckedConfigs>(); }
@@ -42,8 +44,9 @@ struct CheckedConfigs {
   // both summaries, as a check does.
   bool check(std::string_view sourceText, std::string_view settingText, bool byPairs = false) {
     if (!parse(sourceText, settingText)) return false;
-    pairs = byPairs ? findDuplicationsByPairs(source, setting, details)
-                    : findDuplications(source, setting, details);
+    record.clear();
+    pairs = byPairs ? findDuplicationsByPairs(source, setting, details, &record)
+                    : findDuplications(source, setting, details, &record);
     writeSummary(source, sourceSummary);
     writeSummary(setting, settingSummary);
     return true;

@@ -108,8 +108,21 @@ void expectCase(const DupCase& c, bool byPairs) {
   EXPECT_EQ(c.details, checked->details.view());
   EXPECT_EQ(c.sourceMarks, marksOf(checked->sourceSummary.view()));
   EXPECT_EQ(c.settingMarks, marksOf(checked->settingSummary.view()));
-  // One details line per pair.
+  // One details line per pair, and one recorded pair per line, naming the
+  // same two rows in the same order.
   EXPECT_EQ(static_cast<long long>(countLineFeeds(c.details)), checked->pairs);
+  ASSERT_EQ(static_cast<std::size_t>(checked->pairs), checked->record.size());
+  std::string_view details = c.details;
+  for (const DuplicatePair& pair : checked->record) {
+    std::string_view line = details.substr(0, details.find('\n'));
+    details.remove_prefix(line.size() + 1);
+    line.remove_suffix(1);  // the CR
+    const std::string rows =
+        "row=" + std::to_string(checked->source.entryAt(pair.sourceEntry)->column) + " set" +
+        (line.find("setting-row") != std::string_view::npos ? "ting-" : " ") +
+        "row=" + std::to_string(checked->setting.entryAt(pair.settingEntry)->column) + " ";
+    EXPECT_NE(std::string_view::npos, (std::string(line) + " ").find(rows)) << line;
+  }
 }
 
 TEST(DuplicationCheckTest, Scenarios) {
