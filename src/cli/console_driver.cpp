@@ -7,6 +7,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "platform/report_file.h"
 #include "workspace/check_workspace.h"
 
 namespace dorvex {
@@ -22,15 +23,45 @@ class StreamSink : public ProgressSink {
   std::ostream& stream;
 };
 
+// The platform's report files, and a copy of the report for --print report
+// taken before the file is written: what is printed is what was written,
+// and nothing is read back from a folder that others can write to.
+class ConsoleReportStore : public ReportStore {
+ public:
+  explicit ConsoleReportStore(bool keepCopy) : keepCopy(keepCopy) {}
+
+  bool store(std::string_view directory, std::string_view fileName,
+             const std::vector<std::string_view>& pieces, std::string& path,
+             std::string& reason) override {
+    if (keepCopy) {
+      std::size_t size = 0;
+      for (std::string_view piece : pieces) size += piece.size();
+      copy.reserve(size);
+      for (std::string_view piece : pieces) copy += piece;
+    }
+    return files.store(directory, fileName, pieces, path, reason);
+  }
+
+  std::string copy;
+
+ private:
+  ReportFiles files;
+  bool keepCopy;
+};
+
 class ConsoleFrontEnd : public CheckFrontEnd {
  public:
-  ConsoleFrontEnd(std::ostream& err, bool quiet) : sink(err), quiet(quiet) {}
+  ConsoleFrontEnd(std::ostream& err, bool quiet, bool keepReport)
+      : sink(err), quiet(quiet), reports(keepReport) {}
 
   ProgressSink* openProgress() override { return quiet ? nullptr : &sink; }
   void closeProgress() override {}
-  // The path goes to stdout only once the report exists.
+  ReportStore& reportStore() override { return reports; }
+  // The path goes to stdout only once the check has ended well.
   void showReportPath(const std::string& path) override { shownPath = path; }
   void reportNotWritten(const std::string& why) override { reason = why; }
+
+  const std::string& report() const { return reports.copy; }
 
   std::string shownPath;
   std::string reason;
@@ -38,6 +69,7 @@ class ConsoleFrontEnd : public CheckFrontEnd {
  private:
   StreamSink sink;
   bool quiet;
+  ConsoleReportStore reports;
 };
 
 // The check reads a text up to its first NUL byte, as the panes do. The
@@ -91,7 +123,7 @@ void printViewText(std::ostream& out, std::string_view text) {
 }
 
 bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
-                 const std::string& reportPath, std::ostream& out, std::ostream& err) {
+                 const ConsoleFrontEnd& frontEnd, std::ostream& out) {
   if (options.print == "summary" || options.print == "analysis") {
     ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
     printViewText(out, workspace.leftText(view));
@@ -99,12 +131,7 @@ bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
   } else if (options.print == "details") {
     printText(out, workspace.duplicationDetails.view());
   } else if (options.print == "report") {
-    std::string report, reason;
-    if (!readConfigFile(reportPath, report, reason)) {
-      err << "dorvex: " << reportPath << ": " << reason << "\n";
-      return false;
-    }
-    printText(out, report);
+    printText(out, frontEnd.report());
   }
   return true;
 }
@@ -150,7 +177,7 @@ int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
   request.outputDirectory = options.outputDirectory;
   // Only --print analysis shows the annotated texts.
   request.analysisText = options.print == "analysis";
-  ConsoleFrontEnd frontEnd(err, options.quiet);
+  ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report");
   CheckResult result = workspace.runCheck(request, frontEnd);
 
   switch (result.status) {
@@ -170,9 +197,12 @@ int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
     case CheckStatus::outOfMemory:
       err << "dorvex: not enough memory for the check\n";
       return kExitTrouble;
+    case CheckStatus::tooLarge:
+      err << "dorvex: a text of the check is too large for this program\n";
+      return kExitTrouble;
   }
   out << frontEnd.shownPath << "\n";
-  if (!printResult(options, workspace, result.reportPath, out, err)) return kExitTrouble;
+  if (!printResult(options, workspace, frontEnd, out)) return kExitTrouble;
   out.flush();
   return workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
 }
