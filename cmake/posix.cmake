@@ -2,9 +2,10 @@
 # programs cross-built in a sub-build when MinGW-w64 is present.
 find_package(CLI11 CONFIG REQUIRED)
 
-# The file code of this platform: the report file.
+# The file code of this platform: the report file and the input files.
 add_library(dorvex_platform STATIC
   src/platform/report_file_posix.cpp
+  src/platform/input_file.cpp
 )
 target_link_libraries(dorvex_platform PUBLIC dorvex_core)
 

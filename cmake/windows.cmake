@@ -12,9 +12,10 @@ else()
   find_package(CLI11 CONFIG REQUIRED)
 endif()
 
-# The file code of this platform: the report file.
+# The file code of this platform: the report file and the input files.
 add_library(dorvex_platform STATIC
   src/platform/report_file_win32.cpp
+  src/platform/input_file.cpp
 )
 target_link_libraries(dorvex_platform PUBLIC dorvex_core)
 
