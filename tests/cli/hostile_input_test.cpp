@@ -45,6 +45,11 @@ std::string bytes(const char (&text)[N]) {
   return std::string(text, N - 1);
 }
 
+// A report with its date masked.
+std::string masked(const std::string& report) {
+  return std::regex_replace(report, std::regex("Date=[0-9/]{8}"), "Date=MM/DD/YY");
+}
+
 std::string padded(long long number) {
   char text[24];
   std::snprintf(text, sizeof text, "%03lld", number);
@@ -474,6 +479,49 @@ TEST_F(HostileInputTest, ReadErrorStopsTheCheck) {
     EXPECT_EQ("dorvex: big.cfg: Input/output error\n", result.err);
     EXPECT_TRUE(filesIn(directory / "out").empty());
   }
+}
+
+// Short of memory at any point of the check (the address space capped at a
+// range of sizes): either the whole check is done as without the cap, or it
+// stops with "not enough memory", exit 2 and no report; never a shortened
+// summary or details text.
+TEST_F(HostileInputTest, OutOfMemoryFailsTheWholeCheck) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizers reserve address space of their own";
+  {
+    std::ofstream big(directory / "big.cfg", std::ios::binary);
+    for (int k = 0; k < 200000; ++k) {
+      big << "access-list 10 permit host 10." << (k >> 16) << "." << ((k >> 8) & 255) << "." << (k & 255) << "\n";
+    }
+  }
+  Outcome whole = run({"-q", "-o", "out", "--print", "details", "big.cfg", "big.cfg"});
+  ASSERT_EQ(1, whole.status) << whole.err;
+  const std::string wholeReport = onlyReport();
+  const std::string wholeDetails = whole.out.substr(whole.out.find('\n') + 1);
+  fs::remove_all(directory / "out");
+  fs::create_directory(directory / "out");
+  int outOfMemory = 0;
+  for (rlim_t megabytes = 16; megabytes <= 256; megabytes += 16) {
+    SCOPED_TRACE(megabytes);
+    Setup setup;
+    setup.memoryLimit = megabytes << 20;
+    Outcome result = run({"-q", "-o", "out", "--print", "details", "big.cfg", "big.cfg"}, setup);
+    if (result.status == 2) {
+      ++outOfMemory;
+      EXPECT_EQ("", result.out);
+      EXPECT_EQ("dorvex: not enough memory for the check\n", result.err);
+      EXPECT_TRUE(filesIn(directory / "out").empty());
+    } else {
+      EXPECT_EQ(1, result.status) << result.err;
+      // Compared without a diff, which would take more memory than the test has.
+      const std::string details = result.out.substr(result.out.find('\n') + 1);
+      EXPECT_TRUE(wholeDetails == details) << details.size() << " bytes of details, not " << wholeDetails.size();
+      const std::string report = onlyReport();
+      EXPECT_TRUE(masked(wholeReport) == masked(report)) << report.size() << " bytes of report, not " << wholeReport.size();
+      fs::remove_all(directory / "out");
+      fs::create_directory(directory / "out");
+    }
+  }
+  EXPECT_GT(outOfMemory, 0);
 }
 
 // A file name with control bytes, which the CR LF lines of the report header
