@@ -22,7 +22,9 @@ constexpr std::size_t kLookAhead = 512;
 class StreamSink : public ProgressSink {
  public:
   explicit StreamSink(std::ostream& stream) : stream(stream) {}
-  void write(std::string_view text) override { stream.write(text.data(), static_cast<std::streamsize>(text.size())); }
+  void write(std::string_view text) override {
+    stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+  }
 
  private:
   std::ostream& stream;
@@ -107,9 +109,11 @@ void warnAboutNul(const std::string& path, std::size_t nul, std::size_t markLeng
 // is told why so little parses whenever such line ends outnumber the LFs.
 // A CR that ends the text ends no line.
 void warnAboutCrLineEnds(const std::string& path, std::string_view text, std::ostream& err) {
-  const std::size_t lineFeeds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  const std::size_t lineFeeds =
+      static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   std::size_t bareCrs = 0;
-  for (std::size_t at = text.find('\r'); at != std::string_view::npos; at = text.find('\r', at + 1)) {
+  for (std::size_t at = text.find('\r'); at != std::string_view::npos;
+       at = text.find('\r', at + 1)) {
     if (at + 1 < text.size() && text[at + 1] != '\r' && text[at + 1] != '\n') ++bareCrs;
   }
   if (bareCrs <= lineFeeds) return;
@@ -156,7 +160,8 @@ bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
   if (!printText(out, frontEnd.shownPath) || !printText(out, "\n")) return false;
   if (options.print == "summary" || options.print == "analysis") {
     ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
-    return printViewText(out, workspace.leftText(view)) && printViewText(out, workspace.rightText(view));
+    return printViewText(out, workspace.leftText(view)) &&
+           printViewText(out, workspace.rightText(view));
   }
   if (options.print == "details") return printText(out, workspace.duplicationDetails.view());
   if (options.print == "report") return printText(out, frontEnd.report());
@@ -191,30 +196,28 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
   CheckResult result = workspace.runCheck(request, frontEnd);
 
   switch (result.status) {
-    case CheckStatus::written:
-      break;
+    case CheckStatus::written: break;
     case CheckStatus::notWritten:
       err << "dorvex: Result File could not open: " << result.reportPath << ": " << frontEnd.reason
           << "\n";
       return kExitTrouble;
     case CheckStatus::pathTooLong:
-      err << "dorvex: Result File could not open: the report path is longer than "
-          << kMaxReportPath << " bytes: " << result.reportPath << "\n";
+      err << "dorvex: Result File could not open: the report path is longer than " << kMaxReportPath
+          << " bytes: " << result.reportPath << "\n";
       return kExitTrouble;
     case CheckStatus::emptyText:
       err << "dorvex: no configuration text to check\n";
       return kExitTrouble;
-    case CheckStatus::outOfMemory:
-      return outOfMemory(err);
-    case CheckStatus::tooLarge:
-      return tooLarge(err);
+    case CheckStatus::outOfMemory: return outOfMemory(err);
+    case CheckStatus::tooLarge: return tooLarge(err);
   }
   // A stdout that fails at any write, or at the final flush, must not
   // leave the caller believing it has the whole output.
   errno = 0;
   if (!printResult(options, workspace, frontEnd, out) || !out.flush()) {
     const int error = errno;
-    err << "dorvex: standard output: " << (error != 0 ? std::strerror(error) : "write error") << "\n";
+    err << "dorvex: standard output: " << (error != 0 ? std::strerror(error) : "write error")
+        << "\n";
     return kExitTrouble;
   }
   return workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
@@ -226,7 +229,8 @@ bool readConfigFile(const std::string& path, std::string& text, std::string& rea
                     std::size_t* markLength) {
   if (!readInputFile(path, kLookAhead, text, reason)) return false;
   if (isUtf16(text)) {
-    reason = "UTF-16 text, which cannot be checked; save it as 8-bit text (such as Shift-JIS or UTF-8)";
+    reason =
+        "UTF-16 text, which cannot be checked; save it as 8-bit text (such as Shift-JIS or UTF-8)";
     return false;
   }
   const std::size_t nul = text.find('\0');

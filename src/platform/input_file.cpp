@@ -69,7 +69,8 @@ bool readInputFile(const std::string& path, std::size_t lookAhead, std::string& 
     }
     bytes.resize(start + static_cast<std::size_t>(count));
     if (count == 0) break;
-    if (!nulSeen) nulSeen = std::memchr(bytes.data() + start, '\0', static_cast<std::size_t>(count));
+    if (!nulSeen)
+      nulSeen = std::memchr(bytes.data() + start, 0, static_cast<std::size_t>(count)) != nullptr;
     if (nulSeen && bytes.size() >= lookAhead) break;
     // A whole regular file takes one allocation, made once its first chunk
     // has shown no NUL byte.

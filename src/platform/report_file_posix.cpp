@@ -87,7 +87,8 @@ class TemporaryFile {
     }
     InterruptsHeld held;
     // 0666: the report's mode is the umask's, as for any file the user makes.
-    int fd = openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    int fd =
+        openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) {
       std::memcpy(pendingName, name.c_str(), name.size() + 1);
       pendingDirectory = directory;
@@ -127,7 +128,8 @@ class TemporaryFile {
 // Six letters or digits for a temporary name. Their only job is to make a
 // clash rare; the exclusive create makes it harmless.
 std::string randomLetters() {
-  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   static unsigned counter = 0;
   unsigned char bytes[6];
   if (getentropy(bytes, sizeof bytes) != 0) {

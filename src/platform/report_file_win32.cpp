@@ -27,14 +27,21 @@ std::string reasonFor(DWORD error) {
     int code;
   };
   static const Mapping kMappings[] = {
-      {ERROR_FILE_NOT_FOUND, ENOENT},     {ERROR_PATH_NOT_FOUND, ENOENT},
-      {ERROR_INVALID_NAME, ENOENT},       {ERROR_BAD_NETPATH, ENOENT},
-      {ERROR_DIRECTORY, ENOTDIR},         {ERROR_ACCESS_DENIED, EACCES},
-      {ERROR_WRITE_PROTECT, EACCES},      {ERROR_SHARING_VIOLATION, EACCES},
-      {ERROR_FILE_EXISTS, EEXIST},        {ERROR_ALREADY_EXISTS, EEXIST},
-      {ERROR_DISK_FULL, ENOSPC},          {ERROR_HANDLE_DISK_FULL, ENOSPC},
+      {ERROR_FILE_NOT_FOUND, ENOENT},
+      {ERROR_PATH_NOT_FOUND, ENOENT},
+      {ERROR_INVALID_NAME, ENOENT},
+      {ERROR_BAD_NETPATH, ENOENT},
+      {ERROR_DIRECTORY, ENOTDIR},
+      {ERROR_ACCESS_DENIED, EACCES},
+      {ERROR_WRITE_PROTECT, EACCES},
+      {ERROR_SHARING_VIOLATION, EACCES},
+      {ERROR_FILE_EXISTS, EEXIST},
+      {ERROR_ALREADY_EXISTS, EEXIST},
+      {ERROR_DISK_FULL, ENOSPC},
+      {ERROR_HANDLE_DISK_FULL, ENOSPC},
       {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
-      {ERROR_NOT_ENOUGH_MEMORY, ENOMEM},  {ERROR_OUTOFMEMORY, ENOMEM},
+      {ERROR_NOT_ENOUGH_MEMORY, ENOMEM},
+      {ERROR_OUTOFMEMORY, ENOMEM},
   };
   for (const Mapping& mapping : kMappings) {
     if (mapping.error == error) return std::strerror(mapping.code);
@@ -47,7 +54,8 @@ bool longForm(std::string_view path, std::wstring& wide, DWORD& error) {
   const std::string narrow(path.empty() ? std::string_view(".") : path);
   int length = MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, nullptr, 0);
   std::wstring given(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-  if (length <= 0 || MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, given.data(), length) <= 0) {
+  if (length <= 0 ||
+      MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, given.data(), length) <= 0) {
     error = GetLastError();
     return false;
   }
@@ -114,12 +122,14 @@ class TemporaryFile {
 };
 
 std::string randomLetters() {
-  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   static unsigned counter = 0;
   LARGE_INTEGER ticks;
   QueryPerformanceCounter(&ticks);
-  unsigned long long mix = static_cast<unsigned long long>(ticks.QuadPart) * 6364136223846793005ull +
-                           GetCurrentProcessId() * 1442695040888963407ull + ++counter * 2654435761ull;
+  unsigned long long mix =
+      static_cast<unsigned long long>(ticks.QuadPart) * 6364136223846793005ull +
+      GetCurrentProcessId() * 1442695040888963407ull + ++counter * 2654435761ull;
   std::string letters;
   for (int k = 0; k < 6; ++k) {
     mix = mix * 6364136223846793005ull + 1442695040888963407ull;

@@ -25,7 +25,8 @@ namespace {
 // The front end's progress sink while it is open: closeProgress() follows
 // openProgress() also when a step throws.
 struct ProgressScope {
-  explicit ProgressScope(CheckFrontEnd& frontEnd) : frontEnd(frontEnd), sink(frontEnd.openProgress()) {}
+  explicit ProgressScope(CheckFrontEnd& frontEnd)
+      : frontEnd(frontEnd), sink(frontEnd.openProgress()) {}
   ~ProgressScope() { frontEnd.closeProgress(); }
   ProgressScope(const ProgressScope&) = delete;
   ProgressScope& operator=(const ProgressScope&) = delete;
@@ -44,7 +45,8 @@ CheckStatus checkAndReport(CheckWorkspace& workspace, const CheckRequest& reques
   {
     ProgressScope progress(frontEnd);
     ProgressSink* sink = progress.sink;
-    if (sink) sink->write("<Process> source config check -> setting config check -> duplication check\r\n");
+    if (sink)
+      sink->write("<Process> source config check -> setting config check -> duplication check\r\n");
     workspace.checkConfigs(sink);
     workspace.checkDuplicates(sink);
   }

@@ -103,9 +103,9 @@ std::string escapedName(std::string_view name) {
 }
 
 std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view date,
-                                                          std::string_view sourceName,
-                                                          std::string_view settingName,
-                                                          std::string& lines) {
+                                                           std::string_view sourceName,
+                                                           std::string_view settingName,
+                                                           std::string& lines) {
   // A text ends at its first NUL byte, a name too.
   sourceName = sourceName.substr(0, sourceName.find('\0'));
   settingName = settingName.substr(0, settingName.find('\0'));

@@ -17,8 +17,9 @@ std::string_view fileNamePart(std::string_view path);
 // "HH:MM:SS".
 std::string reportFileName(std::string_view date, std::string_view time);
 
-// `directory` + a backslash when it has none at its end + `fileName`; the
-// bare file name for an empty directory.
+// `directory` + a separator when it has none at its end (a backslash; a
+// slash on POSIX builds) + `fileName`; the bare file name for an empty
+// directory.
 std::string reportPath(std::string_view directory, std::string_view fileName);
 
 // The name of the `number`-th choice for a report named `fileName`

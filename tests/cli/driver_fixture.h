@@ -143,7 +143,9 @@ class DriverTest : public ::testing::Test {
     return run(split, RLIM_INFINITY);
   }
 
-  void write(const std::string& name, const std::string& bytes) { writeBytes(directory / name, bytes); }
+  void write(const std::string& name, const std::string& bytes) {
+    writeBytes(directory / name, bytes);
+  }
 
   // The names of the files in `where`, sorted.
   std::vector<std::string> filesIn(const std::filesystem::path& where) {

@@ -53,9 +53,7 @@ void fixedClock(std::string& date, std::string& time) {
 
 class CheckRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    workspace.setClock(fixedClock);
-  }
+  void SetUp() override { workspace.setClock(fixedClock); }
 
   CheckRequest request(const char* source, const char* setting) {
     CheckRequest r;
@@ -68,7 +66,8 @@ class CheckRunTest : public ::testing::Test {
 
   std::vector<std::string> filesLeft() {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(directory))
+      names.push_back(entry.path().filename().string());
     return names;
   }
 
@@ -78,7 +77,8 @@ class CheckRunTest : public ::testing::Test {
   FakeFrontEnd frontEnd;
 };
 
-constexpr char kRules[] = "access-list 10 permit any\r\naccess-list 101 permit tcp any any eq www\r\n";
+constexpr char kRules[] =
+    "access-list 10 permit any\r\naccess-list 101 permit tcp any any eq www\r\n";
 
 TEST_F(CheckRunTest, IdenticalConfigsListEveryRuleAndWriteTheReport) {
   CheckResult result = workspace.runCheck(request(kRules, kRules), frontEnd);
@@ -108,7 +108,8 @@ TEST_F(CheckRunTest, WithoutTheAnalysisTextTheReportIsTheSame) {
   constexpr char kSource[] =
       "ip access-list extended WEB\r\n permit tcp any host 10.0.0.1 eq www established\r\n!\r\n";
   constexpr char kSetting[] =
-      "ip access-list extended WEB\r\n permit tcp host 10.9.9.9 host 10.0.0.1 eq 80 established\r\n";
+      "ip access-list extended WEB\r\n permit tcp host 10.9.9.9 host 10.0.0.1 eq 80 "
+      "established\r\n";
   CheckResult full = workspace.runCheck(request(kSource, kSetting), frontEnd);
   ASSERT_EQ(CheckStatus::written, full.status);
   const std::string fullReport = testing_files::readBytes(full.reportPath);
@@ -141,7 +142,8 @@ TEST_F(CheckRunTest, ASecondCheckInTheSameSecondTakesTheNextName) {
   EXPECT_EQ(firstReport, testing_files::readBytes(first.reportPath));
   std::vector<std::string> files = filesLeft();
   std::sort(files.begin(), files.end());
-  EXPECT_EQ((std::vector<std::string>{"Result110503140509-2.txt", "Result110503140509.txt"}), files);
+  EXPECT_EQ((std::vector<std::string>{"Result110503140509-2.txt", "Result110503140509.txt"}),
+            files);
 }
 
 // The clock is read once per check: a check that ends as the date turns
@@ -158,7 +160,8 @@ TEST_F(CheckRunTest, FileNameAndHeaderDateComeFromOneClockReading) {
   ASSERT_EQ(CheckStatus::written, result.status);
   EXPECT_EQ(1, readings);
   EXPECT_EQ((directory / "Result110503235959.txt").string(), result.reportPath);
-  EXPECT_NE(std::string::npos, testing_files::readBytes(result.reportPath).find("[Date=05/03/11]\r\n"));
+  EXPECT_NE(std::string::npos,
+            testing_files::readBytes(result.reportPath).find("[Date=05/03/11]\r\n"));
 }
 
 // An allocation that fails anywhere in the check ends the whole check with
