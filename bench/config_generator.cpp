@@ -1,6 +1,7 @@
 #include "config_generator.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <utility>
 #include <vector>
@@ -121,6 +122,15 @@ constexpr int kNarrowSpan = 100;           // a narrowed "gt" spans fewer ports 
 constexpr int kChangeShares[] = {30, 30, 20, 20};
 // An edge-case named list comes back as the other kind.
 constexpr int kOtherKindPercent = 20;
+
+// The patterns that are hard for an index.
+constexpr int kDistinctSourcePortPercent = 10;  // the port is the source port
+constexpr int kDistinctBothPortsPercent = 5;    // and the destination port another
+constexpr int kDistinctRanges = 16;             // rules with "range P P+3", not "eq P"
+constexpr int kChangedPortPercent = 10;         // a setting rule moves to another port
+constexpr int kOnePortRangePercent = 10;        // a setting rule says "range P P"
+constexpr int kHostWithinPercent = 76;          // a setting rule is a host within its rule
+constexpr int kHostBesidePercent = 10;          // a setting rule is a host beside it
 
 // Lines around the rules.
 constexpr int kEdgeLinePercent = 2;         // an edge-case line after a rule or block
@@ -268,6 +278,12 @@ class Generator {
   Rule deriveRule(const Rule& r, bool standard);
   void narrow(Rule& r, bool standard);
   void change(Rule& r, bool standard);
+
+  // The two patterns that are hard for an index, as one list each.
+  std::vector<AccessList> distinctPortsList();
+  std::vector<AccessList> distinctMasksList();
+  std::vector<AccessList> deriveDistinctPorts(const std::vector<AccessList>& source);
+  std::vector<AccessList> deriveDistinctMasks(const std::vector<AccessList>& source);
 
   std::string render(const std::vector<AccessList>& lists, const char* lineEnd, bool isSource);
   void noiseLine(Writer& w);
@@ -693,9 +709,117 @@ std::string Generator::render(const std::vector<AccessList>& lists, const char* 
   return out;
 }
 
+// Rule k's port is 1 + (k * 7919) % 65535: distinct for 65,535 rules, and
+// not in order. Most rules name it as the destination port, some as the
+// source port, some as the source port beside a destination port of their
+// own; and kDistinctRanges rules, spread over the list, a short range.
+std::vector<AccessList> Generator::distinctPortsList() {
+  std::vector<AccessList> lists(1);
+  AccessList& list = lists[0];
+  list.number = 120;
+  const Address host{AddressForm::host, 0x0A010101u, 0};  // 10.1.1.1
+  for (int k = 0; k < shape.rules; ++k) {
+    const int port = 1 + static_cast<int>((static_cast<long long>(k) * 7919) % 65535);
+    Rule r;
+    r.protocol = "tcp";
+    r.protocolNo = 6;
+    const int roll = random.below(100);
+    if (roll < kDistinctSourcePortPercent + kDistinctBothPortsPercent) {
+      r.source = host;
+      r.sourcePort = {kEq, port, 0, false};
+      if (roll >= kDistinctSourcePortPercent) {
+        r.destination = host;
+        r.destinationPort = {kEq, 1 + static_cast<int>((static_cast<long long>(k) * 4099) % 65535),
+                             0, false};
+      }
+    } else {
+      r.destination = host;
+      const bool range = k % std::max(1, shape.rules / kDistinctRanges) == 0;
+      r.destinationPort = {range ? kRange : kEq, port, port + 3, false};
+    }
+    list.rules.push_back(r);
+  }
+  return lists;
+}
+
+// The setting rules in the same order: most copied, some a range of the
+// one port ("range P P", which "eq P" covers), some moved to another port.
+std::vector<AccessList> Generator::deriveDistinctPorts(const std::vector<AccessList>& source) {
+  std::vector<AccessList> setting = source;
+  std::vector<Rule>& rules = setting[0].rules;
+  rules.clear();
+  for (const Rule& r : source[0].rules) {
+    const int roll = random.below(100);
+    if (roll < kDroppedPercent) continue;
+    Rule derived = r;
+    Port& port = derived.sourcePort.op != kNoPort ? derived.sourcePort : derived.destinationPort;
+    if (roll >= 100 - kChangedPortPercent) {
+      port = {kEq, random.below(65536), 0, false};
+    } else if (roll >= 100 - kChangedPortPercent - kOnePortRangePercent && port.op == kEq) {
+      port = {kRange, port.low, port.low, false};
+    }
+    rules.push_back(derived);
+  }
+  return setting;
+}
+
+// Rule k's source wildcard is 2k + 3 ("0.0.0.3", "0.0.0.5", ...):
+// distinct, and contiguous only where 2k + 4 is a power of two. Its source
+// address differs in the 14 bits above the widest wildcard (up to 131,070
+// rules), and its destination is a host of its own, so that a rule covers
+// only the setting rules made from it.
+std::vector<AccessList> Generator::distinctMasksList() {
+  std::vector<AccessList> lists(1);
+  AccessList& list = lists[0];
+  list.number = 121;
+  for (int k = 0; k < shape.rules; ++k) {
+    const auto index = static_cast<std::uint32_t>(k);
+    Rule r;
+    r.source = {AddressForm::wildcard, ((index * 40503u) & 0x3FFFu) << 18, 2 * index + 3};
+    r.destination = {AddressForm::host, 0x0A000000u + index, 0};  // 10.0.0.0 + k
+    list.rules.push_back(r);
+  }
+  return lists;
+}
+
+// The setting rules in the same order: most a host within their source
+// rule, some the rule itself, some a host beside it: in a gap of a
+// non-contiguous wildcard, else just above the wildcard.
+std::vector<AccessList> Generator::deriveDistinctMasks(const std::vector<AccessList>& source) {
+  std::vector<AccessList> setting = source;
+  std::vector<Rule>& rules = setting[0].rules;
+  rules.clear();
+  for (const Rule& r : source[0].rules) {
+    const int roll = random.below(100);
+    if (roll < kDroppedPercent) continue;
+    Rule derived = r;
+    const auto bits = static_cast<std::uint32_t>(random.next());
+    if (roll < kDroppedPercent + kHostWithinPercent) {
+      derived.source = {AddressForm::host, r.source.address | (bits & r.source.wildcard), 0};
+    } else if (roll >= 100 - kHostBesidePercent) {
+      const std::uint32_t wildcard = r.source.wildcard;
+      const std::uint32_t gaps = ~wildcard & (std::bit_floor(wildcard) - 1);
+      const std::uint32_t beside = gaps != 0 ? gaps & (0u - gaps) : wildcard + 1;
+      derived.source = {AddressForm::host, r.source.address | (bits & wildcard) | beside, 0};
+    }
+    rules.push_back(derived);
+  }
+  return setting;
+}
+
 ConfigPair Generator::run() {
-  std::vector<AccessList> sourceLists = makeSourceLists();
-  std::vector<AccessList> settingLists = deriveSetting(sourceLists);
+  std::vector<AccessList> sourceLists;
+  std::vector<AccessList> settingLists;
+  if (shape.pattern == Pattern::distinctPorts) {
+    sourceLists = distinctPortsList();
+    settingLists = deriveDistinctPorts(sourceLists);
+  } else if (shape.pattern == Pattern::distinctMasks) {
+    sourceLists = distinctMasksList();
+    settingLists = deriveDistinctMasks(sourceLists);
+  } else {
+    sourceLists = makeSourceLists();
+    settingLists = deriveSetting(sourceLists);
+  }
   const char* sourceEnd = shape.edgeCases && random.percent(kCrLfPercent) ? "\r\n" : "\n";
   const char* settingEnd = shape.edgeCases && random.percent(kCrLfPercent) ? "\r\n" : "\n";
   ConfigPair pair;
@@ -729,6 +853,18 @@ GeneratorShape oneListShape(int rules, std::uint64_t seed) {
   return shape;
 }
 
+GeneratorShape distinctPortsShape(int rules, std::uint64_t seed) {
+  GeneratorShape shape = oneListShape(rules, seed);
+  shape.pattern = Pattern::distinctPorts;
+  return shape;
+}
+
+GeneratorShape distinctMasksShape(int rules, std::uint64_t seed) {
+  GeneratorShape shape = oneListShape(rules, seed);
+  shape.pattern = Pattern::distinctMasks;
+  return shape;
+}
+
 GeneratorShape linesShape(int lines, std::uint64_t seed) {
   // About 8 noise lines and 1 to 2 list openings per 100 rules.
   GeneratorShape shape = manyListsShape(lines * 100 / 110, seed);
@@ -741,10 +877,13 @@ bool parseShape(std::string_view text, GeneratorShape& shape, std::string& error
     std::size_t comma = text.find(',');
     std::string_view piece = text.substr(0, comma);
     text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
-    if (piece == "many" || piece == "one") {
+    if (piece == "many" || piece == "one" || piece == "ports" || piece == "masks") {
       std::uint64_t seed = shape.seed;
       int lines = shape.lines;
-      shape = piece == "many" ? manyListsShape(shape.rules, seed) : oneListShape(shape.rules, seed);
+      shape = piece == "many"    ? manyListsShape(shape.rules, seed)
+              : piece == "one"   ? oneListShape(shape.rules, seed)
+              : piece == "ports" ? distinctPortsShape(shape.rules, seed)
+                                 : distinctMasksShape(shape.rules, seed);
       shape.lines = lines;
       continue;
     }
