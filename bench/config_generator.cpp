@@ -1,6 +1,7 @@
 #include "config_generator.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <utility>
 #include <vector>
@@ -57,7 +58,6 @@ struct Rule {
   Address destination;
   Port destinationPort;
   std::vector<std::string> options;
-  std::string rawLine;  // when set, written as it stands (edge-case lines)
 };
 
 struct AccessList {
@@ -85,6 +85,67 @@ constexpr const char* kIcmpNames[] = {"echo", "echo-reply", "unreachable", "time
                                       "redirect", "parameter-problem", "source-quench"};
 constexpr const char* kOtherProtocols[] = {"gre", "esp", "ahp", "ospf", "eigrp", "pim", "igmp"};
 constexpr int kRulesPerSite = 24;
+
+// How often the generator takes each way, in percent. The shares follow
+// the hand-written configurations the tool is made for; changing one
+// changes every generated text, and with it the benchmark figures.
+
+// Rules.
+constexpr int kDenyPercent = 15;            // a rule denies (unless onePermission)
+constexpr int kStandardHostPercent = 55;    // a standard rule names one host, else a subnet
+constexpr int kClosingRulePercent = 60;     // a list ends in a "deny" rule
+constexpr int kClosingLogPercent = 50;      // an extended closing rule logs
+constexpr int kBlockFormPercent = 20;       // a numbered list is written as a block
+// The kinds of extended rule, in shares of 100 (see makeExtendedRule()).
+constexpr int kExtendedKindShares[] = {28, 10, 12, 8, 8, 6, 6, 8, 8, 6};
+constexpr int kEitherWayPercent = 50;       // each of two equal choices
+constexpr int kIcmpFromAnyPercent = 40;     // an ICMP rule admits any source
+constexpr int kSecondIcmpNamePercent = 10;  // an ICMP rule names a second message
+// Port operands: eq, range, gt, lt, neq, in shares of 100.
+constexpr int kPortOperatorShares[] = {60, 15, 10, 8, 7};
+constexpr int kRangeSpan = 200;             // a range spans fewer ports than this
+constexpr int kHighPortsPercent = 20;       // a range is "1024 65535"
+constexpr int kAllPortsPercent = 5;         // a range (not the above) is "0 65535"
+constexpr int kWellKnownBoundPercent = 70;  // gt 1023 or lt 1024 rather than a service port
+// An edge-case address with bits under its wildcard.
+constexpr int kBitsUnderWildcardPercent = 10;
+
+// The setting config, rule by rule: dropped, copied or narrowed (a
+// duplicate), changed, and now and then followed by a rule of its own.
+constexpr int kDroppedPercent = 4;
+constexpr int kAddedPercent = 4;
+// A narrowed extended "ip" rule without ports becomes "tcp ... eq www".
+constexpr int kNarrowToWebPercent = 50;
+constexpr int kNarrowSpan = 100;           // a narrowed "gt" spans fewer ports than this
+// How a changed rule changes: its permission, source, destination, and
+// else its port or option word, in shares of 100.
+constexpr int kChangeShares[] = {30, 30, 20, 20};
+// An edge-case named list comes back as the other kind.
+constexpr int kOtherKindPercent = 20;
+
+// The patterns that are hard for an index.
+constexpr int kDistinctSourcePortPercent = 10;  // the port is the source port
+constexpr int kDistinctBothPortsPercent = 5;    // and the destination port another
+constexpr int kDistinctRanges = 16;             // rules with "range P P+3", not "eq P"
+constexpr int kChangedPortPercent = 10;         // a setting rule moves to another port
+constexpr int kOnePortRangePercent = 10;        // a setting rule says "range P P"
+constexpr int kHostWithinPercent = 76;          // a setting rule is a host within its rule
+constexpr int kHostBesidePercent = 10;          // a setting rule is a host beside it
+
+// Lines around the rules.
+constexpr int kEdgeLinePercent = 2;         // an edge-case line after a rule or block
+constexpr int kCrLfPercent = 50;            // an edge-case text ends its lines with CR LF
+constexpr int kNoLastLineEndPercent = 50;   // an edge-case text's last line has no line end
+
+// The index of the share of `shares` (summing to 100, taken one after the
+// other) that `roll`, from 0 to 99, falls in.
+template <std::size_t N>
+int shareOf(int roll, const int (&shares)[N]) {
+  std::size_t k = 0;
+  int bound = shares[0];
+  while (k + 1 < N && roll >= bound) bound += shares[++k];
+  return static_cast<int>(k);
+}
 
 std::uint32_t siteNetwork(int site) {
   auto s = static_cast<std::uint32_t>(site);
@@ -218,6 +279,12 @@ class Generator {
   void narrow(Rule& r, bool standard);
   void change(Rule& r, bool standard);
 
+  // The two patterns that are hard for an index, as one list each.
+  std::vector<AccessList> distinctPortsList();
+  std::vector<AccessList> distinctMasksList();
+  std::vector<AccessList> deriveDistinctPorts(const std::vector<AccessList>& source);
+  std::vector<AccessList> deriveDistinctMasks(const std::vector<AccessList>& source);
+
   std::string render(const std::vector<AccessList>& lists, const char* lineEnd, bool isSource);
   void noiseLine(Writer& w);
   void edgeLines(Writer& w, bool isSource);
@@ -235,110 +302,126 @@ Address Generator::subnetIn(int site) {
   std::uint32_t offset = static_cast<std::uint32_t>(random.below(256)) & ~wildcard & 0xFFu;
   Address a{AddressForm::wildcard, siteNetwork(site) | offset, wildcard};
   // Now and then an address with bits under its wildcard, as people write.
-  if (shape.edgeCases && random.percent(10)) a.address |= wildcard & 1u;
+  if (shape.edgeCases && random.percent(kBitsUnderWildcardPercent)) a.address |= wildcard & 1u;
   return a;
 }
 
 Port Generator::portFor(int protocolNo) {
   Port p;
   const bool tcp = protocolNo == 6;
-  int roll = random.below(100);
-  int common = tcp ? random.pick(kTcpPorts) : random.pick(kUdpPorts);
-  if (roll < 60) {
-    p.op = kEq;
-    p.low = common;
-  } else if (roll < 75) {
-    p.op = kRange;
-    p.low = common;
-    p.high = common + random.below(200);
-    if (random.percent(20)) {
+  const int roll = random.below(100);
+  const int common = tcp ? random.pick(kTcpPorts) : random.pick(kUdpPorts);
+  static constexpr int kOperators[] = {kEq, kRange, kGt, kLt, kNeq};
+  p.op = kOperators[shareOf(roll, kPortOperatorShares)];
+  p.low = common;
+  if (p.op == kRange) {
+    p.high = common + random.below(kRangeSpan);
+    if (random.percent(kHighPortsPercent)) {
       p.low = 1024;
       p.high = 65535;
-    } else if (random.percent(5)) {
+    } else if (random.percent(kAllPortsPercent)) {
       p.low = 0;
       p.high = 65535;
     }
-  } else if (roll < 85) {
-    p.op = kGt;
-    p.low = random.percent(70) ? 1023 : common;
-  } else if (roll < 93) {
-    p.op = kLt;
-    p.low = random.percent(70) ? 1024 : common;
-  } else {
-    p.op = kNeq;
-    p.low = common;
+  } else if (p.op == kGt) {
+    p.low = random.percent(kWellKnownBoundPercent) ? 1023 : common;
+  } else if (p.op == kLt) {
+    p.low = random.percent(kWellKnownBoundPercent) ? 1024 : common;
   }
-  p.byName = random.percent(50);
+  p.byName = random.percent(kEitherWayPercent);
   return p;
 }
 
 Rule Generator::makeStandardRule(int site) {
   Rule r;
-  r.deny = !shape.onePermission && random.percent(15);
-  r.source = random.percent(55) ? hostIn(site) : subnetIn(site);
+  r.deny = !shape.onePermission && random.percent(kDenyPercent);
+  r.source = random.percent(kStandardHostPercent) ? hostIn(site) : subnetIn(site);
   return r;
 }
 
 Rule Generator::makeExtendedRule(int site) {
   Rule r;
-  r.deny = !shape.onePermission && random.percent(15);
-  int peer = randomSite();
-  int roll = random.below(100);
-  if (roll < 28) {  // a service reachable from anywhere
-    r.protocol = "tcp";
-    r.protocolNo = 6;
-    r.destination = hostIn(site);
-    r.destinationPort = portFor(6);
-  } else if (roll < 38) {  // a subnet to a server
-    r.protocol = "tcp";
-    r.protocolNo = 6;
-    r.source = subnetIn(site);
-    r.destination = hostIn(peer);
-    r.destinationPort = portFor(6);
-  } else if (roll < 50) {
-    r.protocol = "udp";
-    r.protocolNo = 17;
-    r.source = random.percent(50) ? hostIn(site) : subnetIn(site);
-    r.destination = hostIn(peer);
-    r.destinationPort = portFor(17);
-  } else if (roll < 58) {
-    r.protocol = "icmp";
-    r.protocolNo = 1;
-    r.source = random.percent(40) ? Address{} : subnetIn(peer);
-    r.destination = hostIn(site);
-    r.options.push_back(random.pick(kIcmpNames));
-    if (random.percent(10)) r.options.push_back(random.pick(kIcmpNames));
-  } else if (roll < 66) {  // subnet to subnet
-    r.source = subnetIn(site);
-    r.destination = subnetIn(peer);
-  } else if (roll < 72) {  // replies from a server: source port operand
-    r.protocol = "tcp";
-    r.protocolNo = 6;
-    r.source = hostIn(site);
-    r.sourcePort = portFor(6);
-    r.destination = random.percent(50) ? Address{} : subnetIn(peer);
-    if (random.percent(50)) r.options.push_back("established");
-  } else if (roll < 78) {
-    r.protocol = random.pick(kOtherProtocols);
-    r.protocolNo = 47;  // only "not tcp/udp/icmp" matters to the generator
-    r.source = hostIn(site);
-    r.destination = hostIn(peer);
-  } else if (roll < 86) {
-    r.source = hostIn(site);
-    r.destination = hostIn(peer);
-    if (random.percent(50)) r.options.push_back("log");
-  } else if (roll < 94) {  // a range of a subnet from anywhere
-    r.protocol = random.percent(50) ? "tcp" : "6";
-    r.protocolNo = 6;
-    r.destination = subnetIn(site);
-    r.destinationPort = portFor(6);
-  } else {
-    r.protocol = random.percent(50) ? "udp" : "17";
-    r.protocolNo = 17;
-    r.source = subnetIn(peer);
-    r.sourcePort = portFor(17);
-    r.destination = hostIn(site);
-    r.destinationPort = portFor(17);
+  r.deny = !shape.onePermission && random.percent(kDenyPercent);
+  const int peer = randomSite();
+  // In the order of kExtendedKindShares.
+  enum Kind {
+    kService,         // a service reachable from anywhere
+    kSubnetToServer,  // a subnet to a server
+    kUdpService,
+    kIcmp,
+    kSubnetToSubnet,
+    kReplies,         // replies from a server: a source port operand
+    kOtherProtocol,
+    kHostToHost,
+    kSubnetService,   // a service of a subnet from anywhere
+    kUdpBothPorts,
+  };
+  switch (shareOf(random.below(100), kExtendedKindShares)) {
+    case kService:
+      r.protocol = "tcp";
+      r.protocolNo = 6;
+      r.destination = hostIn(site);
+      r.destinationPort = portFor(6);
+      break;
+    case kSubnetToServer:
+      r.protocol = "tcp";
+      r.protocolNo = 6;
+      r.source = subnetIn(site);
+      r.destination = hostIn(peer);
+      r.destinationPort = portFor(6);
+      break;
+    case kUdpService:
+      r.protocol = "udp";
+      r.protocolNo = 17;
+      r.source = random.percent(kEitherWayPercent) ? hostIn(site) : subnetIn(site);
+      r.destination = hostIn(peer);
+      r.destinationPort = portFor(17);
+      break;
+    case kIcmp:
+      r.protocol = "icmp";
+      r.protocolNo = 1;
+      r.source = random.percent(kIcmpFromAnyPercent) ? Address{} : subnetIn(peer);
+      r.destination = hostIn(site);
+      r.options.push_back(random.pick(kIcmpNames));
+      if (random.percent(kSecondIcmpNamePercent)) r.options.push_back(random.pick(kIcmpNames));
+      break;
+    case kSubnetToSubnet:
+      r.source = subnetIn(site);
+      r.destination = subnetIn(peer);
+      break;
+    case kReplies:
+      r.protocol = "tcp";
+      r.protocolNo = 6;
+      r.source = hostIn(site);
+      r.sourcePort = portFor(6);
+      r.destination = random.percent(kEitherWayPercent) ? Address{} : subnetIn(peer);
+      if (random.percent(kEitherWayPercent)) r.options.push_back("established");
+      break;
+    case kOtherProtocol:
+      r.protocol = random.pick(kOtherProtocols);
+      r.protocolNo = 47;  // only "not tcp/udp/icmp" matters to the generator
+      r.source = hostIn(site);
+      r.destination = hostIn(peer);
+      break;
+    case kHostToHost:
+      r.source = hostIn(site);
+      r.destination = hostIn(peer);
+      if (random.percent(kEitherWayPercent)) r.options.push_back("log");
+      break;
+    case kSubnetService:
+      r.protocol = random.percent(kEitherWayPercent) ? "tcp" : "6";
+      r.protocolNo = 6;
+      r.destination = subnetIn(site);
+      r.destinationPort = portFor(6);
+      break;
+    default:
+      r.protocol = random.percent(kEitherWayPercent) ? "udp" : "17";
+      r.protocolNo = 17;
+      r.source = subnetIn(peer);
+      r.sourcePort = portFor(17);
+      r.destination = hostIn(site);
+      r.destinationPort = portFor(17);
+      break;
   }
   return r;
 }
@@ -346,7 +429,7 @@ Rule Generator::makeExtendedRule(int site) {
 Rule Generator::closingRule(bool standard) {
   Rule r;
   r.deny = true;
-  if (!standard && random.percent(50)) r.options.push_back("log");
+  if (!standard && random.percent(kClosingLogPercent)) r.options.push_back("log");
   return r;
 }
 
@@ -375,7 +458,7 @@ std::vector<AccessList> Generator::makeSourceLists() {
         list.number = listCount == 1 ? 101 : nextExtended;
         nextExtended = nextExtended == 199 ? 2000 : nextExtended == 2699 ? 100 : nextExtended + 1;
       }
-      list.blockForm = listCount > 1 && random.percent(20);
+      list.blockForm = listCount > 1 && random.percent(kBlockFormPercent);
     }
   }
   // Spread the rules over the lists; each list works on its own sites.
@@ -386,7 +469,9 @@ std::vector<AccessList> Generator::makeSourceLists() {
   }
   if (!shape.onePermission) {
     for (AccessList& list : lists) {
-      if (!list.rules.empty() && random.percent(60)) list.rules.back() = closingRule(list.standard);
+      if (!list.rules.empty() && random.percent(kClosingRulePercent)) {
+        list.rules.back() = closingRule(list.standard);
+      }
     }
   }
   return lists;
@@ -395,7 +480,7 @@ std::vector<AccessList> Generator::makeSourceLists() {
 void Generator::narrow(Rule& r, bool standard) {
   auto narrowAddress = [&](Address& a) {
     if (a.form == AddressForm::any) {
-      if (random.percent(50)) a = hostIn(randomSite());
+      if (random.percent(kEitherWayPercent)) a = hostIn(randomSite());
     } else if (a.form == AddressForm::wildcard) {
       std::uint32_t inside = static_cast<std::uint32_t>(random.next()) & a.wildcard;
       a = {AddressForm::host, (a.address & ~a.wildcard) | inside, 0};
@@ -404,7 +489,7 @@ void Generator::narrow(Rule& r, bool standard) {
   narrowAddress(r.source);
   if (standard) return;
   narrowAddress(r.destination);
-  if (r.protocolNo == 0 && r.sourcePort.op == kNoPort && random.percent(50)) {
+  if (r.protocolNo == 0 && r.sourcePort.op == kNoPort && random.percent(kNarrowToWebPercent)) {
     r.protocol = "tcp";
     r.protocolNo = 6;
     r.destinationPort = {kEq, 80, 0, true};
@@ -418,7 +503,7 @@ void Generator::narrow(Rule& r, bool standard) {
     } else if (p.op == kGt && p.low < 65535) {
       p.op = kRange;
       p.low = p.low + 1;
-      p.high = std::min(65535, p.low + random.below(100));
+      p.high = std::min(65535, p.low + random.below(kNarrowSpan));
     } else if (p.op == kLt && p.low > 0) {
       p.op = kEq;
       p.low = random.below(p.low);
@@ -429,12 +514,14 @@ void Generator::narrow(Rule& r, bool standard) {
 }
 
 void Generator::change(Rule& r, bool standard) {
-  int roll = random.below(100);
-  if (roll < 30 && !shape.onePermission) {
+  // In the order of kChangeShares.
+  enum Change { kPermission, kSource, kDestination, kPortOrOption };
+  const int change = shareOf(random.below(100), kChangeShares);
+  if (change == kPermission && !shape.onePermission) {
     r.deny = !r.deny;
-  } else if (roll < 60 || standard) {
-    r.source = random.percent(50) ? hostIn(randomSite()) : subnetIn(randomSite());
-  } else if (roll < 80) {
+  } else if (change <= kSource || standard) {
+    r.source = random.percent(kEitherWayPercent) ? hostIn(randomSite()) : subnetIn(randomSite());
+  } else if (change == kDestination) {
     r.destination = hostIn(randomSite());
   } else if (r.protocolNo == 6 || r.protocolNo == 17) {
     r.destinationPort = portFor(r.protocolNo);
@@ -447,7 +534,6 @@ void Generator::change(Rule& r, bool standard) {
 
 Rule Generator::deriveRule(const Rule& r, bool standard) {
   Rule derived = r;
-  if (!r.rawLine.empty()) return derived;
   int roll = random.below(100);
   int narrowShare = shape.duplicatePercent / 3;
   if (roll < shape.duplicatePercent - narrowShare) return derived;
@@ -467,13 +553,15 @@ std::vector<AccessList> Generator::deriveSetting(const std::vector<AccessList>& 
     derived.rules.clear();
     // A list of the same name but the other kind: standard setting rules
     // meet extended source rules and the other way round.
-    if (shape.edgeCases && list.named && random.percent(20)) derived.standard = !list.standard;
+    if (shape.edgeCases && list.named && random.percent(kOtherKindPercent)) {
+      derived.standard = !list.standard;
+    }
     derived.rules.reserve(list.rules.size() + 4);
     for (const Rule& r : list.rules) {
-      int roll = random.below(100);
-      if (roll < 4) continue;  // dropped
+      const int roll = random.below(100);
+      if (roll < kDroppedPercent) continue;
       derived.rules.push_back(deriveRule(r, list.standard));
-      if (roll >= 96) {  // a rule of its own
+      if (roll >= 100 - kAddedPercent) {
         int site = randomSite();
         derived.rules.push_back(list.standard ? makeStandardRule(site) : makeExtendedRule(site));
       }
@@ -530,7 +618,7 @@ void Generator::edgeLines(Writer& w, bool isSource) {
     case 0: w.line("ip access-list logging interval 10"); break;  // unset acl_no, no error
     case 1: w.line("ip access-list log-update threshold 5"); break;
     case 2:  // the empty name
-      w.line(random.percent(50) ? "ip access-list standard" : "ip access-list extended");
+      w.line(random.percent(kEitherWayPercent) ? "ip access-list standard" : "ip access-list extended");
       w.line(" permit any");
       w.line(" deny host 10.0.0.1");
       break;
@@ -567,10 +655,9 @@ std::string Generator::render(const std::vector<AccessList>& lists, const char* 
   w.line("hostname generated");
   w.line("!");
   std::string text;
-  int rulesWritten = 0;
   auto maybeNoise = [&]() {
     if (shape.noisePercent > 0 && random.percent(shape.noisePercent)) noiseLine(w);
-    if (shape.edgeCases && random.percent(2)) edgeLines(w, isSource);
+    if (shape.edgeCases && random.percent(kEdgeLinePercent)) edgeLines(w, isSource);
   };
   for (const AccessList& list : lists) {
     const char* kind = list.standard ? "standard" : "extended";
@@ -586,18 +673,13 @@ std::string Generator::render(const std::vector<AccessList>& lists, const char* 
       w.line(text);
     }
     for (const Rule& r : list.rules) {
-      if (!r.rawLine.empty()) {
-        w.line(r.rawLine);
-      } else {
-        text = list.blockForm ? " " : "access-list ";
-        if (!list.blockForm) {
-          appendNumber(text, list.number);
-          text.push_back(' ');
-        }
-        appendRuleBody(text, r, list.standard);
-        w.line(text);
+      text = list.blockForm ? " " : "access-list ";
+      if (!list.blockForm) {
+        appendNumber(text, list.number);
+        text.push_back(' ');
       }
-      ++rulesWritten;
+      appendRuleBody(text, r, list.standard);
+      w.line(text);
       // Other lines would close an open block; they go between blocks and
       // between numbered rules only.
       if (!list.blockForm) maybeNoise();
@@ -620,18 +702,126 @@ std::string Generator::render(const std::vector<AccessList>& lists, const char* 
       out.append(lineEnd, endLength);
     }
   }
-  if (shape.edgeCases && random.percent(50) && out.size() > 2) {
+  if (shape.edgeCases && random.percent(kNoLastLineEndPercent) && out.size() > 2) {
     // The last line without its line break.
     out.resize(out.size() - std::char_traits<char>::length(lineEnd));
   }
   return out;
 }
 
+// Rule k's port is 1 + (k * 7919) % 65535: distinct for 65,535 rules, and
+// not in order. Most rules name it as the destination port, some as the
+// source port, some as the source port beside a destination port of their
+// own; and kDistinctRanges rules, spread over the list, a short range.
+std::vector<AccessList> Generator::distinctPortsList() {
+  std::vector<AccessList> lists(1);
+  AccessList& list = lists[0];
+  list.number = 120;
+  const Address host{AddressForm::host, 0x0A010101u, 0};  // 10.1.1.1
+  for (int k = 0; k < shape.rules; ++k) {
+    const int port = 1 + static_cast<int>((static_cast<long long>(k) * 7919) % 65535);
+    Rule r;
+    r.protocol = "tcp";
+    r.protocolNo = 6;
+    const int roll = random.below(100);
+    if (roll < kDistinctSourcePortPercent + kDistinctBothPortsPercent) {
+      r.source = host;
+      r.sourcePort = {kEq, port, 0, false};
+      if (roll >= kDistinctSourcePortPercent) {
+        r.destination = host;
+        r.destinationPort = {kEq, 1 + static_cast<int>((static_cast<long long>(k) * 4099) % 65535),
+                             0, false};
+      }
+    } else {
+      r.destination = host;
+      const bool range = k % std::max(1, shape.rules / kDistinctRanges) == 0;
+      r.destinationPort = {range ? kRange : kEq, port, port + 3, false};
+    }
+    list.rules.push_back(r);
+  }
+  return lists;
+}
+
+// The setting rules in the same order: most copied, some a range of the
+// one port ("range P P", which "eq P" covers), some moved to another port.
+std::vector<AccessList> Generator::deriveDistinctPorts(const std::vector<AccessList>& source) {
+  std::vector<AccessList> setting = source;
+  std::vector<Rule>& rules = setting[0].rules;
+  rules.clear();
+  for (const Rule& r : source[0].rules) {
+    const int roll = random.below(100);
+    if (roll < kDroppedPercent) continue;
+    Rule derived = r;
+    Port& port = derived.sourcePort.op != kNoPort ? derived.sourcePort : derived.destinationPort;
+    if (roll >= 100 - kChangedPortPercent) {
+      port = {kEq, random.below(65536), 0, false};
+    } else if (roll >= 100 - kChangedPortPercent - kOnePortRangePercent && port.op == kEq) {
+      port = {kRange, port.low, port.low, false};
+    }
+    rules.push_back(derived);
+  }
+  return setting;
+}
+
+// Rule k's source wildcard is 2k + 3 ("0.0.0.3", "0.0.0.5", ...):
+// distinct, and contiguous only where 2k + 4 is a power of two. Its source
+// address differs in the 14 bits above the widest wildcard (up to 131,070
+// rules), and its destination is a host of its own, so that a rule covers
+// only the setting rules made from it.
+std::vector<AccessList> Generator::distinctMasksList() {
+  std::vector<AccessList> lists(1);
+  AccessList& list = lists[0];
+  list.number = 121;
+  for (int k = 0; k < shape.rules; ++k) {
+    const auto index = static_cast<std::uint32_t>(k);
+    Rule r;
+    r.source = {AddressForm::wildcard, ((index * 40503u) & 0x3FFFu) << 18, 2 * index + 3};
+    r.destination = {AddressForm::host, 0x0A000000u + index, 0};  // 10.0.0.0 + k
+    list.rules.push_back(r);
+  }
+  return lists;
+}
+
+// The setting rules in the same order: most a host within their source
+// rule, some the rule itself, some a host beside it: in a gap of a
+// non-contiguous wildcard, else just above the wildcard.
+std::vector<AccessList> Generator::deriveDistinctMasks(const std::vector<AccessList>& source) {
+  std::vector<AccessList> setting = source;
+  std::vector<Rule>& rules = setting[0].rules;
+  rules.clear();
+  for (const Rule& r : source[0].rules) {
+    const int roll = random.below(100);
+    if (roll < kDroppedPercent) continue;
+    Rule derived = r;
+    const auto bits = static_cast<std::uint32_t>(random.next());
+    if (roll < kDroppedPercent + kHostWithinPercent) {
+      derived.source = {AddressForm::host, r.source.address | (bits & r.source.wildcard), 0};
+    } else if (roll >= 100 - kHostBesidePercent) {
+      const std::uint32_t wildcard = r.source.wildcard;
+      const std::uint32_t gaps = ~wildcard & (std::bit_floor(wildcard) - 1);
+      const std::uint32_t beside = gaps != 0 ? gaps & (0u - gaps) : wildcard + 1;
+      derived.source = {AddressForm::host, r.source.address | (bits & wildcard) | beside, 0};
+    }
+    rules.push_back(derived);
+  }
+  return setting;
+}
+
 ConfigPair Generator::run() {
-  std::vector<AccessList> sourceLists = makeSourceLists();
-  std::vector<AccessList> settingLists = deriveSetting(sourceLists);
-  const char* sourceEnd = shape.edgeCases && random.percent(50) ? "\r\n" : "\n";
-  const char* settingEnd = shape.edgeCases && random.percent(50) ? "\r\n" : "\n";
+  std::vector<AccessList> sourceLists;
+  std::vector<AccessList> settingLists;
+  if (shape.pattern == Pattern::distinctPorts) {
+    sourceLists = distinctPortsList();
+    settingLists = deriveDistinctPorts(sourceLists);
+  } else if (shape.pattern == Pattern::distinctMasks) {
+    sourceLists = distinctMasksList();
+    settingLists = deriveDistinctMasks(sourceLists);
+  } else {
+    sourceLists = makeSourceLists();
+    settingLists = deriveSetting(sourceLists);
+  }
+  const char* sourceEnd = shape.edgeCases && random.percent(kCrLfPercent) ? "\r\n" : "\n";
+  const char* settingEnd = shape.edgeCases && random.percent(kCrLfPercent) ? "\r\n" : "\n";
   ConfigPair pair;
   pair.source = render(sourceLists, sourceEnd, true);
   pair.setting = render(settingLists, settingEnd, false);
@@ -663,6 +853,18 @@ GeneratorShape oneListShape(int rules, std::uint64_t seed) {
   return shape;
 }
 
+GeneratorShape distinctPortsShape(int rules, std::uint64_t seed) {
+  GeneratorShape shape = oneListShape(rules, seed);
+  shape.pattern = Pattern::distinctPorts;
+  return shape;
+}
+
+GeneratorShape distinctMasksShape(int rules, std::uint64_t seed) {
+  GeneratorShape shape = oneListShape(rules, seed);
+  shape.pattern = Pattern::distinctMasks;
+  return shape;
+}
+
 GeneratorShape linesShape(int lines, std::uint64_t seed) {
   // About 8 noise lines and 1 to 2 list openings per 100 rules.
   GeneratorShape shape = manyListsShape(lines * 100 / 110, seed);
@@ -675,10 +877,13 @@ bool parseShape(std::string_view text, GeneratorShape& shape, std::string& error
     std::size_t comma = text.find(',');
     std::string_view piece = text.substr(0, comma);
     text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
-    if (piece == "many" || piece == "one") {
+    if (piece == "many" || piece == "one" || piece == "ports" || piece == "masks") {
       std::uint64_t seed = shape.seed;
       int lines = shape.lines;
-      shape = piece == "many" ? manyListsShape(shape.rules, seed) : oneListShape(shape.rules, seed);
+      shape = piece == "many"    ? manyListsShape(shape.rules, seed)
+              : piece == "one"   ? oneListShape(shape.rules, seed)
+              : piece == "ports" ? distinctPortsShape(shape.rules, seed)
+                                 : distinctMasksShape(shape.rules, seed);
       shape.lines = lines;
       continue;
     }

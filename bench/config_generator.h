@@ -12,6 +12,12 @@
 // duplicates, others are changed, dropped or added, and the named lists come
 // in another order so that equal names stand at other name-table positions.
 //
+// Two more patterns are made to be hard for an index, each one large list
+// of extended rules whose setting rules mostly duplicate their own source
+// rule: every rule for one host with a port of its own ("eq 1", "eq 2",
+// ...), and every rule with a source wildcard mask of its own, most of them
+// not contiguous ("0.0.0.5", "0.0.0.7", "0.0.0.9", ...).
+//
 // The same shape always gives the same texts on every platform: the
 // generator has its own random number generator and uses no standard
 // distribution.
@@ -24,7 +30,16 @@
 
 namespace dorvex::bench {
 
+enum class Pattern {
+  generated,      // the realistic configurations above
+  distinctPorts,  // one host, a port per rule
+  distinctMasks,  // a wildcard mask per rule
+};
+
 struct GeneratorShape {
+  Pattern pattern = Pattern::generated;  // the other fields but rules,
+                                         // lines and seed shape only
+                                         // Pattern::generated
   int rules = 30000;            // access-list rule lines of the source config
   int lists = 300;              // access lists the rules are spread over
   int namedPercent = 50;        // share of the lists that are named
@@ -48,10 +63,15 @@ GeneratorShape oneListShape(int rules, std::uint64_t seed = 1);
 // A configuration of about `lines` lines, cut or padded to exactly that
 // many, as a console check would meet it.
 GeneratorShape linesShape(int lines, std::uint64_t seed = 1);
+// rules in one list, for one host, with a port of their own.
+GeneratorShape distinctPortsShape(int rules, std::uint64_t seed = 1);
+// rules in one list, with a wildcard mask of their own.
+GeneratorShape distinctMasksShape(int rules, std::uint64_t seed = 1);
 
 // Reads a shape from "key=value" pairs separated by commas, on top of
-// `shape`; keys are the field names above, and "many" or "one" alone select
-// manyListsShape or oneListShape with the current rule count. False, with
+// `shape`; keys are the field names above, and "many", "one", "ports" or
+// "masks" alone select manyListsShape, oneListShape, distinctPortsShape or
+// distinctMasksShape with the current rule count. False, with
 // the offending piece in `error`, for an unknown key or a bad value.
 bool parseShape(std::string_view text, GeneratorShape& shape, std::string& error);
 

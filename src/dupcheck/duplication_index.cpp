@@ -15,6 +15,30 @@ constexpr int kSourceOnly = 0;
 constexpr int kBothAddresses = 1;
 constexpr std::uint64_t kHighBits = 0xFFFFFFFF00000000ULL;
 
+// Port keys: the side in the high half, so that the keys of one side sort
+// together and never equal those of the other; the port in the low half.
+constexpr std::uint64_t kSourcePortKey = std::uint64_t{1} << 32;
+constexpr std::uint64_t kDestinPortKey = std::uint64_t{2} << 32;
+
+std::uint64_t portKey(std::uint64_t side, int port) {
+  return side | static_cast<std::uint32_t>(port);
+}
+// The key of a source entry's operand: its port when its operator is eq.
+std::uint64_t operandKey(std::uint64_t side, int op, int low) {
+  return op == kPortEq ? portKey(side, low) : 0;
+}
+// The key an "eq" operand needs to cover the setting operand, or 0.
+std::uint64_t coveringKey(std::uint64_t side, int op, int low, int high) {
+  int port = 0;
+  return eqCoveringPort(op, low, high, port) ? portKey(side, port) : 0;
+}
+
+// The bits of `keep` from the highest down to the first it does not keep.
+std::uint32_t prefixOf(std::uint32_t keep) {
+  const int length = std::countl_one(keep);
+  return length == 0 ? 0 : ~std::uint32_t{0} << (32 - length);
+}
+
 std::uint32_t asWord(int value) { return static_cast<std::uint32_t>(value); }
 std::size_t asIndex(int value) { return static_cast<std::size_t>(value); }
 
@@ -114,9 +138,9 @@ int DuplicationIndex::BucketTable::layout() {
   return next;
 }
 
-void DuplicationIndex::BucketTable::place(std::size_t slot, int entry, std::vector<int>& order) {
+std::size_t DuplicationIndex::BucketTable::place(std::size_t slot) {
   Bucket& bucket = slots[slot];
-  order[asIndex(bucket.first + bucket.count++)] = entry;
+  return asIndex(bucket.first + bucket.count++);
 }
 
 const DuplicationIndex::Bucket* DuplicationIndex::BucketTable::find(std::uint64_t hash) const {
@@ -170,27 +194,35 @@ bool DuplicationIndex::hashedAndWanted(int group, int kind) const {
 }
 
 void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting, int scanLimit) {
+  sourceConfig = &source;
   settingConfig = &setting;
   last = LastList{};
   nameIds.clear();
   groups.clear(64);
   combos.clear(256);
-  groupSourceEntries(source);
-  groupSettingEntries(setting);
-  makeScanRecords(source, scanLimit);
-  makeMasksAndHashes(source);
+  groupSourceEntries();
+  groupSettingEntries();
+  makeScanRecords(scanLimit);
+  // Most configurations have only small lists: nothing to hash.
+  bool hashed = false;
+  for (int group = 0; group < groups.size(); ++group) {
+    for (int kind = 0; kind < kKinds; ++kind) hashed = hashed || hashedAndWanted(group, kind);
+  }
+  if (!hashed) return;
+  makeMasksAndHashes();
   for (int kind = 0; kind < kKinds; ++kind) fillBuckets(kind);
-  sortMasksByGroup();
+  fillDestinBuckets();
+  listClassesByGroup();
 }
 
 // The group of every source entry (-1 for one in error) and the size of
 // every group.
-void DuplicationIndex::groupSourceEntries(const AclConfig& source) {
-  const int count = source.entryCount();
+void DuplicationIndex::groupSourceEntries() {
+  const int count = sourceConfig->entryCount();
   groupOfEntry.assign(asIndex(count), -1);
   for (int r = 0; r < count; ++r) {
-    const AclEntry& entry = *source.entryAt(r);
-    if (!(entry.flags & kErrorBit)) groupOfEntry[asIndex(r)] = groupOf(entry, source, true);
+    const AclEntry& entry = *sourceConfig->entryAt(r);
+    if (!(entry.flags & kErrorBit)) groupOfEntry[asIndex(r)] = groupOf(entry, *sourceConfig, true);
   }
   groupSize.assign(asIndex(groups.size()), 0);
   for (int group : groupOfEntry) {
@@ -200,20 +232,21 @@ void DuplicationIndex::groupSourceEntries(const AclConfig& source) {
 
 // The group of every setting entry, and the groups and kinds that setting
 // rules look up.
-void DuplicationIndex::groupSettingEntries(const AclConfig& setting) {
+void DuplicationIndex::groupSettingEntries() {
+  const int count = settingConfig->entryCount();
   wanted.assign(kKinds * asIndex(groups.size()), 0);
-  settingGroups.assign(asIndex(setting.entryCount()), -1);
-  for (int s = 0; s < setting.entryCount(); ++s) {
-    const AclEntry& entry = *setting.entryAt(s);
+  settingGroups.assign(asIndex(count), -1);
+  for (int s = 0; s < count; ++s) {
+    const AclEntry& entry = *settingConfig->entryAt(s);
     if (entry.flags & kErrorBit) continue;
-    const int group = groupOf(entry, setting, false);
+    const int group = groupOf(entry, *settingConfig, false);
     settingGroups[asIndex(s)] = group;
     if (group >= 0) wanted[kKinds * asIndex(group) + asIndex(kindOf(entry))] = 1;
   }
 }
 
 // The small groups that setting rules look up, as records in table order.
-void DuplicationIndex::makeScanRecords(const AclConfig& source, int scanLimit) {
+void DuplicationIndex::makeScanRecords(int scanLimit) {
   const std::size_t groupCount = groupSize.size();
   scanFirst.assign(groupCount, -1);
   int records = 0;
@@ -229,10 +262,10 @@ void DuplicationIndex::makeScanRecords(const AclConfig& source, int scanLimit) {
   scanPassed.assign(asIndex(largest) + 8, 0);
   scanRecords.resize(asIndex(records));
   std::vector<int> next(scanFirst);
-  for (int r = 0; r < source.entryCount(); ++r) {
+  for (int r = 0; r < sourceConfig->entryCount(); ++r) {
     const int group = groupOfEntry[asIndex(r)];
     if (group < 0 || scanFirst[asIndex(group)] < 0) continue;
-    const AclEntry& entry = *source.entryAt(r);
+    const AclEntry& entry = *sourceConfig->entryAt(r);
     const std::size_t at = asIndex(next[asIndex(group)]++);
     scanRecords.sourceKeep[at] = ~packAddress(entry.mask_s);
     scanRecords.source[at] = packAddress(entry.source) & scanRecords.sourceKeep[at];
@@ -243,41 +276,68 @@ void DuplicationIndex::makeScanRecords(const AclConfig& source, int scanLimit) {
 }
 
 // Every source entry of a hashed group into a mask of each kind looked up,
-// with the hash of its bucket key.
-void DuplicationIndex::makeMasksAndHashes(const AclConfig& source) {
-  const int count = source.entryCount();
+// with the hash of its bucket key and its port keys, and into the
+// destination bucket of its mask's class. A mask keeps the prefix of each
+// wildcard; the rules of wildcards that are not their own prefix go into
+// masks of their own, whose lookups test each rule's wildcards.
+void DuplicationIndex::makeMasksAndHashes() {
+  const int count = sourceConfig->entryCount();
+  sourcePortOf.assign(asIndex(count), 0);
+  destinPortOf.assign(asIndex(count), 0);
   masks.clear();
-  maskSlot.clear();
+  classes.clear(64);
+  classKeep.clear();
+  classSlot.clear();
+  destinPairs.clear();
   for (int kind = 0; kind < kKinds; ++kind) entryHash[kind].assign(asIndex(count), 0);
   for (int r = 0; r < count; ++r) {
     const int group = groupOfEntry[asIndex(r)];
     if (group < 0 || scanFirst[asIndex(group)] >= 0) continue;
-    const AclEntry& entry = *source.entryAt(r);
-    const std::uint32_t sourceMask = packAddress(entry.mask_s);
-    const std::uint32_t destinMask = packAddress(entry.mask_d);
-    const std::uint32_t maskedSource = packAddress(entry.source) & ~sourceMask;
-    const std::uint32_t maskedDestin = packAddress(entry.destin) & ~destinMask;
+    const AclEntry& entry = *sourceConfig->entryAt(r);
+    sourcePortOf[asIndex(r)] = operandKey(kSourcePortKey, entry.sp_typ, entry.sp_low);
+    destinPortOf[asIndex(r)] = operandKey(kDestinPortKey, entry.dp_typ, entry.dp_low);
+    const std::uint32_t sourceKeep = prefixOf(~packAddress(entry.mask_s));
+    const std::uint32_t destinKeep = prefixOf(~packAddress(entry.mask_d));
+    const bool sourceExact = sourceKeep == ~packAddress(entry.mask_s);
+    const bool destinExact = destinKeep == ~packAddress(entry.mask_d);
     for (int kind = 0; kind < kKinds; ++kind) {
       if (!hashedAndWanted(group, kind)) continue;
       const bool both = kind == kBothAddresses;
-      const std::uint32_t kindDestinMask = both ? destinMask : 0;
-      const int combo = combos.insert(Key{{asWord(group), asWord(kind), sourceMask, kindDestinMask}});
+      const bool exact = sourceExact && (destinExact || !both);
+      const std::uint32_t kindDestinKeep = both ? destinKeep : 0;
+      const int combo = combos.insert(
+          Key{{asWord(group), asWord(kind + (exact ? 0 : kKinds)), sourceKeep, kindDestinKeep}});
       if (combo == static_cast<int>(masks.size())) {
-        masks.push_back(Mask{sourceMask, kindDestinMask, combo});
-        maskSlot.push_back(kKinds * group + kind);
+        masks.push_back(Mask{sourceKeep, kindDestinKeep, combo, exact});
       }
-      const Key key{{asWord(combo), maskedSource, both ? maskedDestin : 0, 0}};
-      entryHash[kind][asIndex(r)] = hashOf(key);
+      const int destinClass = classes.insert(Key{{asWord(group), asWord(kind), kindDestinKeep, 0}});
+      if (destinClass == static_cast<int>(classKeep.size())) {
+        classKeep.push_back(kindDestinKeep);
+        classSlot.push_back(kKinds * group + kind);
+      }
+      const std::uint32_t destin = packAddress(entry.destin) & kindDestinKeep;
+      entryHash[kind][asIndex(r)] =
+          hashOf(Key{{asWord(combo), packAddress(entry.source) & sourceKeep, destin, 0}});
+      destinPairs.push_back({hashOf(Key{{asWord(destinClass), destin, 0, 0}}), combo});
     }
   }
 }
 
 // The entries of one kind into their buckets, the buckets one after the
-// other in `order`, each in table order.
+// other in `order`, each in table order; in the kind of both addresses, by
+// port key first (see orderPort).
 void DuplicationIndex::fillBuckets(int kind) {
   std::vector<int> entries;
   for (int r = 0; r < static_cast<int>(groupOfEntry.size()); ++r) {
     if (hashedAndWanted(groupOfEntry[asIndex(r)], kind)) entries.push_back(r);
+  }
+  const bool ports = kind == kBothAddresses;
+  auto portOf = [&](int r) {
+    return destinPortOf[asIndex(r)] != 0 ? destinPortOf[asIndex(r)] : sourcePortOf[asIndex(r)];
+  };
+  // Each bucket takes its entries in the order they are placed.
+  if (ports) {
+    std::stable_sort(entries.begin(), entries.end(), [&](int a, int b) { return portOf(a) < portOf(b); });
   }
   BucketTable& table = buckets[kind];
   table.clear(entries.size());
@@ -286,20 +346,37 @@ void DuplicationIndex::fillBuckets(int kind) {
     slotOf[k] = table.add(entryHash[kind][asIndex(entries[k])]);
   }
   order[kind].assign(asIndex(table.layout()), 0);
-  for (std::size_t k = 0; k < entries.size(); ++k) table.place(slotOf[k], entries[k], order[kind]);
+  if (ports) orderPort.assign(order[kind].size(), 0);
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    const std::size_t at = table.place(slotOf[k]);
+    order[kind][at] = entries[k];
+    if (ports) orderPort[at] = portOf(entries[k]);
+  }
 }
 
-// The masks of each group and kind together, in the order they were met.
-void DuplicationIndex::sortMasksByGroup() {
-  maskStart.assign(kKinds * groupSize.size() + 1, 0);
-  for (int slot : maskSlot) ++maskStart[asIndex(slot) + 1];
-  for (std::size_t k = 1; k < maskStart.size(); ++k) maskStart[k] += maskStart[k - 1];
-  std::vector<Mask> sorted(masks.size());
-  std::vector<int> next(maskStart.begin(), maskStart.end() - 1);
-  for (std::size_t k = 0; k < masks.size(); ++k) {
-    sorted[asIndex(next[asIndex(maskSlot[k])]++)] = masks[k];
+// The masks met under each destination bucket, each once.
+void DuplicationIndex::fillDestinBuckets() {
+  std::sort(destinPairs.begin(), destinPairs.end());
+  destinPairs.erase(std::unique(destinPairs.begin(), destinPairs.end()), destinPairs.end());
+  destinBuckets.clear(destinPairs.size());
+  std::vector<std::size_t> slotOf(destinPairs.size());
+  for (std::size_t k = 0; k < destinPairs.size(); ++k) slotOf[k] = destinBuckets.add(destinPairs[k].first);
+  destinCombos.assign(asIndex(destinBuckets.layout()), 0);
+  for (std::size_t k = 0; k < destinPairs.size(); ++k) {
+    destinCombos[destinBuckets.place(slotOf[k])] = destinPairs[k].second;
   }
-  masks = std::move(sorted);
+}
+
+// The classes of each group and kind together, in the order they were met.
+void DuplicationIndex::listClassesByGroup() {
+  classStart.assign(kKinds * groupSize.size() + 1, 0);
+  for (int slot : classSlot) ++classStart[asIndex(slot) + 1];
+  for (std::size_t k = 1; k < classStart.size(); ++k) classStart[k] += classStart[k - 1];
+  groupClasses.assign(classSlot.size(), 0);
+  std::vector<int> next(classStart.begin(), classStart.end() - 1);
+  for (std::size_t k = 0; k < classSlot.size(); ++k) {
+    groupClasses[asIndex(next[asIndex(classSlot[k])]++)] = static_cast<int>(k);
+  }
 }
 
 void DuplicationIndex::ScanRecords::resize(std::size_t count) {
@@ -310,23 +387,50 @@ void DuplicationIndex::ScanRecords::resize(std::size_t count) {
   entry.resize(count);
 }
 
-void DuplicationIndex::scanGroup(int group, const AclEntry& setting) {
+DuplicationIndex::Lookup DuplicationIndex::lookupOf(const AclEntry& setting, bool ports) const {
+  Lookup lookup{kindOf(setting), packAddress(setting.source), 0, 0, 0};
+  if (lookup.kind == kBothAddresses) {
+    lookup.destin = packAddress(setting.destin);
+    if (ports) {
+      lookup.sourcePort = coveringKey(kSourcePortKey, setting.sp_typ, setting.sp_low, setting.sp_hig);
+      lookup.destinPort = coveringKey(kDestinPortKey, setting.dp_typ, setting.dp_low, setting.dp_hig);
+    }
+  }
+  return lookup;
+}
+
+bool DuplicationIndex::portsPass(int r, const Lookup& lookup) const {
+  const std::uint64_t source = sourcePortOf[asIndex(r)];
+  const std::uint64_t destin = destinPortOf[asIndex(r)];
+  return (source == 0 || source == lookup.sourcePort) && (destin == 0 || destin == lookup.destinPort);
+}
+
+bool DuplicationIndex::addressesPass(int r, const Lookup& lookup) const {
+  const AclEntry& entry = *sourceConfig->entryAt(r);
+  const bool source = ((packAddress(entry.source) ^ lookup.source) & ~packAddress(entry.mask_s)) == 0;
+  if (lookup.kind == kSourceOnly) return source;
+  return source && ((packAddress(entry.destin) ^ lookup.destin) & ~packAddress(entry.mask_d)) == 0;
+}
+
+void DuplicationIndex::scanGroup(int group, const Lookup& lookup) {
   const std::size_t first = asIndex(scanFirst[asIndex(group)]);
   const std::size_t count = asIndex(groupSize[asIndex(group)]);
   const std::uint32_t* const sourceKeep = scanRecords.sourceKeep.data() + first;
   const std::uint32_t* const sourceValue = scanRecords.source.data() + first;
-  const std::uint32_t source = packAddress(setting.source);
+  const std::uint32_t source = lookup.source;
   unsigned char* const passed = scanPassed.data();
-  // Both tests over every record first (a loop the compiler vectorises),
-  // then the few that passed are picked out eight records at a time.
-  if (kindOf(setting) == kSourceOnly) {
+  // Both address tests over every record first (a loop the compiler
+  // vectorises), then the few that passed are picked out eight records at
+  // a time. The ports are left to the pair test: a small group gives few
+  // candidates anyway.
+  if (lookup.kind == kSourceOnly) {
     for (std::size_t k = 0; k < count; ++k) {
       passed[k] = (source & sourceKeep[k]) == sourceValue[k];
     }
   } else {
     const std::uint32_t* const destinKeep = scanRecords.destinKeep.data() + first;
     const std::uint32_t* const destinValue = scanRecords.destin.data() + first;
-    const std::uint32_t destin = packAddress(setting.destin);
+    const std::uint32_t destin = lookup.destin;
     for (std::size_t k = 0; k < count; ++k) {
       passed[k] = ((source & sourceKeep[k]) == sourceValue[k]) &
                   ((destin & destinKeep[k]) == destinValue[k]);
@@ -354,21 +458,56 @@ void DuplicationIndex::scanGroup(int group, const AclEntry& setting) {
   found.resize(kept);
 }
 
-void DuplicationIndex::lookUpBuckets(int group, const AclEntry& setting) {
-  const int kind = kindOf(setting);
-  const std::size_t slot = kKinds * asIndex(group) + asIndex(kind);
-  const std::uint32_t source = packAddress(setting.source);
-  const std::uint32_t destin = kind == kBothAddresses ? packAddress(setting.destin) : 0;
-  const BucketTable& table = buckets[kind];
+int DuplicationIndex::takeRun(const int* begin, const int* end, bool exact, bool ports,
+                              const Lookup& lookup) {
+  if (exact && !ports) {
+    found.insert(found.end(), begin, end);
+    return begin == end ? 0 : 1;
+  }
+  const std::size_t before = found.size();
+  for (const int* at = begin; at != end; ++at) {
+    if (!exact && !addressesPass(*at, lookup)) continue;
+    if (ports && !portsPass(*at, lookup)) continue;
+    found.push_back(*at);
+  }
+  return found.size() > before ? 1 : 0;
+}
+
+int DuplicationIndex::takeBucket(const Bucket& bucket, bool exact, const Lookup& lookup) {
+  const int* const entries = order[lookup.kind].data() + bucket.first;
+  const int* const end = entries + bucket.count;
+  if (lookup.kind == kSourceOnly) return takeRun(entries, end, exact, false, lookup);
+  const std::uint64_t* const ports = orderPort.data() + bucket.first;
+  const std::uint64_t* const portsEnd = ports + bucket.count;
+  // The entries without an "eq" operand, then those whose port can cover.
+  const std::uint64_t* const plainEnd =
+      portsEnd[-1] == 0 ? portsEnd : std::upper_bound(ports, portsEnd, std::uint64_t{0});
+  int runs = takeRun(entries, entries + (plainEnd - ports), exact, false, lookup);
+  for (std::uint64_t key : {lookup.sourcePort, lookup.destinPort}) {
+    if (key == 0 || plainEnd == portsEnd) continue;
+    const auto [low, high] = std::equal_range(plainEnd, portsEnd, key);
+    runs += takeRun(entries + (low - ports), entries + (high - ports), exact, true, lookup);
+  }
+  return runs;
+}
+
+void DuplicationIndex::lookUpBuckets(int group, const Lookup& lookup) {
+  const std::size_t slot = kKinds * asIndex(group) + asIndex(lookup.kind);
+  const BucketTable& table = buckets[lookup.kind];
   int runs = 0;
-  for (int m = maskStart[slot]; m < maskStart[slot + 1]; ++m) {
-    const Mask& mask = masks[asIndex(m)];
-    const Bucket* bucket =
-        table.find(hashOf(Key{{asWord(mask.combo), source & ~mask.source, destin & ~mask.destin, 0}}));
-    if (!bucket) continue;
-    const int* begin = order[kind].data() + bucket->first;
-    found.insert(found.end(), begin, begin + bucket->count);
-    ++runs;
+  // The destination first: only the masks met under the setting rule's
+  // destination are probed for its source.
+  for (int c = classStart[slot]; c < classStart[slot + 1]; ++c) {
+    const int destinClass = groupClasses[asIndex(c)];
+    const std::uint32_t destin = lookup.destin & classKeep[asIndex(destinClass)];
+    const Bucket* combos = destinBuckets.find(hashOf(Key{{asWord(destinClass), destin, 0, 0}}));
+    if (!combos) continue;
+    for (int k = combos->first; k < combos->first + combos->count; ++k) {
+      const Mask& mask = masks[asIndex(destinCombos[asIndex(k)])];
+      const Bucket* bucket = table.find(hashOf(
+          Key{{asWord(mask.combo), lookup.source & mask.sourceKeep, destin, 0}}));
+      if (bucket) runs += takeBucket(*bucket, mask.exact, lookup);
+    }
   }
   // A source entry sits in one bucket of a kind, so the runs are disjoint
   // (unless two masks met one bucket through equal hashes); more than one
@@ -386,9 +525,9 @@ const std::vector<int>& DuplicationIndex::candidates(int settingIndex) {
   if (group < 0) return found;  // in error, or no source rule of its list and permission
   const AclEntry& setting = *settingConfig->entryAt(settingIndex);
   if (scanFirst[asIndex(group)] >= 0) {
-    scanGroup(group, setting);
+    scanGroup(group, lookupOf(setting, false));
   } else {
-    lookUpBuckets(group, setting);
+    lookUpBuckets(group, lookupOf(setting, true));
   }
   return found;
 }

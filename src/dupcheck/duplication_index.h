@@ -2,7 +2,7 @@
 // the source rules that may cover a setting rule are found without testing
 // every pair. The pair loop compares every setting rule with every source
 // rule; with the index, findDuplications() finds the same pairs in the same
-// order in near-linear time.
+// order, in time that grows with the rules and the pairs found.
 //
 // The source rules without the error bit are grouped by list (a numbered
 // list by its number, a named list by its name, so that equal names meet
@@ -13,11 +13,24 @@
 // rules sit in buckets by their masked addresses, each bucket in table
 // order.
 //
+// A wildcard counts by its prefix: the bits it keeps from the highest down
+// to the first it ignores. A contiguous wildcard ("0.0.0.255") is its own
+// prefix, so a group has at most 33 masks of a kind for each address; the
+// rules of a non-contiguous one ("0.0.255.0") sit under its prefix in masks
+// of their own, whose entries a lookup still tests against their wildcard.
+//
 // A setting rule looks up, for each mask of its group, the bucket of its own
 // addresses under that mask: the source rules of its list and permission
-// whose source and destination address tests pass. The caller still
-// runs the whole pair test on each candidate, so the index only has to give
-// every source rule that can pass it, in table order, each once.
+// whose source and destination address tests pass. The masks are met
+// through the destination first: for each destination prefix of the group,
+// the masks of the rules under the setting rule's destination, so that the
+// source is probed only under masks that can hold a bucket for it. In the
+// kind of both addresses a bucket keeps the rules with an "eq" port operand
+// apart, ordered by port, and gives only those whose port can cover the
+// setting rule's operand: one host with a thousand services is otherwise a
+// thousand candidates for every rule. The caller still runs the whole pair
+// test on each candidate, so the index only has to give every source rule
+// that can pass it, in table order, each once.
 //
 // A small group (at most kScanLimit source rules, the common list) is not
 // hashed at all: its rules are kept as compact records in table order, and
@@ -30,6 +43,7 @@
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace dorvex {
@@ -59,9 +73,11 @@ class DuplicationIndex {
   // order, each once: every source entry without the error bit, of the same
   // list and permission, whose source address test passes and, unless the
   // setting entry is a standard rule, whose destination address test passes
-  // too. Rarely (two bucket keys with equal 64-bit hashes share a bucket) a
-  // few more. Empty for a setting entry with the error bit, or outside the
-  // setting table. Valid until the next call.
+  // too and, in a hashed group, each of whose "eq" port operands covers the
+  // setting entry's operand on that side (portsCover()). Rarely (two bucket
+  // keys with equal 64-bit hashes share a bucket) a few more. Empty for a
+  // setting entry with the error bit, or outside the setting table. Valid
+  // until the next call.
   const std::vector<int>& candidates(int settingIndex);
 
  private:
@@ -71,10 +87,11 @@ class DuplicationIndex {
   };
   static std::uint64_t hashOf(const Key& key);
 
-  // A small hash table with exact keys, for the groups and the masks: it
-  // numbers the keys 0, 1, 2, ... in the order they are first inserted.
-  // Open addressing, linear probing; a slot holds 32 bits of the key's
-  // hash and its number, the keys sit in one array by number.
+  // A small hash table with exact keys, for the groups, the masks and the
+  // destination classes: it numbers the keys 0, 1, 2, ... in the order they
+  // are first inserted. Open addressing, linear probing; a slot holds 32
+  // bits of the key's hash and its number, the keys sit in one array by
+  // number.
   class KeyTable {
    public:
     // Empties the table, with room for `count` keys.
@@ -92,26 +109,26 @@ class DuplicationIndex {
     std::size_t mask = 0;
   };
 
-  // A bucket: the 64-bit hash of its key (combo, masked source, masked
-  // destination) and its range of `order`.
+  // A bucket: the 64-bit hash of its key and its range of the array it
+  // indexes.
   struct Bucket {
     std::uint64_t hash;
     int first;
     int count;  // 0 marks an empty slot
   };
-  // The table of the buckets of one kind, keyed by hash alone: keys with
-  // equal hashes share a bucket, which only adds candidates.
+  // A table of buckets keyed by hash alone: keys with equal hashes share a
+  // bucket, which only adds candidates.
   class BucketTable {
    public:
     // Empties the table, with room for `count` keys (it does not grow).
     void clear(std::size_t count);
-    // The slot of `hash`, taken when new, with one more entry counted.
+    // The slot of `hash`, taken when new, with one more item counted.
     std::size_t add(std::uint64_t hash);
     // Gives the buckets consecutive ranges and returns their total length;
     // the counts start again from 0, for place().
     int layout();
-    // Puts `entry` into `order` as the next entry of the bucket at `slot`.
-    void place(std::size_t slot, int entry, std::vector<int>& order);
+    // The position of the next item of the bucket at `slot`.
+    std::size_t place(std::size_t slot);
     // The bucket of `hash`, or nullptr.
     const Bucket* find(std::uint64_t hash) const;
 
@@ -120,12 +137,14 @@ class DuplicationIndex {
     std::size_t mask = 0;
   };
 
-  // A mask of a group: the source wildcard, and the destination wildcard
-  // (zero in the source-only kind), packed as 32-bit numbers.
+  // A mask of a group: the bits that the prefixes of the source wildcard
+  // and of the destination wildcard keep (zero for the destination in the
+  // source-only kind), packed as 32-bit numbers.
   struct Mask {
-    std::uint32_t source;
-    std::uint32_t destin;
-    int combo;  // the number that the bucket keys carry
+    std::uint32_t sourceKeep;
+    std::uint32_t destinKeep;
+    int combo;   // the number that the bucket keys carry
+    bool exact;  // every wildcard of its rules is its own prefix
   };
   // The source rules of the small groups, for the address tests, field by
   // field so that a lookup tests several rules with each instruction: each
@@ -137,6 +156,18 @@ class DuplicationIndex {
     std::vector<std::uint32_t> destin;
     std::vector<int> entry;  // the index in the source config
     void resize(std::size_t count);
+  };
+
+  // What one lookup compares the source entries with: the setting entry's
+  // addresses and the port key an "eq" operand needs on each side to cover
+  // it, 0 where none does (a port key names the side and the port, so that
+  // keys of the two sides never meet).
+  struct Lookup {
+    int kind;
+    std::uint32_t source;
+    std::uint32_t destin;
+    std::uint64_t sourcePort;
+    std::uint64_t destinPort;
   };
 
   // The two kinds of mask and bucket: of the source address alone (for
@@ -152,21 +183,38 @@ class DuplicationIndex {
   // share their list, so the groups of the last list are remembered.
   int groupOf(const AclEntry& entry, const AclConfig& config, bool add);
 
-  // The steps of build(), in order.
-  void groupSourceEntries(const AclConfig& source);
-  void groupSettingEntries(const AclConfig& setting);
-  void makeScanRecords(const AclConfig& source, int scanLimit);
-  void makeMasksAndHashes(const AclConfig& source);
+  // The steps of build(), in order; the last four only when a group is
+  // hashed.
+  void groupSourceEntries();
+  void groupSettingEntries();
+  void makeScanRecords(int scanLimit);
+  void makeMasksAndHashes();
   void fillBuckets(int kind);
-  void sortMasksByGroup();
+  void fillDestinBuckets();
+  void listClassesByGroup();
 
+  // The lookup of `setting`; its port keys only with `ports`.
+  Lookup lookupOf(const AclEntry& setting, bool ports) const;
+  // Whether the source entry at `r` passes the port part of the candidate
+  // test (both addresses kind only).
+  bool portsPass(int r, const Lookup& lookup) const;
+  // Whether the source entry at `r` passes the address tests of `lookup`.
+  bool addressesPass(int r, const Lookup& lookup) const;
   // Puts the source entries of `group` (a small one) whose address tests
-  // `setting` passes into `found`, in table order.
-  void scanGroup(int group, const AclEntry& setting);
-  // Puts the entries of the buckets of `setting`'s addresses under every
-  // mask of `group` (a hashed one) into `found`, in table order.
-  void lookUpBuckets(int group, const AclEntry& setting);
+  // `lookup` passes into `found`, in table order.
+  void scanGroup(int group, const Lookup& lookup);
+  // Puts the candidates of every bucket of `lookup`'s addresses under the
+  // masks of `group` (a hashed one) into `found`, in table order.
+  void lookUpBuckets(int group, const Lookup& lookup);
+  // Appends the candidates of `bucket` (under a mask with `exact`) to
+  // `found`; returns the number of runs appended, each in table order.
+  int takeBucket(const Bucket& bucket, bool exact, const Lookup& lookup);
+  // Appends the entries of [begin, end) of `order` that pass `lookup`
+  // (the address tests unless `exact`; the port test with `ports`).
+  // Returns 1 when it appended any, else 0.
+  int takeRun(const int* begin, const int* end, bool exact, bool ports, const Lookup& lookup);
 
+  const AclConfig* sourceConfig = nullptr;
   const AclConfig* settingConfig = nullptr;
   std::unordered_map<std::string_view, int> nameIds;  // list names of the source
   struct LastList {
@@ -187,18 +235,39 @@ class DuplicationIndex {
   // the largest scanned group and eight bytes more, so that it is read
   // eight at a time.
   std::vector<unsigned char> scanPassed;
+
   KeyTable groups;  // (named, number or name id, permission) -> group
-  KeyTable combos;  // (group, kind, masks) -> combo
-  // Per group and kind (index kKinds * group + kind): its masks, as a
-  // range of `masks`.
-  std::vector<int> maskStart;
-  std::vector<Mask> masks;
-  std::vector<int> maskSlot;  // per combo: kKinds * group + kind, until sorted
+  KeyTable combos;  // (group, kind and exactness, masks) -> combo
+  std::vector<Mask> masks;  // by combo
+  // The destination classes: the masks of a group and kind by the bits
+  // their destination prefix keeps (one class in the source-only kind).
+  KeyTable classes;  // (group, kind, destination bits kept) -> class
+  std::vector<std::uint32_t> classKeep;  // by class
+  std::vector<int> classSlot;            // by class: kKinds * group + kind
+  // Per group and kind (index kKinds * group + kind): its classes, as a
+  // range of `groupClasses`.
+  std::vector<int> classStart;
+  std::vector<int> groupClasses;
+  // The destination buckets: by class and masked destination, the combos
+  // of the source entries there, as ranges of `destinCombos`; made from
+  // the (bucket hash, combo) pair of every entry.
+  std::vector<std::pair<std::uint64_t, int>> destinPairs;
+  BucketTable destinBuckets;
+  std::vector<int> destinCombos;
+  // The port keys of the "eq" operands of each source entry of a hashed
+  // group, 0 for others.
+  std::vector<std::uint64_t> sourcePortOf;
+  std::vector<std::uint64_t> destinPortOf;
   // Per kind: the bucket hash of every source entry (0 where not wanted),
   // the buckets, and the source entry indexes bucket after bucket.
   std::vector<std::uint64_t> entryHash[kKinds];
   BucketTable buckets[kKinds];
   std::vector<int> order[kKinds];
+  // Beside order[kBothAddresses]: the port key each entry is ordered by in
+  // its bucket (its destination port key, else its source port key, else
+  // 0): a bucket holds first the entries of key 0, then those of a source
+  // port, then those of a destination port, each by port and table order.
+  std::vector<std::uint64_t> orderPort;
   std::vector<int> found;  // the result of candidates()
 };
 

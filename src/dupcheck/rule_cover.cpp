@@ -95,6 +95,29 @@ bool portsCover(int coverOp, int coverLow, int coverHigh, int op, int low, int h
   }
 }
 
+bool eqCoveringPort(int op, int low, int high, int& port) {
+  // The cases of eqCovers(), each solved for its port.
+  int covering = 0;
+  switch (op) {
+    case kPortEq: covering = low; break;
+    case kPortGt:
+      if (low != kMaxPort - 1) return false;
+      covering = kMaxPort;
+      break;
+    case kPortLt:
+      if (low != 1) return false;
+      covering = 0;
+      break;
+    case kPortRange:
+      if (low != high) return false;
+      covering = low;
+      break;
+    default: return false;
+  }
+  port = covering;
+  return true;
+}
+
 bool ruleCovers(const AclEntry& source, const AclEntry& setting) {
   if (setting.permission != source.permission) return false;
   if (!addressCovers(source.source, source.mask_s, setting.source)) return false;

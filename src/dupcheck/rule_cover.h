@@ -21,6 +21,11 @@ bool addressCovers(const unsigned char coverAddress[4], const unsigned char cove
 // covered code from kPortEq up.
 bool portsCover(int coverOp, int coverLow, int coverHigh, int op, int low, int high);
 
+// The one port p for which portsCover(kPortEq, p, _, op, low, high) holds:
+// sets `port` and returns true; false, `port` unchanged, when no "eq"
+// operand covers the operand (op, low, high).
+bool eqCoveringPort(int op, int low, int high, int& port);
+
 // The four address bytes as one number, first octet highest.
 inline std::uint32_t packAddress(const unsigned char octets[4]) {
   return (std::uint32_t{octets[0]} << 24) | (std::uint32_t{octets[1]} << 16) |

@@ -140,6 +140,30 @@ TEST(PortsCoverTest, ExtremePorts) {
   }
 }
 
+// eqCoveringPort() names exactly the one port of an "eq" operand that
+// covers, or says there is none.
+TEST(PortsCoverTest, EqCoveringPortAgreesWithTheCoverTable) {
+  const int kValues[] = {0, 1, 2, 80, 65534, 65535, 65536, INT_MAX};
+  int found = 0;
+  for (int op = kNoPort - 1; op <= kPortRange + 1; ++op) {
+    for (int low : kValues) {
+      for (int high : kValues) {
+        SCOPED_TRACE(std::to_string(op) + " " + std::to_string(low) + " " + std::to_string(high));
+        int port = -7;
+        const bool some = eqCoveringPort(op, low, high, port);
+        for (int a : kValues) {
+          EXPECT_EQ(some && a == port, portsCover(kPortEq, a, -1, op, low, high)) << "eq " << a;
+        }
+        if (!some) {
+          EXPECT_EQ(-7, port);
+        }
+        found += some ? 1 : 0;
+      }
+    }
+  }
+  EXPECT_GT(found, 64);
+}
+
 struct AddressCase {
   unsigned char cover[4], wildcard[4], address[4];
   bool expected;

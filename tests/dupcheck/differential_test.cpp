@@ -87,6 +87,10 @@ const ShapeCase kShapes[] = {
     {"one group of 257 rules", "rules=257,lists=1,onePermission=1,noisePercent=0"},
     {"groups about 256 rules", "rules=520,lists=2,onePermission=1"},
     {"groups about 256 rules, both permissions", "rules=1040,lists=2,edgeCases=1"},
+    // Shapes that an index on addresses alone checks in quadratic time.
+    {"one host, a port per rule", "rules=900,ports"},
+    {"a wildcard per rule", "rules=900,masks"},
+    {"a port per rule, scanned", "rules=200,ports"},
 };
 
 TEST(DifferentialTest, GeneratedPairsGiveTheSameResults) {
