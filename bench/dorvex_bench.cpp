@@ -167,7 +167,7 @@ long long readAndSplit(const ConsoleFiles& files) {
     WordRow row;
     char c;
     while (input.peekChar(c) && c != '\0') {
-      input.splitLine(row.data(), kMaxWords, " \r");
+      row.splitFrom(input, " \r");
       for (int k = 0; !row.isEmpty(k); ++k) ++words;
     }
   }

@@ -17,8 +17,10 @@ trap 'rm -rf "$scratch"' EXIT
 status=0
 for target in parser_fuzzer check_fuzzer text_cursor_fuzzer; do
   mkdir -p "$scratch/$target"
+  dict=()
+  if [ -f "fuzz/$target.dict" ]; then dict=(-dict="fuzz/$target.dict"); fi
   echo "== $target: ${seconds}s"
-  if "$build/$target" -max_total_time="$seconds" -print_final_stats=1 \
+  if "$build/$target" "${dict[@]}" -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix="$build/$target-" "$scratch/$target" "fuzz/corpus/$target" \
       >"$scratch/$target.log" 2>&1; then
     grep -E '^(#[0-9]+[[:space:]]+DONE|Done|stat::number_of_executed_units)' "$scratch/$target.log" || true

@@ -1,35 +1,31 @@
-// The cover tests of the duplication check: whether everything one rule's
-// operand admits lies within another rule's operand.
+// The duplication check: every setting rule against every source rule of the
+// same list and permission (PairTest), with a details line for each
+// duplicate pair. Two ways give the same result byte for byte: the check
+// itself runs on a DuplicationIndex; the plain pair loop is kept as its
+// reference for the tests and the benchmarks.
 #ifndef DORVEX_DUPCHECK_DUPLICATION_CHECK_H_
 #define DORVEX_DUPCHECK_DUPLICATION_CHECK_H_
 
-#include <cstdint>
+#include <vector>
+
+#include "dupcheck/pair_test.h"
+#include "parser/acl_config.h"
+#include "text/text_cursor.h"
 
 namespace dorvex {
 
-struct AclEntry;
+// Tests every setting entry, in table order, against every source entry, in
+// table order: marks the duplicated entries (and those sharing an option
+// word with a partner) in both configurations and appends one details line
+// per duplicate pair to `details`, and the pairs in the same order to
+// `record` when one is given. Returns the number of duplicate pairs.
+// REQUIRES: both configurations are parsed (AclConfig::checkConfig()).
+long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& details,
+                           std::vector<DuplicatePair>* record = nullptr);
 
-// True iff, for each of the four bytes, `coverAddress` and `address` are
-// equal once the bits of the `coverWildcard` byte are cleared from both.
-bool addressCovers(const unsigned char coverAddress[4], const unsigned char coverWildcard[4],
-                   const unsigned char address[4]);
-
-// True iff every port (of 0 to 65535) that the covered operand (op, low,
-// high) admits is admitted by the covering operand. Operator codes: -1 none,
-// 0 eq, 1 gt, 2 lt, 3 neq, 4 range; any other code gives false, except that
-// a covering "range 0 65535" covers every covered operator from 0 up.
-bool portsCover(int coverOp, int coverLow, int coverHigh, int op, int low, int high);
-
-// The four address bytes as one number, first octet highest.
-inline std::uint32_t packAddress(const unsigned char octets[4]) {
-  return (std::uint32_t{octets[0]} << 24) | (std::uint32_t{octets[1]} << 16) |
-         (std::uint32_t{octets[2]} << 8) | std::uint32_t{octets[3]};
-}
-
-// True iff the setting rule `setting` lies within the source rule `source`,
-// list names aside: the same permission, the source address covered, and for
-// an extended setting rule the protocol, destination and both port operands.
-bool ruleCovers(const AclEntry& source, const AclEntry& setting);
+// The same by testing every pair, not only those the index finds.
+long long findDuplicationsByPairs(AclConfig& source, AclConfig& setting, TextCursor& details,
+                                  std::vector<DuplicatePair>* record = nullptr);
 
 }  // namespace dorvex
 

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "dupcheck/duplication_check.h"
+#include "dupcheck/rule_cover.h"
 #include "parser/acl_config.h"
 
 namespace dorvex {
@@ -33,9 +33,9 @@ bool DuplicationIndex::Key::operator==(const Key& other) const {
 }
 
 std::uint64_t DuplicationIndex::hashOf(const Key& key) {
-  // Two multiplications: the table slots take the low bits and the filter
-  // the middle ones, each folded with the well-mixed high half. Keys that
-  // share a hash only share a bucket, which adds candidates, never loses one.
+  // Two multiplications, the low bits (the table slots) folded with the
+  // well-mixed high half. Keys that share a hash only share a bucket, which
+  // adds candidates, never loses one.
   std::uint64_t high = (std::uint64_t{key.word[0]} << 32) | key.word[1];
   std::uint64_t low = (std::uint64_t{key.word[2]} << 32) | key.word[3];
   std::uint64_t h = (high * 0x9E3779B97F4A7C15ULL) ^ low;
@@ -94,20 +94,12 @@ int DuplicationIndex::KeyTable::find(const Key& key) const {
 void DuplicationIndex::BucketTable::clear(std::size_t count) {
   slots.assign(capacityFor(count), Bucket{0, 0, 0});
   mask = slots.size() - 1;
-  // 16 bits per key: a key that is not there passes with a chance of about
-  // one in sixteen.
-  filter.assign(slots.size() / 8, 0);
-  filterMask = filter.size() * 64 - 1;
 }
 
 std::size_t DuplicationIndex::BucketTable::add(std::uint64_t hash) {
   std::size_t slot = static_cast<std::size_t>(hash) & mask;
   while (slots[slot].count != 0 && slots[slot].hash != hash) slot = (slot + 1) & mask;
-  if (slots[slot].count == 0) {
-    slots[slot].hash = hash;
-    std::size_t bit = static_cast<std::size_t>(hash >> 20) & filterMask;
-    filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
-  }
+  slots[slot].hash = hash;
   ++slots[slot].count;
   return slot;
 }
@@ -135,28 +127,17 @@ const DuplicationIndex::Bucket* DuplicationIndex::BucketTable::find(std::uint64_
   return nullptr;
 }
 
-void DuplicationIndex::BucketTable::prefetch(std::uint64_t hash) const {
-  prefetchSlot(static_cast<std::size_t>(hash) & mask);
-}
-
-void DuplicationIndex::BucketTable::prefetchSlot(std::size_t slot) const {
-#if defined(__GNUC__) || defined(__clang__)
-  __builtin_prefetch(&slots[slot]);
-#else
-  (void)slot;
-#endif
-}
-
 // ---- DuplicationIndex
 
 int DuplicationIndex::kindOf(const AclEntry& setting) {
-  return setting.type == 0 ? kSourceOnly : kBothAddresses;
+  return setting.type == kStandardRule ? kSourceOnly : kBothAddresses;
 }
 
 int DuplicationIndex::groupOf(const AclEntry& entry, const AclConfig& config, bool add) {
   // Equal list numbers of one configuration mean one list, named or not.
-  // A permission outside 0 and 1 (only on entries in error) is not cached.
-  const bool cached = entry.permission == 0 || entry.permission == 1;
+  // A permission other than kPermit and kDeny (only on entries in error) is
+  // not cached.
+  const bool cached = entry.permission == kPermit || entry.permission == kDeny;
   if (last.config != &config || last.acl_no != entry.acl_no) {
     last = LastList{&config, entry.acl_no, {-1, -1}};
   } else if (cached && last.group[entry.permission] >= 0) {
@@ -182,41 +163,58 @@ int DuplicationIndex::groupOf(const AclEntry& entry, const AclConfig& config, bo
   return group;
 }
 
+
+bool DuplicationIndex::hashedAndWanted(int group, int kind) const {
+  return group >= 0 && scanFirst[asIndex(group)] < 0 &&
+         wanted[kKinds * asIndex(group) + asIndex(kind)] != 0;
+}
+
 void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting, int scanLimit) {
-  const int count = source.entryCount();
-  const std::size_t size = asIndex(count);
   settingConfig = &setting;
   last = LastList{};
   nameIds.clear();
   groups.clear(64);
   combos.clear(256);
-  masks.clear();
+  groupSourceEntries(source);
+  groupSettingEntries(setting);
+  makeScanRecords(source, scanLimit);
+  makeMasksAndHashes(source);
+  for (int kind = 0; kind < kKinds; ++kind) fillBuckets(kind);
+  sortMasksByGroup();
+}
 
-  // The group of every source entry; -1 for one in error.
-  std::vector<int> groupOfEntry(size, -1);
+// The group of every source entry (-1 for one in error) and the size of
+// every group.
+void DuplicationIndex::groupSourceEntries(const AclConfig& source) {
+  const int count = source.entryCount();
+  groupOfEntry.assign(asIndex(count), -1);
   for (int r = 0; r < count; ++r) {
     const AclEntry& entry = *source.entryAt(r);
     if (!(entry.flags & kErrorBit)) groupOfEntry[asIndex(r)] = groupOf(entry, source, true);
   }
-  const std::size_t groupCount = asIndex(groups.size());
-  groupSize.assign(groupCount, 0);
+  groupSize.assign(asIndex(groups.size()), 0);
   for (int group : groupOfEntry) {
     if (group >= 0) ++groupSize[asIndex(group)];
   }
-  // The group of every setting entry, and the groups and kinds that setting
-  // rules look up.
-  std::vector<char> wanted(kKinds * asIndex(groups.size()), 0);
+}
+
+// The group of every setting entry, and the groups and kinds that setting
+// rules look up.
+void DuplicationIndex::groupSettingEntries(const AclConfig& setting) {
+  wanted.assign(kKinds * asIndex(groups.size()), 0);
   settingGroups.assign(asIndex(setting.entryCount()), -1);
   for (int s = 0; s < setting.entryCount(); ++s) {
     const AclEntry& entry = *setting.entryAt(s);
     if (entry.flags & kErrorBit) continue;
-    int group = groupOf(entry, setting, false);
+    const int group = groupOf(entry, setting, false);
     settingGroups[asIndex(s)] = group;
     if (group >= 0) wanted[kKinds * asIndex(group) + asIndex(kindOf(entry))] = 1;
   }
-  for (Pending& ahead : pending) ahead.setting = -1;
+}
 
-  // The small groups that setting rules look up, as records in table order.
+// The small groups that setting rules look up, as records in table order.
+void DuplicationIndex::makeScanRecords(const AclConfig& source, int scanLimit) {
+  const std::size_t groupCount = groupSize.size();
   scanFirst.assign(groupCount, -1);
   int records = 0;
   int largest = 0;
@@ -230,40 +228,37 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting, 
   }
   scanPassed.assign(asIndex(largest) + 8, 0);
   scanRecords.resize(asIndex(records));
-  std::vector<int> scanFill(scanFirst);
-  for (int r = 0; r < count; ++r) {
+  std::vector<int> next(scanFirst);
+  for (int r = 0; r < source.entryCount(); ++r) {
     const int group = groupOfEntry[asIndex(r)];
     if (group < 0 || scanFirst[asIndex(group)] < 0) continue;
     const AclEntry& entry = *source.entryAt(r);
-    const std::size_t at = asIndex(scanFill[asIndex(group)]++);
+    const std::size_t at = asIndex(next[asIndex(group)]++);
     scanRecords.sourceKeep[at] = ~packAddress(entry.mask_s);
     scanRecords.source[at] = packAddress(entry.source) & scanRecords.sourceKeep[at];
     scanRecords.destinKeep[at] = ~packAddress(entry.mask_d);
     scanRecords.destin[at] = packAddress(entry.destin) & scanRecords.destinKeep[at];
     scanRecords.entry[at] = r;
   }
+}
 
-  // The other groups are hashed.
-  auto isWanted = [&](int group, int kind) {
-    return group >= 0 && scanFirst[asIndex(group)] < 0 &&
-           wanted[kKinds * asIndex(group) + asIndex(kind)] != 0;
-  };
-
-  // Every wanted entry into a mask of each wanted kind, with the hash of
-  // its bucket key.
-  std::vector<int> maskSlot;  // per combo: kKinds * group + kind
-  std::vector<std::uint64_t> hashOfEntry[kKinds];
-  for (int kind = 0; kind < kKinds; ++kind) hashOfEntry[kind].assign(size, 0);
+// Every source entry of a hashed group into a mask of each kind looked up,
+// with the hash of its bucket key.
+void DuplicationIndex::makeMasksAndHashes(const AclConfig& source) {
+  const int count = source.entryCount();
+  masks.clear();
+  maskSlot.clear();
+  for (int kind = 0; kind < kKinds; ++kind) entryHash[kind].assign(asIndex(count), 0);
   for (int r = 0; r < count; ++r) {
     const int group = groupOfEntry[asIndex(r)];
-    if (group < 0) continue;
+    if (group < 0 || scanFirst[asIndex(group)] >= 0) continue;
     const AclEntry& entry = *source.entryAt(r);
     const std::uint32_t sourceMask = packAddress(entry.mask_s);
     const std::uint32_t destinMask = packAddress(entry.mask_d);
     const std::uint32_t maskedSource = packAddress(entry.source) & ~sourceMask;
     const std::uint32_t maskedDestin = packAddress(entry.destin) & ~destinMask;
     for (int kind = 0; kind < kKinds; ++kind) {
-      if (!isWanted(group, kind)) continue;
+      if (!hashedAndWanted(group, kind)) continue;
       const bool both = kind == kBothAddresses;
       const std::uint32_t kindDestinMask = both ? destinMask : 0;
       const int combo = combos.insert(Key{{asWord(group), asWord(kind), sourceMask, kindDestinMask}});
@@ -272,41 +267,37 @@ void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting, 
         maskSlot.push_back(kKinds * group + kind);
       }
       const Key key{{asWord(combo), maskedSource, both ? maskedDestin : 0, 0}};
-      hashOfEntry[kind][asIndex(r)] = hashOf(key);
+      entryHash[kind][asIndex(r)] = hashOf(key);
     }
   }
+}
 
-  // The entries into their buckets, the buckets of each kind one after the
-  // other, each in table order. The slots are fetched a few entries ahead.
-  constexpr std::size_t kAhead = 8;
-  for (int kind = 0; kind < kKinds; ++kind) {
-    std::vector<std::size_t> wantedEntries;
-    for (int r = 0; r < count; ++r) {
-      if (isWanted(groupOfEntry[asIndex(r)], kind)) wantedEntries.push_back(asIndex(r));
-    }
-    BucketTable& table = buckets[kind];
-    const std::vector<std::uint64_t>& hashes = hashOfEntry[kind];
-    table.clear(wantedEntries.size());
-    std::vector<std::size_t> slotOf(wantedEntries.size());
-    for (std::size_t k = 0; k < wantedEntries.size(); ++k) {
-      if (k + kAhead < wantedEntries.size()) table.prefetch(hashes[wantedEntries[k + kAhead]]);
-      slotOf[k] = table.add(hashes[wantedEntries[k]]);
-    }
-    order[kind].assign(asIndex(table.layout()), 0);
-    for (std::size_t k = 0; k < wantedEntries.size(); ++k) {
-      if (k + kAhead < wantedEntries.size()) table.prefetchSlot(slotOf[k + kAhead]);
-      table.place(slotOf[k], static_cast<int>(wantedEntries[k]), order[kind]);
-    }
+// The entries of one kind into their buckets, the buckets one after the
+// other in `order`, each in table order.
+void DuplicationIndex::fillBuckets(int kind) {
+  std::vector<int> entries;
+  for (int r = 0; r < static_cast<int>(groupOfEntry.size()); ++r) {
+    if (hashedAndWanted(groupOfEntry[asIndex(r)], kind)) entries.push_back(r);
   }
+  BucketTable& table = buckets[kind];
+  table.clear(entries.size());
+  std::vector<std::size_t> slotOf(entries.size());
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    slotOf[k] = table.add(entryHash[kind][asIndex(entries[k])]);
+  }
+  order[kind].assign(asIndex(table.layout()), 0);
+  for (std::size_t k = 0; k < entries.size(); ++k) table.place(slotOf[k], entries[k], order[kind]);
+}
 
-  // The masks of each group and kind together, in the order they were met.
-  maskStart.assign(kKinds * asIndex(groups.size()) + 1, 0);
+// The masks of each group and kind together, in the order they were met.
+void DuplicationIndex::sortMasksByGroup() {
+  maskStart.assign(kKinds * groupSize.size() + 1, 0);
   for (int slot : maskSlot) ++maskStart[asIndex(slot) + 1];
   for (std::size_t k = 1; k < maskStart.size(); ++k) maskStart[k] += maskStart[k - 1];
   std::vector<Mask> sorted(masks.size());
-  std::vector<int> fill(maskStart.begin(), maskStart.end() - 1);
+  std::vector<int> next(maskStart.begin(), maskStart.end() - 1);
   for (std::size_t k = 0; k < masks.size(); ++k) {
-    sorted[asIndex(fill[asIndex(maskSlot[k])]++)] = masks[k];
+    sorted[asIndex(next[asIndex(maskSlot[k])]++)] = masks[k];
   }
   masks = std::move(sorted);
 }
@@ -338,7 +329,7 @@ void DuplicationIndex::scanGroup(int group, const AclEntry& setting) {
     const std::uint32_t destin = packAddress(setting.destin);
     for (std::size_t k = 0; k < count; ++k) {
       passed[k] = ((source & sourceKeep[k]) == sourceValue[k]) &
-                      ((destin & destinKeep[k]) == destinValue[k]);
+                  ((destin & destinKeep[k]) == destinValue[k]);
     }
   }
   std::memset(passed + count, 0, 8);
@@ -363,54 +354,17 @@ void DuplicationIndex::scanGroup(int group, const AclEntry& setting) {
   found.resize(kept);
 }
 
-void DuplicationIndex::lookAhead(int settingIndex) {
-  Pending& ahead = pending[settingIndex % kRing];
-  ahead.setting = settingIndex;
-  ahead.hashes.clear();
-  const int group = settingGroups[asIndex(settingIndex)];
-  if (group < 0) return;  // in error, or no source rule of its list and permission
-  if (scanFirst[asIndex(group)] >= 0) return;  // a small group is scanned instead
-  const AclEntry& setting = *settingConfig->entryAt(settingIndex);
+void DuplicationIndex::lookUpBuckets(int group, const AclEntry& setting) {
   const int kind = kindOf(setting);
-  ahead.kind = kind;
   const std::size_t slot = kKinds * asIndex(group) + asIndex(kind);
   const std::uint32_t source = packAddress(setting.source);
   const std::uint32_t destin = kind == kBothAddresses ? packAddress(setting.destin) : 0;
-  // One bucket for each mask of the group. The hashes are computed and
-  // tried against the filter first, without a branch, so that the work for
-  // the many masks overlaps; only the few that pass are looked up.
-  const BucketTable& table = buckets[kind];
-  const std::size_t first = asIndex(maskStart[slot]);
-  const std::size_t count = asIndex(maskStart[slot + 1]) - first;
-  ahead.hashes.resize(count);
-  std::size_t passing = 0;
-  for (std::size_t m = 0; m < count; ++m) {
-    const Mask& mask = masks[first + m];
-    const std::uint64_t hash =
-        hashOf(Key{{asWord(mask.combo), source & ~mask.source, destin & ~mask.destin, 0}});
-    ahead.hashes[passing] = hash;
-    passing += table.mayHold(hash) ? 1 : 0;
-  }
-  ahead.hashes.resize(passing);
-  for (std::uint64_t hash : ahead.hashes) table.prefetch(hash);
-}
-
-const std::vector<int>& DuplicationIndex::candidates(int settingIndex) {
-  found.clear();
-  if (settingIndex < 0 || asIndex(settingIndex) >= settingGroups.size()) return found;
-  if (asIndex(settingIndex + kLookAhead) < settingGroups.size()) lookAhead(settingIndex + kLookAhead);
-  const int group = settingGroups[asIndex(settingIndex)];
-  if (group >= 0 && scanFirst[asIndex(group)] >= 0) {
-    scanGroup(group, *settingConfig->entryAt(settingIndex));
-    return found;
-  }
-  const Pending& ahead = pending[settingIndex % kRing];
-  if (ahead.setting != settingIndex) lookAhead(settingIndex);
-  const int kind = ahead.kind;
   const BucketTable& table = buckets[kind];
   int runs = 0;
-  for (std::uint64_t hash : ahead.hashes) {
-    const Bucket* bucket = table.find(hash);
+  for (int m = maskStart[slot]; m < maskStart[slot + 1]; ++m) {
+    const Mask& mask = masks[asIndex(m)];
+    const Bucket* bucket =
+        table.find(hashOf(Key{{asWord(mask.combo), source & ~mask.source, destin & ~mask.destin, 0}}));
     if (!bucket) continue;
     const int* begin = order[kind].data() + bucket->first;
     found.insert(found.end(), begin, begin + bucket->count);
@@ -422,6 +376,19 @@ const std::vector<int>& DuplicationIndex::candidates(int settingIndex) {
   if (runs > 1) {
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
+  }
+}
+
+const std::vector<int>& DuplicationIndex::candidates(int settingIndex) {
+  found.clear();
+  if (settingIndex < 0 || asIndex(settingIndex) >= settingGroups.size()) return found;
+  const int group = settingGroups[asIndex(settingIndex)];
+  if (group < 0) return found;  // in error, or no source rule of its list and permission
+  const AclEntry& setting = *settingConfig->entryAt(settingIndex);
+  if (scanFirst[asIndex(group)] >= 0) {
+    scanGroup(group, setting);
+  } else {
+    lookUpBuckets(group, setting);
   }
   return found;
 }

@@ -1,8 +1,8 @@
 // DuplicationIndex: the source rules of a duplication check, grouped so that
 // the source rules that may cover a setting rule are found without testing
-// every pair. The plain check compares every setting rule with every source rule;
-// with the index, checkDuplicates() finds the same pairs in the same order
-// in near-linear time.
+// every pair. The pair loop compares every setting rule with every source
+// rule; with the index, findDuplications() finds the same pairs in the same
+// order in near-linear time.
 //
 // The source rules without the error bit are grouped by list (a numbered
 // list by its number, a named list by its name, so that equal names meet
@@ -50,18 +50,18 @@ class DuplicationIndex {
   // groups and kinds that some setting rule looks up are indexed, those of
   // at most `scanLimit` source rules for scanning, the others hashed (the
   // tests give both ways every group). The index refers to both
-  // configurations, which must stay unchanged while it is used.
+  // configurations, which must stay unchanged while it is used (their
+  // flags aside).
   void build(const AclConfig& source, const AclConfig& setting, int scanLimit = kScanLimit);
 
   // The indexes of the source entries that may cover the setting entry at
   // `settingIndex` (of the setting config given to build()), in ascending
   // order, each once: every source entry without the error bit, of the same
   // list and permission, whose source address test passes and, unless the
-  // setting entry is a standard rule (type 0), whose destination address
-  // test passes too. Rarely (two bucket keys with equal 64-bit hashes share
-  // a bucket) a few more. Empty for a setting entry with the error bit.
-  // Valid until the next call. Calls in ascending order of `settingIndex`
-  // are the fastest: each starts the lookups of a later entry.
+  // setting entry is a standard rule, whose destination address test passes
+  // too. Rarely (two bucket keys with equal 64-bit hashes share a bucket) a
+  // few more. Empty for a setting entry with the error bit, or outside the
+  // setting table. Valid until the next call.
   const std::vector<int>& candidates(int settingIndex);
 
  private:
@@ -99,11 +99,8 @@ class DuplicationIndex {
     int first;
     int count;  // 0 marks an empty slot
   };
-  // The large table of the buckets of one kind, keyed by hash alone: keys
-  // with equal hashes share a bucket, which only adds candidates. Each
-  // lookup then reads one slot; and since most lookups are for keys that
-  // are not there, a bit filter of 16 bits per key, small enough to stay
-  // in the cache, answers most of them without reading a slot at all.
+  // The table of the buckets of one kind, keyed by hash alone: keys with
+  // equal hashes share a bucket, which only adds candidates.
   class BucketTable {
    public:
     // Empties the table, with room for `count` keys (it does not grow).
@@ -115,25 +112,12 @@ class DuplicationIndex {
     int layout();
     // Puts `entry` into `order` as the next entry of the bucket at `slot`.
     void place(std::size_t slot, int entry, std::vector<int>& order);
-    // False when no key of `hash` is in the table; true when one may be.
-    bool mayHold(std::uint64_t hash) const {
-      std::size_t bit = static_cast<std::size_t>(hash >> 20) & filterMask;
-      return (filter[bit / 64] >> (bit % 64)) & 1;
-    }
     // The bucket of `hash`, or nullptr.
     const Bucket* find(std::uint64_t hash) const;
-    // Starts loading the slot of `hash` into the cache, for an add() or
-    // find() soon after: the table is larger than the cache, and several
-    // slots then come from memory at the same time.
-    void prefetch(std::uint64_t hash) const;
-    // The same for the slot numbered `slot`.
-    void prefetchSlot(std::size_t slot) const;
 
    private:
     std::vector<Bucket> slots;
     std::size_t mask = 0;
-    std::vector<std::uint64_t> filter;  // one bit per hash value, modulo its size
-    std::size_t filterMask = 0;         // bits of the filter - 1
   };
 
   // A mask of a group: the source wildcard, and the destination wildcard
@@ -154,14 +138,13 @@ class DuplicationIndex {
     std::vector<int> entry;  // the index in the source config
     void resize(std::size_t count);
   };
-  // Puts the source entries of `group` (a small one) whose address tests
-  // `setting` passes into `found`, in table order.
-  void scanGroup(int group, const AclEntry& setting);
 
   // The two kinds of mask and bucket: of the source address alone (for
   // standard setting rules) and of both addresses (for all others).
   static constexpr int kKinds = 2;
   static int kindOf(const AclEntry& setting);
+  // Whether the group and kind is hashed and some setting rule looks it up.
+  bool hashedAndWanted(int group, int kind) const;
 
   // The group of the list and permission of `entry` in `config`, or -1 (a
   // named list by its name, a numbered one by its number); with `add`, a
@@ -169,10 +152,20 @@ class DuplicationIndex {
   // share their list, so the groups of the last list are remembered.
   int groupOf(const AclEntry& entry, const AclConfig& config, bool add);
 
-  // Computes the bucket hashes of the setting entry at `settingIndex` that
-  // pass the filter, keeps them for candidates(), and starts loading their
-  // slots: by the time candidates() reads them they have mostly arrived.
-  void lookAhead(int settingIndex);
+  // The steps of build(), in order.
+  void groupSourceEntries(const AclConfig& source);
+  void groupSettingEntries(const AclConfig& setting);
+  void makeScanRecords(const AclConfig& source, int scanLimit);
+  void makeMasksAndHashes(const AclConfig& source);
+  void fillBuckets(int kind);
+  void sortMasksByGroup();
+
+  // Puts the source entries of `group` (a small one) whose address tests
+  // `setting` passes into `found`, in table order.
+  void scanGroup(int group, const AclEntry& setting);
+  // Puts the entries of the buckets of `setting`'s addresses under every
+  // mask of `group` (a hashed one) into `found`, in table order.
+  void lookUpBuckets(int group, const AclEntry& setting);
 
   const AclConfig* settingConfig = nullptr;
   std::unordered_map<std::string_view, int> nameIds;  // list names of the source
@@ -181,8 +174,12 @@ class DuplicationIndex {
     int acl_no = 0;
     int group[2] = {-1, -1};  // by permission; -1 also when not yet known
   } last;
+  std::vector<int> groupOfEntry;   // the group of each source entry, or -1
   std::vector<int> settingGroups;  // the group of each setting entry, or -1
-  std::vector<int> groupSize;  // source entries of each group
+  std::vector<int> groupSize;      // source entries of each group
+  // Per group and kind (index kKinds * group + kind): whether some setting
+  // rule looks it up.
+  std::vector<char> wanted;
   // Per group: its first record in `scanRecords`, or -1 for a hashed group.
   std::vector<int> scanFirst;
   ScanRecords scanRecords;
@@ -196,18 +193,12 @@ class DuplicationIndex {
   // range of `masks`.
   std::vector<int> maskStart;
   std::vector<Mask> masks;
-  // Per kind: the buckets, and the source entry indexes bucket after bucket.
+  std::vector<int> maskSlot;  // per combo: kKinds * group + kind, until sorted
+  // Per kind: the bucket hash of every source entry (0 where not wanted),
+  // the buckets, and the source entry indexes bucket after bucket.
+  std::vector<std::uint64_t> entryHash[kKinds];
   BucketTable buckets[kKinds];
   std::vector<int> order[kKinds];
-  // The bucket hashes that passed the filter, of the setting entries looked
-  // at ahead of candidates(), in a ring by setting index.
-  static constexpr int kLookAhead = 4;
-  static constexpr int kRing = 2 * kLookAhead;
-  struct Pending {
-    int setting = -1;
-    int kind = 0;
-    std::vector<std::uint64_t> hashes;
-  } pending[kRing];
   std::vector<int> found;  // the result of candidates()
 };
 

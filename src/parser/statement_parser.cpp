@@ -1,6 +1,8 @@
 #include "parser/statement_parser.h"
 
 #include <cstring>
+#include <limits>
+#include <stdexcept>
 #include <string_view>
 
 namespace dorvex {
@@ -61,9 +63,14 @@ bool StatementParser::parseAll() {
   ReadCounts counts;
   char c;
   while (input.peekChar(c) && c != '\0') {
-    int column, line;
+    std::size_t column, line;
     input.getPosition(column, line);
-    config.current().column = line;
+    // An entry keeps its line number in an int; a text of more lines is
+    // too large for the check, however much memory there is.
+    if (line > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+      throw std::length_error("text too large");
+    }
+    config.current().column = static_cast<int>(line);
     out.padded(line, 3).text(": ");
     const int entries = config.entryCount();
     const bool complete = words.splitFrom(input, kSeparators);

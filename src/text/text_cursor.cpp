@@ -3,13 +3,28 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace dorvex {
 
 namespace {
 
-bool isSeparator(char c, const char* separators) {
-  return c != '\0' && std::strchr(separators, c) != nullptr;
+// The largest buffer of any cursor; lowered only by tests.
+std::size_t maxCapacity = kMaxTextCapacity;
+
+[[noreturn]] void throwTooLarge() { throw std::length_error("text too large"); }
+
+char* newBytes(std::size_t size) {
+  void* bytes = std::malloc(size);
+  if (!bytes) throw std::bad_alloc();
+  return static_cast<char*>(bytes);
+}
+
+// The length of `text` up to its first NUL byte.
+std::size_t lengthToNul(std::string_view text) {
+  const void* nul = std::memchr(text.data(), '\0', text.size());
+  return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : text.size();
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -50,19 +65,25 @@ std::size_t countLineFeeds(std::string_view text) {
   return count;
 }
 
-bool TextCursor::loadText(const char* text) {
-  return loadText(std::string_view(text, std::strlen(text)));
+std::size_t grownCapacity(std::size_t capacity, std::size_t pos, std::size_t extra,
+                          std::size_t limit) {
+  // pos + extra + 1 <= limit, put so that no sum can wrap.
+  if (extra >= limit || pos >= limit - extra) return 0;
+  const std::size_t needed = pos + extra + 1;
+  const std::size_t doubled = capacity <= limit / 2 ? capacity * 2 : limit;
+  return doubled > needed ? doubled : needed;
+}
+
+void TextCursor::setMaxCapacity(std::size_t size) {
+  maxCapacity = size == 0 || size > kMaxTextCapacity ? kMaxTextCapacity : size;
 }
 
 void TextCursor::FreeBuffer::operator()(char* buffer) const { std::free(buffer); }
 
 bool TextCursor::loadText(std::string_view text) {
-  std::size_t n = text.size();
-  if (const void* nul = std::memchr(text.data(), '\0', n)) {
-    n = static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
-  }
-  Buffer buffer(static_cast<char*>(std::malloc(n + 1)));
-  if (!buffer) return false;
+  const std::size_t n = lengthToNul(text);
+  if (n >= maxCapacity) throwTooLarge();
+  Buffer buffer(newBytes(n + 1));
   std::memcpy(buffer.get(), text.data(), n);
   buffer[n] = '\0';
   textBuffer = std::move(buffer);
@@ -76,12 +97,11 @@ bool TextCursor::loadText(std::string_view text) {
 
 bool TextCursor::allocate(std::size_t size) {
   if (size < 1) size = 1;
+  if (size > maxCapacity) throwTooLarge();
   // A buffer that is large enough is emptied rather than replaced: a
   // workspace that checks again writes into the room it has.
   if (!textBuffer || capacity < size) {
-    Buffer buffer(static_cast<char*>(std::malloc(size)));
-    if (!buffer) return false;
-    textBuffer = std::move(buffer);
+    textBuffer = Buffer(newBytes(size));
     capacity = size;
   }
   textBuffer[0] = '\0';
@@ -92,113 +112,59 @@ bool TextCursor::allocate(std::size_t size) {
   return true;
 }
 
-bool TextCursor::regrow(std::size_t size) {
-  Buffer buffer(static_cast<char*>(std::malloc(size)));
-  if (!buffer) return false;
-  std::memcpy(buffer.get(), textBuffer.get(), textLength + 1);
-  textBuffer = std::move(buffer);
-  capacity = size;
-  return true;
-}
-
-bool TextCursor::reserve(std::size_t size) {
-  if (!textBuffer) return false;
-  return size < capacity || regrow(size + 1);
-}
-
-bool TextCursor::ensureRoom(std::size_t extra) {
-  std::size_t needed = static_cast<std::size_t>(pos) + extra + 1;
-  if (needed <= capacity) return true;
-  std::size_t grown = capacity * 2;
-  if (grown < needed) grown = needed;
-  return regrow(grown);
-}
-
-bool TextCursor::append(const char* text) {
-  return append(std::string_view(text, std::strlen(text)));
+void TextCursor::ensureRoom(std::size_t extra) {
+  // pos < capacity always, so this is pos + extra + 1 <= capacity.
+  if (extra < capacity - pos) return;
+  const std::size_t grown = grownCapacity(capacity, pos, extra, maxCapacity);
+  if (grown == 0) throwTooLarge();
+  // realloc keeps the text, and moves a large buffer without copying it
+  // where the system can.
+  char* const moved = static_cast<char*>(std::realloc(textBuffer.get(), grown));
+  if (!moved) throw std::bad_alloc();
+  static_cast<void>(textBuffer.release());
+  textBuffer.reset(moved);
+  capacity = grown;
 }
 
 bool TextCursor::append(std::string_view text) {
-  std::size_t n = text.size();
-  if (const void* nul = std::memchr(text.data(), '\0', n)) {
-    n = static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
-  }
-  return appendBytes(text.data(), n);
+  if (!textBuffer) return false;
+  const std::size_t n = lengthToNul(text);
+  if (n == 0) return false;
+  ensureRoom(n);
+  std::memcpy(textBuffer.get() + pos, text.data(), n);
+  return appendWritten(n, countLineFeeds(text.substr(0, n)));
 }
 
-bool TextCursor::appendBytes(const char* bytes, std::size_t n) {
-  if (!textBuffer || n == 0) return false;
-  if (!ensureRoom(n)) return false;
-  // Only the bytes after the last LF decide the column. Most pieces are a
-  // few bytes with at most one LF, at their end: those are copied and
-  // looked at in one go.
-  char* dest = textBuffer.get() + pos;
-  const char* end = bytes + n;
-  const char* lastLf = nullptr;
-  if (n <= 16) {
-    for (const char* p = bytes; p != end; ++p) {
-      *dest++ = *p;
-      if (*p == '\n') {
-        ++lineNo;
-        lastLf = p;
-      }
-    }
-  } else {
-    std::memcpy(dest, bytes, n);
-    for (const char* p = bytes;
-         (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))));
-         ++p) {
-      ++lineNo;
-      lastLf = p;
-    }
-  }
-  passAppended(n, lastLf ? end - lastLf - 1 : -1);
-  return true;
-}
-
-void TextCursor::passAppended(std::size_t n, std::ptrdiff_t bytesAfterLastLf) {
-  if (bytesAfterLastLf >= 0) {
-    columnNo = 1 + static_cast<int>(bytesAfterLastLf);
-  } else {
-    columnNo += static_cast<int>(n);
-  }
-  pos += static_cast<int>(n);
-  if (static_cast<std::size_t>(pos) > textLength) {
-    textLength = pos;
-    textBuffer[textLength] = '\0';
-  }
-}
-
-char* TextCursor::appendRoom(std::size_t size) {
-  if (!textBuffer || !ensureRoom(size)) return nullptr;
+char* TextCursor::appendRoom(std::size_t size, std::size_t* room) {
+  if (!textBuffer) return nullptr;
+  ensureRoom(size);
+  if (room) *room = capacity - pos - 1;
   return textBuffer.get() + pos;
 }
 
-bool TextCursor::appendWritten(std::size_t n) {
-  if (!textBuffer || n == 0) return false;
-  return appendWritten(n, countLineFeeds(std::string_view(textBuffer.get() + pos, n)));
-}
-
-bool TextCursor::appendWritten(std::size_t n, std::size_t lfs) {
-  if (!textBuffer || n == 0) return false;
-  // The bytes are in place already; only the line and column follow them.
-  const char* const bytes = textBuffer.get() + pos;
-  const char* end = bytes + n;
-  std::ptrdiff_t bytesAfterLastLf = -1;
-  if (lfs > 0) {
-    lineNo += static_cast<int>(lfs);
-    const char* lastLf = end - 1;
-    while (*lastLf != '\n') --lastLf;
-    bytesAfterLastLf = end - lastLf - 1;
+bool TextCursor::appendWritten(std::size_t n, std::size_t lineFeeds) {
+  // More than the room would put the terminator past the storage.
+  if (!textBuffer || n == 0 || n >= capacity - pos) return false;
+  passBytes(n, lineFeeds);
+  if (pos > textLength) {
+    textLength = pos;
+    textBuffer[textLength] = '\0';
   }
-  passAppended(n, bytesAfterLastLf);
   return true;
 }
 
-bool TextCursor::length(int& out) const {
-  if (!textBuffer) return false;
-  out = static_cast<int>(textLength);
-  return true;
+void TextCursor::passBytes(std::size_t n, std::size_t lineFeeds) {
+  // Only the bytes after the last LF decide the column.
+  const char* const first = textBuffer.get() + pos;
+  if (lineFeeds == 0) {
+    columnNo += n;
+  } else {
+    lineNo += lineFeeds;
+    const char* lastLf = first + n - 1;
+    while (*lastLf != '\n' && lastLf != first) --lastLf;
+    columnNo = static_cast<std::size_t>(first + n - lastLf);
+  }
+  pos += n;
 }
 
 bool TextCursor::copyOut(char* dest, std::size_t capacityOfDest) const {
@@ -214,177 +180,30 @@ bool TextCursor::peekChar(char& out) const {
   return true;
 }
 
-void TextCursor::stepOver(char byte) {
-  if (byte == '\n') {
-    ++lineNo;
-    columnNo = 1;
-  } else {
-    ++columnNo;
-  }
-  ++pos;
-}
-
-bool TextCursor::nextChar(char& out) {
-  if (!textBuffer) return false;
-  out = textBuffer[pos];
-  if (out != '\0') stepOver(out);
-  return true;
-}
-
-bool TextCursor::getPosition(int& outColumn, int& outLine) const {
+bool TextCursor::getPosition(std::size_t& outColumn, std::size_t& outLine) const {
   if (!textBuffer) return false;
   outColumn = columnNo;
   outLine = lineNo;
   return true;
 }
 
-bool TextCursor::toLineStart() {
+bool TextCursor::advance(std::size_t count) {
   if (!textBuffer) return false;
-  pos -= columnNo - 1;
-  columnNo = 1;
+  const std::size_t n = count < textLength - pos ? count : textLength - pos;
+  passBytes(n, countLineFeeds(std::string_view(textBuffer.get() + pos, n)));
   return true;
-}
-
-bool TextCursor::advance(int count) {
-  if (!textBuffer || count < 0) return false;
-  for (int i = 0; i < count && textBuffer[pos] != '\0'; ++i) {
-    stepOver(textBuffer[pos]);
-  }
-  return true;
-}
-
-bool TextCursor::seek(int toColumn, int toLine) {
-  if (!textBuffer) return false;
-  // Walk from the current position when the target lies ahead of it, else
-  // from the start; both give the same result.
-  int line = 1, column = 1, offset = 0;
-  if (toLine > lineNo || (toLine == lineNo && toColumn >= columnNo)) {
-    line = lineNo;
-    column = columnNo;
-    offset = pos;
-  }
-  for (;;) {
-    char c = textBuffer[offset];
-    if (c == '\0' || line > toLine) return false;
-    if (line == toLine && column == toColumn) break;
-    if (c == '\n') {
-      ++line;
-      column = 1;
-    } else {
-      ++column;
-    }
-    ++offset;
-  }
-  columnNo = toColumn;
-  lineNo = toLine;
-  pos = offset;
-  return true;
-}
-
-bool TextCursor::syncPosition() {
-  if (!textBuffer) return false;
-  int line = 1, column = 1, offset = 0;
-  for (;;) {
-    char c = textBuffer[offset];
-    if (c == '\0') {
-      pos = offset;
-      return true;
-    }
-    if (line > lineNo) return false;
-    if (line == lineNo && column == columnNo) {
-      pos = offset;
-      return true;
-    }
-    if (c == '\n') {
-      ++line;
-      column = 1;
-    } else {
-      ++column;
-    }
-    ++offset;
-  }
-}
-
-bool TextCursor::skipSeparators(const char* separators) {
-  if (!textBuffer) return false;
-  for (;;) {
-    char c = textBuffer[pos];
-    if (c == '\0' || c == '\n' || !isSeparator(c, separators)) return true;
-    stepOver(c);
-  }
-}
-
-bool TextCursor::readWord(char* dest, int size, const char* separators) {
-  if (!textBuffer || size < 1) return false;
-  int i = 0;
-  for (;;) {
-    char c = textBuffer[pos];
-    if (c == '\0' || c == '\n') break;
-    if (i == size - 1) {
-      dest[i] = '\0';
-      return false;
-    }
-    if (isSeparator(c, separators)) break;
-    dest[i++] = c;
-    stepOver(c);
-  }
-  dest[i] = '\0';
-  return true;
-}
-
-bool TextCursor::readLine(char* dest, int size) {
-  if (!textBuffer || size < 1) return false;
-  int i = 0;
-  char c;
-  nextChar(c);
-  dest[0] = c;
-  for (;;) {
-    if (dest[i] == '\0' || dest[i] == '\n') {
-      dest[i] = '\0';
-      return true;
-    }
-    if (i == size - 1) {
-      dest[i] = '\0';
-      return false;
-    }
-    ++i;
-    nextChar(c);
-    dest[i] = c;
-  }
-}
-
-bool TextCursor::readWholeLine(std::string_view& out) {
-  if (!textBuffer) return false;
-  const char* start = textBuffer.get() + pos;
-  std::size_t rest = textLength - static_cast<std::size_t>(pos);
-  const void* lf = std::memchr(start, '\n', rest);
-  std::size_t n = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : rest;
-  out = std::string_view(start, n);
-  pos += static_cast<int>(n);
-  columnNo += static_cast<int>(n);
-  if (lf) stepOver('\n');
-  return true;
-}
-
-bool TextCursor::splitLine(char* words, int maxWords, const char* separators) {
-  return splitWords<false>(words, nullptr, maxWords, separators);
 }
 
 bool TextCursor::splitLine(char* words, int* lengths, int maxWords, const char* separators) {
-  return splitWords<true>(words, lengths, maxWords, separators);
-}
-
-template <bool kMeasure>
-bool TextCursor::splitWords(char* words, int* lengths, int maxWords, const char* separators) {
   if (!textBuffer || maxWords < 1 || std::strlen(separators) > 255) return false;
-  toLineStart();
-  // The same steps as skipSeparators() and readWord() in turn, on the line
-  // as a whole: the text holds no NUL before its end, so the line ends at
-  // its LF or at the end of the text.
+  // From column 1 of the line. The text holds no NUL before its end, so the
+  // line ends at its LF or at the end of the text.
+  pos -= columnNo - 1;
+  columnNo = 1;
   bool isSep[256] = {};
   for (const char* s = separators; *s != '\0'; ++s) isSep[static_cast<unsigned char>(*s)] = true;
   const char* const lineStart = textBuffer.get() + pos;
-  const std::size_t rest = textLength - static_cast<std::size_t>(pos);
+  const std::size_t rest = textLength - pos;
   const char* const lf = static_cast<const char*>(std::memchr(lineStart, '\n', rest));
   const char* const lineEnd = lf ? lf : lineStart + rest;
   const char* p = lineStart;
@@ -394,7 +213,7 @@ bool TextCursor::splitWords(char* words, int* lengths, int maxWords, const char*
   auto clearFrom = [&](int first, int last) {
     for (int k = first; k < last; ++k) {
       words[kWordSize * k] = '\0';
-      if constexpr (kMeasure) lengths[k] = 0;
+      lengths[k] = 0;
     }
   };
   int count = 0;
@@ -408,7 +227,7 @@ bool TextCursor::splitWords(char* words, int* lengths, int maxWords, const char*
     char* slot = first;
     while (p != limit && !isSep[static_cast<unsigned char>(*p)]) *slot++ = *p++;
     *slot = '\0';
-    if constexpr (kMeasure) lengths[count] = static_cast<int>(slot - first);
+    lengths[count] = static_cast<int>(slot - first);
     if (++count >= maxWords) {
       // Too many words: the rest of the line is skipped.
       complete = false;
@@ -417,19 +236,14 @@ bool TextCursor::splitWords(char* words, int* lengths, int maxWords, const char*
     skip();
   }
   // To column 1 of the next line, or to the end of the text.
-  pos += static_cast<int>(lineEnd - lineStart);
-  columnNo += static_cast<int>(lineEnd - lineStart);
-  if (lf) stepOver('\n');
+  const std::size_t lineBytes = static_cast<std::size_t>(lineEnd - lineStart);
+  passBytes(lf ? lineBytes + 1 : lineBytes, lf ? 1 : 0);
   if (complete) {
     clearFrom(count, maxWords);
   } else {
     clearFrom(maxWords, maxWords + 1);
   }
   return complete;
-}
-
-bool TextCursor::parseDecimal(const char* word, int& out) {
-  return parseDecimal(std::string_view(word, std::strlen(word)), out);
 }
 
 bool TextCursor::parseDecimal(std::string_view word, int& out) {

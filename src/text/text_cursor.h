@@ -8,19 +8,33 @@
 // CR included, takes one column.
 //
 // Input use: loadText() copies a configuration text, which is then read line
-// by line and word by word. Output use: allocate() gives an empty buffer
-// that is only appended to. An output buffer grows when an append would not
-// fit, so no text is ever cut and nothing is written past the storage. The
-// text always ends in a NUL byte; nothing past it is ever read, so a buffer
-// need not be zero-filled, and allocate() keeps one that is large enough.
+// by line (splitLine). Output use: allocate() gives an empty buffer that is
+// only appended to, usually through a TextWriter. An output buffer grows when
+// an append would not fit, so no text is ever cut and nothing is written past
+// the storage. The text always ends in a NUL byte; nothing past it is ever
+// read, so a buffer need not be zero-filled, and allocate() keeps one that is
+// large enough.
 //
-// Every operation returns false at once, changing nothing, when the cursor has
-// no buffer (parseDecimal and parseDottedQuad excepted: they look at their
-// argument only).
+// Sizes: every position, length, line and column is a std::size_t, so a text
+// may run to whatever the platform can address. When a buffer cannot be had,
+// the cursor throws, and the text and position stay as they were:
+// - a failed allocation throws std::bad_alloc;
+// - a text that would need a buffer larger than the largest object the
+//   platform can address (kMaxTextCapacity bytes: 2 GiB less one on a 32-bit
+//   build) throws std::length_error ("text too large"), before any size can
+//   wrap.
+// Nothing else is thrown. Every allocation of a check fails the same way, and
+// the check as a whole catches both at its one boundary.
+//
+// Apart from loadText() and allocate(), which give it one, every operation
+// returns false at once, changing nothing, when the cursor has no buffer
+// (parseDecimal and parseDottedQuad excepted: they look at their argument
+// only).
 #ifndef DORVEX_TEXT_TEXT_CURSOR_H_
 #define DORVEX_TEXT_TEXT_CURSOR_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -30,8 +44,22 @@ namespace dorvex {
 // kWordSize - 1 bytes.
 constexpr int kWordSize = 255;
 
+// The largest buffer of a cursor in bytes, the terminating NUL included:
+// pointer differences over a larger object would overflow.
+constexpr std::size_t kMaxTextCapacity = PTRDIFF_MAX;
+
 // The number of LF bytes in `text`.
 std::size_t countLineFeeds(std::string_view text);
+
+// The capacity a buffer of `capacity` bytes grows to when `extra` more bytes
+// and the terminator must fit after offset `pos`: double (so that a text
+// appended piece by piece is moved a bounded number of times), or what the
+// bytes need when that is more, but never more than `limit`. 0 iff
+// pos + extra + 1 would pass `limit` (no sum here wraps, whatever the
+// arguments). The cursor's growth rule; used by tests.
+// REQUIRES: the result is only asked for when the bytes do not fit already.
+std::size_t grownCapacity(std::size_t capacity, std::size_t pos, std::size_t extra,
+                          std::size_t limit);
 
 class TextCursor {
  public:
@@ -41,98 +69,58 @@ class TextCursor {
   virtual ~TextCursor() = default;
 
   // The buffer becomes a copy of `text` up to its first NUL byte; the
-  // position returns to line 1, column 1.
-  bool loadText(const char* text);
-  // As above, for a text given with its length; the text still ends at its
-  // first NUL byte.
+  // position returns to line 1, column 1. Returns true.
   bool loadText(std::string_view text);
 
   // The text becomes empty, with room for `size` bytes (at least one, for
-  // the terminator); the position returns to line 1, column 1.
+  // the terminator); the position returns to line 1, column 1. Returns true.
   bool allocate(std::size_t size);
 
-  // Makes room for a text of `size` bytes, so that appends up to that length
-  // do not grow the buffer piece by piece. The text and the position stay.
-  bool reserve(std::size_t size);
-
-  // Writes `text` (up to its first NUL) at the position and moves past it.
-  // The buffer grows when the text and a terminator would not fit.
+  // Writes `text` up to its first NUL byte at the position and moves past
+  // it. The buffer grows when the text and a terminator would not fit.
   // Returns false for an empty text, which changes nothing.
-  bool append(const char* text);
   bool append(std::string_view text);
-  // As append(), for `size` bytes known to hold no NUL byte.
-  bool appendBytes(const char* bytes, std::size_t size);
-  // For a long text written in place: room for `size` more bytes at the
-  // position (the buffer grows as append() would), or nullptr without a
-  // buffer. The caller writes up to `size` bytes, none of them NUL, there
-  // and then calls appendWritten() with their number; no other operation
-  // may come in between.
-  char* appendRoom(std::size_t size);
-  // Takes the `size` bytes written at appendRoom() as appended, exactly as
-  // appendBytes() would have. False, changing nothing, for 0.
-  bool appendWritten(std::size_t size);
-  // As above, for bytes the caller knows to hold exactly `lineFeeds` LF
-  // bytes, which then need not be counted.
+  // For a text written in place (TextWriter): room for `size` more bytes at
+  // the position (the buffer grows as append() would), or nullptr without a
+  // buffer. `room`, when given, receives how many bytes may be written
+  // there: at least `size`, all the buffer holds before it must grow. The
+  // caller writes bytes, none of them NUL, there and then calls
+  // appendWritten() with their number; no other operation may come in
+  // between.
+  char* appendRoom(std::size_t size, std::size_t* room = nullptr);
+  // Takes the `size` bytes written at appendRoom(), which hold exactly
+  // `lineFeeds` LF bytes (the writer knows them, so they are not counted
+  // again), as appended, exactly as append() would have. False, changing
+  // nothing, for 0 or for more bytes than the room.
   bool appendWritten(std::size_t size, std::size_t lineFeeds);
 
-  // `out` = the length of the text in bytes.
-  bool length(int& out) const;
   // Copies the text and its NUL into `dest` iff the length is below
   // `capacity`; otherwise returns false and leaves `dest` untouched.
   bool copyOut(char* dest, std::size_t capacity) const;
 
   // `out` = the byte at the position (NUL at the end of the text); no move.
   bool peekChar(char& out) const;
-  // `out` = the byte at the position; unless it is the NUL, moves one byte on.
-  bool nextChar(char& out);
-  bool getPosition(int& outColumn, int& outLine) const;
-  // Goes back to column 1 of the current line.
-  bool toLineStart();
+  bool getPosition(std::size_t& outColumn, std::size_t& outLine) const;
   // Moves forward over up to `count` bytes, stopping at the end of the text.
-  // False for a negative count.
-  bool advance(int count);
-  // Moves to the byte at (toColumn, toLine). Fails, changing nothing, when
-  // that byte does not exist; the end of the text itself cannot be sought.
-  bool seek(int toColumn, int toLine);
-  // Derives pos from lineNo and columnNo. False, pos unchanged, when the
-  // line is shorter than columnNo; the end of the text when lineNo lies past it.
-  bool syncPosition();
-  // Moves past bytes of `separators`, stopping at an LF or the end.
-  bool skipSeparators(const char* separators);
-
-  // Reads one word of at most size - 1 bytes into `dest`, stopping before a
-  // separator, an LF or the end (none of them consumed). Returns false when
-  // the word is longer: `dest` then holds its first size - 1 bytes and the
-  // position stays inside the word.
-  bool readWord(char* dest, int size, const char* separators);
-  // Reads the rest of the line into `dest`, consuming the LF (a CR before it
-  // stays in the text). A line longer than size - 1 bytes: returns false with
-  // the first size - 1 bytes, one more byte consumed and dropped.
-  bool readLine(char* dest, int size);
-  // Like readLine, for a line of any length: `out` views the rest of the line
-  // in the buffer (without the LF), and the position moves past the LF.
-  // The view stays valid until the buffer is replaced.
-  bool readWholeLine(std::string_view& out);
+  bool advance(std::size_t count);
 
   // Splits the current line into words. `words` holds maxWords + 1 slots of
-  // kWordSize bytes; slot k starts at words + kWordSize * k. Returns true for
-  // a line of fewer than maxWords words (later slots emptied); false for a
-  // line of maxWords words or more: the first maxWords words are stored and
-  // slot maxWords is emptied. Either way the position ends at column 1 of the
-  // next line, or at the end of the text. A word longer than kWordSize - 1
-  // bytes is cut there and its rest becomes the next word.
+  // kWordSize bytes; slot k starts at words + kWordSize * k, and `lengths`
+  // (maxWords + 1 of them) receives the length of each slot's word, 0 for an
+  // emptied slot, so that the caller need not measure the words again.
+  // Returns true for a line of fewer than maxWords words (later slots
+  // emptied); false for a line of maxWords words or more: the first maxWords
+  // words are stored and slot maxWords is emptied. Either way the position
+  // ends at column 1 of the next line, or at the end of the text. A word
+  // longer than kWordSize - 1 bytes is cut there and its rest becomes the
+  // next word. False, changing nothing, for a maxWords below 1 or more than
+  // 255 separators.
   // REQUIRES: `separators` holds no LF.
-  bool splitLine(char* words, int maxWords, const char* separators);
-  // As above, and `lengths` (maxWords + 1 of them) receives the length of
-  // each slot's word, 0 for an emptied slot, so that the caller need not
-  // measure the words again.
   bool splitLine(char* words, int* lengths, int maxWords, const char* separators);
 
   // Converts a non-empty word of decimal digits (leading zeros allowed).
   // False for any other byte, or a value above 2147483647; `out` is then
-  // unchanged.
-  static bool parseDecimal(const char* word, int& out);
-  // As above, for the whole of `word`, whose length is known.
+  // unchanged. The whole view is converted: a NUL in it is a non-digit.
   static bool parseDecimal(std::string_view word, int& out);
   // Converts a.b.c.d: exactly four groups of digits separated by single
   // dots, each from 0 to 255. Groups converted before a failing check keep
@@ -141,27 +129,27 @@ class TextCursor {
 
   // The text itself, for read-only use by its owner; empty without a buffer.
   std::string_view view() const;
-  bool hasBuffer() const { return textBuffer != nullptr; }
+
+  // Lowers the largest buffer of every cursor to `capacity` bytes (at most
+  // kMaxTextCapacity; 0 restores that), so that the size limit is reached
+  // with a small text. Used by tests.
+  static void setMaxCapacity(std::size_t capacity);
 
  private:
   struct FreeBuffer {
     void operator()(char* buffer) const;
   };
   using Buffer = std::unique_ptr<char[], FreeBuffer>;
-  // Moves the text into a new buffer of `size` bytes (more than the text).
-  bool regrow(std::size_t size);
 
-  template <bool kMeasure>
-  bool splitWords(char* words, int* lengths, int maxWords, const char* separators);
-  bool ensureRoom(std::size_t extra);
-  // Moves past `n` bytes just written at the position; `bytesAfterLastLf`
-  // is -1 when they hold no LF (the line count is already up to date).
-  void passAppended(std::size_t n, std::ptrdiff_t bytesAfterLastLf);
-  void stepOver(char byte);
+  // Makes room for `extra` more bytes and a terminator at the position.
+  void ensureRoom(std::size_t extra);
+  // Moves past the `n` bytes at the position, which hold `lineFeeds` LF
+  // bytes; the text itself is not looked at when they hold none.
+  void passBytes(std::size_t n, std::size_t lineFeeds);
 
-  int columnNo = 1;
-  int lineNo = 1;
-  int pos = 0;
+  std::size_t columnNo = 1;
+  std::size_t lineNo = 1;
+  std::size_t pos = 0;
   Buffer textBuffer;
   std::size_t capacity = 0;    // bytes of textBuffer
   std::size_t textLength = 0;  // bytes before the terminating NUL

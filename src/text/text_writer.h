@@ -2,17 +2,23 @@
 // straight into a TextCursor's buffer, with no scratch copy in between, and
 // checks the room for each piece itself: the buffer grows as the cursor's
 // appends grow it, so no caller ever works out how long its text may get.
+// A piece that cannot be had throws as the cursor's growth does
+// (std::bad_alloc, or std::length_error past the largest text); the pieces
+// before it are then in the text, the piece itself is not.
 //
 // The pieces are taken as appended (the cursor's line and column brought up
 // to date) by finish() or when the writer goes; until then the cursor must
 // not be used by anything else.
 //
 // A writer made without a cursor discards every piece unformatted: for a
-// text nobody will read, such as the annotation of a console check.
+// text nobody will read, such as the annotation of a console check. A piece
+// written while the cursor has no buffer is dropped, as the cursor's own
+// operations change nothing then.
 #ifndef DORVEX_TEXT_TEXT_WRITER_H_
 #define DORVEX_TEXT_TEXT_WRITER_H_
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 #include "text/text_cursor.h"
@@ -30,12 +36,16 @@ class TextWriter {
 
   // `text` up to its first NUL byte ("%s").
   TextWriter& text(std::string_view text) {
-    if (!out) return *this;
-    // Most pieces are a word or a few bytes of a literal: copied byte by
-    // byte here, where the compiler knows a literal's length.
+    if (!out || text.empty()) return *this;
+    // Most pieces are a word or a few bytes of a literal, handled here,
+    // where the compiler knows a literal's bytes: both searches and the
+    // copy then come down to a few moves.
     if (text.size() > kShortPiece || room(kShortPiece) == nullptr) return longText(text);
-    std::size_t n = 0;
-    for (; n < text.size() && text[n] != '\0'; ++n) next[n] = text[n];
+    const void* nul = std::memchr(text.data(), '\0', text.size());
+    const std::size_t n =
+        nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : text.size();
+    std::memcpy(next, text.data(), n);
+    if (std::memchr(text.data(), '\n', n)) lineFeeds += countLineFeeds(std::string_view(next, n));
     next += n;
     return *this;
   }
@@ -47,24 +57,32 @@ class TextWriter {
   // An IPv4 value as "%d.%d.%d.%d".
   TextWriter& quad(const unsigned char octets[4]);
 
-  // Takes what was written as appended. Later pieces start a new run.
+  // Takes what was written as appended. Later pieces start a new run at the
+  // cursor's position then, so the cursor may be used in between.
   void finish();
 
  private:
   static constexpr std::size_t kShortPiece = 16;
   // The next `count` bytes' place, or nullptr when the room set aside is
-  // smaller (room() then sets more aside for a long piece).
+  // smaller.
   char* room(std::size_t count) {
     return static_cast<std::size_t>(end - next) >= count ? next : nullptr;
   }
-  // Sets aside room for at least `count` more bytes and returns their place.
+  // Takes the run so far as appended and sets aside all the room the
+  // cursor has, at least `count` bytes (growing it as needed); returns the
+  // place of the next piece, or nullptr when the cursor has no buffer. Each
+  // piece asks for its exact size, so a text is refused as too large only
+  // when it would really pass the limit.
   char* grow(std::size_t count);
   TextWriter& longText(std::string_view text);
 
   TextCursor* out;
   char* start = nullptr;  // room set aside in out's buffer: [start, end)
   char* next = nullptr;   // the written bytes are [start, next)
-  char* end = nullptr;
+  char* end = nullptr;    // (all three nullptr outside a run)
+  // LF bytes in [start, next), counted piece by piece: only literal pieces
+  // hold them, so finish() need not look at the whole run again.
+  std::size_t lineFeeds = 0;
 };
 
 }  // namespace dorvex

@@ -1,5 +1,8 @@
 #include "workspace/check_workspace.h"
 
+#include "dupcheck/duplication_check.h"
+#include "dupcheck/summary_listing.h"
+
 namespace dorvex {
 
 bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingText,
@@ -10,6 +13,7 @@ bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingT
   if (!sourceConfig.reset(sourceText, analysisText)) return false;
   if (!settingConfig.reset(settingText, analysisText)) return false;
   duplicationPairs = 0;
+  pairRecord.clear();
   return sourceSummary.allocate(kResultTextSize) && settingSummary.allocate(kResultTextSize) &&
          duplicationDetails.allocate(kResultTextSize);
 }
@@ -39,6 +43,31 @@ bool CheckWorkspace::checkConfigs(ProgressSink* console) {
   if (!sourceConfig.checkConfig()) return false;
   if (console) console->write("setting config check....\r\n");
   return settingConfig.checkConfig();
+}
+
+bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
+  if (console) console->write("duplication check....\r\n");
+  pairRecord.clear();
+  duplicationPairs = findDuplications(sourceConfig, settingConfig, duplicationDetails,
+                                      recordingPairs ? &pairRecord : nullptr);
+  dorvex::writeSummary(sourceConfig, sourceSummary);
+  dorvex::writeSummary(settingConfig, settingSummary);
+  return true;
+}
+
+bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
+  if (console) console->write("duplication check....\r\n");
+  pairRecord.clear();
+  duplicationPairs = findDuplicationsByPairs(sourceConfig, settingConfig, duplicationDetails,
+                                             recordingPairs ? &pairRecord : nullptr);
+  dorvex::writeSummary(sourceConfig, sourceSummary);
+  dorvex::writeSummary(settingConfig, settingSummary);
+  return true;
+}
+
+bool CheckWorkspace::writeSummary(AclConfig& config, TextCursor& output) {
+  dorvex::writeSummary(config, output);
+  return true;
 }
 
 }  // namespace dorvex

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dupcheck/pair_test.h"
 #include "parser/acl_config.h"
 #include "text/text_cursor.h"
 #include "workspace/check_run.h"
@@ -58,9 +59,10 @@ class CheckWorkspace {
   // to `console` (may be null). Returns what the parsers report.
   bool checkConfigs(ProgressSink* console);
 
-  // Compares every setting rule with every source rule: marks duplicated
-  // rules (and those sharing an option word with a partner) in both tables,
-  // writes duplicationDetails, then both summary listings. Writes
+  // Compares every setting rule with every source rule (findDuplications()
+  // of dupcheck/duplication_check.h): marks duplicated rules (and those
+  // sharing an option word with a partner) in both tables, writes
+  // duplicationDetails, then both summary listings. Writes
   // "duplication check....\r\n" to `console` first (may be null).
   // REQUIRES: checkConfigs() has run since load(). Returns true.
   bool checkDuplicates(ProgressSink* console);
@@ -68,8 +70,8 @@ class CheckWorkspace {
   // indexed check and in the benchmarks.
   bool checkDuplicatesByPairs(ProgressSink* console);
 
-  // Writes the summary listing of `config` into `output`: one line per text
-  // line with its number and four marks. Returns true.
+  // Appends the summary listing of `config` to `output` (writeSummary() of
+  // dupcheck/summary_listing.h). Returns true.
   bool writeSummary(AclConfig& config, TextCursor& output);
 
   // Builds the report text from the result texts into `dest` (with its NUL)
@@ -90,6 +92,11 @@ class CheckWorkspace {
 
   // Number of duplicate pairs the last checkDuplicates() found.
   long long duplicationCount() const { return duplicationPairs; }
+  // With `record`, later checks keep their duplicate pairs in the order of
+  // the details lines, for duplicatePairs(); a caller that does not need
+  // them saves their memory. Off at start.
+  void recordPairs(bool record) { recordingPairs = record; }
+  const std::vector<DuplicatePair>& duplicatePairs() const { return pairRecord; }
 
   // The local date and time used for the report, "MM/DD/YY" and "HH:MM:SS".
   // Tests replace it to make the report name and header predictable.
@@ -103,20 +110,9 @@ class CheckWorkspace {
   TextCursor duplicationDetails;
 
  private:
-  void appendStandardDetails(const AclEntry& source, const AclEntry& setting);
-  void appendExtendedDetails(const AclEntry& source, int sourceIndex, const AclEntry& setting,
-                             int settingIndex);
-  // Tests one pair and records it when it is a duplication.
-  void testPair(int settingIndex, int sourceIndex);
-
   long long duplicationPairs = 0;
-  // The last pair of named lists testPair() compared (their acl_no in the
-  // setting and the source config), and whether their names are equal.
-  struct NamePair {
-    int setting = -1;
-    int source = -1;
-    bool same = false;
-  } lastNames;
+  bool recordingPairs = false;
+  std::vector<DuplicatePair> pairRecord;
   Clock localClock = nullptr;
 };
 

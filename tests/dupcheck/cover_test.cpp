@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
-#include "dupcheck/duplication_check.h"
+#include "dupcheck/rule_cover.h"
+#include "parser/acl_entry.h"
 
 namespace dorvex {
 namespace {
-
-constexpr int kNone = -1, kEq = 0, kGt = 1, kLt = 2, kNeq = 3, kRange = 4;
 
 // The ports of 0..65535 that an operand admits, as at most two intervals.
 struct PortSet {
@@ -20,16 +20,16 @@ PortSet admitted(int op, int low, int high) {
   PortSet set;
   auto add = [&](int first, int last) {
     if (first < 0) first = 0;
-    if (last > 65535) last = 65535;
+    if (last > kMaxPort) last = kMaxPort;
     if (first <= last) set.intervals.push_back({first, last});
   };
   switch (op) {
-    case kNone: add(0, 65535); break;
-    case kEq: add(low, low); break;
-    case kGt: add(low + 1, 65535); break;
-    case kLt: add(0, low - 1); break;
-    case kNeq: add(0, low - 1); add(low + 1, 65535); break;
-    case kRange: add(low, high); break;
+    case kNoPort: add(0, kMaxPort); break;
+    case kPortEq: add(low, low); break;
+    case kPortGt: add(low + 1, kMaxPort); break;
+    case kPortLt: add(0, low - 1); break;
+    case kPortNeq: add(0, low - 1); add(low + 1, kMaxPort); break;
+    case kPortRange: add(low, high); break;
   }
   return set;
 }
@@ -55,18 +55,18 @@ std::string describe(int op, int low, int high) {
 TEST(PortsCoverTest, EveryCellAgreesWithPortSetInclusion) {
   const int kValues[] = {0, 1, 2, 79, 80, 81, 1023, 1024, 65533, 65534, 65535};
   int compared = 0;
-  for (int coverOp = kNone; coverOp <= kRange; ++coverOp) {
-    for (int op = kEq; op <= kRange; ++op) {
+  for (int coverOp = kNoPort; coverOp <= kPortRange; ++coverOp) {
+    for (int op = kPortEq; op <= kPortRange; ++op) {
       for (int a : kValues) {
         for (int b : kValues) {
-          if (coverOp != kRange && b != a) continue;
-          if (coverOp == kRange && b < a) continue;
+          if (coverOp != kPortRange && b != a) continue;
+          if (coverOp == kPortRange && b < a) continue;
           for (int c : kValues) {
             for (int d : kValues) {
-              if (op != kRange && d != c) continue;
-              if (op == kRange && d < c) continue;
-              int coverHigh = coverOp == kRange ? b : -1;
-              int high = op == kRange ? d : -1;
+              if (op != kPortRange && d != c) continue;
+              if (op == kPortRange && d < c) continue;
+              int coverHigh = coverOp == kPortRange ? b : -1;
+              int high = op == kPortRange ? d : -1;
               PortSet covered = admitted(op, c, d);
               if (covered.empty()) continue;
               SCOPED_TRACE(describe(coverOp, a, coverHigh) + " covers? " + describe(op, c, high));
@@ -90,23 +90,49 @@ struct CoverCase {
 
 TEST(PortsCoverTest, FixedDecisions) {
   const CoverCase kCases[] = {
-      {"no ports covers every operand", kNone, -1, -1, kNeq, 5, -1, true},
-      {"no ports covers no ports", kNone, -1, -1, kNone, -1, -1, true},
-      {"eq does not cover no ports", kEq, 80, -1, kNone, -1, -1, false},
-      {"full range does not cover no ports", kRange, 0, 65535, kNone, -1, -1, false},
-      {"full range covers neq", kRange, 0, 65535, kNeq, 5, -1, true},
-      {"full range covers eq above 65535", kRange, 0, 65535, kEq, 70000, -1, true},
-      {"full range covers an unknown code", kRange, 0, 65535, 7, 1, 1, true},
-      {"eq 80 covers range 80 80", kEq, 80, -1, kRange, 80, 80, true},
-      {"eq 80 does not cover range 80 81", kEq, 80, -1, kRange, 80, 81, false},
-      {"range 1 1024 covers eq 80", kRange, 1, 1024, kEq, 80, -1, true},
-      {"gt 1023 covers range 2000 3000", kGt, 1023, -1, kRange, 2000, 3000, true},
-      {"empty lt 0 gets no special treatment", kEq, 5, -1, kLt, 0, -1, false},
-      {"empty gt 65535 gets no special treatment", kLt, 5, -1, kGt, 65535, -1, false},
-      {"covered code above 4", kNone, -1, -1, 5, 1, 1, false},
-      {"covered code below -1", kNone, -1, -1, -2, 1, 1, false},
-      {"covering code above 4", 5, 1, 1, kEq, 1, -1, false},
-      {"covering code below -1", -2, 1, 1, kEq, 1, -1, false},
+      {"no ports covers every operand", kNoPort, -1, -1, kPortNeq, 5, -1, true},
+      {"no ports covers no ports", kNoPort, -1, -1, kNoPort, -1, -1, true},
+      {"eq does not cover no ports", kPortEq, 80, -1, kNoPort, -1, -1, false},
+      {"full range does not cover no ports", kPortRange, 0, 65535, kNoPort, -1, -1, false},
+      {"full range covers neq", kPortRange, 0, 65535, kPortNeq, 5, -1, true},
+      {"full range covers eq above 65535", kPortRange, 0, 65535, kPortEq, 70000, -1, true},
+      {"full range covers an unknown code", kPortRange, 0, 65535, 7, 1, 1, true},
+      {"eq 80 covers range 80 80", kPortEq, 80, -1, kPortRange, 80, 80, true},
+      {"eq 80 does not cover range 80 81", kPortEq, 80, -1, kPortRange, 80, 81, false},
+      {"range 1 1024 covers eq 80", kPortRange, 1, 1024, kPortEq, 80, -1, true},
+      {"gt 1023 covers range 2000 3000", kPortGt, 1023, -1, kPortRange, 2000, 3000, true},
+      {"empty lt 0 gets no special treatment", kPortEq, 5, -1, kPortLt, 0, -1, false},
+      {"empty gt 65535 gets no special treatment", kPortLt, 5, -1, kPortGt, 65535, -1, false},
+      {"covered code above 4", kNoPort, -1, -1, 5, 1, 1, false},
+      {"covered code below -1", kNoPort, -1, -1, -2, 1, 1, false},
+      {"covering code above 4", 5, 1, 1, kPortEq, 1, -1, false},
+      {"covering code below -1", -2, 1, 1, kPortEq, 1, -1, false},
+  };
+  for (const CoverCase& c : kCases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.expected, portsCover(c.coverOp, c.coverLow, c.coverHigh, c.op, c.low, c.high));
+  }
+}
+
+// Ports as large as a number of the configuration may be (2147483647): the
+// cover rules' arithmetic on them must not overflow.
+TEST(PortsCoverTest, ExtremePorts) {
+  constexpr int kMax = INT_MAX;
+  const CoverCase kCases[] = {
+      {"range 1 65535 covers gt 2147483647", kPortRange, 1, kMaxPort, kPortGt, kMax, -1, true},
+      {"range 2 65535 covers gt 2147483647", kPortRange, 2, kMaxPort, kPortGt, kMax, -1, true},
+      {"range 0 2147483647 covers lt 2147483647", kPortRange, 0, kMax, kPortLt, kMax, -1, true},
+      {"range 0 65535 covers lt 2147483647", kPortRange, 0, kMaxPort, kPortLt, kMax, -1, true},
+      {"range 1 65535 does not cover lt 2147483647", kPortRange, 1, kMaxPort, kPortLt, kMax, -1,
+       false},
+      {"range 0 2147483647 covers range 2147483647 2147483647", kPortRange, 0, kMax, kPortRange,
+       kMax, kMax, true},
+      {"eq 2147483647 covers eq 2147483647", kPortEq, kMax, -1, kPortEq, kMax, -1, true},
+      {"gt 65535 covers eq 2147483647", kPortGt, kMaxPort, -1, kPortEq, kMax, -1, true},
+      {"gt 2147483647 covers gt 2147483647", kPortGt, kMax, -1, kPortGt, kMax, -1, true},
+      {"lt 2147483647 covers eq 65535", kPortLt, kMax, -1, kPortEq, kMaxPort, -1, true},
+      {"neq 2147483647 covers range 0 65535", kPortNeq, kMax, -1, kPortRange, 0, kMaxPort, true},
+      {"neq 0 covers gt 2147483647", kPortNeq, 0, -1, kPortGt, kMax, -1, true},
   };
   for (const CoverCase& c : kCases) {
     SCOPED_TRACE(c.what);

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "checked_configs.h"
 #include "config_generator.h"
-#include "workspace/check_workspace.h"
 
 namespace dorvex {
 namespace {
@@ -17,18 +17,14 @@ namespace {
 using bench::ConfigPair;
 using bench::GeneratorShape;
 
-// Two workspaces, one checked by pairs and one by the index.
+// The same two texts checked twice, once by pairs and once by the index.
 struct CheckedPair {
-  std::unique_ptr<CheckWorkspace> byPairs = std::make_unique<CheckWorkspace>();
-  std::unique_ptr<CheckWorkspace> indexed = std::make_unique<CheckWorkspace>();
+  std::unique_ptr<CheckedConfigs> byPairs = CheckedConfigs::make();
+  std::unique_ptr<CheckedConfigs> indexed = CheckedConfigs::make();
 
   void check(std::string_view source, std::string_view setting) {
-    ASSERT_TRUE(byPairs->load(source, setting));
-    ASSERT_TRUE(indexed->load(source, setting));
-    byPairs->checkConfigs(nullptr);
-    indexed->checkConfigs(nullptr);
-    byPairs->checkDuplicatesByPairs(nullptr);
-    indexed->checkDuplicates(nullptr);
+    ASSERT_TRUE(byPairs->check(source, setting, true));
+    ASSERT_TRUE(indexed->check(source, setting));
   }
 };
 
@@ -40,10 +36,10 @@ void expectSameFlags(const AclConfig& expected, const AclConfig& actual, const c
   }
 }
 
-void expectSameResults(const CheckWorkspace& expected, const CheckWorkspace& actual) {
+void expectSameResults(const CheckedConfigs& expected, const CheckedConfigs& actual) {
   // EXPECT_EQ on megabyte texts prints them whole; compare first, then say where.
-  std::string_view expectedDetails = expected.duplicationDetails.view();
-  std::string_view actualDetails = actual.duplicationDetails.view();
+  std::string_view expectedDetails = expected.details.view();
+  std::string_view actualDetails = actual.details.view();
   if (expectedDetails != actualDetails) {
     std::size_t at = 0;
     while (at < expectedDetails.size() && at < actualDetails.size() &&
@@ -56,9 +52,9 @@ void expectSameResults(const CheckWorkspace& expected, const CheckWorkspace& act
                   << expectedDetails.substr(lineStart, 120) << "\"; indexed: \""
                   << actualDetails.substr(lineStart, 120) << "\"";
   }
-  EXPECT_EQ(expected.duplicationCount(), actual.duplicationCount());
-  expectSameFlags(expected.sourceConfig, actual.sourceConfig, "source");
-  expectSameFlags(expected.settingConfig, actual.settingConfig, "setting");
+  EXPECT_EQ(expected.pairs, actual.pairs);
+  expectSameFlags(expected.source, actual.source, "source");
+  expectSameFlags(expected.setting, actual.setting, "setting");
   EXPECT_TRUE(expected.sourceSummary.view() == actual.sourceSummary.view());
   EXPECT_TRUE(expected.settingSummary.view() == actual.settingSummary.view());
 }
@@ -113,7 +109,7 @@ TEST(DifferentialTest, GeneratedPairsFindDuplicates) {
   CheckedPair checked;
   ConfigPair pair = bench::generateConfigPair(bench::manyListsShape(800, 3));
   checked.check(pair.source, pair.setting);
-  EXPECT_GT(checked.indexed->duplicationCount(), 300);
+  EXPECT_GT(checked.indexed->pairs, 300);
 }
 
 TEST(DifferentialTest, SettingAgainstItselfSwapped) {
@@ -204,7 +200,7 @@ TEST(DifferentialTest, SubtleCasesOfThePairLoop) {
   for (const EdgeCase& c : kEdgeCases) {
     SCOPED_TRACE(c.name);
     checked.check(c.source, c.setting);
-    EXPECT_EQ(c.details, checked.byPairs->duplicationDetails.view());
+    EXPECT_EQ(c.details, checked.byPairs->details.view());
     expectSameResults(*checked.byPairs, *checked.indexed);
   }
 }

@@ -2,26 +2,12 @@
 
 #include <string>
 
-#include "workspace/check_workspace.h"
+#include "checked_configs.h"
 
 namespace dorvex {
 namespace {
 
-// Collects the progress lines a check writes.
-class RecordingSink : public ProgressSink {
- public:
-  void write(std::string_view text) override { lines += text; }
-  std::string lines;
-};
-
-// Parses both texts and runs the duplication check; the marks of each config
-// as one string, a mark field per line.
-struct Outcome {
-  std::string details;
-  std::string sourceMarks;
-  std::string settingMarks;
-};
-
+// The marks of a summary as one string, a mark field per line.
 std::string marksOf(std::string_view summary) {
   std::string marks;
   std::size_t at = 0;
@@ -34,19 +20,6 @@ std::string marksOf(std::string_view summary) {
     at = next + 2;
   }
   return marks;
-}
-
-Outcome check(CheckWorkspace& workspace, const std::string& source, const std::string& setting,
-              bool byPairs = false) {
-  EXPECT_TRUE(workspace.load(source, setting));
-  workspace.checkConfigs(nullptr);
-  if (byPairs) {
-    workspace.checkDuplicatesByPairs(nullptr);
-  } else {
-    workspace.checkDuplicates(nullptr);
-  }
-  return {std::string(workspace.duplicationDetails.view()),
-          marksOf(workspace.sourceSummary.view()), marksOf(workspace.settingSummary.view())};
 }
 
 struct DupCase {
@@ -117,6 +90,10 @@ const DupCase kCases[] = {
     {"unsupported rules still take part", "access-list 101 permit tcp any any established\n",
      "access-list 101 permit tcp any any eq 80 log\n",
      " ACL=101 source-row=1 setting-row=1 \r\n", "-UD-", "-UD-"},
+    {"the largest port number a rule holds",
+     "access-list 101 permit tcp any any range 1 65535\n",
+     "access-list 101 permit tcp any any gt 2147483647\n",
+     " ACL=101 source-row=1 setting-row=1 \r\n", "--D-", "--D-"},
     {"rules in error are left out", "access-list 10 permit any\n",
      "access-list 10 permit any log\n", "", "----", "E---"},
     {"entries without error and without list match each other",
@@ -124,45 +101,36 @@ const DupCase kCases[] = {
      " ACL=-1 source-row=1 setting-row=1 \r\n", "-UD-", "-UD-"},
 };
 
-TEST(DuplicationCheckTest, Scenarios) {
-  CheckWorkspace workspace;
-  for (const DupCase& c : kCases) {
-    SCOPED_TRACE(c.what);
-    Outcome outcome = check(workspace, c.source, c.setting);
-    EXPECT_EQ(c.details, outcome.details);
-    EXPECT_EQ(c.sourceMarks, outcome.sourceMarks);
-    EXPECT_EQ(c.settingMarks, outcome.settingMarks);
+void expectCase(const DupCase& c, bool byPairs) {
+  SCOPED_TRACE(c.what);
+  auto checked = CheckedConfigs::make();
+  ASSERT_TRUE(checked->check(c.source, c.setting, byPairs));
+  EXPECT_EQ(c.details, checked->details.view());
+  EXPECT_EQ(c.sourceMarks, marksOf(checked->sourceSummary.view()));
+  EXPECT_EQ(c.settingMarks, marksOf(checked->settingSummary.view()));
+  // One details line per pair, and one recorded pair per line, naming the
+  // same two rows in the same order.
+  EXPECT_EQ(static_cast<long long>(countLineFeeds(c.details)), checked->pairs);
+  ASSERT_EQ(static_cast<std::size_t>(checked->pairs), checked->record.size());
+  std::string_view details = c.details;
+  for (const DuplicatePair& pair : checked->record) {
+    std::string_view line = details.substr(0, details.find('\n'));
+    details.remove_prefix(line.size() + 1);
+    line.remove_suffix(1);  // the CR
+    const std::string rows =
+        "row=" + std::to_string(checked->source.entryAt(pair.sourceEntry)->column) + " set" +
+        (line.find("setting-row") != std::string_view::npos ? "ting-" : " ") +
+        "row=" + std::to_string(checked->setting.entryAt(pair.settingEntry)->column) + " ";
+    EXPECT_NE(std::string_view::npos, (std::string(line) + " ").find(rows)) << line;
   }
+}
+
+TEST(DuplicationCheckTest, Scenarios) {
+  for (const DupCase& c : kCases) expectCase(c, false);
 }
 
 TEST(DuplicationCheckTest, PairLoopGivesTheSameResults) {
-  CheckWorkspace workspace;
-  for (const DupCase& c : kCases) {
-    SCOPED_TRACE(c.what);
-    Outcome outcome = check(workspace, c.source, c.setting, true);
-    EXPECT_EQ(c.details, outcome.details);
-    EXPECT_EQ(c.settingMarks, outcome.settingMarks);
-  }
-}
-
-TEST(DuplicationCheckTest, CountsPairsAndWritesItsProgressLine) {
-  CheckWorkspace workspace;
-  RecordingSink sink;
-  ASSERT_TRUE(workspace.load("access-list 10 permit any\naccess-list 10 permit any\n",
-                             "access-list 10 permit host 1.1.1.1\n"));
-  workspace.checkConfigs(nullptr);
-  workspace.checkDuplicates(&sink);
-  EXPECT_EQ("duplication check....\r\n", sink.lines);
-  EXPECT_EQ(2, workspace.duplicationCount());
-}
-
-TEST(DuplicationCheckTest, ASecondCheckStartsClean) {
-  CheckWorkspace workspace;
-  check(workspace, "access-list 10 permit any\n", "access-list 10 permit any\n");
-  Outcome second = check(workspace, "access-list 10 permit any\n", "access-list 10 deny any\n");
-  EXPECT_EQ("", second.details);
-  EXPECT_EQ("----", second.sourceMarks);
-  EXPECT_EQ(0, workspace.duplicationCount());
+  for (const DupCase& c : kCases) expectCase(c, true);
 }
 
 }  // namespace

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "checked_configs.h"
 #include "config_generator.h"
-#include "dupcheck/duplication_check.h"
 #include "dupcheck/duplication_index.h"
-#include "workspace/check_workspace.h"
+#include "dupcheck/rule_cover.h"
 
 namespace dorvex {
 namespace {
@@ -37,7 +37,7 @@ std::vector<int> walkedCandidates(const AclConfig& source, const AclConfig& sett
     }
     if (rule.permission != entry.permission) continue;
     if (!addressCovers(entry.source, entry.mask_s, rule.source)) continue;
-    if (rule.type != 0 && !addressCovers(entry.destin, entry.mask_d, rule.destin)) continue;
+    if (rule.type != kStandardRule && !addressCovers(entry.destin, entry.mask_d, rule.destin)) continue;
     result.push_back(r);
   }
   return result;
@@ -52,7 +52,7 @@ const char* const kShapes[] = {
 };
 
 TEST(DuplicationIndexTest, ScannedHashedAndWalkedCandidatesAgree) {
-  auto workspace = std::make_unique<CheckWorkspace>();
+  auto configs = CheckedConfigs::make();
   int compared = 0;
   for (const char* text : kShapes) {
     for (std::uint64_t seed = 1; seed <= 3; ++seed) {
@@ -62,10 +62,9 @@ TEST(DuplicationIndexTest, ScannedHashedAndWalkedCandidatesAgree) {
       shape.seed = seed;
       SCOPED_TRACE(std::string(text) + ", seed " + std::to_string(seed));
       bench::ConfigPair pair = bench::generateConfigPair(shape);
-      ASSERT_TRUE(workspace->load(pair.source, pair.setting));
-      workspace->checkConfigs(nullptr);
-      const AclConfig& source = workspace->sourceConfig;
-      const AclConfig& setting = workspace->settingConfig;
+      ASSERT_TRUE(configs->parse(pair.source, pair.setting));
+      const AclConfig& source = configs->source;
+      const AclConfig& setting = configs->setting;
       DuplicationIndex scanned, hashed;
       scanned.build(source, setting, INT_MAX);
       hashed.build(source, setting, 0);
@@ -88,11 +87,10 @@ TEST(DuplicationIndexTest, LookupsInAnyOrder) {
   std::string error;
   ASSERT_TRUE(bench::parseShape("rules=600,one", shape, error)) << error;
   bench::ConfigPair pair = bench::generateConfigPair(shape);
-  auto workspace = std::make_unique<CheckWorkspace>();
-  ASSERT_TRUE(workspace->load(pair.source, pair.setting));
-  workspace->checkConfigs(nullptr);
-  const AclConfig& source = workspace->sourceConfig;
-  const AclConfig& setting = workspace->settingConfig;
+  auto configs = CheckedConfigs::make();
+  ASSERT_TRUE(configs->parse(pair.source, pair.setting));
+  const AclConfig& source = configs->source;
+  const AclConfig& setting = configs->setting;
   DuplicationIndex index;
   index.build(source, setting, 0);
   const int count = setting.entryCount();

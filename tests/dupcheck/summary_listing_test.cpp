@@ -1,19 +1,32 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
-#include "workspace/check_workspace.h"
+#include "dupcheck/summary_listing.h"
 
 namespace dorvex {
 namespace {
 
-std::string summaryOf(CheckWorkspace& workspace, const std::string& text) {
-  EXPECT_TRUE(workspace.load(text, "!\n"));
-  workspace.checkConfigs(nullptr);
-  workspace.checkDuplicates(nullptr);
-  return std::string(workspace.sourceSummary.view());
+// The listing of `config` in a fresh output text, which starts small so that
+// the listing grows it.
+std::string listingOf(AclConfig& config) {
+  TextCursor output;
+  EXPECT_TRUE(output.allocate(16));
+  writeSummary(config, output);
+  return std::string(output.view());
 }
+
+// `text` loaded, and parsed unless `parse` is false.
+std::unique_ptr<AclConfig> configOf(const std::string& text, bool parse = true) {
+  auto config = std::make_unique<AclConfig>();
+  EXPECT_TRUE(config->reset(text));
+  if (parse) config->checkConfig();
+  return config;
+}
+
+std::string summaryOf(const std::string& text) { return listingOf(*configOf(text)); }
 
 struct SummaryCase {
   const char* what;
@@ -41,18 +54,16 @@ TEST(SummaryListingTest, OneListingLinePerTextLine) {
       {"a Shift-JIS comment passes unchanged", "! \x95\x5C\x8E\xA6\x83\x7C\n",
        "001:E---:! \x95\x5C\x8E\xA6\x83\x7C"},
   };
-  CheckWorkspace workspace;
   for (const SummaryCase& c : kCases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(c.expected, summaryOf(workspace, c.text));
+    EXPECT_EQ(c.expected, summaryOf(c.text));
   }
 }
 
 TEST(SummaryListingTest, NumbersGrowPastThreeDigits) {
   std::string text;
   for (int line = 1; line <= 1001; ++line) text += "access-list 10 permit any\n";
-  CheckWorkspace workspace;
-  std::string summary = summaryOf(workspace, text);
+  std::string summary = summaryOf(text);
   EXPECT_NE(std::string::npos, summary.find("\r\n999:----:access-list"));
   EXPECT_NE(std::string::npos, summary.find("\r\n1000:----:access-list"));
   EXPECT_EQ("\r\n1001:----:access-list 10 permit any",
@@ -60,13 +71,13 @@ TEST(SummaryListingTest, NumbersGrowPastThreeDigits) {
 }
 
 TEST(SummaryListingTest, ATextWithoutEntriesShowsBlankMarks) {
-  CheckWorkspace workspace;
-  ASSERT_TRUE(workspace.load("x\ny\n", "!\n"));
   // Without a parse there are no entries at all.
-  TextCursor output;
-  output.allocate(16);
-  workspace.writeSummary(workspace.sourceConfig, output);
-  EXPECT_EQ("001:----:x\r\n002:----:y", output.view());
+  auto config = configOf("x\ny\n", false);
+  EXPECT_EQ("001:----:x\r\n002:----:y", listingOf(*config));
+  // The input is left at its end, as a parse leaves it.
+  char c = 'x';
+  EXPECT_TRUE(config->inputText().peekChar(c));
+  EXPECT_EQ('\0', c);
 }
 
 // Every combination of the four bits shows its letters in their places, and
@@ -74,9 +85,7 @@ TEST(SummaryListingTest, ATextWithoutEntriesShowsBlankMarks) {
 TEST(SummaryListingTest, EveryCombinationOfMarks) {
   std::string text;
   for (int line = 0; line < 16; ++line) text += "access-list 10 permit any\n";
-  CheckWorkspace workspace;
-  ASSERT_TRUE(workspace.load(text, "!\n"));
-  workspace.checkConfigs(nullptr);
+  auto config = configOf(text);
   const unsigned kBits[] = {kErrorBit, kUnsupportedBit, kDuplicateBit, kOptionBit};
   std::string expected;
   for (int line = 0; line < 16; ++line) {
@@ -89,23 +98,19 @@ TEST(SummaryListingTest, EveryCombinationOfMarks) {
         marks[static_cast<std::size_t>(k)] = "EUDO"[k];
       }
     }
-    ASSERT_TRUE(workspace.sourceConfig.markEntry(line, flags));
+    ASSERT_TRUE(config->markEntry(line, flags));
     char number[8];
     std::snprintf(number, sizeof number, "%03d", line + 1);
     expected += std::string(line == 0 ? "" : "\r\n") + number + ":" + marks + ":access-list 10 permit any";
   }
-  TextCursor output;
-  output.allocate(16);
-  workspace.writeSummary(workspace.sourceConfig, output);
-  EXPECT_EQ(expected, output.view());
+  EXPECT_EQ(expected, listingOf(*config));
 }
 
 TEST(SummaryListingTest, MarksStayOnTheirLinesAfterOverlongLines) {
   std::string words;
   for (int k = 0; k < 20; ++k) words += " w";
-  CheckWorkspace workspace;
   std::string summary = summaryOf(
-      workspace, "access-list" + words + "\naccess-list 10 permit any log\naccess-list 10 permit any\n");
+      "access-list" + words + "\naccess-list 10 permit any log\naccess-list 10 permit any\n");
   EXPECT_EQ("001:E---:access-list" + words +
                 "\r\n002:E---:access-list 10 permit any log\r\n003:----:access-list 10 permit any",
             summary);

@@ -36,9 +36,9 @@ TEST(CheckWorkspaceTest, SecondLoadStartsFresh) {
   ASSERT_TRUE(workspace->load("!\n", "!\n"));
   for (const TextCursor* text :
        {&workspace->sourceSummary, &workspace->settingSummary, &workspace->duplicationDetails}) {
-    int length = -1;
-    EXPECT_TRUE(text->length(length));
-    EXPECT_EQ(0, length);
+    char c = 'x';
+    EXPECT_TRUE(text->peekChar(c));  // it has a buffer
+    EXPECT_EQ("", text->view());
   }
   EXPECT_EQ(0, workspace->sourceConfig.entryCount());
   EXPECT_EQ("", workspace->sourceConfig.annotationText());
@@ -63,6 +63,53 @@ TEST(CheckWorkspaceTest, CopyViews) {
   EXPECT_TRUE(workspace->copyViews(ResultView::summary, small, sizeof small, right, sizeof right));
   EXPECT_EQ(std::string(16, 'Z'), std::string(small, sizeof small));
   EXPECT_STREQ("setting summary\r\n", right);
+}
+
+// Collects the progress lines a check writes.
+class RecordingSink : public ProgressSink {
+ public:
+  void write(std::string_view text) override { lines += text; }
+  std::string lines;
+};
+
+// Both ways of the check: the progress line, the pair count, the details
+// and both summaries; a second check starts clean.
+TEST(CheckWorkspaceTest, CheckDuplicatesCountsWritesAndStartsClean) {
+  for (bool byPairs : {false, true}) {
+    SCOPED_TRACE(byPairs ? "by pairs" : "indexed");
+    auto workspace = std::make_unique<CheckWorkspace>();
+    auto check = [&](const char* source, const char* setting, ProgressSink* sink) {
+      ASSERT_TRUE(workspace->load(source, setting));
+      workspace->checkConfigs(nullptr);
+      EXPECT_TRUE(byPairs ? workspace->checkDuplicatesByPairs(sink)
+                          : workspace->checkDuplicates(sink));
+    };
+    RecordingSink sink;
+    check("access-list 10 permit any\naccess-list 10 permit any\n",
+          "access-list 10 permit host 1.1.1.1\n", &sink);
+    EXPECT_EQ("duplication check....\r\n", sink.lines);
+    EXPECT_EQ(2, workspace->duplicationCount());
+    EXPECT_EQ(" ACL=10 source row=1 set row=1\r\n ACL=10 source row=2 set row=1\r\n",
+              workspace->duplicationDetails.view());
+    EXPECT_EQ("001:--D-:access-list 10 permit any\r\n002:--D-:access-list 10 permit any",
+              workspace->sourceSummary.view());
+    EXPECT_EQ("001:--D-:access-list 10 permit host 1.1.1.1", workspace->settingSummary.view());
+
+    check("access-list 10 permit any\n", "access-list 10 deny any\n", nullptr);
+    EXPECT_EQ(0, workspace->duplicationCount());
+    EXPECT_EQ("", workspace->duplicationDetails.view());
+    EXPECT_EQ("001:----:access-list 10 permit any", workspace->sourceSummary.view());
+  }
+}
+
+TEST(CheckWorkspaceTest, WriteSummaryAppendsTheListing) {
+  auto workspace = std::make_unique<CheckWorkspace>();
+  ASSERT_TRUE(workspace->load("x\ny\n", "!\n"));
+  TextCursor output;
+  output.allocate(16);
+  output.append("before\r\n");
+  EXPECT_TRUE(workspace->writeSummary(workspace->sourceConfig, output));
+  EXPECT_EQ("before\r\n001:----:x\r\n002:----:y", output.view());
 }
 
 TEST(CheckWorkspaceTest, CopyViewsBeforeAnyLoadLeavesBothBuffers) {

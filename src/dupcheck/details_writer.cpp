@@ -1,0 +1,38 @@
+#include "dupcheck/details_writer.h"
+
+#include <string_view>
+
+namespace dorvex {
+
+void DetailsWriter::writeStandard(const AclEntry& source, const AclEntry& setting) {
+  out.text(" ACL=").number(source.acl_no).text(" source row=").number(source.column);
+  out.text(" set row=").number(setting.column).text("\r\n");
+}
+
+bool DetailsWriter::writeExtended(const AclEntry& source, const AclEntry& setting) {
+  out.text(" ACL=");
+  if (source.acl_no < kNamedListBase) {
+    out.number(source.acl_no);
+  } else {
+    out.text(sourceConfig.nameView(source.acl_no - kNamedListBase));
+  }
+  out.text(" source-row=").number(source.column).text(" setting-row=");
+  out.number(setting.column).text(" ");
+  bool shared = false;
+  if (setting.option_idx != kNotSet && source.option_idx != kNotSet) {
+    // Each option word of the setting rule against each of the source rule:
+    // a word twice on one side is named twice.
+    for (int s = setting.option_idx; !settingConfig.nameView(s).empty(); ++s) {
+      const std::string_view word = settingConfig.nameView(s);
+      for (int r = source.option_idx; !sourceConfig.nameView(r).empty(); ++r) {
+        if (sourceConfig.nameView(r) != word) continue;
+        shared = true;
+        out.text("option-word=").text(word).text(" ");
+      }
+    }
+  }
+  out.text("\r\n");
+  return shared;
+}
+
+}  // namespace dorvex

@@ -1,0 +1,44 @@
+// DetailsWriter: the details text of a duplication check, one line for each
+// duplicate pair, appended in the order the pairs are found.
+//
+//   standard setting rule: " ACL=<acl_no> source row=<line> set row=<line>\r\n"
+//   any other:             " ACL=<list> source-row=<line> setting-row=<line> "
+//                          "option-word=<word> " for each shared option word, "\r\n"
+//
+// where <list> is the list number, or the name of a named list. The lines
+// are written straight into the details text as the pairs come (a check can
+// find millions of them) and are complete in it once the writer is gone;
+// until then nothing else may use the details text.
+#ifndef DORVEX_DUPCHECK_DETAILS_WRITER_H_
+#define DORVEX_DUPCHECK_DETAILS_WRITER_H_
+
+#include "parser/acl_config.h"
+#include "text/text_cursor.h"
+#include "text/text_writer.h"
+
+namespace dorvex {
+
+class DetailsWriter {
+ public:
+  // Appends to `details`; the entries passed in later come from `source` and
+  // `setting`, whose names the lines show. All three must outlive the writer.
+  DetailsWriter(const AclConfig& source, const AclConfig& setting, TextCursor& details)
+      : sourceConfig(source), settingConfig(setting), out(&details) {}
+  DetailsWriter(const DetailsWriter&) = delete;
+  DetailsWriter& operator=(const DetailsWriter&) = delete;
+
+  // The line of a pair whose setting rule is a standard rule.
+  void writeStandard(const AclEntry& source, const AclEntry& setting);
+  // The line of any other pair. Returns true iff it names an option word,
+  // that is iff the two rules share one.
+  bool writeExtended(const AclEntry& source, const AclEntry& setting);
+
+ private:
+  const AclConfig& sourceConfig;
+  const AclConfig& settingConfig;
+  TextWriter out;
+};
+
+}  // namespace dorvex
+
+#endif  // DORVEX_DUPCHECK_DETAILS_WRITER_H_

@@ -1,0 +1,37 @@
+// The cover tests of the duplication check: whether everything one rule's
+// operand admits lies within another rule's operand.
+#ifndef DORVEX_DUPCHECK_RULE_COVER_H_
+#define DORVEX_DUPCHECK_RULE_COVER_H_
+
+#include <cstdint>
+
+namespace dorvex {
+
+struct AclEntry;
+
+// True iff, for each of the four bytes, `coverAddress` and `address` are
+// equal once the bits of the `coverWildcard` byte are cleared from both.
+bool addressCovers(const unsigned char coverAddress[4], const unsigned char coverWildcard[4],
+                   const unsigned char address[4]);
+
+// True iff every port (of 0 to kMaxPort) that the covered operand (op, low,
+// high) admits is admitted by the covering operand. The operators are the
+// codes kNoPort and kPortEq ... kPortRange of parser/acl_entry.h; any other
+// code gives false, except that a covering "range 0 65535" covers every
+// covered code from kPortEq up.
+bool portsCover(int coverOp, int coverLow, int coverHigh, int op, int low, int high);
+
+// The four address bytes as one number, first octet highest.
+inline std::uint32_t packAddress(const unsigned char octets[4]) {
+  return (std::uint32_t{octets[0]} << 24) | (std::uint32_t{octets[1]} << 16) |
+         (std::uint32_t{octets[2]} << 8) | std::uint32_t{octets[3]};
+}
+
+// True iff the setting rule `setting` lies within the source rule `source`,
+// list names aside: the same permission, the source address covered, and for
+// an extended setting rule the protocol, destination and both port operands.
+bool ruleCovers(const AclEntry& source, const AclEntry& setting);
+
+}  // namespace dorvex
+
+#endif  // DORVEX_DUPCHECK_RULE_COVER_H_
