@@ -14,6 +14,7 @@
 
 #include "dupcheck/pair_test.h"
 #include "parser/acl_config.h"
+#include "parser/check_modes.h"
 #include "text/text_cursor.h"
 #include "workspace/check_run.h"
 
@@ -36,13 +37,17 @@ class CheckWorkspace {
   CheckWorkspace& operator=(const CheckWorkspace&) = delete;
   virtual ~CheckWorkspace() = default;
 
-  // Loads the two texts (each up to its first NUL) for a new check: both
-  // configurations reset, the three result texts fresh and empty. Without
-  // `analysisText`, the check leaves the annotated texts (the analysis view)
-  // empty and every other result as it would be.
+  // Loads the two texts (each up to its first NUL) for a new check in
+  // `modes`: both configurations reset to be read in modes.syntax, the three
+  // result texts fresh and empty, and the duplication check to use
+  // modes.cover. Without `analysisText`, the check leaves the annotated
+  // texts (the analysis view) empty and every other result as it would be.
   // Returns false, changing nothing, when either text is empty; false also
   // when a buffer cannot be obtained (the earlier steps then stay done).
-  bool load(std::string_view sourceText, std::string_view settingText, bool analysisText = true);
+  bool load(std::string_view sourceText, std::string_view settingText, bool analysisText = true,
+            CheckModes modes = {});
+  // The modes of the last load().
+  const CheckModes& modes() const { return checkModes; }
 
   // Copies the two texts of `view` into the caller's buffers. A text that
   // does not fit its buffer with its NUL, or that does not exist yet, leaves
@@ -110,6 +115,7 @@ class CheckWorkspace {
   TextCursor duplicationDetails;
 
  private:
+  CheckModes checkModes;
   long long duplicationPairs = 0;
   bool recordingPairs = false;
   std::vector<DuplicatePair> pairRecord;
