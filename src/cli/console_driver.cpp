@@ -80,6 +80,13 @@ bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
   return true;
 }
 
+// "dorvex: PATH: 12 rules read, 1 not read (E), 2 unsupported (U)".
+void printWhatWasRead(const std::string& path, const AclConfig& config, std::ostream& err) {
+  const ReadCounts& read = config.readCounts();
+  err << "dorvex: " << path << ": " << read.rules << " rules read, " << read.notRead
+      << " not read (E), " << read.unsupported << " unsupported (U)\n";
+}
+
 void printText(std::ostream& out, std::string_view text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
@@ -150,6 +157,7 @@ int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
   request.outputDirectory = options.outputDirectory;
   // Only --print analysis shows the annotated texts.
   request.analysisText = options.print == "analysis";
+  request.modes = options.modes;
   ConsoleFrontEnd frontEnd(err, options.quiet);
   CheckResult result = workspace.runCheck(request, frontEnd);
 
@@ -171,9 +179,18 @@ int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
       err << "dorvex: not enough memory for the check\n";
       return kExitTrouble;
   }
+  if (!options.quiet) {
+    printWhatWasRead(options.sourcePath, workspace.sourceConfig, err);
+    printWhatWasRead(options.settingPath, workspace.settingConfig, err);
+  }
   out << frontEnd.shownPath << "\n";
   if (!printResult(options, workspace, result.reportPath, out, err)) return kExitTrouble;
   out.flush();
+  if (options.failOnUnread && (workspace.sourceConfig.readCounts().anyNotRead() ||
+                               workspace.settingConfig.readCounts().anyNotRead())) {
+    err << "dorvex: access-list lines were not read\n";
+    return kExitUnread;
+  }
   return workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
 }
 

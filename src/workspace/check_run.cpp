@@ -29,7 +29,7 @@ CheckResult CheckWorkspace::runCheck(const CheckRequest& request, CheckFrontEnd&
     result.status = CheckStatus::emptyText;
     return result;
   }
-  if (!load(sourceText, settingText, request.analysisText)) {
+  if (!load(sourceText, settingText, request.analysisText, request.modes)) {
     result.status = CheckStatus::outOfMemory;
     return result;
   }

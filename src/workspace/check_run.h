@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "parser/check_modes.h"
+
 namespace dorvex {
 
 // Receives the progress lines of a check, each as its bytes (CR LF ended,
@@ -47,6 +49,8 @@ struct CheckRequest {
   // part of the report; a front end that will not show them saves their
   // cost, about a tenth of the check.
   bool analysisText = true;
+  // The syntax the texts are read in and the cover test of the check.
+  CheckModes modes;
 };
 
 enum class CheckStatus {

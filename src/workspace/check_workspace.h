@@ -83,7 +83,9 @@ class CheckWorkspace {
   // when it fits `capacity`; false, `dest` untouched, when it does not.
   bool buildReport(char* dest, std::size_t capacity, std::string_view sourceName,
                    std::string_view settingName);
-  // The report text, of any length.
+  // The report text, of any length. Its header has a line naming the check
+  // modes, "Check Modes  [Syntax=full] [Cover=exact]", only when they are
+  // not the default.
   std::string reportText(std::string_view sourceName, std::string_view settingName);
   // The report text as its pieces in order, for writing them one after the
   // other rather than joining them: views of the result texts and of
