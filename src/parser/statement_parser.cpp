@@ -85,27 +85,34 @@ bool StatementParser::parseAll() {
         case StatementKind::tooManyWords: rejectTooManyWords(); break;
       }
     }
-    if (config.entryCount() != entries) count(*config.entryAt(entries), counts);
+    // The entries are counted once the parse is done (countEntries()), but
+    // for the one thing only the words can tell: whether a line that was not
+    // read looks like an access-list statement.
+    if (config.entryCount() != entries) countNotRead(*config.entryAt(entries), counts);
   }
   out.finish();
+  countEntries(counts);
   config.setReadCounts(counts);
   return true;
 }
 
-void StatementParser::count(const AclEntry& entry, ReadCounts& counts) const {
-  const bool unsupported = (entry.flags & kUnsupportedBit) != 0;
-  if (unsupported) ++counts.unsupported;
-  if (isReadRule(entry)) {
-    ++counts.rules;
-  } else if (entry.flags & kNotReadBit) {
-    // Only access-list statements are left unread.
-    ++counts.unsupportedNotRead;
-  } else if (!looksLikeAclStatement()) {
-    return;
-  } else if (entry.flags & kErrorBit) {
+void StatementParser::countNotRead(const AclEntry& entry, ReadCounts& counts) const {
+  // Lines left unread (kNotReadBit) are access-list statements: counted with
+  // the entries.
+  if (isReadRule(entry) || (entry.flags & kNotReadBit) || !looksLikeAclStatement()) return;
+  if (entry.flags & kErrorBit) {
     ++counts.notRead;
   } else {
     ++counts.unsupportedNotRead;
+  }
+}
+
+void StatementParser::countEntries(ReadCounts& counts) const {
+  for (int k = 0; k < config.entryCount(); ++k) {
+    const AclEntry& entry = *config.entryAt(k);
+    counts.rules += isReadRule(entry) ? 1 : 0;
+    counts.unsupported += (entry.flags & kUnsupportedBit) != 0 ? 1 : 0;
+    counts.unsupportedNotRead += (entry.flags & kNotReadBit) != 0 ? 1 : 0;
   }
 }
 

@@ -95,8 +95,13 @@ class StatementParser {
   // with its first extra word.
   bool endCheck(int wordIndex);
 
-  // Counts the entry the line just parsed committed.
-  void count(const AclEntry& entry, ReadCounts& counts) const;
+  // Counts `entry`, which the line just parsed committed, when it is an
+  // access-list statement in error or unsupported that kNotReadBit does not
+  // tell apart.
+  void countNotRead(const AclEntry& entry, ReadCounts& counts) const;
+  // Counts the rules read, the unsupported entries and those left unread,
+  // from the whole entry table.
+  void countEntries(ReadCounts& counts) const;
   // Whether the line in `words` looks like an access-list statement
   // (ReadCounts).
   bool looksLikeAclStatement() const;
