@@ -14,9 +14,9 @@
 // and these forms of running configurations are read as well:
 // - a sequence number before "permit", "deny" and "remark" (" 10 permit ...");
 // - remarks (" remark ...", " 10 remark ...", "access-list 101 remark ..."):
-//   "Note:"remark"", nothing committed, the open list stays open;
-// - blank lines and lines starting with "!": "Note:"blank"" and
-//   "Note:"comment"", nothing committed, the open list stays open;
+//   annotated Note:"remark", nothing committed, the open list stays open;
+// - blank lines and lines starting with "!": Note:"blank" and
+//   Note:"comment", nothing committed, the open list stays open;
 // - prefixes a.b.c.d/n wherever an address with a wildcard stands;
 //   "ip access-list NAME" without a kind opens an extended list;
 // - in a standard rule, an address without a wildcard (a host) and a
@@ -24,17 +24,17 @@
 //   "log-input" are understood option words, not unsupported ones (either
 //   may take one argument word);
 // - a line that is no access-list statement ("hostname", "interface ...")
-//   gets "Note:"not acl"", commits nothing and closes the open list;
-//   the error bit is kept for access-list statements that cannot be read;
+//   gets Note:"not acl", commits nothing and closes the open list; the
+//   error bit is kept for access-list statements that cannot be read;
 // - forms that are recognised but not read are committed unread
-//   (AclConfig::commitUnread(), never compared) with
-//   "Unsupported:"%s"" and the reason: "IPv6 list" (an "ipv6
-//   access-list" and its rules), "object-group" (an object-group operand),
-//   "firewall form" ("access-list NAME extended ..."), "list entry" (a
-//   sequence number before any other word inside a list). A rule of the
-//   open list left unread keeps it open.
+//   (AclConfig::commitUnread(), never compared) with Unsupported:"REASON":
+//   "IPv6 list" (an "ipv6 access-list" and its rules), "object-group" (an
+//   object-group operand), "firewall form" ("access-list NAME extended
+//   ..."), "list entry" (a sequence number before any other word inside a
+//   list), and "logging" or "log-update" for those list settings. A rule of
+//   the open list left unread keeps it open.
 // An erroneous rule of an open list keeps the list open in the full
-// syntax, whatever its error.
+// syntax, whatever its error. Each Note and Unsupported ends in "\r\n".
 #ifndef DORVEX_PARSER_STATEMENT_PARSER_H_
 #define DORVEX_PARSER_STATEMENT_PARSER_H_
 
