@@ -72,6 +72,10 @@ run_case "NUL byte" "1" "$work/nul.cfg" "$work/bom.cfg"
 run_case "CR-only line ends" "0" "$work/cr.cfg" "$work/bom.cfg"
 run_case "Shift-JIS" "1" --print analysis "$work/sjis.cfg" "$work/sjis.cfg"
 run_case "long lines" "0" --print summary "$work/long.cfg" "$work/long.cfg"
+# Mostly CR line ends with a final LF, and a --print report taken from the
+# pieces written.
+printf 'access-list 10 permit any\raccess-list 10 deny any\r\n' >"$work/mostlycr.cfg"
+run_case "mostly CR line ends" "0" --print report "$work/mostlycr.cfg" "$work/bom.cfg"
 
 # The error exits free what they took too.
 : >"$work/empty.cfg"
@@ -79,6 +83,9 @@ run_case "missing file" "2" "$work/missing.cfg" examples/setting.cfg
 run_case "empty file" "2" examples/source.cfg "$work/empty.cfg"
 run_case "directory as input" "2" "$work" examples/setting.cfg
 run_case "no output directory" "2" -o "$work/nodir" examples/source.cfg examples/setting.cfg
+printf '\377\376a\000c\000l\000\n\000' >"$work/utf16.cfg"
+run_case "UTF-16" "2" "$work/utf16.cfg" examples/setting.cfg
+run_case "endless NUL bytes" "2" /dev/zero examples/setting.cfg
 
 echo "memcheck: $cases runs, $failures failed"
 [ "$failures" = 0 ]

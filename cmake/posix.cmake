@@ -1,8 +1,20 @@
 # Linux: the console driver, the tests, the benchmarks, and the Windows
 # programs cross-built in a sub-build when MinGW-w64 is present.
 find_package(CLI11 CONFIG REQUIRED)
-add_executable(dorvex src/cli/main.cpp src/cli/console_driver.cpp)
-target_link_libraries(dorvex PRIVATE dorvex_core CLI11::CLI11)
+
+# The file code of this platform: the report file and the input files.
+add_library(dorvex_platform STATIC
+  src/platform/report_file_posix.cpp
+  src/platform/input_file.cpp
+)
+target_link_libraries(dorvex_platform PUBLIC dorvex_core)
+
+# The console driver without its entry function, which the benchmarks run too.
+add_library(dorvex_console STATIC src/cli/console_driver.cpp)
+target_link_libraries(dorvex_console PUBLIC dorvex_platform)
+
+add_executable(dorvex src/cli/main.cpp)
+target_link_libraries(dorvex PRIVATE dorvex_console CLI11::CLI11)
 target_compile_definitions(dorvex PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
 
 if(DORVEX_BUILD_TESTS OR DORVEX_BUILD_BENCHMARKS)

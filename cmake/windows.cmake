@@ -12,8 +12,15 @@ else()
   find_package(CLI11 CONFIG REQUIRED)
 endif()
 
+# The file code of this platform: the report file and the input files.
+add_library(dorvex_platform STATIC
+  src/platform/report_file_win32.cpp
+  src/platform/input_file.cpp
+)
+target_link_libraries(dorvex_platform PUBLIC dorvex_core)
+
 add_executable(dorvex-cli src/cli/main.cpp src/cli/console_driver.cpp)
-target_link_libraries(dorvex-cli PRIVATE dorvex_core CLI11::CLI11)
+target_link_libraries(dorvex-cli PRIVATE dorvex_platform CLI11::CLI11)
 target_compile_definitions(dorvex-cli PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
 
 # windres is run directly: the project's compiler warnings are no options
@@ -37,7 +44,7 @@ add_library(dorvex_ui STATIC
   src/ui/result_dialog.cpp
   src/ui/about_dialog.cpp
 )
-target_link_libraries(dorvex_ui PUBLIC dorvex_core shlwapi shell32 ole32 user32 kernel32)
+target_link_libraries(dorvex_ui PUBLIC dorvex_platform shlwapi shell32 ole32 user32 kernel32)
 
 add_executable(dorvex WIN32 src/ui/win_main.cpp ${DORVEX_RESOURCES})
 target_link_libraries(dorvex PRIVATE dorvex_ui)

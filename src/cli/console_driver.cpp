@@ -1,36 +1,74 @@
 #include "cli/console_driver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <new>
 #include <ostream>
-#include <sstream>
+#include <stdexcept>
 
+#include "platform/input_file.h"
+#include "platform/report_file.h"
 #include "workspace/check_workspace.h"
 
 namespace dorvex {
 
 namespace {
 
+// How far a file is read past its first NUL byte: enough to tell UTF-16
+// from a text that merely holds a NUL.
+constexpr std::size_t kLookAhead = 512;
+
 class StreamSink : public ProgressSink {
  public:
   explicit StreamSink(std::ostream& stream) : stream(stream) {}
-  void write(std::string_view text) override { stream.write(text.data(), static_cast<std::streamsize>(text.size())); }
+  void write(std::string_view text) override {
+    stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+  }
 
  private:
   std::ostream& stream;
 };
 
+// The platform's report files, and a copy of the report for --print report
+// taken before the file is written: what is printed is what was written,
+// and nothing is read back from a folder that others can write to.
+class ConsoleReportStore : public ReportStore {
+ public:
+  explicit ConsoleReportStore(bool keepCopy) : keepCopy(keepCopy) {}
+
+  bool store(std::string_view directory, std::string_view fileName,
+             const std::vector<std::string_view>& pieces, std::string& path,
+             std::string& reason) override {
+    if (keepCopy) {
+      std::size_t size = 0;
+      for (std::string_view piece : pieces) size += piece.size();
+      copy.reserve(size);
+      for (std::string_view piece : pieces) copy += piece;
+    }
+    return files.store(directory, fileName, pieces, path, reason);
+  }
+
+  std::string copy;
+
+ private:
+  ReportFiles files;
+  bool keepCopy;
+};
+
 class ConsoleFrontEnd : public CheckFrontEnd {
  public:
-  ConsoleFrontEnd(std::ostream& err, bool quiet) : sink(err), quiet(quiet) {}
+  ConsoleFrontEnd(std::ostream& err, bool quiet, bool keepReport)
+      : sink(err), quiet(quiet), reports(keepReport) {}
 
   ProgressSink* openProgress() override { return quiet ? nullptr : &sink; }
   void closeProgress() override {}
-  // The path goes to stdout only once the report exists.
+  ReportStore& reportStore() override { return reports; }
+  // The path goes to stdout only once the check has ended well.
   void showReportPath(const std::string& path) override { shownPath = path; }
   void reportNotWritten(const std::string& why) override { reason = why; }
+
+  const std::string& report() const { return reports.copy; }
 
   std::string shownPath;
   std::string reason;
@@ -38,7 +76,24 @@ class ConsoleFrontEnd : public CheckFrontEnd {
  private:
   StreamSink sink;
   bool quiet;
+  ConsoleReportStore reports;
 };
+
+// UTF-16 by its byte-order mark, or without one by its NUL bytes: in at
+// least half of the even or of the odd places of `start`, and in few of the
+// others (an 8-bit text with NUL bytes has them anywhere, a file of NUL
+// bytes in every place).
+bool isUtf16(std::string_view start) {
+  if (start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF") return true;
+  const std::size_t units = std::min(start.size(), kLookAhead) / 2;
+  if (units < 2) return false;
+  std::size_t even = 0, odd = 0;
+  for (std::size_t k = 0; k < units; ++k) {
+    even += start[2 * k] == '\0';
+    odd += start[2 * k + 1] == '\0';
+  }
+  return (odd * 2 >= units && even * 8 <= units) || (even * 2 >= units && odd * 8 <= units);
+}
 
 // The check reads a text up to its first NUL byte, as the panes do. The
 // offset is the file's, byte-order mark included, for a look with a hex dump.
@@ -50,15 +105,24 @@ void warnAboutNul(const std::string& path, std::size_t nul, std::size_t markLeng
 }
 
 // Lines end at LF only. A text from a system that ends its lines in a bare
-// CR is one long line to the check, so the user is told why nothing parses.
-// `text` ends before its first NUL byte.
+// CR is one long line to the check (or a few, between its LFs), so the user
+// is told why so little parses whenever such line ends outnumber the LFs.
+// A CR that ends the text ends no line.
 void warnAboutCrLineEnds(const std::string& path, std::string_view text, std::ostream& err) {
-  if (text.find('\n') != std::string_view::npos) return;
-  std::size_t last = text.find_last_not_of('\r');
-  if (last == std::string_view::npos || text.substr(0, last).find('\r') == std::string_view::npos) {
-    return;
+  const std::size_t lineFeeds =
+      static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  std::size_t bareCrs = 0;
+  for (std::size_t at = text.find('\r'); at != std::string_view::npos;
+       at = text.find('\r', at + 1)) {
+    if (at + 1 < text.size() && text[at + 1] != '\r' && text[at + 1] != '\n') ++bareCrs;
   }
-  err << "dorvex: " << path << ": lines end in CR only; the whole text is checked as one line\n";
+  if (bareCrs <= lineFeeds) return;
+  if (lineFeeds == 0) {
+    err << "dorvex: " << path << ": lines end in CR only; the whole text is checked as one line\n";
+  } else {
+    err << "dorvex: " << path << ": most lines end in CR only; lines end at LF only, so the text "
+        << "between two LFs is checked as one line\n";
+  }
 }
 
 bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
@@ -73,8 +137,8 @@ bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
         << (text.empty() ? "" : " before its first NUL byte") << ")\n";
     return false;
   }
-  // One search for the NUL serves both warnings.
-  const std::size_t nul = text.find('\0');
+  // The text holds a NUL byte only as its last one.
+  const std::size_t nul = text.back() == '\0' ? text.size() - 1 : std::string::npos;
   warnAboutNul(path, nul, markLength, err);
   warnAboutCrLineEnds(path, std::string_view(text).substr(0, nul), err);
   return true;
@@ -87,63 +151,41 @@ void printWhatWasRead(const std::string& path, const AclConfig& config, std::ost
       << " not read (E), " << read.unsupported << " unsupported (U)\n";
 }
 
-void printText(std::ostream& out, std::string_view text) {
+// Writes `text` to stdout; false once stdout has failed.
+bool printText(std::ostream& out, std::string_view text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  return out.good();
 }
 
 // A text of the side-by-side views, ended by a line break when it has none.
-void printViewText(std::ostream& out, std::string_view text) {
-  printText(out, text);
-  if (text.empty() || text.back() != '\n') out << "\r\n";
+bool printViewText(std::ostream& out, std::string_view text) {
+  return printText(out, text) && ((!text.empty() && text.back() == '\n') || printText(out, "\r\n"));
 }
 
 bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
-                 const std::string& reportPath, std::ostream& out, std::ostream& err) {
+                 const ConsoleFrontEnd& frontEnd, std::ostream& out) {
+  if (!printText(out, frontEnd.shownPath) || !printText(out, "\n")) return false;
   if (options.print == "summary" || options.print == "analysis") {
     ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
-    printViewText(out, workspace.leftText(view));
-    printViewText(out, workspace.rightText(view));
-  } else if (options.print == "details") {
-    printText(out, workspace.duplicationDetails.view());
-  } else if (options.print == "report") {
-    std::string report, reason;
-    if (!readConfigFile(reportPath, report, reason)) {
-      err << "dorvex: " << reportPath << ": " << reason << "\n";
-      return false;
-    }
-    printText(out, report);
+    return printViewText(out, workspace.leftText(view)) &&
+           printViewText(out, workspace.rightText(view));
   }
+  if (options.print == "details") return printText(out, workspace.duplicationDetails.view());
+  if (options.print == "report") return printText(out, frontEnd.report());
   return true;
 }
 
-}  // namespace
-
-bool readConfigFile(const std::string& path, std::string& text, std::string& reason,
-                    std::size_t* markLength) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    reason = "is a directory";
-    return false;
-  }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    reason = std::strerror(errno);
-    return false;
-  }
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  if (file.bad()) {
-    reason = "read error";
-    return false;
-  }
-  text = std::move(bytes).str();
-  std::size_t skipped = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  text.erase(0, skipped);
-  if (markLength) *markLength = skipped;
-  return true;
+int outOfMemory(std::ostream& err) {
+  err << "dorvex: not enough memory for the check\n";
+  return kExitTrouble;
 }
 
-int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err) {
+int tooLarge(std::ostream& err) {
+  err << "dorvex: a text of the check is too large for this program\n";
+  return kExitTrouble;
+}
+
+int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
   std::string sourceText, settingText;
   if (!loadInput(options.sourcePath, sourceText, err)) return kExitTrouble;
   if (!loadInput(options.settingPath, settingText, err)) return kExitTrouble;
@@ -158,40 +200,74 @@ int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err
   // Only --print analysis shows the annotated texts.
   request.analysisText = options.print == "analysis";
   request.modes = options.modes;
-  ConsoleFrontEnd frontEnd(err, options.quiet);
+  ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report");
   CheckResult result = workspace.runCheck(request, frontEnd);
 
   switch (result.status) {
-    case CheckStatus::written:
-      break;
+    case CheckStatus::written: break;
     case CheckStatus::notWritten:
       err << "dorvex: Result File could not open: " << result.reportPath << ": " << frontEnd.reason
           << "\n";
       return kExitTrouble;
     case CheckStatus::pathTooLong:
-      err << "dorvex: Result File could not open: the report path is longer than "
-          << kMaxReportPath << " bytes: " << result.reportPath << "\n";
+      err << "dorvex: Result File could not open: the report path is longer than " << kMaxReportPath
+          << " bytes: " << result.reportPath << "\n";
       return kExitTrouble;
     case CheckStatus::emptyText:
       err << "dorvex: no configuration text to check\n";
       return kExitTrouble;
-    case CheckStatus::outOfMemory:
-      err << "dorvex: not enough memory for the check\n";
-      return kExitTrouble;
+    case CheckStatus::outOfMemory: return outOfMemory(err);
+    case CheckStatus::tooLarge: return tooLarge(err);
   }
   if (!options.quiet) {
     printWhatWasRead(options.sourcePath, workspace.sourceConfig, err);
     printWhatWasRead(options.settingPath, workspace.settingConfig, err);
   }
-  out << frontEnd.shownPath << "\n";
-  if (!printResult(options, workspace, result.reportPath, out, err)) return kExitTrouble;
-  out.flush();
+  // A stdout that fails at any write, or at the final flush, must not
+  // leave the caller believing it has the whole output.
+  errno = 0;
+  if (!printResult(options, workspace, frontEnd, out) || !out.flush()) {
+    const int error = errno;
+    err << "dorvex: standard output: " << (error != 0 ? std::strerror(error) : "write error")
+        << "\n";
+    return kExitTrouble;
+  }
   if (options.failOnUnread && (workspace.sourceConfig.readCounts().anyNotRead() ||
                                workspace.settingConfig.readCounts().anyNotRead())) {
     err << "dorvex: access-list lines were not read\n";
     return kExitUnread;
   }
   return workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
+}
+
+}  // namespace
+
+bool readConfigFile(const std::string& path, std::string& text, std::string& reason,
+                    std::size_t* markLength) {
+  if (!readInputFile(path, kLookAhead, text, reason)) return false;
+  if (isUtf16(text)) {
+    reason =
+        "UTF-16 text, which cannot be checked; save it as 8-bit text (such as Shift-JIS or UTF-8)";
+    return false;
+  }
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul + 1);
+  std::size_t skipped = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  text.erase(0, skipped);
+  if (markLength) *markLength = skipped;
+  return true;
+}
+
+int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err) {
+  // Any allocation of the check, from reading the files to the output,
+  // that fails ends it here: no shortened text is ever taken for a result.
+  try {
+    return check(options, out, err);
+  } catch (const std::bad_alloc&) {
+    return outOfMemory(err);
+  } catch (const std::length_error&) {
+    return tooLarge(err);
+  }
 }
 
 }  // namespace dorvex

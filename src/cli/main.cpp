@@ -5,12 +5,14 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/console_driver.h"
+#include "platform/report_file.h"
 
 #ifndef DORVEX_VERSION
 #define DORVEX_VERSION "0.8"
 #endif
 
 int main(int argc, char** argv) {
+  dorvex::removeTemporaryReportOnInterrupt();
   dorvex::DriverOptions options;
   CLI::App app{
       "Checks the access lists of a setting config against a source config: writes the report\n"

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "platform/report_file.h"
 #include "workspace/check_run.h"
 
 namespace dorvex {
@@ -28,6 +29,7 @@ class DialogFrontEnd : public CheckFrontEnd {
   // process that already has one writes there and keeps it.
   ProgressSink* openProgress() override;
   void closeProgress() override;
+  ReportStore& reportStore() override { return reports; }
   // "Report Filename" box with no owner window.
   void showReportPath(const std::string& path) override;
   // "Result File could not open" / "error", owned by the dialog; the
@@ -37,6 +39,7 @@ class DialogFrontEnd : public CheckFrontEnd {
  private:
   HWND dialog;
   ConsoleProgress console;
+  ReportFiles reports;
   bool ownsConsole = false;
 };
 

@@ -145,6 +145,7 @@ void onCheck(HWND dialog) {
       showMessage(dialog, IDS_EMPTY_TEXT, IDS_ERROR, MB_OK | MB_ICONERROR);
       return;
     case CheckStatus::outOfMemory:
+    case CheckStatus::tooLarge:
       showMessage(dialog, IDS_OUT_OF_MEMORY, IDS_ERROR, MB_OK | MB_ICONERROR);
       return;
   }

@@ -89,9 +89,10 @@ class CheckWorkspace {
   std::string reportText(std::string_view sourceName, std::string_view settingName);
   // The report text as its pieces in order, for writing them one after the
   // other rather than joining them: views of the result texts and of
-  // `lines`, which the call fills with the header and file-name lines. The
-  // views stay valid while `lines` and the result texts are unchanged.
-  std::vector<std::string_view> reportPieces(std::string_view sourceName,
+  // `lines`, which the call fills with the header (dated `date`, "MM/DD/YY")
+  // and file-name lines. The views stay valid while `lines` and the result
+  // texts are unchanged.
+  std::vector<std::string_view> reportPieces(std::string_view date, std::string_view sourceName,
                                              std::string_view settingName, std::string& lines);
 
   // Runs a whole check from two texts to the report file (see check_run.h).

@@ -1,8 +1,6 @@
-// The report text, its file name and path, and the writing of its file.
+// The report text, its file name and path, and the names tried for its file.
 #include "workspace/report_builder.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "workspace/check_workspace.h"
@@ -62,57 +60,55 @@ std::string reportPath(std::string_view directory, std::string_view fileName) {
   return path;
 }
 
-bool writeFileReplacing(const std::string& path, std::string_view text, std::string& reason) {
-  return writeFileReplacing(path, std::vector<std::string_view>{text}, reason);
+std::string numberedFileName(std::string_view fileName, int number) {
+  if (number <= 1) return std::string(fileName);
+  std::size_t dot = fileName.rfind(".txt");
+  if (dot == std::string_view::npos) dot = fileName.size();
+  std::string name(fileName.substr(0, dot));
+  name += '-';
+  name += std::to_string(number);
+  name += fileName.substr(dot);
+  return name;
 }
 
-bool writeFileReplacing(const std::string& path, const std::vector<std::string_view>& pieces,
-                        std::string& reason) {
-  std::string temporary = path + ".partial";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) {
-    reason = std::strerror(errno);
-    return false;
-  }
-  bool written = true;
-  for (std::string_view piece : pieces) {
-    if (std::fwrite(piece.data(), 1, piece.size(), file) != piece.size()) {
-      written = false;
-      break;
-    }
-  }
-  int writeError = written ? 0 : errno;
-  if (std::fflush(file) != 0 && written) {
-    written = false;
-    writeError = errno;
-  }
-  if (std::fclose(file) != 0 && written) {
-    written = false;
-    writeError = errno;
-  }
-  if (written && std::rename(temporary.c_str(), path.c_str()) != 0) {
-    // Where rename does not replace an existing file, make room and retry.
-    std::remove(path.c_str());
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-      written = false;
-      writeError = errno;
-    }
-  }
-  if (!written) {
-    reason = std::strerror(writeError != 0 ? writeError : EIO);
-    std::remove(temporary.c_str());
-  }
-  return written;
+std::string temporaryNamePrefix(std::string_view fileName) {
+  std::size_t dot = fileName.rfind(".txt");
+  std::string prefix = ".";
+  prefix += fileName.substr(0, dot);
+  prefix += ".tmp-";
+  return prefix;
 }
 
-std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view sourceName,
-                                                          std::string_view settingName,
-                                                          std::string& lines) {
+std::string escapedName(std::string_view name) {
+  std::string escaped;
+  escaped.reserve(name.size());
+  for (char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      escaped += c;
+    } else if (c == '\n') {
+      escaped += "\\n";
+    } else if (c == '\r') {
+      escaped += "\\r";
+    } else if (c == '\t') {
+      escaped += "\\t";
+    } else {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      escaped += "\\x";
+      escaped += kHex[byte >> 4];
+      escaped += kHex[byte & 0xF];
+    }
+  }
+  return escaped;
+}
+
+std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view date,
+                                                           std::string_view sourceName,
+                                                           std::string_view settingName,
+                                                           std::string& lines) {
   // A text ends at its first NUL byte, a name too.
   sourceName = sourceName.substr(0, sourceName.find('\0'));
   settingName = settingName.substr(0, settingName.find('\0'));
-  std::string date, time;
-  (localClock ? localClock : readLocalClock)(date, time);
   // The formatted lines first, in one text, and the views into it after:
   // the text must not move once it is viewed.
   lines.clear();
@@ -130,11 +126,11 @@ std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view sour
   lines += kRule;
   lines += "\r\n";
   lines += "@Source Filename= ";
-  lines += sourceName;
+  lines += escapedName(sourceName);
   lines += " \r\n";
   const std::size_t sourceEnd = lines.size();
   lines += "@Setting Filename = ";
-  lines += settingName;
+  lines += escapedName(settingName);
   lines += "\r\n";
   std::string_view formatted = lines;
   return {formatted.substr(0, sourceEnd),
@@ -152,8 +148,10 @@ std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view sour
 }
 
 std::string CheckWorkspace::reportText(std::string_view sourceName, std::string_view settingName) {
+  std::string date, time;
+  (localClock ? localClock : readLocalClock)(date, time);
   std::string lines;
-  std::vector<std::string_view> pieces = reportPieces(sourceName, settingName, lines);
+  std::vector<std::string_view> pieces = reportPieces(date, sourceName, settingName, lines);
   std::size_t size = 0;
   for (std::string_view piece : pieces) size += piece.size();
   std::string report;

@@ -209,6 +209,23 @@ TEST_F(ConsoleDriverTest, SyntaxCoverAndWhatWasRead) {
   }
 }
 
+// Standard output that takes nothing (a full disk): whatever the driver
+// prints, the path alone or a text after it, the failure is trouble, said on
+// stderr, and not success.
+TEST_F(ConsoleDriverTest, AFailedWriteToStdoutIsTrouble) {
+  write("a.cfg", "access-list 10 permit any\n");
+  Setup setup;
+  setup.stdoutPath = "/dev/full";
+  for (const char* print : {"", "summary", "details", "report"}) {
+    SCOPED_TRACE(print);
+    std::vector<std::string> arguments = {"-q", "-o", "out", "a.cfg", "a.cfg"};
+    if (*print != '\0') arguments.insert(arguments.begin(), {"--print", print});
+    Outcome r = run(arguments, setup);
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ("dorvex: standard output: No space left on device\n", r.err);
+  }
+}
+
 TEST_F(ConsoleDriverTest, HelpAndVersion) {
   Outcome help = run("--help");
   EXPECT_EQ(0, help.status);

@@ -24,6 +24,7 @@ namespace dorvex::testing_files {
 
 struct Outcome {
   int status = -1;
+  long maxResidentKb = 0;  // the driver's peak resident memory
   std::string out;
   std::string err;
 };
@@ -32,25 +33,86 @@ class DriverTest : public ::testing::Test {
  protected:
   DriverTest() { std::filesystem::create_directories(directory / "out"); }
 
-  // Runs the driver with `arguments`. `fileSizeLimit` bytes, when given, cap
-  // every file the driver writes (as a full disk does); SIGXFSZ is ignored
-  // so that the write fails instead of killing it.
-  Outcome run(const std::vector<std::string>& arguments, rlim_t fileSizeLimit = RLIM_INFINITY) {
+  // How a run is set up beyond its arguments.
+  struct Setup {
+    // Caps every file the driver writes (as a full disk does); SIGXFSZ is
+    // ignored so that the write fails instead of killing it.
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+    // Caps the driver's address space, as a machine short of memory does.
+    rlim_t memoryLimit = RLIM_INFINITY;
+    // Where stdout goes; empty: a file the outcome is read from.
+    std::string stdoutPath;
+    // NAME=VALUE pairs added to the driver's environment.
+    std::vector<std::string> environment;
+  };
+
+  // A setup that preloads the fault shim (cli/fault_shim.cpp) with the
+  // faults `faults` (NAME=VALUE). A sanitizer's run-time library must come
+  // first among the libraries; the shim comes first instead, which is
+  // harmless here.
+  static Setup withFaults(std::vector<std::string> faults) {
+    Setup setup;
+    setup.environment = std::move(faults);
+    setup.environment.push_back(std::string("LD_PRELOAD=") + DORVEX_FAULT_SHIM);
+    setup.environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
+    return setup;
+  }
+
+  // Runs the driver with `arguments`, in `directory`.
+  Outcome run(const std::vector<std::string>& arguments, const Setup& setup) {
     const std::filesystem::path outPath = directory / "stdout.txt";
     const std::filesystem::path errPath = directory / "stderr.txt";
+    pid_t child = start(arguments, setup, outPath, errPath);
+    Outcome result;
+    result.status = finish(child, &result.maxResidentKb);
+    result.out = setup.stdoutPath.empty() ? readBytes(outPath) : "";
+    result.err = readBytes(errPath);
+    std::filesystem::remove(outPath);
+    std::filesystem::remove(errPath);
+    return result;
+  }
+
+  Outcome run(const std::vector<std::string>& arguments, rlim_t fileSizeLimit = RLIM_INFINITY) {
+    Setup setup;
+    setup.fileSizeLimit = fileSizeLimit;
+    return run(arguments, setup);
+  }
+
+  // Starts the driver with `arguments` and returns its process id; stdout
+  // and stderr go to the files given. When `gate` is a pipe, the child waits
+  // until its write end is closed by everyone else before it runs the
+  // driver, so that several runs can be let go at once.
+  pid_t start(const std::vector<std::string>& arguments, const Setup& setup,
+              const std::filesystem::path& outPath, const std::filesystem::path& errPath,
+              const int* gate = nullptr) {
+    const std::string stdoutPath = setup.stdoutPath.empty() ? outPath.string() : setup.stdoutPath;
     pid_t child = ::fork();
     if (child == 0) {
-      int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int out = ::open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
           ::chdir(directory.c_str()) != 0) {
         ::_exit(126);
       }
-      if (fileSizeLimit != RLIM_INFINITY) {
+      if (setup.fileSizeLimit != RLIM_INFINITY) {
         ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{fileSizeLimit, fileSizeLimit};
+        rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
       }
+      if (setup.memoryLimit != RLIM_INFINITY) {
+        rlimit limit{setup.memoryLimit, setup.memoryLimit};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
+      }
+      for (const std::string& pair : setup.environment) ::putenv(const_cast<char*>(pair.c_str()));
+      if (gate) {
+        ::close(gate[1]);
+        char byte;
+        while (::read(gate[0], &byte, 1) > 0) {
+        }
+      }
+      // A driver that blocks for good ends with SIGALRM instead of holding
+      // the test forever; no run comes near this.
+      ::alarm(600);
       std::string program = DORVEX_BINARY;
       std::vector<std::string> copies = arguments;
       std::vector<char*> argv{program.data()};
@@ -59,15 +121,18 @@ class DriverTest : public ::testing::Test {
       ::execv(program.c_str(), argv.data());
       ::_exit(127);
     }
-    Outcome result;
+    return child;
+  }
+
+  // Waits for the process `child`; its exit status, or 128 + the signal
+  // that ended it, or -1.
+  // `maxResidentKb`, when given, receives its peak resident memory.
+  static int finish(pid_t child, long* maxResidentKb = nullptr) {
     int raw = 0;
-    if (child < 0 || ::waitpid(child, &raw, 0) != child) return result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    result.out = readBytes(outPath);
-    result.err = readBytes(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
-    return result;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &raw, 0, &usage) != child) return -1;
+    if (maxResidentKb) *maxResidentKb = usage.ru_maxrss;
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   }
 
   // The same with the arguments in one text, separated by blanks.
@@ -75,10 +140,12 @@ class DriverTest : public ::testing::Test {
     std::istringstream words(arguments);
     std::vector<std::string> split;
     for (std::string word; words >> word;) split.push_back(word);
-    return run(split);
+    return run(split, RLIM_INFINITY);
   }
 
-  void write(const std::string& name, const std::string& bytes) { writeBytes(directory / name, bytes); }
+  void write(const std::string& name, const std::string& bytes) {
+    writeBytes(directory / name, bytes);
+  }
 
   // The names of the files in `where`, sorted.
   std::vector<std::string> filesIn(const std::filesystem::path& where) {

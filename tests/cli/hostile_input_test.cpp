@@ -24,23 +24,30 @@ namespace fs = std::filesystem;
 using dorvex::testing_files::Outcome;
 
 // The big inputs shrink tenfold under the sanitizers, whose driver is many
-// times slower; the shapes of the inputs stay the same.
+// times slower; the shapes of the inputs stay the same. Their run-time
+// reserves address space of its own, so no memory cap applies to them.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kScaleDown = 10;
+constexpr bool kSanitized = true;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr int kScaleDown = 10;
+constexpr bool kSanitized = true;
 #else
-constexpr int kScaleDown = 1;
+constexpr bool kSanitized = false;
 #endif
 #else
-constexpr int kScaleDown = 1;
+constexpr bool kSanitized = false;
 #endif
+constexpr int kScaleDown = kSanitized ? 10 : 1;
 
 // The bytes of a literal, embedded NUL bytes included.
 template <std::size_t N>
 std::string bytes(const char (&text)[N]) {
   return std::string(text, N - 1);
+}
+
+// A report with its date masked.
+std::string masked(const std::string& report) {
+  return std::regex_replace(report, std::regex("Date=[0-9/]{8}"), "Date=MM/DD/YY");
 }
 
 std::string padded(long long number) {
@@ -310,7 +317,8 @@ TEST_F(HostileInputTest, ByteOrderMarkIsSkipped) {
 }
 
 // Lines that end in a bare CR: lines end at LF only, so the text is one
-// line; the driver says so, and the check rejects that line as usual.
+// line; the driver says so, and the check rejects that line as usual. It
+// says so too when such line ends outnumber the LFs.
 TEST_F(HostileInputTest, CrOnlyLineEndsMakeOneLineWithAWarning) {
   write("cr.cfg", "access-list 10 permit any\raccess-list 10 permit host 1.1.1.1\r");
   write("crlf.cfg", "access-list 10 permit any\r\naccess-list 10 permit host 1.1.1.1\r\n");
@@ -323,9 +331,19 @@ TEST_F(HostileInputTest, CrOnlyLineEndsMakeOneLineWithAWarning) {
   EXPECT_EQ("001:E---:access-list 10 permit any\raccess-list 10 permit host 1.1.1.1\r",
             sourceSummaryOf(onlyReport(), "cr.cfg"));
 
+  // Bare CR line ends that outnumber the LFs draw a warning too: three
+  // rules ended by CR and one final LF make one line.
+  write("mostlycr.cfg", "access-list 10 permit any\raccess-list 10 permit host 1.1.1.1\raccess-list 11 deny any\r\n");
+  result = check("mostlycr.cfg", "setting.cfg");
+  EXPECT_EQ(0, result.status);
+  EXPECT_EQ("dorvex: mostlycr.cfg: most lines end in CR only; lines end at LF only, so the text between two "
+            "LFs is checked as one line\n",
+            result.err);
+
   // CR LF line ends and a single line ended by CR draw no warning.
   write("one.cfg", "access-list 10 permit any\r");
-  for (const char* name : {"crlf.cfg", "one.cfg"}) {
+  write("fewcr.cfg", "access-list 10 permit any\r! note\naccess-list 10 permit host 1.1.1.1\r\n!\n");
+  for (const char* name : {"crlf.cfg", "one.cfg", "fewcr.cfg"}) {
     SCOPED_TRACE(name);
     result = check(name, "setting.cfg");
     EXPECT_EQ(1, result.status);
@@ -373,6 +391,161 @@ TEST_F(HostileInputTest, DiskFullWhileTheReportIsWritten) {
                                           "not open: out/Result[0-9]{12}\\.txt: File too large\n")))
       << result.err;
   EXPECT_TRUE(filesIn(directory / "out").empty());
+}
+
+// UTF-16 (as one editor saves "Unicode"), with or without a byte-order
+// mark: stopped with the reason rather than checked as a text of a few bytes.
+TEST_F(HostileInputTest, Utf16IsRefused) {
+  const std::string rule = "access-list 10 permit any\r\n";
+  std::string little, big;
+  for (char c : rule) {
+    little += std::string(1, c) + '\0';
+    big += std::string(1, '\0') + c;
+  }
+  const struct {
+    const char* name;
+    std::string bytes;
+  } kCases[] = {
+      {"le-mark.cfg", "\xFF\xFE" + little},
+      {"be-mark.cfg", "\xFE\xFF" + big},
+      {"le.cfg", little},
+      {"be.cfg", big},
+      {"le-mark-only.cfg", "\xFF\xFE"},
+  };
+  write("good.cfg", kRule);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    write(c.name, c.bytes);
+    for (bool asSource : {true, false}) {
+      Outcome result = asSource ? check(c.name, "good.cfg") : check("good.cfg", c.name);
+      EXPECT_EQ(2, result.status);
+      EXPECT_EQ("", result.out);
+      EXPECT_EQ(std::string("dorvex: ") + c.name +
+                    ": UTF-16 text, which cannot be checked; save it as 8-bit text (such as Shift-JIS or "
+                    "UTF-8)\n",
+                result.err);
+      EXPECT_TRUE(filesIn(directory / "out").empty());
+    }
+  }
+}
+
+// Reading stops at the first NUL byte: an endless device and a file of 3 GB
+// of NUL bytes are not read whole, the driver stays small (a memory cap of
+// 1 GB keeps a driver that reads on from taking the machine), and the text
+// before the NUL bytes is checked.
+TEST_F(HostileInputTest, ReadingStopsAtTheFirstNul) {
+  write("good.cfg", kRule);
+  const fs::path zeros = directory / "zeros.cfg";
+  const fs::path ruled = directory / "ruled.cfg";
+  write("zeros.cfg", "");
+  fs::resize_file(zeros, 3ull << 30);
+  write("ruled.cfg", kRule);
+  fs::resize_file(ruled, 3ull << 30);
+  const struct {
+    const char* path;
+    int status;
+    const char* err;
+  } kCases[] = {
+      {"/dev/zero", 2, "dorvex: /dev/zero: no configuration text (the file is empty before its first NUL byte)\n"},
+      {"zeros.cfg", 2, "dorvex: zeros.cfg: no configuration text (the file is empty before its first NUL byte)\n"},
+      {"ruled.cfg", 1, "dorvex: ruled.cfg: NUL byte at offset 35; the text after it is not checked\n"},
+  };
+  Setup setup;
+  if (!kSanitized) setup.memoryLimit = 1ull << 30;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.path);
+    Outcome result = run({"-q", "-o", "out", c.path, "good.cfg"}, setup);
+    EXPECT_EQ(c.status, result.status);
+    EXPECT_EQ(c.err, result.err);
+    EXPECT_LT(result.maxResidentKb, 200 << 10);
+  }
+}
+
+// A read that fails, at the start of a file or in its middle: the check
+// stops with the file and the reason; nothing is checked or written.
+TEST_F(HostileInputTest, ReadErrorStopsTheCheck) {
+  {
+    std::ofstream big(directory / "big.cfg", std::ios::binary);
+    for (int k = 0; k < 100000; ++k) big << "access-list 10 permit host 10.1." << k % 250 << "." << k % 199 << "\n";
+  }
+  write("good.cfg", kRule);
+  // The file is read a megabyte at a time: the third read is in its middle.
+  for (const char* failAt : {"1", "3"}) {
+    SCOPED_TRACE(failAt);
+    Outcome result = run({"-q", "-o", "out", "big.cfg", "good.cfg"},
+                         withFaults({std::string("DORVEX_FAIL_READ=") + failAt}));
+    EXPECT_EQ(2, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ("dorvex: big.cfg: Input/output error\n", result.err);
+    EXPECT_TRUE(filesIn(directory / "out").empty());
+  }
+}
+
+// Short of memory at any point of the check (the address space capped at a
+// range of sizes): either the whole check is done as without the cap, or it
+// stops with "not enough memory", exit 2 and no report; never a shortened
+// summary or details text.
+TEST_F(HostileInputTest, OutOfMemoryFailsTheWholeCheck) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizers reserve address space of their own";
+  {
+    std::ofstream big(directory / "big.cfg", std::ios::binary);
+    for (int k = 0; k < 200000; ++k) {
+      big << "access-list 10 permit host 10." << (k >> 16) << "." << ((k >> 8) & 255) << "." << (k & 255) << "\n";
+    }
+  }
+  Outcome whole = run({"-q", "-o", "out", "--print", "details", "big.cfg", "big.cfg"});
+  ASSERT_EQ(1, whole.status) << whole.err;
+  const std::string wholeReport = onlyReport();
+  const std::string wholeDetails = whole.out.substr(whole.out.find('\n') + 1);
+  fs::remove_all(directory / "out");
+  fs::create_directory(directory / "out");
+  int outOfMemory = 0;
+  for (rlim_t megabytes = 16; megabytes <= 256; megabytes += 16) {
+    SCOPED_TRACE(megabytes);
+    Setup setup;
+    setup.memoryLimit = megabytes << 20;
+    Outcome result = run({"-q", "-o", "out", "--print", "details", "big.cfg", "big.cfg"}, setup);
+    if (result.status == 2) {
+      ++outOfMemory;
+      EXPECT_EQ("", result.out);
+      EXPECT_EQ("dorvex: not enough memory for the check\n", result.err);
+      EXPECT_TRUE(filesIn(directory / "out").empty());
+    } else {
+      EXPECT_EQ(1, result.status) << result.err;
+      // Compared without a diff, which would take more memory than the test has.
+      const std::string details = result.out.substr(result.out.find('\n') + 1);
+      EXPECT_TRUE(wholeDetails == details) << details.size() << " bytes of details, not " << wholeDetails.size();
+      const std::string report = onlyReport();
+      EXPECT_TRUE(masked(wholeReport) == masked(report)) << report.size() << " bytes of report, not " << wholeReport.size();
+      fs::remove_all(directory / "out");
+      fs::create_directory(directory / "out");
+    }
+  }
+  EXPECT_GT(outOfMemory, 0);
+}
+
+// A file name with control bytes, which the CR LF lines of the report header
+// cannot hold: those bytes are written escaped, every other byte as it is.
+TEST_F(HostileInputTest, ControlBytesInAFileNameAreEscapedInTheReport) {
+  const struct {
+    std::string name;
+    std::string shown;
+  } kCases[] = {
+      {"line\nfeed.cfg", "line\\nfeed.cfg"},
+      {"cr\rtab\t\x01\x7F.cfg", "cr\\rtab\\t\\x01\\x7F.cfg"},
+      {"\x83\x68\x83\x7C sjis.cfg", "\x83\x68\x83\x7C sjis.cfg"},
+  };
+  write("good.cfg", kRule);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.shown);
+    write(c.name, kRule);
+    Outcome result = check(c.name, "good.cfg");
+    EXPECT_EQ(1, result.status) << result.err;
+    std::string report = onlyReport();
+    EXPECT_NE(std::string::npos, report.find("\r\n@Source Filename= " + c.shown + " \r\n001:")) << report;
+    fs::remove_all(directory / "out");
+    fs::create_directory(directory / "out");
+  }
 }
 
 }  // namespace
