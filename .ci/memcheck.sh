@@ -49,6 +49,16 @@ for input in tests/golden/parser/*/input.cfg; do
   [ -f "$input" ] || continue
   run_case "parser $(basename "$(dirname "$input")") against itself" "0 1" --print details "$input" "$input"
 done
+for dir in tests/golden/check-full/*/; do
+  [ -f "$dir/source.cfg" ] && [ -f "$dir/setting.cfg" ] || continue
+  run_case "golden full $(basename "$dir")" "0 1" --syntax full --cover exact --print report \
+    "$dir/source.cfg" "$dir/setting.cfg"
+done
+for input in tests/golden/parser-full/*/input.cfg; do
+  [ -f "$input" ] || continue
+  run_case "parser full $(basename "$(dirname "$input")") against itself" "0 1" --syntax full \
+    --cover exact --print analysis "$input" "$input"
+done
 
 # Small hostile inputs: a NUL byte, a byte-order mark, CR-only line ends,
 # Shift-JIS bytes, a line of too many words and one very long word.

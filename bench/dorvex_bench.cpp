@@ -86,9 +86,13 @@ Times timesOf(Work&& work) {
   return times;
 }
 
-// Loads and parses `pair`: the workspace is then ready for a duplication check.
-void prepare(CheckWorkspace& workspace, const ConfigPair& pair) {
-  workspace.load(pair.source, pair.setting);
+// The opt-in modes for running configurations.
+constexpr CheckModes kFullExact{Syntax::full, Cover::exact};
+
+// Loads and parses `pair` in `modes`: the workspace is then ready for a
+// duplication check.
+void prepare(CheckWorkspace& workspace, const ConfigPair& pair, CheckModes modes = {}) {
+  workspace.load(pair.source, pair.setting, true, modes);
   workspace.checkConfigs(nullptr);
 }
 
@@ -150,9 +154,11 @@ class ConsoleFiles {
   std::string setting;
 };
 
-// The whole console check, as `dorvex -q -o DIR SOURCE SETTING` runs it.
-int consoleCheck(const ConsoleFiles& files) {
+// The whole console check, as `dorvex -q -o DIR SOURCE SETTING` runs it (with
+// `--syntax full --cover exact` for kFullExact).
+int consoleCheck(const ConsoleFiles& files, CheckModes modes = {}) {
   DriverOptions options;
+  options.modes = modes;
   options.sourcePath = files.source;
   options.settingPath = files.setting;
   options.outputDirectory = files.directory.string();
@@ -199,12 +205,13 @@ void report(benchmark::State& state, const char* measuredName, const Times& meas
 
 // ---- The single measurements, for the figures.
 
-void BM_DuplicationCheck(benchmark::State& state, Shape shape, Method method) {
+void BM_DuplicationCheck(benchmark::State& state, Shape shape, Method method,
+                         CheckModes modes = {}) {
   const ConfigPair& pair = pairFor(shape, static_cast<int>(state.range(0)));
   auto workspace = std::make_unique<CheckWorkspace>();
   for (auto _ : state) {
     state.PauseTiming();
-    prepare(*workspace, pair);
+    prepare(*workspace, pair, modes);
     state.ResumeTiming();
     runCheck(*workspace, method);
   }
@@ -220,6 +227,12 @@ BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_distinct_ports, Shape::distinctPo
     ->Arg(10000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_distinct_masks, Shape::distinctMasks, Method::indexed)
     ->Arg(10000)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_full_exact_many_lists, Shape::manyLists,
+                  Method::indexed, kFullExact)
+    ->Arg(30000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_full_exact_one_list, Shape::oneList,
+                  Method::indexed, kFullExact)
+    ->Arg(30000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DuplicationCheck, pairs_many_lists, Shape::manyLists, Method::pairs)
     ->Arg(3000)->Arg(30000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DuplicationCheck, pairs_one_list, Shape::oneList, Method::pairs)
@@ -328,6 +341,24 @@ void Target_ConsoleVsReadAndSplit(benchmark::State& state) {
   }
 }
 BENCHMARK(Target_ConsoleVsReadAndSplit)->Name("Target_ConsoleVsReadAndSplit/4")
+    ->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Target 6: the whole console check in the full syntax and the exact cover
+// at most 1.3 times the same check in the default modes.
+void Target_FullExactVsDefault(benchmark::State& state) {
+  const ConsoleFiles& files = ConsoleFiles::forLines(kTargetRules);
+  for (auto _ : state) {
+    Times fullExact, classic;
+    for (int k = 0; k < kRepeats; ++k) {
+      files.removeReports();
+      fullExact.keepBest(timesOf([&] { consoleCheck(files, kFullExact); }));
+      files.removeReports();
+      classic.keepBest(timesOf([&] { consoleCheck(files); }));
+    }
+    report(state, "full+exact", fullExact, "default", classic, 1.3, true);
+  }
+}
+BENCHMARK(Target_FullExactVsDefault)->Name("Target_FullExactVsDefault/6")
     ->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

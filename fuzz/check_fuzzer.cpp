@@ -3,8 +3,10 @@
 // then ends at its own first NUL, as any text does). Runs load,
 // checkConfigs, checkDuplicates and the report text in memory, and compares
 // the duplication check with the pair-by-pair reference on a second
-// workspace: both must mark and report the same duplications; and the
-// index's two ways of finding candidates against each other.
+// workspace: both must mark and report the same duplications; the same
+// again in the full syntax and the exact cover, whose candidates the index
+// gives by the classic address tests; and the index's two ways of finding
+// candidates against each other.
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +15,10 @@
 #include <string_view>
 #include <vector>
 
+#include "dupcheck/duplication_check.h"
 #include "dupcheck/duplication_index.h"
 #include "dupcheck/rule_cover.h"
+#include "dupcheck/summary_listing.h"
 #include "workspace/check_workspace.h"
 
 namespace {
@@ -53,6 +57,30 @@ bool sameEntries(const dorvex::AclConfig& a, const dorvex::AclConfig& b) {
   return true;
 }
 
+// The indexed check of `indexed` (loaded in `modes`) against the pair loop
+// on `byPairs`, which is prepared by hand with small result texts (they
+// grow): the fuzzer spends its time in page faults otherwise.
+void compareWithPairLoop(dorvex::CheckWorkspace& indexed, dorvex::CheckWorkspace& byPairs,
+                         std::string_view source, std::string_view setting,
+                         dorvex::CheckModes modes) {
+  require(byPairs.sourceConfig.reset(source, true, modes.syntax) &&
+          byPairs.settingConfig.reset(setting, true, modes.syntax));
+  require(byPairs.sourceSummary.allocate(16) && byPairs.settingSummary.allocate(16) &&
+          byPairs.duplicationDetails.allocate(16));
+  byPairs.checkConfigs(nullptr);
+  const long long pairs =
+      dorvex::findDuplicationsByPairs(byPairs.sourceConfig, byPairs.settingConfig,
+                                      byPairs.duplicationDetails, nullptr, modes.cover);
+  dorvex::writeSummary(byPairs.sourceConfig, byPairs.sourceSummary);
+  dorvex::writeSummary(byPairs.settingConfig, byPairs.settingSummary);
+  require(indexed.duplicationCount() == pairs);
+  require(sameEntries(indexed.sourceConfig, byPairs.sourceConfig));
+  require(sameEntries(indexed.settingConfig, byPairs.settingConfig));
+  require(indexed.sourceSummary.view() == byPairs.sourceSummary.view());
+  require(indexed.settingSummary.view() == byPairs.settingSummary.view());
+  require(indexed.duplicationDetails.view() == byPairs.duplicationDetails.view());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -79,18 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string report = indexed.reportText("source.cfg", "setting.cfg");
   require(report.size() > indexed.duplicationDetails.view().size());
 
-  // The reference workspace is prepared by hand with small result texts
-  // (they grow): the fuzzer spends its time in page faults otherwise.
-  require(byPairs.sourceConfig.reset(source) && byPairs.settingConfig.reset(setting));
-  require(byPairs.sourceSummary.allocate(16) && byPairs.settingSummary.allocate(16) &&
-          byPairs.duplicationDetails.allocate(16));
-  byPairs.checkConfigs(nullptr);
-  require(byPairs.checkDuplicatesByPairs(nullptr));
-  require(indexed.duplicationCount() == byPairs.duplicationCount());
-  require(sameEntries(indexed.sourceConfig, byPairs.sourceConfig));
-  require(sameEntries(indexed.settingConfig, byPairs.settingConfig));
-  require(indexed.sourceSummary.view() == byPairs.sourceSummary.view());
-  require(indexed.settingSummary.view() == byPairs.settingSummary.view());
+  compareWithPairLoop(indexed, byPairs, source, setting, dorvex::CheckModes{});
   require(report == byPairs.reportText("source.cfg", "setting.cfg"));
 
   // The index scans small groups and hashes large ones; inputs this size
@@ -112,5 +129,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     require(expected == hashed.candidates(s));
   }
+
+  constexpr dorvex::CheckModes kFullExact{dorvex::Syntax::full, dorvex::Cover::exact};
+  require(indexed.load(source, setting, true, kFullExact));
+  indexed.checkConfigs(nullptr);
+  require(indexed.checkDuplicates(nullptr));
+  compareWithPairLoop(indexed, byPairs, source, setting, kFullExact);
   return 0;
 }

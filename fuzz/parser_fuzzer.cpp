@@ -1,7 +1,7 @@
-// The configuration parser on one text: reset, checkConfig, then the summary
-// listing of the text. Besides the sanitizers it checks what the later
-// stages rely on: one summary line per text line, and entries in line order
-// with at most one per line.
+// The configuration parser on one text, in each syntax: reset, checkConfig,
+// then the summary listing of the text. Besides the sanitizers it checks
+// what the later stages rely on: one summary line per text line, entries in
+// line order with at most one per line, and read counts that add up.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -33,24 +33,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string_view text(reinterpret_cast<const char*>(data), size);
   text = text.substr(0, text.find('\0'));
 
-  dorvex::AclConfig& config = workspace.sourceConfig;
-  require(config.reset(text));
-  require(config.checkConfig());
-  require(workspace.sourceSummary.allocate(64));
-  require(workspace.writeSummary(config, workspace.sourceSummary));
+  for (dorvex::Syntax syntax : {dorvex::Syntax::classic, dorvex::Syntax::full}) {
+    dorvex::AclConfig& config = workspace.sourceConfig;
+    require(config.reset(text, true, syntax));
+    require(config.checkConfig());
+    require(workspace.sourceSummary.allocate(64));
+    require(workspace.writeSummary(config, workspace.sourceSummary));
 
-  int lines = countLines(text);
-  std::string_view summary = workspace.sourceSummary.view();
-  int summaryLines = 1;
-  for (char c : summary) summaryLines += c == '\n';
-  require(summaryLines == lines);
+    int lines = countLines(text);
+    std::string_view summary = workspace.sourceSummary.view();
+    int summaryLines = 1;
+    for (char c : summary) summaryLines += c == '\n';
+    require(summaryLines == lines);
 
-  int lastLine = 0;
-  for (int k = 0; k < config.entryCount(); ++k) {
-    const dorvex::AclEntry* entry = config.entryAt(k);
-    require(entry->column > lastLine && entry->column <= lines);
-    lastLine = entry->column;
+    int lastLine = 0;
+    int errors = 0;
+    for (int k = 0; k < config.entryCount(); ++k) {
+      const dorvex::AclEntry* entry = config.entryAt(k);
+      require(entry->column > lastLine && entry->column <= lines);
+      lastLine = entry->column;
+      errors += (entry->flags & dorvex::kErrorBit) ? 1 : 0;
+      // Only the full syntax leaves lines unread.
+      require(syntax == dorvex::Syntax::full || !(entry->flags & dorvex::kNotReadBit));
+    }
+    const dorvex::ReadCounts& read = config.readCounts();
+    require(read.notRead <= errors && read.unsupportedNotRead <= read.unsupported);
+    require(read.rules + read.notRead + read.unsupportedNotRead <= config.entryCount());
+    require(!text.empty() || config.annotationText().empty());
   }
-  require(!text.empty() || config.annotationText().empty());
   return 0;
 }

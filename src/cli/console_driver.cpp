@@ -144,6 +144,13 @@ bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
   return true;
 }
 
+// "dorvex: PATH: 12 rules read, 1 not read (E), 2 unsupported (U)".
+void printWhatWasRead(const std::string& path, const AclConfig& config, std::ostream& err) {
+  const ReadCounts& read = config.readCounts();
+  err << "dorvex: " << path << ": " << read.rules << " rules read, " << read.notRead
+      << " not read (E), " << read.unsupported << " unsupported (U)\n";
+}
+
 // Writes `text` to stdout; false once stdout has failed.
 bool printText(std::ostream& out, std::string_view text) {
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -192,6 +199,7 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
   request.outputDirectory = options.outputDirectory;
   // Only --print analysis shows the annotated texts.
   request.analysisText = options.print == "analysis";
+  request.modes = options.modes;
   ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report");
   CheckResult result = workspace.runCheck(request, frontEnd);
 
@@ -211,6 +219,10 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
     case CheckStatus::outOfMemory: return outOfMemory(err);
     case CheckStatus::tooLarge: return tooLarge(err);
   }
+  if (!options.quiet) {
+    printWhatWasRead(options.sourcePath, workspace.sourceConfig, err);
+    printWhatWasRead(options.settingPath, workspace.settingConfig, err);
+  }
   // A stdout that fails at any write, or at the final flush, must not
   // leave the caller believing it has the whole output.
   errno = 0;
@@ -219,6 +231,11 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
     err << "dorvex: standard output: " << (error != 0 ? std::strerror(error) : "write error")
         << "\n";
     return kExitTrouble;
+  }
+  if (options.failOnUnread && (workspace.sourceConfig.readCounts().anyNotRead() ||
+                               workspace.settingConfig.readCounts().anyNotRead())) {
+    err << "dorvex: access-list lines were not read\n";
+    return kExitUnread;
   }
   return workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
 }

@@ -1,12 +1,15 @@
 // The console driver: a whole check from two configuration files, with the
-// progress on stderr, the report path on stdout and an exit status like
-// diff's (0 no duplication, 1 duplications found, 2 trouble).
+// progress and, per configuration, what was read on stderr, the report path
+// on stdout and an exit status like diff's (0 no duplication, 1 duplications
+// found, 2 trouble; 3 on request when access-list lines were not read).
 #ifndef DORVEX_CLI_CONSOLE_DRIVER_H_
 #define DORVEX_CLI_CONSOLE_DRIVER_H_
 
 #include <cstddef>
 #include <iosfwd>
 #include <string>
+
+#include "parser/check_modes.h"
 
 namespace dorvex {
 
@@ -15,12 +18,18 @@ struct DriverOptions {
   std::string settingPath;
   std::string outputDirectory;  // empty: the current directory
   std::string print;            // "", "summary", "analysis", "details" or "report"
-  bool quiet = false;
+  bool quiet = false;           // no progress lines and no lines of what was read
+  CheckModes modes;
+  bool failOnUnread = false;  // kExitUnread when an access-list line was not read
 };
 
 constexpr int kExitClean = 0;
 constexpr int kExitDuplicates = 1;
 constexpr int kExitTrouble = 2;
+// With DriverOptions::failOnUnread: a line of either configuration that
+// looks like an access-list statement was not read (ReadCounts::anyNotRead()).
+// The check ran and its report was written; this status wins over 0 and 1.
+constexpr int kExitUnread = 3;
 
 // Reads a configuration file as bytes, up to its end or up to and including
 // its first NUL byte, where its text ends (the rest of the file is not

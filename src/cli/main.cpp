@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Checks the access lists of a setting config against a source config: writes the report\n"
       "file Result<YYMMDDhhmmss>.txt and prints its path. Exit status: 0 no duplication,\n"
-      "1 duplications found, 2 trouble.",
+      "1 duplications found, 2 trouble, 3 (with --fail-on-unread) access-list lines not read.",
       "dorvex"};
   app.set_version_flag("--version", "dorvex " DORVEX_VERSION);
   app.add_option("SOURCE", options.sourcePath, "source config file (the rules checked against)")
@@ -28,12 +28,24 @@ int main(int argc, char** argv) {
                  "directory for the report file (default: the current directory)");
   app.add_option("--print", options.print, "also write this text to stdout")
       ->check(CLI::IsMember({"summary", "analysis", "details", "report"}));
-  app.add_flag("-q,--quiet", options.quiet, "no progress lines on stderr");
+  app.add_flag("-q,--quiet", options.quiet,
+               "no progress lines and no counts of what was read on stderr");
+  std::string syntax = "classic", cover = "classic";
+  app.add_option("--syntax", syntax,
+                 "statement language (default classic); full also reads running configurations")
+      ->check(CLI::IsMember({"classic", "full"}));
+  app.add_option("--cover", cover,
+                 "cover test (default classic); exact: every packet of the setting rule matched")
+      ->check(CLI::IsMember({"classic", "exact"}));
+  app.add_flag("--fail-on-unread", options.failOnUnread,
+               "exit 3 when a line that looks like an access-list statement was not read");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     int status = app.exit(error);
     return status == 0 ? 0 : dorvex::kExitTrouble;
   }
+  options.modes.syntax = syntax == "full" ? dorvex::Syntax::full : dorvex::Syntax::classic;
+  options.modes.cover = cover == "exact" ? dorvex::Cover::exact : dorvex::Cover::classic;
   return dorvex::runDriver(options, std::cout, std::cerr);
 }

@@ -9,7 +9,7 @@ void DetailsWriter::writeStandard(const AclEntry& source, const AclEntry& settin
   out.text(" set row=").number(setting.column).text("\r\n");
 }
 
-bool DetailsWriter::writeExtended(const AclEntry& source, const AclEntry& setting) {
+void DetailsWriter::writePairStart(const AclEntry& source, const AclEntry& setting) {
   out.text(" ACL=");
   if (source.acl_no < kNamedListBase) {
     out.number(source.acl_no);
@@ -18,6 +18,16 @@ bool DetailsWriter::writeExtended(const AclEntry& source, const AclEntry& settin
   }
   out.text(" source-row=").number(source.column).text(" setting-row=");
   out.number(setting.column).text(" ");
+}
+
+void DetailsWriter::writeNotCovered(const AclEntry& source, const AclEntry& setting,
+                                    std::string_view word) {
+  writePairStart(source, setting);
+  out.text("not-covered unknown-word=").text(word).text(" \r\n");
+}
+
+bool DetailsWriter::writeExtended(const AclEntry& source, const AclEntry& setting) {
+  writePairStart(source, setting);
   bool shared = false;
   if (setting.option_idx != kNotSet && source.option_idx != kNotSet) {
     // Each option word of the setting rule against each of the source rule:

@@ -5,12 +5,19 @@
 //   any other:             " ACL=<list> source-row=<line> setting-row=<line> "
 //                          "option-word=<word> " for each shared option word, "\r\n"
 //
+// and, in the exact cover only, for a pair left undecided by an option word
+// that is not understood (it is no duplicate):
+//                          " ACL=<list> source-row=<line> setting-row=<line> "
+//                          "not-covered unknown-word=<word> \r\n"
+//
 // where <list> is the list number, or the name of a named list. The lines
 // are written straight into the details text as the pairs come (a check can
 // find millions of them) and are complete in it once the writer is gone;
 // until then nothing else may use the details text.
 #ifndef DORVEX_DUPCHECK_DETAILS_WRITER_H_
 #define DORVEX_DUPCHECK_DETAILS_WRITER_H_
+
+#include <string_view>
 
 #include "parser/acl_config.h"
 #include "text/text_cursor.h"
@@ -32,8 +39,13 @@ class DetailsWriter {
   // The line of any other pair. Returns true iff it names an option word,
   // that is iff the two rules share one.
   bool writeExtended(const AclEntry& source, const AclEntry& setting);
+  // The line of a pair that an option word `word` left undecided.
+  void writeNotCovered(const AclEntry& source, const AclEntry& setting, std::string_view word);
 
  private:
+  // " ACL=<list> source-row=<line> setting-row=<line> ".
+  void writePairStart(const AclEntry& source, const AclEntry& setting);
+
   const AclConfig& sourceConfig;
   const AclConfig& settingConfig;
   TextWriter out;

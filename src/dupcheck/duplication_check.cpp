@@ -5,13 +5,15 @@
 namespace dorvex {
 
 long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& details,
-                           std::vector<DuplicatePair>* record) {
+                           std::vector<DuplicatePair>* record, Cover cover) {
   // The index finds, for each setting rule, the source rules that pass the
-  // list, permission and address tests, in table order; the whole pair test
-  // then decides, so the pairs and their order are those of the pair loop.
+  // list, permission and classic address tests, in table order; the whole
+  // pair test then decides, so the pairs and their order are those of the
+  // pair loop. The exact address test is the classic one and more, so the
+  // candidates serve both covers.
   DuplicationIndex index;
   index.build(source, setting);
-  PairTest pairs(source, setting, details, record);
+  PairTest pairs(source, setting, details, record, cover);
   const int settingCount = setting.entryCount();
   for (int s = 0; s < settingCount; ++s) {
     for (int r : index.candidates(s)) pairs.test(s, r);
@@ -20,8 +22,8 @@ long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& de
 }
 
 long long findDuplicationsByPairs(AclConfig& source, AclConfig& setting, TextCursor& details,
-                                  std::vector<DuplicatePair>* record) {
-  PairTest pairs(source, setting, details, record);
+                                  std::vector<DuplicatePair>* record, Cover cover) {
+  PairTest pairs(source, setting, details, record, cover);
   const int settingCount = setting.entryCount();
   const int sourceCount = source.entryCount();
   for (int s = 0; s < settingCount; ++s) {

@@ -10,6 +10,7 @@
 
 #include "dupcheck/pair_test.h"
 #include "parser/acl_config.h"
+#include "parser/check_modes.h"
 #include "text/text_cursor.h"
 
 namespace dorvex {
@@ -18,14 +19,17 @@ namespace dorvex {
 // table order: marks the duplicated entries (and those sharing an option
 // word with a partner) in both configurations and appends one details line
 // per duplicate pair to `details`, and the pairs in the same order to
-// `record` when one is given. Returns the number of duplicate pairs.
+// `record` when one is given. `cover` chooses the cover test (PairTest).
+// Returns the number of duplicate pairs.
 // REQUIRES: both configurations are parsed (AclConfig::checkConfig()).
 long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& details,
-                           std::vector<DuplicatePair>* record = nullptr);
+                           std::vector<DuplicatePair>* record = nullptr,
+                           Cover cover = Cover::classic);
 
 // The same by testing every pair, not only those the index finds.
 long long findDuplicationsByPairs(AclConfig& source, AclConfig& setting, TextCursor& details,
-                                  std::vector<DuplicatePair>* record = nullptr);
+                                  std::vector<DuplicatePair>* record = nullptr,
+                                  Cover cover = Cover::classic);
 
 }  // namespace dorvex
 

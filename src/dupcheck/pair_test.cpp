@@ -1,5 +1,8 @@
 #include "dupcheck/pair_test.h"
 
+#include <string_view>
+
+#include "dupcheck/option_cover.h"
 #include "dupcheck/rule_cover.h"
 
 namespace dorvex {
@@ -13,14 +16,31 @@ bool PairTest::sameName(const AclEntry& setting, const AclEntry& source) {
   return lastNames.same;
 }
 
+bool PairTest::exactlyCovers(const AclEntry& source, const AclEntry& setting) {
+  if (!isReadRule(source) || !isReadRule(setting) || !exactRuleCovers(source, setting)) {
+    return false;
+  }
+  const RuleOptions sourceOptions = readOptions(sourceConfig, source);
+  const RuleOptions settingOptions = readOptions(settingConfig, setting);
+  if (!optionsCover(sourceOptions, settingOptions)) return false;
+  const std::string_view unknown =
+      sourceOptions.unknown.empty() ? settingOptions.unknown : sourceOptions.unknown;
+  if (unknown.empty()) return true;
+  details.writeNotCovered(source, setting, unknown);
+  return false;
+}
+
 void PairTest::test(int settingIndex, int sourceIndex) {
   const AclEntry& setting = *settingConfig.entryAt(settingIndex);
   const AclEntry& source = *sourceConfig.entryAt(sourceIndex);
-  if ((setting.flags & kErrorBit) || (source.flags & kErrorBit)) return;
+  constexpr unsigned kNeverCompared = kErrorBit | kNotReadBit;
+  if ((setting.flags & kNeverCompared) || (source.flags & kNeverCompared)) return;
   const bool named = setting.acl_no >= kNamedListBase;
   if (setting.acl_no != source.acl_no && !(named && source.acl_no >= kNamedListBase)) return;
   if (named && !sameName(setting, source)) return;
-  if (!ruleCovers(source, setting)) return;
+  if (cover == Cover::exact ? !exactlyCovers(source, setting) : !ruleCovers(source, setting)) {
+    return;
+  }
   settingConfig.markEntry(settingIndex, kDuplicateBit);
   sourceConfig.markEntry(sourceIndex, kDuplicateBit);
   ++pairs;

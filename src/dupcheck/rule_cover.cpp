@@ -68,6 +68,38 @@ bool rangeCovers(Port a, Port b, int op, Port c, Port d) {
 // A protocol that restricts the rule: neither unset nor "ip".
 bool restricts(int protocolNo) { return protocolNo != kNotSet && protocolNo != kAnyProtocol; }
 
+// The ports of 0 to kMaxPort an operand admits: at most two intervals, with
+// at least one port between them.
+struct PortIntervals {
+  Port first[2];
+  Port last[2];
+  int count = 0;
+  void add(Port from, Port to) {
+    from = from < 0 ? 0 : from;
+    to = to > kMaxPort ? kMaxPort : to;
+    if (from > to) return;
+    first[count] = from;
+    last[count] = to;
+    ++count;
+  }
+};
+
+// False for an operator code the parser never writes.
+bool admitted(int op, Port low, Port high, PortIntervals& ports) {
+  switch (op) {
+    case kNoPort: ports.add(0, kMaxPort); return true;
+    case kPortEq: ports.add(low, low); return true;
+    case kPortGt: ports.add(low + 1, kMaxPort); return true;
+    case kPortLt: ports.add(0, low - 1); return true;
+    case kPortNeq:
+      ports.add(0, low - 1);
+      ports.add(low + 1, kMaxPort);
+      return true;
+    case kPortRange: ports.add(low, high); return true;
+    default: return false;
+  }
+}
+
 }  // namespace
 
 bool addressCovers(const unsigned char coverAddress[4], const unsigned char coverWildcard[4],
@@ -131,6 +163,45 @@ bool ruleCovers(const AclEntry& source, const AclEntry& setting) {
                     setting.sp_hig) &&
          portsCover(source.dp_typ, source.dp_low, source.dp_hig, setting.dp_typ, setting.dp_low,
                     setting.dp_hig);
+}
+
+bool blockCovers(const unsigned char coverAddress[4], const unsigned char coverWildcard[4],
+                 const unsigned char address[4], const unsigned char wildcard[4]) {
+  // As in addressCovers(), the four bytes at once in any byte order.
+  std::uint32_t cover, coverMask, other, otherMask;
+  std::memcpy(&cover, coverAddress, 4);
+  std::memcpy(&coverMask, coverWildcard, 4);
+  std::memcpy(&other, address, 4);
+  std::memcpy(&otherMask, wildcard, 4);
+  return (~coverMask & otherMask) == 0 && ((cover ^ other) & ~coverMask) == 0;
+}
+
+bool portSetCovers(int coverOp, int coverLow, int coverHigh, int op, int low, int high) {
+  PortIntervals cover, covered;
+  if (!admitted(coverOp, coverLow, coverHigh, cover) || !admitted(op, low, high, covered)) {
+    return false;
+  }
+  // The covering intervals are apart, so each covered interval, having no
+  // gap, must lie within one of them.
+  for (int k = 0; k < covered.count; ++k) {
+    bool inside = false;
+    for (int m = 0; m < cover.count; ++m) {
+      inside = inside || (cover.first[m] <= covered.first[k] && covered.last[k] <= cover.last[m]);
+    }
+    if (!inside) return false;
+  }
+  return true;
+}
+
+bool exactRuleCovers(const AclEntry& source, const AclEntry& setting) {
+  if (setting.permission != source.permission) return false;
+  if (restricts(source.protocol_no) && source.protocol_no != setting.protocol_no) return false;
+  return blockCovers(source.source, source.mask_s, setting.source, setting.mask_s) &&
+         blockCovers(source.destin, source.mask_d, setting.destin, setting.mask_d) &&
+         portSetCovers(source.sp_typ, source.sp_low, source.sp_hig, setting.sp_typ, setting.sp_low,
+                       setting.sp_hig) &&
+         portSetCovers(source.dp_typ, source.dp_low, source.dp_hig, setting.dp_typ, setting.dp_low,
+                       setting.dp_hig);
 }
 
 }  // namespace dorvex

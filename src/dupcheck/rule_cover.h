@@ -37,6 +37,28 @@ inline std::uint32_t packAddress(const unsigned char octets[4]) {
 // an extended setting rule the protocol, destination and both port operands.
 bool ruleCovers(const AclEntry& source, const AclEntry& setting);
 
+// The exact cover test (Cover::exact), trailing options aside (those are
+// option_cover.h's): true iff every packet that `setting` matches, by its
+// addresses, protocol and ports, `source` matches too, under the same
+// permission. Addresses: every bit that the covering wildcard cares about
+// is cared about by the covered one and equal in both addresses. Protocol:
+// an unset one or "ip" covers every protocol, any other only itself.
+// Ports: the admitted sets of 0 to kMaxPort, by inclusion; a TCP or UDP
+// rule without a port operand admits every port.
+// REQUIRES: both are rules the parser read (isReadRule()).
+bool exactRuleCovers(const AclEntry& source, const AclEntry& setting);
+
+// True iff the wildcard block `address`/`wildcard` lies within the block
+// `coverAddress`/`coverWildcard` (wildcards of any shape).
+bool blockCovers(const unsigned char coverAddress[4], const unsigned char coverWildcard[4],
+                 const unsigned char address[4], const unsigned char wildcard[4]);
+
+// True iff every port of 0 to kMaxPort that the operand (op, low, high)
+// admits is admitted by the covering operand; an operand that admits no
+// port is covered by every one. An operator code outside kNoPort to
+// kPortRange on either side gives false.
+bool portSetCovers(int coverOp, int coverLow, int coverHigh, int op, int low, int high);
+
 }  // namespace dorvex
 
 #endif  // DORVEX_DUPCHECK_RULE_COVER_H_

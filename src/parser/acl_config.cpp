@@ -27,13 +27,15 @@ AclConfig::AclConfig() {
   emptyTable(names, kInitialTableSize);
 }
 
-bool AclConfig::reset(std::string_view text, bool annotate) {
+bool AclConfig::reset(std::string_view text, bool annotate, Syntax readSyntax) {
   emptyTable(entries, kInitialTableSize);
   entries.emplace_back();  // the current entry
   entryCount_ = 0;
   emptyTable(names, kInitialTableSize);
   nameCount_ = 0;
   annotating = false;
+  syntax = readSyntax;
+  counts = ReadCounts{};
   if (!input.loadText(text)) return false;
   if (!annotation.allocate(annotate ? kAnnotationSize : 1)) return false;
   annotating = annotate;
@@ -41,7 +43,7 @@ bool AclConfig::reset(std::string_view text, bool annotate) {
 }
 
 bool AclConfig::checkConfig() {
-  StatementParser parser(*this, annotationOutput());
+  StatementParser parser(*this, annotationOutput(), syntax);
   return parser.parseAll();
 }
 
@@ -79,6 +81,11 @@ void AclConfig::commitInError() {
 
 void AclConfig::commitUnsupported() {
   current().flags |= kUnsupportedBit;
+  commit();
+}
+
+void AclConfig::commitUnread() {
+  current().flags |= kUnsupportedBit | kNotReadBit;
   commit();
 }
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "parser/acl_entry.h"
+#include "parser/check_modes.h"
 #include "text/text_cursor.h"
 
 namespace dorvex {
@@ -38,6 +39,20 @@ struct AclName {
   int length = 0;       // bytes of `name`, kept for nameView()
 };
 
+// What the parse of one configuration read: counted by line, so that a
+// front end can say whether rules were lost. A line "looks like an
+// access-list statement" when its first word, after a sequence number in
+// the full syntax, is "access-list", "permit" or "deny", or its first two
+// words are "ip access-list" (or "ipv6 access-list").
+struct ReadCounts {
+  int rules = 0;               // rules read: entries neither in error nor left unread
+  int notRead = 0;             // access-list lines in error ("E")
+  int unsupported = 0;         // entries with the unsupported bit ("U"), read or not
+  int unsupportedNotRead = 0;  // of those, the access-list lines not read
+  // True iff some line that looks like an access-list statement was not read.
+  bool anyNotRead() const { return notRead > 0 || unsupportedNotRead > 0; }
+};
+
 class AclConfig {
  public:
   static constexpr int kInitialTableSize = 30000;
@@ -50,15 +65,22 @@ class AclConfig {
 
   // Prepares a check of `text` (up to its first NUL): every entry and name
   // back to its reset value, both counts 0, the input cursor holding a copy
-  // of the text at line 1, a fresh empty annotation. Without `annotate`,
-  // checkConfig() leaves the annotation empty; the entries and names are the
-  // same either way. False when a buffer cannot be obtained.
-  bool reset(std::string_view text, bool annotate = true);
+  // of the text at line 1, a fresh empty annotation, the read counts 0.
+  // Without `annotate`, checkConfig() leaves the annotation empty; the
+  // entries and names are the same either way. checkConfig() reads the text
+  // in `syntax`. False when a buffer cannot be obtained.
+  bool reset(std::string_view text, bool annotate = true, Syntax syntax = Syntax::classic);
 
   // Parses the whole input text line by line, filling the entry table, the
-  // name table and the annotation (a StatementParser over this config).
+  // name table, the read counts and the annotation (a StatementParser over
+  // this config, in the syntax the last reset() gave).
   // REQUIRES: reset() has run. Returns true.
   bool checkConfig();
+
+  // What the last checkConfig() read, for the front ends to report.
+  const ReadCounts& readCounts() const { return counts; }
+  // Used by the statement parser.
+  void setReadCounts(const ReadCounts& read) { counts = read; }
 
   // Appends a name record and returns its index; -1, nothing stored, when
   // `text` is longer than kNameLength bytes. Never searches the table.
@@ -103,6 +125,9 @@ class AclConfig {
   void setRuleKind(int kind) { current().type = kind; }
   void commitInError();
   void commitUnsupported();
+  // Commits with kUnsupportedBit and kNotReadBit: a statement of a form
+  // that is recognised but not read, so never compared.
+  void commitUnread();
   void commit();
   // After a commit: the new current entry takes acl_no and type of the entry
   // just committed, so the open list stays open.
@@ -110,8 +135,11 @@ class AclConfig {
 
  private:
   TextCursor annotation;
-  // Whether checkConfig() writes the annotation, as the last reset() said.
+  // Whether checkConfig() writes the annotation, and in which syntax it
+  // reads, as the last reset() said.
   bool annotating = false;
+  Syntax syntax = Syntax::classic;
+  ReadCounts counts;
   // The committed entries and, last, the current one; room for
   // kInitialTableSize records is set aside, and both tables grow past it.
   std::vector<AclEntry> entries;

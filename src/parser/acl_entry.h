@@ -39,6 +39,10 @@ constexpr unsigned kErrorBit = 2;        // "E": the line is in error
 constexpr unsigned kUnsupportedBit = 4;  // "U": keyword or option not evaluated
 constexpr unsigned kDuplicateBit = 8;    // "D": member of a duplicate pair
 constexpr unsigned kOptionBit = 16;      // "O": shares an option word with a partner
+// Not shown as a mark: the line is an access-list statement of a form that
+// is recognised but not read (only in the full syntax); it carries
+// kUnsupportedBit too, and the duplication check never compares it.
+constexpr unsigned kNotReadBit = 32;
 
 // acl_no of a named list: kNamedListBase + the name's index in the name table.
 constexpr int kNamedListBase = 10000;
@@ -64,6 +68,12 @@ struct AclEntry {
   unsigned flags = 0;
   int column = -1;  // 1-based number of the line the entry came from
 };
+
+// True iff `entry` is a rule the parser read: committed into a list, neither
+// in error nor left unread.
+inline bool isReadRule(const AclEntry& entry) {
+  return entry.acl_no != kNotSet && (entry.flags & (kErrorBit | kNotReadBit)) == 0;
+}
 
 }  // namespace dorvex
 

@@ -1,5 +1,7 @@
-// Address operands: "any", "host" a.b.c.d, or an address with its wildcard.
+// Address operands: "any", "host" a.b.c.d, or an address with its wildcard;
+// in the full syntax also a prefix, or a host without "host".
 #include <cstring>
+#include <string_view>
 
 #include "parser/operand_parsers.h"
 
@@ -30,7 +32,52 @@ bool parseQuad(ParseTarget& target, const WordRow& words, int& wordIndex,
   return true;
 }
 
+// a.b.c.d/n into `address` and the wildcard of an n-bit prefix.
+bool readPrefix(std::string_view word, unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
+  const std::size_t slash = word.find('/');
+  if (slash == std::string_view::npos || slash >= kWordSize) return false;
+  char quad[kWordSize];
+  std::memcpy(quad, word.data(), slash);
+  quad[slash] = '\0';
+  int bits;
+  if (!TextCursor::parseDecimal(word.substr(slash + 1), bits) || bits > 32) return false;
+  if (!readQuad(quad, address)) return false;
+  const unsigned long long hostBits = (1ULL << (32 - bits)) - 1;
+  for (int k = 0; k < 4; ++k) wildcard[k] = static_cast<unsigned char>(hostBits >> (24 - 8 * k));
+  return true;
+}
+
+bool isObjectGroup(std::string_view word) { return word == "object-group"; }
+
 }  // namespace
+
+bool parseFullAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                      unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
+  std::string_view word = words.view(wordIndex);
+  if (isObjectGroup(word)) return leaveUnread(target, "object-group");
+  unsigned char prefix[4], prefixWildcard[4];
+  if (!readPrefix(word, prefix, prefixWildcard)) {
+    return parseAddress(target, words, wordIndex, address, wildcard);
+  }
+  ++wordIndex;
+  target.out.quad(prefix).text(" ").quad(prefixWildcard).text(" ");
+  std::memcpy(address, prefix, 4);
+  std::memcpy(wildcard, prefixWildcard, 4);
+  return true;
+}
+
+bool parseFullStandardAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                              unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
+  unsigned char host[4], next[4];
+  if (!readQuad(words.at(wordIndex), host) || readQuad(words.at(wordIndex + 1), next)) {
+    return parseFullAddress(target, words, wordIndex, address, wildcard);
+  }
+  ++wordIndex;
+  target.out.text("host ").quad(host).text(" ");
+  std::memcpy(address, host, 4);
+  setAll(wildcard, 0);
+  return true;
+}
 
 bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
                   unsigned char (&address)[4], unsigned char (&wildcard)[4]) {

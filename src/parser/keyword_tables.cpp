@@ -53,6 +53,34 @@ const NameNumber kIcmpMessageTable[] = {
     {"", -1},
 };
 
+const NameNumber kOptionKeywordTable[] = {
+    {"log", kLogOption},           {"log-input", kLogOption},       {"established", kLoneOption},
+    {"fragments", kLoneOption},    {"time-range", kValueOption},    {"tos", kValueOption},
+    {"precedence", kValueOption},  {"dscp", kValueOption},          {"ack", kTcpFlagOption},
+    {"fin", kTcpFlagOption},       {"psh", kTcpFlagOption},         {"rst", kTcpFlagOption},
+    {"syn", kTcpFlagOption},       {"urg", kTcpFlagOption},         {"option", kOtherOption},
+    {"ttl", kOtherOption},         {"match-any", kOtherOption},     {"match-all", kOtherOption},
+    {"reflect", kOtherOption},     {"", -1},
+};
+
+const NameNumber kPrecedenceTable[] = {
+    {"routine", 0},        {"priority", 1}, {"immediate", 2}, {"flash", 3},
+    {"flash-override", 4}, {"critical", 5}, {"internet", 6},  {"network", 7},
+    {"", -1},
+};
+
+const NameNumber kTosTable[] = {
+    {"normal", 0},         {"min-monetary-cost", 1}, {"max-reliability", 2},
+    {"max-throughput", 4}, {"min-delay", 8},         {"", -1},
+};
+
+const NameNumber kDscpTable[] = {
+    {"default", 0}, {"cs1", 8},   {"af11", 10}, {"af12", 12}, {"af13", 14}, {"cs2", 16},
+    {"af21", 18},   {"af22", 20}, {"af23", 22}, {"cs3", 24},  {"af31", 26}, {"af32", 28},
+    {"af33", 30},   {"cs4", 32},  {"af41", 34}, {"af42", 36}, {"af43", 38}, {"cs5", 40},
+    {"ef", 46},     {"cs6", 48},  {"cs7", 56},  {"", -1},
+};
+
 bool lookupName(const NameNumber* table, std::string_view word, int& number) {
   for (const NameNumber* row = table; row->number != -1; ++row) {
     if (sameWord(row->name, word)) {

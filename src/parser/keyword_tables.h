@@ -21,6 +21,22 @@ extern const NameNumber kTcpPortTable[];
 extern const NameNumber kUdpPortTable[];
 extern const NameNumber kIcmpMessageTable[];
 
+// The keywords that begin a trailing option of an extended rule, each with
+// the kind of option it begins (below). The classic syntax understands none
+// of them; the full syntax understands the log options; the exact cover
+// test reads them all.
+extern const NameNumber kOptionKeywordTable[];
+constexpr int kLogOption = 0;      // "log", "log-input": one argument word may follow
+constexpr int kLoneOption = 1;     // "established", "fragments": a restriction alone
+constexpr int kValueOption = 2;    // "time-range", "tos", "precedence", "dscp": a value follows
+constexpr int kTcpFlagOption = 3;  // "ack", "fin", "psh", "rst", "syn", "urg"
+constexpr int kOtherOption = 4;    // an option of its own syntax, not evaluated
+
+// The named values of the "precedence", "tos" and "dscp" options.
+extern const NameNumber kPrecedenceTable[];
+extern const NameNumber kTosTable[];
+extern const NameNumber kDscpTable[];
+
 // Whether two words are equal. The words of the statement language are a
 // few bytes long: compared here, without a call to compare memory.
 inline bool sameWord(std::string_view a, std::string_view b) {

@@ -8,6 +8,12 @@ bool rejectWord(ParseTarget& target, const WordRow& words, int wordIndex) {
   return false;
 }
 
+bool leaveUnread(ParseTarget& target, std::string_view reason) {
+  target.config.commitUnread();
+  target.out.text("Unsupported:\"").text(reason).text("\"\r\n");
+  return false;
+}
+
 bool parsePermission(ParseTarget& target, const WordRow& words, int& wordIndex) {
   std::string_view word = words.view(wordIndex);
   if (word == "permit") {

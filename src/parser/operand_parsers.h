@@ -7,8 +7,10 @@
 // One contract for all of them: true means the operand was accepted, stored
 // and written, and wordIndex stands past it. False means the line is already
 // finished: the current entry is committed in error and
-// "Err(%d):\"%s\"\r\n" is written for the offending word, so the caller
-// writes nothing more for the line.
+// "Err(%d):\"%s\"\r\n" is written for the offending word, or, by the
+// full-syntax parsers only, it is committed unread and
+// "Unsupported:\"%s\"\r\n" is written with the reason; the caller writes
+// nothing more for the line.
 //
 // rejectWord() and the permission parser are defined in operand_parsers.cpp,
 // every other operand parser in a source of its own beside it
@@ -36,6 +38,11 @@ struct ParseTarget {
 // word at `wordIndex`. Returns false, for the parsers to pass on.
 bool rejectWord(ParseTarget& target, const WordRow& words, int wordIndex);
 
+// Commits the current entry unread (AclConfig::commitUnread()) and writes
+// "Unsupported:\"%s\"\r\n" with `reason`. Returns false, for the parsers to
+// pass on.
+bool leaveUnread(ParseTarget& target, std::string_view reason);
+
 // "permit" or "deny" into `permission` (kPermit, kDeny).
 bool parsePermission(ParseTarget& target, const WordRow& words, int& wordIndex);
 
@@ -45,6 +52,16 @@ bool parsePermission(ParseTarget& target, const WordRow& words, int& wordIndex);
 // its wildcard fails).
 bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
                   unsigned char (&address)[4], unsigned char (&wildcard)[4]);
+
+// The full syntax: as parseAddress(), and a prefix a.b.c.d/n (n from 0 to
+// 32), stored and written as the address and the wildcard of an n-bit
+// prefix. An "object-group" operand leaves the line unread.
+bool parseFullAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                      unsigned char (&address)[4], unsigned char (&wildcard)[4]);
+// As parseFullAddress(), for the one address of a standard rule, where an
+// address that no wildcard follows is a host: written "host a.b.c.d".
+bool parseFullStandardAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                              unsigned char (&address)[4], unsigned char (&wildcard)[4]);
 
 // A protocol number or keyword (keyword_tables.h) into `protocol_no`.
 bool parseProtocol(ParseTarget& target, const WordRow& words, int& wordIndex);
@@ -67,6 +84,18 @@ bool lookupPort(int protocolNo, std::string_view word, int& number);
 // sets kUnsupportedBit. Nothing is added when no word is left. Never fails:
 // returns true with wordIndex at the first empty word.
 bool parseOptions(ParseTarget& target, const WordRow& words, int& wordIndex);
+
+// The full syntax: as parseOptions(), but "log" and "log-input", and the
+// one argument word that may follow either (any word but an option keyword,
+// keyword_tables.h), are understood: recorded as option words with
+// unsupported 0 and written "%s ", without the unsupported bit.
+bool parseFullOptions(ParseTarget& target, const WordRow& words, int& wordIndex);
+
+// "log" or "log-input" at wordIndex and its argument word, as
+// parseFullOptions() reads them, written but not recorded: the trailing
+// option of a standard rule. True iff it stood there; otherwise nothing
+// is consumed or written.
+bool parseLogOption(ParseTarget& target, const WordRow& words, int& wordIndex);
 
 }  // namespace dorvex
 

@@ -17,6 +17,9 @@ constexpr int kNoList = kNotSet;
 // acl_no of a list whose name could not be stored.
 constexpr int kUnstoredNameList = kNamedListBase - 1;
 
+// acl_no that the current entry carries in an IPv6 list (full syntax).
+constexpr int kIpv6List = -2;
+
 enum class ListKind { none, standard, extended, unusable };
 
 bool isStandardNumber(int n) { return (n >= 1 && n <= 99) || (n >= 1300 && n <= 1999); }
@@ -44,13 +47,20 @@ bool isDigitString(const char* word) {
   return word[0] != '\0' && std::strspn(word, "0123456789") == std::strlen(word);
 }
 
+// The word after "access-list NAME" in the firewall form.
+bool isFirewallListKind(std::string_view word) {
+  return word == "extended" || word == "standard" || word == "webtype" || word == "ethertype" ||
+         word == "line";
+}
+
 }  // namespace
 
-StatementParser::StatementParser(AclConfig& config, TextCursor* annotation)
-    : target{config, TextWriter(annotation)} {}
+StatementParser::StatementParser(AclConfig& config, TextCursor* annotation, Syntax syntax)
+    : target{config, TextWriter(annotation)}, syntax(syntax) {}
 
 bool StatementParser::parseAll() {
   TextCursor& input = config.inputText();
+  ReadCounts counts;
   char c;
   while (input.peekChar(c) && c != '\0') {
     std::size_t column, line;
@@ -62,18 +72,55 @@ bool StatementParser::parseAll() {
     }
     config.current().column = static_cast<int>(line);
     out.padded(line, 3).text(": ");
-    const StatementKind kind =
-        words.splitFrom(input, kSeparators) ? classify(words) : StatementKind::tooManyWords;
-    switch (kind) {
-      case StatementKind::numberedRule: parseNumberedRule(); break;
-      case StatementKind::listOpening: parseListOpening(); break;
-      case StatementKind::listRule: parseListRule(); break;
-      case StatementKind::notAcl: rejectNotAcl(); break;
-      case StatementKind::tooManyWords: rejectTooManyWords(); break;
+    const int entries = config.entryCount();
+    const bool complete = words.splitFrom(input, kSeparators);
+    if (syntax == Syntax::full) {
+      parseFullLine(complete);
+    } else {
+      switch (complete ? classify(words) : StatementKind::tooManyWords) {
+        case StatementKind::numberedRule: parseNumberedRule(); break;
+        case StatementKind::listOpening: parseListOpening(); break;
+        case StatementKind::listRule: parseListRule(); break;
+        case StatementKind::notAcl: rejectNotAcl(); break;
+        case StatementKind::tooManyWords: rejectTooManyWords(); break;
+      }
     }
+    // The entries are counted once the parse is done (countEntries()), but
+    // for the one thing only the words can tell: whether a line that was not
+    // read looks like an access-list statement.
+    if (config.entryCount() != entries) countNotRead(*config.entryAt(entries), counts);
   }
   out.finish();
+  countEntries(counts);
+  config.setReadCounts(counts);
   return true;
+}
+
+void StatementParser::countNotRead(const AclEntry& entry, ReadCounts& counts) const {
+  // Lines left unread (kNotReadBit) are access-list statements: counted with
+  // the entries.
+  if (isReadRule(entry) || (entry.flags & kNotReadBit) || !looksLikeAclStatement()) return;
+  if (entry.flags & kErrorBit) {
+    ++counts.notRead;
+  } else {
+    ++counts.unsupportedNotRead;
+  }
+}
+
+void StatementParser::countEntries(ReadCounts& counts) const {
+  for (int k = 0; k < config.entryCount(); ++k) {
+    const AclEntry& entry = *config.entryAt(k);
+    counts.rules += isReadRule(entry) ? 1 : 0;
+    counts.unsupported += (entry.flags & kUnsupportedBit) != 0 ? 1 : 0;
+    counts.unsupportedNotRead += (entry.flags & kNotReadBit) != 0 ? 1 : 0;
+  }
+}
+
+bool StatementParser::looksLikeAclStatement() const {
+  const int first = isDigitString(words.at(0)) ? 1 : 0;
+  std::string_view word = words.view(first);
+  if (word == "access-list" || word == "permit" || word == "deny") return true;
+  return (word == "ip" || word == "ipv6") && words.view(first + 1) == "access-list";
 }
 
 StatementParser::StatementKind StatementParser::classify(const WordRow& words) {
@@ -253,6 +300,204 @@ void StatementParser::parseExtendedListRule() {
   config.commit();
   config.carryListContext();
   out.text("OK\r\n");
+}
+
+// ---- The full syntax
+
+StatementParser::FullKind StatementParser::classifyFull(bool complete, int& first) const {
+  first = 0;
+  if (words.isEmpty(0)) return FullKind::blank;
+  if (words.at(0)[0] == '!') return FullKind::comment;
+  if (isDigitString(words.at(0))) first = 1;
+  std::string_view word = words.view(first);
+  if (word == "remark") return FullKind::remark;
+  if (word == "permit" || word == "deny") {
+    return complete ? FullKind::listRule : FullKind::tooManyWords;
+  }
+  if (first == 1) return FullKind::listEntry;
+  if (word == "access-list") {
+    if (words.view(2) == "remark") return FullKind::remark;
+    return complete ? FullKind::numberedRule : FullKind::tooManyWords;
+  }
+  if (words.view(1) != "access-list") return FullKind::notAcl;
+  if (word == "ipv6") return FullKind::ipv6List;
+  if (word == "ip") return complete ? FullKind::listOpening : FullKind::tooManyWords;
+  return FullKind::notAcl;
+}
+
+void StatementParser::parseFullLine(bool complete) {
+  int first;
+  switch (classifyFull(complete, first)) {
+    case FullKind::numberedRule: parseFullNumberedRule(); break;
+    case FullKind::listOpening: parseFullListOpening(); break;
+    case FullKind::listRule: parseFullListRule(first); break;
+    case FullKind::remark: noteRemark(first); break;
+    case FullKind::blank: note("blank"); break;
+    case FullKind::comment: note("comment"); break;
+    case FullKind::ipv6List: leaveIpv6ListUnread(); break;
+    case FullKind::listEntry: leaveListEntryUnread(); break;
+    case FullKind::notAcl: noteNotAcl(); break;
+    case FullKind::tooManyWords: rejectTooManyWords(); break;
+  }
+}
+
+void StatementParser::note(std::string_view what) { out.text("Note:\"").text(what).text("\"\r\n"); }
+
+void StatementParser::writeSequenceNumber(int first) {
+  if (first == 0) return;
+  // A number too large to convert is written as it stands.
+  int number;
+  if (TextCursor::parseDecimal(words.view(0), number)) {
+    out.number(number).text(" ");
+  } else {
+    out.text(words.view(0)).text(" ");
+  }
+}
+
+void StatementParser::noteRemark(int first) {
+  if (words.view(0) == "access-list") {
+    out.text("access-list ").text(words.view(1)).text(" ");
+  } else {
+    writeSequenceNumber(first);
+  }
+  out.text("remark ");
+  note("remark");
+}
+
+void StatementParser::noteNotAcl() {
+  // The open list ends here.
+  config.current().acl_no = kNoList;
+  config.current().type = kNotSet;
+  note("not acl");
+}
+
+void StatementParser::leaveIpv6ListUnread() {
+  out.text("ipv6 access-list ");
+  // Its rules are left unread too: the list is carried as open.
+  config.current().acl_no = kIpv6List;
+  config.current().type = kNotSet;
+  leaveUnread(target, "IPv6 list");
+  config.carryListContext();
+}
+
+void StatementParser::leaveListEntryUnread() {
+  if (config.current().acl_no == kNoList) {
+    noteNotAcl();
+    return;
+  }
+  writeSequenceNumber(1);
+  leaveUnread(target, "list entry");
+  config.carryListContext();
+}
+
+void StatementParser::parseFullNumberedRule() {
+  out.text("access-list ");
+  int number;
+  if (!TextCursor::parseDecimal(words.view(1), number)) {
+    if (!isDigitString(words.at(1)) && isFirewallListKind(words.view(2))) {
+      out.text(words.view(1)).text(" ");
+      leaveUnread(target, "firewall form");
+    } else {
+      rejectWord(target, words, 1);
+    }
+    return;
+  }
+  int wordIndex = 2;
+  config.current().acl_no = number;
+  out.number(number).text(" ");
+  if (isStandardNumber(number)) {
+    config.setRuleKind(kStandardRule);
+    if (parsePermission(target, words, wordIndex)) parseFullStandardRule(wordIndex);
+  } else if (isExtendedNumber(number)) {
+    config.setRuleKind(kExtendedRule);
+    if (parsePermission(target, words, wordIndex)) parseFullExtendedRule(wordIndex);
+  } else {
+    rejectWord(target, words, wordIndex);
+  }
+}
+
+void StatementParser::parseFullListOpening() {
+  out.text("ip access-list ");
+  config.current().acl_no = kNoList;
+  int wordIndex = 2;
+  std::string_view kind = words.view(wordIndex);
+  if (kind == "standard" || kind == "extended") {
+    config.setRuleKind(kind == "standard" ? kStandardRule : kExtendedRule);
+    out.text(kind).text(" ");
+    ++wordIndex;
+    parseListNumberOrName(wordIndex);
+  } else if (kind == "logging" || kind == "log-update") {
+    leaveUnread(target, kind);
+  } else if (!kind.empty() && !isDigitString(words.at(wordIndex)) && words.isEmpty(3)) {
+    // A list opened by its name alone is an extended list.
+    config.setRuleKind(kExtendedRule);
+    out.text("extended ");
+    parseListNumberOrName(wordIndex);
+  } else {
+    rejectWord(target, words, wordIndex);
+  }
+}
+
+void StatementParser::parseFullListRule(int first) {
+  writeSequenceNumber(first);
+  const AclEntry& entry = config.current();
+  if (entry.acl_no == kIpv6List) {
+    out.text(words.view(first)).text(" ");
+    leaveUnread(target, "IPv6 list");
+    config.carryListContext();
+    return;
+  }
+  int wordIndex = first;
+  switch (kindOf(entry)) {
+    case ListKind::none:
+      config.commitInError();
+      out.text("Err:\"non-set ip access-list\"\r\n");
+      return;
+    case ListKind::unusable: rejectWord(target, words, first); break;
+    case ListKind::standard:
+      parsePermission(target, words, wordIndex);
+      config.setRuleKind(kStandardRule);
+      parseFullStandardRule(wordIndex);
+      break;
+    case ListKind::extended:
+      parsePermission(target, words, wordIndex);
+      config.setRuleKind(kExtendedRule);
+      parseFullExtendedRule(wordIndex);
+      break;
+  }
+  // Whatever became of the rule, the list stays open.
+  config.carryListContext();
+}
+
+void StatementParser::parseFullStandardRule(int& wordIndex) {
+  AclEntry& entry = config.current();
+  if (!parseFullStandardAddress(target, words, wordIndex, entry.source, entry.mask_s)) return;
+  parseLogOption(target, words, wordIndex);
+  if (!endCheck(wordIndex)) return;
+  out.text("OK\r\n");
+  config.commit();
+}
+
+bool StatementParser::parseFullExtendedOperands(int& wordIndex) {
+  if (words.view(wordIndex) == "object-group") return leaveUnread(target, "object-group");
+  if (!parseProtocol(target, words, wordIndex)) return false;
+  AclEntry& entry = config.current();
+  if (!parseFullAddress(target, words, wordIndex, entry.source, entry.mask_s) ||
+      !parsePort(target, words, wordIndex, entry.sp_typ, entry.sp_low, entry.sp_hig) ||
+      !parseFullAddress(target, words, wordIndex, entry.destin, entry.mask_d) ||
+      !parsePort(target, words, wordIndex, entry.dp_typ, entry.dp_low, entry.dp_hig)) {
+    return false;
+  }
+  // A port group after the destination would otherwise pass for options.
+  if (words.view(wordIndex) == "object-group") return leaveUnread(target, "object-group");
+  return true;
+}
+
+void StatementParser::parseFullExtendedRule(int& wordIndex) {
+  if (!parseFullExtendedOperands(wordIndex)) return;
+  parseFullOptions(target, words, wordIndex);
+  out.text("OK\r\n");
+  config.commit();
 }
 
 }  // namespace dorvex

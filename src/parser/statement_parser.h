@@ -9,10 +9,39 @@
 // The open list is carried from line to line in the current entry of the
 // configuration (acl_no and type), not in the parser: a parser holds only
 // the word row of the line being read and the annotation writer.
+//
+// In the full syntax (Syntax::full) a line is read as in the classic one,
+// and these forms of running configurations are read as well:
+// - a sequence number before "permit", "deny" and "remark" (" 10 permit ...");
+// - remarks (" remark ...", " 10 remark ...", "access-list 101 remark ..."):
+//   annotated Note:"remark", nothing committed, the open list stays open;
+// - blank lines and lines starting with "!": Note:"blank" and
+//   Note:"comment", nothing committed, the open list stays open;
+// - prefixes a.b.c.d/n wherever an address with a wildcard stands;
+//   "ip access-list NAME" without a kind opens an extended list;
+// - in a standard rule, an address without a wildcard (a host) and a
+//   trailing "log" or "log-input"; in an extended rule "log" and
+//   "log-input" are understood option words, not unsupported ones (either
+//   may take one argument word);
+// - a line that is no access-list statement ("hostname", "interface ...")
+//   gets Note:"not acl", commits nothing and closes the open list; the
+//   error bit is kept for access-list statements that cannot be read;
+// - forms that are recognised but not read are committed unread
+//   (AclConfig::commitUnread(), never compared) with Unsupported:"REASON":
+//   "IPv6 list" (an "ipv6 access-list" and its rules), "object-group" (an
+//   object-group operand), "firewall form" ("access-list NAME extended
+//   ..."), "list entry" (a sequence number before any other word inside a
+//   list), and "logging" or "log-update" for those list settings. A rule of
+//   the open list left unread keeps it open.
+// An erroneous rule of an open list keeps the list open in the full
+// syntax, whatever its error. Each Note and Unsupported ends in "\r\n".
 #ifndef DORVEX_PARSER_STATEMENT_PARSER_H_
 #define DORVEX_PARSER_STATEMENT_PARSER_H_
 
+#include <string_view>
+
 #include "parser/acl_config.h"
+#include "parser/check_modes.h"
 #include "parser/operand_parsers.h"
 #include "parser/word_row.h"
 #include "text/text_cursor.h"
@@ -25,14 +54,16 @@ class StatementParser {
   // A parser that fills `config` and writes the annotation to `annotation`,
   // appending; nullptr discards the annotation (the tables are filled the
   // same either way). Both must outlive the parser, and nothing else may
-  // use `annotation` until the parser is gone.
-  StatementParser(AclConfig& config, TextCursor* annotation);
+  // use `annotation` until the parser is gone. It reads `syntax`.
+  StatementParser(AclConfig& config, TextCursor* annotation, Syntax syntax = Syntax::classic);
   StatementParser(const StatementParser&) = delete;
   StatementParser& operator=(const StatementParser&) = delete;
 
   // Parses config.inputText() from its position to its end, one statement
   // per line; every line commits at most one entry, whose column is the
-  // line's number. REQUIRES: config.reset() has run. Returns true.
+  // line's number. Leaves the counts of what was read in the config
+  // (AclConfig::readCounts()). REQUIRES: config.reset() has run. Returns
+  // true.
   bool parseAll();
 
  private:
@@ -64,11 +95,59 @@ class StatementParser {
   // with its first extra word.
   bool endCheck(int wordIndex);
 
+  // Counts `entry`, which the line just parsed committed, when it is an
+  // access-list statement in error or unsupported that kNotReadBit does not
+  // tell apart.
+  void countNotRead(const AclEntry& entry, ReadCounts& counts) const;
+  // Counts the rules read, the unsupported entries and those left unread,
+  // from the whole entry table.
+  void countEntries(ReadCounts& counts) const;
+  // Whether the line in `words` looks like an access-list statement
+  // (ReadCounts).
+  bool looksLikeAclStatement() const;
+
+  // The full syntax, line by line: the statement kinds it adds, and a
+  // function for each. `complete` is false for a line of too many words,
+  // whose first kMaxWords words are in the row.
+  enum class FullKind {
+    numberedRule,
+    listOpening,
+    listRule,
+    remark,
+    blank,
+    comment,
+    ipv6List,
+    listEntry,
+    notAcl,
+    tooManyWords
+  };
+  // The kind of the line; `first` is set to the word after a sequence
+  // number at word 0, else 0.
+  FullKind classifyFull(bool complete, int& first) const;
+  void parseFullLine(bool complete);
+  // Each of the following parses the line in `words` as its kind; those
+  // with `first` start at that word, 1 after a sequence number, else 0.
+  void parseFullNumberedRule();
+  void parseFullListOpening();
+  void parseFullListRule(int first);
+  void parseFullStandardRule(int& wordIndex);
+  void parseFullExtendedRule(int& wordIndex);
+  bool parseFullExtendedOperands(int& wordIndex);
+  void noteRemark(int first);
+  void leaveIpv6ListUnread();
+  void leaveListEntryUnread();
+  void noteNotAcl();
+  // Writes the sequence number at word 0 when `first` is past one.
+  void writeSequenceNumber(int first);
+  // Writes "Note:\"%s\"\r\n"; the line commits nothing.
+  void note(std::string_view what);
+
   // The writer lives in the target, so that the operand parsers reach it
   // at a fixed offset: every piece of the annotation is written through it.
   ParseTarget target;
   AclConfig& config = target.config;
   TextWriter& out = target.out;
+  const Syntax syntax;
   WordRow words;
 };
 

@@ -1,9 +1,25 @@
 // Trailing option words of an extended rule: ICMP message names on ICMP
-// rules, any other word as an unrecognised option.
+// rules, in the full syntax the log options, any other word as an
+// unrecognised option.
 #include "parser/keyword_tables.h"
 #include "parser/operand_parsers.h"
 
 namespace dorvex {
+
+namespace {
+
+bool isLogOption(std::string_view word) {
+  int kind;
+  return lookupName(kOptionKeywordTable, word, kind) && kind == kLogOption;
+}
+
+// Whether the word after a log option is its argument.
+bool isLogArgument(std::string_view word) {
+  int kind;
+  return !word.empty() && !lookupName(kOptionKeywordTable, word, kind);
+}
+
+}  // namespace
 
 bool parseOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
   if (words.isEmpty(wordIndex)) return true;
@@ -23,6 +39,45 @@ bool parseOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
     target.out.text(word).text("(?) ");
   }
   config.addName("", 0);
+  return true;
+}
+
+bool parseFullOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
+  if (words.isEmpty(wordIndex)) return true;
+  AclConfig& config = target.config;
+  config.current().option_idx = config.nameCount();
+  const bool icmp = config.current().protocol_no == kIcmp;
+  bool logArgumentNext = false;
+  for (; !words.isEmpty(wordIndex); ++wordIndex) {
+    std::string_view word = words.view(wordIndex);
+    const bool understood = logArgumentNext && isLogArgument(word);
+    logArgumentNext = false;
+    int type;
+    if (understood || isLogOption(word)) {
+      logArgumentNext = !understood;
+      config.addName(word, 0);
+      target.out.text(word).text(" ");
+    } else if (icmp && lookupName(kIcmpMessageTable, word, type)) {
+      config.addName(word, 0);
+      target.out.text(word).text("(").number(type).text(") ");
+    } else {
+      config.addName(word, 1);
+      config.current().flags |= kUnsupportedBit;
+      target.out.text(word).text("(?) ");
+    }
+  }
+  config.addName("", 0);
+  return true;
+}
+
+bool parseLogOption(ParseTarget& target, const WordRow& words, int& wordIndex) {
+  if (!isLogOption(words.view(wordIndex))) return false;
+  target.out.text(words.view(wordIndex)).text(" ");
+  ++wordIndex;
+  if (isLogArgument(words.view(wordIndex))) {
+    target.out.text(words.view(wordIndex)).text(" ");
+    ++wordIndex;
+  }
   return true;
 }
 

@@ -39,7 +39,8 @@ struct ProgressScope {
 CheckStatus checkAndReport(CheckWorkspace& workspace, const CheckRequest& request,
                            CheckFrontEnd& frontEnd, CheckWorkspace::Clock clock,
                            std::string& path) {
-  if (!workspace.load(request.sourceText, request.settingText, request.analysisText)) {
+  if (!workspace.load(request.sourceText, request.settingText, request.analysisText,
+                      request.modes)) {
     return CheckStatus::outOfMemory;
   }
   {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "parser/check_modes.h"
+
 namespace dorvex {
 
 // Receives the progress lines of a check, each as its bytes (CR LF ended,
@@ -75,6 +77,8 @@ struct CheckRequest {
   // part of the report; a front end that will not show them saves their
   // cost, about a tenth of the check.
   bool analysisText = true;
+  // The syntax the texts are read in and the cover test of the check.
+  CheckModes modes;
 };
 
 // How a check ended. After outOfMemory and tooLarge the result texts are

@@ -6,12 +6,13 @@
 namespace dorvex {
 
 bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingText,
-                          bool analysisText) {
+                          bool analysisText, CheckModes modes) {
   // A text ends at its first NUL byte; a text that ends before it starts is empty.
   if (sourceText.empty() || sourceText.front() == '\0') return false;
   if (settingText.empty() || settingText.front() == '\0') return false;
-  if (!sourceConfig.reset(sourceText, analysisText)) return false;
-  if (!settingConfig.reset(settingText, analysisText)) return false;
+  checkModes = modes;
+  if (!sourceConfig.reset(sourceText, analysisText, modes.syntax)) return false;
+  if (!settingConfig.reset(settingText, analysisText, modes.syntax)) return false;
   duplicationPairs = 0;
   pairRecord.clear();
   return sourceSummary.allocate(kResultTextSize) && settingSummary.allocate(kResultTextSize) &&
@@ -49,7 +50,7 @@ bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
   if (console) console->write("duplication check....\r\n");
   pairRecord.clear();
   duplicationPairs = findDuplications(sourceConfig, settingConfig, duplicationDetails,
-                                      recordingPairs ? &pairRecord : nullptr);
+                                      recordingPairs ? &pairRecord : nullptr, checkModes.cover);
   dorvex::writeSummary(sourceConfig, sourceSummary);
   dorvex::writeSummary(settingConfig, settingSummary);
   return true;
@@ -58,8 +59,9 @@ bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
 bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
   if (console) console->write("duplication check....\r\n");
   pairRecord.clear();
-  duplicationPairs = findDuplicationsByPairs(sourceConfig, settingConfig, duplicationDetails,
-                                             recordingPairs ? &pairRecord : nullptr);
+  duplicationPairs =
+      findDuplicationsByPairs(sourceConfig, settingConfig, duplicationDetails,
+                              recordingPairs ? &pairRecord : nullptr, checkModes.cover);
   dorvex::writeSummary(sourceConfig, sourceSummary);
   dorvex::writeSummary(settingConfig, settingSummary);
   return true;

@@ -14,6 +14,7 @@
 
 #include "dupcheck/pair_test.h"
 #include "parser/acl_config.h"
+#include "parser/check_modes.h"
 #include "text/text_cursor.h"
 #include "workspace/check_run.h"
 
@@ -36,13 +37,17 @@ class CheckWorkspace {
   CheckWorkspace& operator=(const CheckWorkspace&) = delete;
   virtual ~CheckWorkspace() = default;
 
-  // Loads the two texts (each up to its first NUL) for a new check: both
-  // configurations reset, the three result texts fresh and empty. Without
-  // `analysisText`, the check leaves the annotated texts (the analysis view)
-  // empty and every other result as it would be.
+  // Loads the two texts (each up to its first NUL) for a new check in
+  // `modes`: both configurations reset to be read in modes.syntax, the three
+  // result texts fresh and empty, and the duplication check to use
+  // modes.cover. Without `analysisText`, the check leaves the annotated
+  // texts (the analysis view) empty and every other result as it would be.
   // Returns false, changing nothing, when either text is empty; false also
   // when a buffer cannot be obtained (the earlier steps then stay done).
-  bool load(std::string_view sourceText, std::string_view settingText, bool analysisText = true);
+  bool load(std::string_view sourceText, std::string_view settingText, bool analysisText = true,
+            CheckModes modes = {});
+  // The modes of the last load().
+  const CheckModes& modes() const { return checkModes; }
 
   // Copies the two texts of `view` into the caller's buffers. A text that
   // does not fit its buffer with its NUL, or that does not exist yet, leaves
@@ -78,7 +83,9 @@ class CheckWorkspace {
   // when it fits `capacity`; false, `dest` untouched, when it does not.
   bool buildReport(char* dest, std::size_t capacity, std::string_view sourceName,
                    std::string_view settingName);
-  // The report text, of any length.
+  // The report text, of any length. Its header has a line naming the check
+  // modes, "Check Modes  [Syntax=full] [Cover=exact]", only when they are
+  // not the default.
   std::string reportText(std::string_view sourceName, std::string_view settingName);
   // The report text as its pieces in order, for writing them one after the
   // other rather than joining them: views of the result texts and of
@@ -111,6 +118,7 @@ class CheckWorkspace {
   TextCursor duplicationDetails;
 
  private:
+  CheckModes checkModes;
   long long duplicationPairs = 0;
   bool recordingPairs = false;
   std::vector<DuplicatePair> pairRecord;

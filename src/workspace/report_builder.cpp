@@ -116,6 +116,13 @@ std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view date
   lines += "Dorvex ver 0.8\r\nResult Report  [Date=";
   lines += date;
   lines += "]\r\n";
+  if (!checkModes.isDefault()) {
+    lines += "Check Modes  [Syntax=";
+    lines += checkModes.syntax == Syntax::full ? "full" : "classic";
+    lines += "] [Cover=";
+    lines += checkModes.cover == Cover::exact ? "exact" : "classic";
+    lines += "]\r\n";
+  }
   lines += kRule;
   lines += "\r\n";
   lines += "@Source Filename= ";

@@ -46,7 +46,9 @@ TEST_F(ConsoleDriverTest, PathOnStdoutProgressOnStderrReportBytesExact) {
       "<Process> source config check -> setting config check -> duplication check\r\n"
       "source config check....\r\n"
       "setting config check....\r\n"
-      "duplication check....\r\n",
+      "duplication check....\r\n"
+      "dorvex: a.cfg: 1 rules read, 0 not read (E), 0 unsupported (U)\n"
+      "dorvex: b.cfg: 1 rules read, 0 not read (E), 0 unsupported (U)\n",
       r.err);
   std::string report = dorvex::testing_files::readBytes(directory / "out" / files[0]);
   std::string masked = std::regex_replace(report, std::regex("Date=[0-9/]{8}"), "Date=MM/DD/YY");
@@ -133,6 +135,80 @@ TEST_F(ConsoleDriverTest, TextAfterANulByteIsReportedAndNotChecked) {
   EXPECT_EQ(std::string::npos, r.out.find("access-list 11"));
 }
 
+// A running configuration and its revision in both syntaxes and covers:
+// what each reads, reports and exits with.
+TEST_F(ConsoleDriverTest, SyntaxCoverAndWhatWasRead) {
+  write("router.cfg",
+        "hostname r1\n"
+        "ip access-list extended EDGE\n"
+        " remark web\n"
+        " 10 permit tcp 10.0.0.0/8 any eq 443\n"
+        " 20 permit icmp any any echo-reply\n");
+  write("revision.cfg",
+        "hostname r1\n"
+        "ip access-list extended EDGE\n"
+        " 10 permit tcp 10.1.0.0/16 any eq 443\n"
+        " 20 permit icmp any any time-exceeded\n"
+        "ipv6 access-list EDGE6\n");
+  const struct {
+    const char* options;
+    int status;
+    const char* readLines;
+    bool modesInHeader;
+  } kCases[] = {
+      {"", 0,
+       "dorvex: router.cfg: 0 rules read, 2 not read (E), 0 unsupported (U)\n"
+       "dorvex: revision.cfg: 0 rules read, 3 not read (E), 0 unsupported (U)\n",
+       false},
+      {"--syntax full", 1,
+       "dorvex: router.cfg: 2 rules read, 0 not read (E), 0 unsupported (U)\n"
+       "dorvex: revision.cfg: 2 rules read, 0 not read (E), 1 unsupported (U)\n",
+       true},
+      {"--syntax full --cover exact", 1, "", true},
+      {"--syntax full --cover exact --fail-on-unread", 3, "", true},
+      {"--syntax classic --cover classic --fail-on-unread", 3, "", false},
+      {"--cover exact", 0, "", true},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.options);
+    Outcome r = run(std::string("-o out --print report ") + c.options + " router.cfg revision.cfg");
+    EXPECT_EQ(c.status, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find(c.readLines)) << r.err;
+    EXPECT_EQ(c.status == 3,
+              r.err.find("dorvex: access-list lines were not read\n") != std::string::npos)
+        << r.err;
+    EXPECT_EQ(c.modesInHeader, r.out.find("]\r\nCheck Modes  [Syntax=") != std::string::npos);
+    Outcome quiet = run(std::string("-q -o out ") + c.options + " router.cfg revision.cfg");
+    EXPECT_EQ(c.status, quiet.status);
+    EXPECT_EQ(std::string(c.status == 3 ? "dorvex: access-list lines were not read\n" : ""),
+              quiet.err);
+  }
+  // The exact cover does not take time-exceeded for echo-reply; the classic
+  // cover does, and both find the narrower prefix.
+  Outcome classic = run("-q -o out --print details --syntax full router.cfg revision.cfg");
+  EXPECT_EQ(" ACL=EDGE source-row=4 setting-row=3 \r\n ACL=EDGE source-row=5 setting-row=4 \r\n",
+            classic.out.substr(classic.out.find('\n') + 1));
+  Outcome exact =
+      run("-q -o out --print details --syntax full --cover exact router.cfg revision.cfg");
+  EXPECT_EQ(" ACL=EDGE source-row=4 setting-row=3 \r\n",
+            exact.out.substr(exact.out.find('\n') + 1));
+  Outcome report =
+      run("-q -o out --print report --syntax full --cover exact router.cfg revision.cfg");
+  EXPECT_NE(std::string::npos,
+            report.out.find("]\r\nCheck Modes  [Syntax=full] [Cover=exact]\r\n-----"));
+  const std::size_t written = reports().size();
+  const std::pair<const char*, const char*> kWrong[] = {
+      {"--syntax extended", "--syntax: extended not in {classic,full}"},
+      {"--cover strict", "--cover: strict not in {classic,exact}"}};
+  for (const auto& [wrong, message] : kWrong) {
+    SCOPED_TRACE(wrong);
+    Outcome r = run(std::string("-q -o out ") + wrong + " router.cfg revision.cfg");
+    EXPECT_EQ(2, r.status);
+    EXPECT_EQ(0u, r.err.find(message)) << r.err;
+    EXPECT_EQ(written, reports().size());
+  }
+}
+
 // Standard output that takes nothing (a full disk): whatever the driver
 // prints, the path alone or a text after it, the failure is trouble, said on
 // stderr, and not success.
@@ -155,6 +231,7 @@ TEST_F(ConsoleDriverTest, HelpAndVersion) {
   EXPECT_EQ(0, help.status);
   EXPECT_NE(std::string::npos, help.out.find("--output-dir"));
   EXPECT_NE(std::string::npos, help.out.find("--print"));
+  EXPECT_NE(std::string::npos, help.out.find("3 (with --fail-on-unread)"));
   Outcome version = run("--version");
   EXPECT_EQ(0, version.status);
   EXPECT_EQ(0u, version.out.find("dorvex "));

@@ -27,11 +27,14 @@ struct CheckedConfigs {
   // The tables are large: made on the heap.
   static std::unique_ptr<CheckedConfigs> make() { return std::make_unique<CheckedConfigs>(); }
 
-  // Parses both texts, with fresh empty result texts. False when a text
-  // cannot be loaded.
-  bool parse(std::string_view sourceText, std::string_view settingText) {
+  // Parses both texts in `syntax`, with fresh empty result texts. False
+  // when a text cannot be loaded.
+  bool parse(std::string_view sourceText, std::string_view settingText,
+             Syntax syntax = Syntax::classic) {
     pairs = -1;
-    if (!source.reset(sourceText) || !setting.reset(settingText)) return false;
+    if (!source.reset(sourceText, true, syntax) || !setting.reset(settingText, true, syntax)) {
+      return false;
+    }
     if (!details.allocate(16) || !sourceSummary.allocate(16) || !settingSummary.allocate(16)) {
       return false;
     }
@@ -41,12 +44,13 @@ struct CheckedConfigs {
   }
 
   // Parses both texts, runs the indexed check (or the pair loop) and writes
-  // both summaries, as a check does.
-  bool check(std::string_view sourceText, std::string_view settingText, bool byPairs = false) {
-    if (!parse(sourceText, settingText)) return false;
+  // both summaries, as a check in `modes` does.
+  bool check(std::string_view sourceText, std::string_view settingText, bool byPairs = false,
+             CheckModes modes = {}) {
+    if (!parse(sourceText, settingText, modes.syntax)) return false;
     record.clear();
-    pairs = byPairs ? findDuplicationsByPairs(source, setting, details, &record)
-                    : findDuplications(source, setting, details, &record);
+    pairs = byPairs ? findDuplicationsByPairs(source, setting, details, &record, modes.cover)
+                    : findDuplications(source, setting, details, &record, modes.cover);
     writeSummary(source, sourceSummary);
     writeSummary(setting, settingSummary);
     return true;

@@ -17,16 +17,22 @@ namespace {
 using bench::ConfigPair;
 using bench::GeneratorShape;
 
-// The same two texts checked twice, once by pairs and once by the index.
+// The same two texts checked twice, once by pairs and once by the index,
+// in the same modes.
 struct CheckedPair {
   std::unique_ptr<CheckedConfigs> byPairs = CheckedConfigs::make();
   std::unique_ptr<CheckedConfigs> indexed = CheckedConfigs::make();
+  CheckModes modes;
 
   void check(std::string_view source, std::string_view setting) {
-    ASSERT_TRUE(byPairs->check(source, setting, true));
-    ASSERT_TRUE(indexed->check(source, setting));
+    ASSERT_TRUE(byPairs->check(source, setting, true, modes));
+    ASSERT_TRUE(indexed->check(source, setting, false, modes));
   }
 };
+
+// The full syntax with the exact cover: the index gives its candidates by
+// the classic address tests, which the exact ones only narrow.
+constexpr CheckModes kFullExact{Syntax::full, Cover::exact};
 
 void expectSameFlags(const AclConfig& expected, const AclConfig& actual, const char* which) {
   ASSERT_EQ(expected.entryCount(), actual.entryCount()) << which;
@@ -93,8 +99,9 @@ const ShapeCase kShapes[] = {
     {"a port per rule, scanned", "rules=200,ports"},
 };
 
-TEST(DifferentialTest, GeneratedPairsGiveTheSameResults) {
+void checkEveryShape(CheckModes modes) {
   CheckedPair checked;
+  checked.modes = modes;
   for (const ShapeCase& c : kShapes) {
     for (std::uint64_t seed = 1; seed <= 8; ++seed) {
       GeneratorShape shape;
@@ -103,17 +110,26 @@ TEST(DifferentialTest, GeneratedPairsGiveTheSameResults) {
       shape.seed = seed;
       SCOPED_TRACE(std::string(c.name) + ", seed " + std::to_string(seed));
       checkGenerated(checked, shape);
-      if (HasFailure()) return;
+      if (::testing::Test::HasFailure()) return;
     }
   }
 }
 
+TEST(DifferentialTest, GeneratedPairsGiveTheSameResults) { checkEveryShape(CheckModes{}); }
+
+TEST(DifferentialTest, GeneratedPairsGiveTheSameResultsInTheExactCover) {
+  checkEveryShape(kFullExact);
+}
+
 TEST(DifferentialTest, GeneratedPairsFindDuplicates) {
-  // The comparison above proves little if nothing is found.
+  // The comparisons above prove little if nothing is found.
   CheckedPair checked;
   ConfigPair pair = bench::generateConfigPair(bench::manyListsShape(800, 3));
   checked.check(pair.source, pair.setting);
   EXPECT_GT(checked.indexed->pairs, 300);
+  checked.modes = kFullExact;
+  checked.check(pair.source, pair.setting);
+  EXPECT_GT(checked.indexed->pairs, 100);
 }
 
 TEST(DifferentialTest, SettingAgainstItselfSwapped) {
@@ -205,6 +221,18 @@ TEST(DifferentialTest, SubtleCasesOfThePairLoop) {
     SCOPED_TRACE(c.name);
     checked.check(c.source, c.setting);
     EXPECT_EQ(c.details, checked.byPairs->details.view());
+    expectSameResults(*checked.byPairs, *checked.indexed);
+  }
+}
+
+// The same cases in the exact cover: the index and the pair loop agree
+// whatever each finds.
+TEST(DifferentialTest, SubtleCasesInTheExactCover) {
+  CheckedPair checked;
+  checked.modes = kFullExact;
+  for (const EdgeCase& c : kEdgeCases) {
+    SCOPED_TRACE(c.name);
+    checked.check(c.source, c.setting);
     expectSameResults(*checked.byPairs, *checked.indexed);
   }
 }

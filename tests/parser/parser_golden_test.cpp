@@ -1,7 +1,9 @@
 // Golden files of the configuration parser: each folder under
-// tests/golden/parser holds input.cfg, the expected annotated text
-// (annotation.txt, CR LF as the parser writes it) and the expected entry and
-// name tables (entries.txt, see dumpTables()), compared byte for byte.
+// tests/golden/parser (read in the classic syntax) and tests/golden/parser-full
+// (read in the full syntax, one folder per form it adds) holds input.cfg,
+// the expected annotated text (annotation.txt, CR LF as the parser writes
+// it) and the expected entry and name tables (entries.txt, see
+// dumpTables()), compared byte for byte.
 // DORVEX_REGENERATE=1 (tests/golden/regenerate.sh) rewrites the expected
 // files on purpose; review the diff before committing it.
 #include <gtest/gtest.h>
@@ -60,23 +62,31 @@ void compareOrRegenerate(const fs::path& file, const std::string& actual) {
   EXPECT_TRUE(expected == actual) << file << " differs:\n" << firstMismatch(expected, actual);
 }
 
-TEST(ParserGoldenTest, EveryCaseMatchesItsExpectedFiles) {
-  fs::path root = fs::path(DORVEX_TEST_DATA) / "golden" / "parser";
+// Runs every case folder under tests/golden/`folder` in `syntax`; there are
+// at least `atLeast` of them.
+void runCases(const char* folder, Syntax syntax, std::size_t atLeast) {
+  fs::path root = fs::path(DORVEX_TEST_DATA) / "golden" / folder;
   std::vector<fs::path> cases;
   for (const fs::directory_entry& entry : fs::directory_iterator(root)) {
     if (entry.is_directory()) cases.push_back(entry.path());
   }
   std::sort(cases.begin(), cases.end());
-  ASSERT_GE(cases.size(), 4u);
+  ASSERT_GE(cases.size(), atLeast);
   auto config = std::make_unique<AclConfig>();
   for (const fs::path& dir : cases) {
     SCOPED_TRACE(dir.filename().string());
     std::string input = readBytes(dir / "input.cfg");
     ASSERT_FALSE(input.empty());
-    std::string annotation = parser_test::annotate(*config, input);
+    std::string annotation = parser_test::annotate(*config, input, syntax);
     compareOrRegenerate(dir / "annotation.txt", annotation);
     compareOrRegenerate(dir / "entries.txt", parser_test::dumpTables(*config));
   }
+}
+
+TEST(ParserGoldenTest, EveryCaseMatchesItsExpectedFiles) { runCases("parser", Syntax::classic, 4); }
+
+TEST(ParserGoldenTest, EveryFullSyntaxCaseMatchesItsExpectedFiles) {
+  runCases("parser-full", Syntax::full, 10);
 }
 
 TEST(ParserGoldenTest, FirstMismatchNamesTheLine) {

@@ -108,9 +108,11 @@ inline std::string dumpTables(const AclConfig& config) {
   return out;
 }
 
-// Resets `config` to `text`, runs the check and returns the annotated text.
-inline std::string annotate(AclConfig& config, std::string_view text) {
-  config.reset(text);
+// Resets `config` to `text`, runs the check in `syntax` and returns the
+// annotated text.
+inline std::string annotate(AclConfig& config, std::string_view text,
+                            Syntax syntax = Syntax::classic) {
+  config.reset(text, true, syntax);
   config.checkConfig();
   return std::string(config.annotationText());
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "parser/acl_config.h"
 #include "parser_test_util.h"
@@ -141,6 +142,50 @@ void expectText(const std::string& text, const std::string& annotation, const st
   EXPECT_EQ(annotation, annotate(*config, text));
   EXPECT_EQ(entries, dumpEntries(*config));
   EXPECT_EQ(names, dumpNames(*config));
+}
+
+// What was read, counted line by line in each syntax: rules read, access-list
+// lines in error, unsupported entries, and of those the access-list lines
+// not read. Lines that are no access-list statement count nowhere, even
+// when the classic syntax marks them in error.
+TEST(StatementParserTest, ReadCountsInBothSyntaxes) {
+  struct CountCase {
+    const char* text;
+    int classic[4];
+    int full[4];
+  };
+  const CountCase kCases[] = {
+      {"hostname r1\n!\n\ninterface Loopback0\n", {0, 0, 0, 0}, {0, 0, 0, 0}},
+      {"access-list 10 permit any\naccess-list 10 permit any log\n", {1, 1, 0, 0}, {2, 0, 0, 0}},
+      {"ip access-list extended A\n 10 permit ip any any\n remark x\n permit tcp any any eq 22\n",
+       {0, 2, 0, 0},
+       {2, 0, 0, 0}},
+      {"access-list 101 permit tcp any any established\n", {1, 0, 1, 0}, {1, 0, 1, 0}},
+      {"access-list 101 permit ip any any log\n", {1, 0, 1, 0}, {1, 0, 0, 0}},
+      {"ip access-list logging interval 10\n", {0, 0, 1, 1}, {0, 0, 1, 1}},
+      {"ipv6 access-list V6\n permit ipv6 any any\n", {0, 2, 0, 0}, {0, 0, 2, 2}},
+      {"ip access-list extended A\n permit tcp object-group G any\n 10 dynamic D\n",
+       {0, 1, 0, 0},
+       {0, 0, 2, 2}},
+      {"access-list OUT extended permit ip any any\naccess-list 300 permit any\n",
+       {0, 2, 0, 0},
+       {0, 1, 1, 1}},
+      {"permit ip any any\nip route 0.0.0.0 0.0.0.0 10.0.0.1\n", {0, 1, 0, 0}, {0, 1, 0, 0}},
+  };
+  auto config = std::make_unique<AclConfig>();
+  for (const CountCase& c : kCases) {
+    SCOPED_TRACE(c.text);
+    for (Syntax syntax : {Syntax::classic, Syntax::full}) {
+      const int* want = syntax == Syntax::full ? c.full : c.classic;
+      annotate(*config, c.text, syntax);
+      const ReadCounts& read = config->readCounts();
+      EXPECT_EQ(
+          std::vector<int>(want, want + 4),
+          (std::vector<int>{read.rules, read.notRead, read.unsupported, read.unsupportedNotRead}))
+          << (syntax == Syntax::full ? "full" : "classic");
+      EXPECT_EQ(want[1] + want[3] > 0, read.anyNotRead());
+    }
+  }
 }
 
 // Issue 2: no silent limits. More lines than the 30,000 records of the

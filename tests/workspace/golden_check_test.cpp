@@ -1,7 +1,9 @@
-// End-to-end golden files: each folder under tests/golden/check holds a
-// source and a setting config and the expected summaries, details and report
-// (its date masked), compared byte for byte. Run with DORVEX_REGENERATE=1 to
-// rewrite the expected files on purpose, then review the diff.
+// End-to-end golden files: each folder under tests/golden/check (checked in
+// the default modes) and tests/golden/check-full (in the full syntax and the
+// exact cover) holds a source and a setting config and the expected
+// summaries, details and report (its date masked), compared byte for byte.
+// Run with DORVEX_REGENERATE=1 to rewrite the expected files on purpose,
+// then review the diff.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -47,7 +49,7 @@ void expectSameWithoutAnalysis(CheckWorkspace& full, const std::string& source,
                                const std::string& setting) {
   CheckWorkspace lean;
   lean.setClock(maskedClock);
-  ASSERT_TRUE(lean.load(source, setting, false));
+  ASSERT_TRUE(lean.load(source, setting, false, full.modes()));
   lean.checkConfigs(nullptr);
   lean.checkDuplicates(nullptr);
   EXPECT_EQ("", lean.sourceConfig.annotationText());
@@ -61,8 +63,10 @@ void expectSameWithoutAnalysis(CheckWorkspace& full, const std::string& source,
             lean.reportText("source.cfg", "setting.cfg"));
 }
 
-TEST(GoldenCheckTest, EveryCaseMatchesItsExpectedFiles) {
-  fs::path root = fs::path(DORVEX_TEST_DATA) / "golden" / "check";
+// Checks every case folder under tests/golden/`folder` in `modes`; there
+// are at least `atLeast` of them.
+void runCases(const char* folder, CheckModes modes, int atLeast) {
+  fs::path root = fs::path(DORVEX_TEST_DATA) / "golden" / folder;
   int cases = 0;
   for (const auto& entry : fs::directory_iterator(root)) {
     const fs::path& folder = entry.path();
@@ -71,7 +75,7 @@ TEST(GoldenCheckTest, EveryCaseMatchesItsExpectedFiles) {
     std::string setting = testing_files::readBytes(folder / "setting.cfg");
     CheckWorkspace workspace;
     workspace.setClock(maskedClock);
-    ASSERT_TRUE(workspace.load(source, setting));
+    ASSERT_TRUE(workspace.load(source, setting, true, modes));
     workspace.checkConfigs(nullptr);
     workspace.checkDuplicates(nullptr);
     compareOrRegenerate(folder / "source-analysis.txt", std::string(workspace.sourceConfig.annotationText()));
@@ -83,7 +87,13 @@ TEST(GoldenCheckTest, EveryCaseMatchesItsExpectedFiles) {
     expectSameWithoutAnalysis(workspace, source, setting);
     ++cases;
   }
-  EXPECT_GE(cases, 3);
+  EXPECT_GE(cases, atLeast);
+}
+
+TEST(GoldenCheckTest, EveryCaseMatchesItsExpectedFiles) { runCases("check", CheckModes{}, 3); }
+
+TEST(GoldenCheckTest, EveryFullExactCaseMatchesItsExpectedFiles) {
+  runCases("check-full", CheckModes{Syntax::full, Cover::exact}, 1);
 }
 
 }  // namespace

@@ -1,0 +1,33 @@
+// The two choices a check is made with: the statement language the parser
+// reads (Syntax) and the test by which the duplication check decides that a
+// source rule covers a setting rule (Cover). They are plain values that the
+// front ends pass down; the classic values are the default everywhere and
+// give, byte for byte, what a check gave before there were modes.
+#ifndef DORVEX_PARSER_CHECK_MODES_H_
+#define DORVEX_PARSER_CHECK_MODES_H_
+
+#include <cstdint>
+
+namespace dorvex {
+
+enum class Syntax : std::uint8_t {
+  classic,  // numbered rules, list openings and their rules, nothing else
+  full,     // also sequence numbers, remarks, prefixes and the other forms of
+            // running configurations (statement_parser.h)
+};
+
+enum class Cover : std::uint8_t {
+  classic,  // the source rule's wildcards, a symmetric protocol test, the
+            // port table of the classic check, option words never decide
+  exact,    // every packet the setting rule matches, the source rule matches
+};
+
+struct CheckModes {
+  Syntax syntax = Syntax::classic;
+  Cover cover = Cover::classic;
+  bool isDefault() const { return syntax == Syntax::classic && cover == Cover::classic; }
+};
+
+}  // namespace dorvex
+
+#endif  // DORVEX_PARSER_CHECK_MODES_H_
