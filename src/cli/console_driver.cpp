@@ -35,7 +35,9 @@ class StreamSink : public ProgressSink {
 // and nothing is read back from a folder that others can write to.
 class ConsoleReportStore : public ReportStore {
  public:
-  explicit ConsoleReportStore(bool keepCopy) : keepCopy(keepCopy) {}
+  // `files` writes the report; null for --no-report, when the check goes on
+  // as if it had been written, under no path.
+  ConsoleReportStore(ReportStore* files, bool keepCopy) : files(files), keepCopy(keepCopy) {}
 
   bool store(std::string_view directory, std::string_view fileName,
              const std::vector<std::string_view>& pieces, std::string& path,
@@ -46,20 +48,24 @@ class ConsoleReportStore : public ReportStore {
       copy.reserve(size);
       for (std::string_view piece : pieces) copy += piece;
     }
-    return files.store(directory, fileName, pieces, path, reason);
+    if (!files) {
+      path.clear();
+      return true;
+    }
+    return files->store(directory, fileName, pieces, path, reason);
   }
 
   std::string copy;
 
  private:
-  ReportFiles files;
+  ReportStore* files;
   bool keepCopy;
 };
 
 class ConsoleFrontEnd : public CheckFrontEnd {
  public:
-  ConsoleFrontEnd(std::ostream& err, bool quiet, bool keepReport)
-      : sink(err), quiet(quiet), reports(keepReport) {}
+  ConsoleFrontEnd(std::ostream& err, bool quiet, bool keepReport, ReportStore* files)
+      : sink(err), quiet(quiet), reports(files, keepReport) {}
 
   ProgressSink* openProgress() override { return quiet ? nullptr : &sink; }
   void closeProgress() override {}
@@ -157,7 +163,11 @@ bool printViewText(std::ostream& out, std::string_view text) {
 
 bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
                  const ConsoleFrontEnd& frontEnd, std::ostream& out) {
-  if (!printText(out, frontEnd.shownPath) || !printText(out, "\n")) return false;
+  // No path without a report (--no-report).
+  if (!frontEnd.shownPath.empty() &&
+      (!printText(out, frontEnd.shownPath) || !printText(out, "\n"))) {
+    return false;
+  }
   if (options.print == "summary" || options.print == "analysis") {
     ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
     return printViewText(out, workspace.leftText(view)) &&
@@ -192,18 +202,25 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
   request.outputDirectory = options.outputDirectory;
   // Only --print analysis shows the annotated texts.
   request.analysisText = options.print == "analysis";
-  ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report");
+  ReportFiles reportFiles;
+  NamedReportFile namedReport(options.reportFile, options.replaceReport);
+  ReportStore* files = options.noReport              ? nullptr
+                       : !options.reportFile.empty() ? static_cast<ReportStore*>(&namedReport)
+                                                     : &reportFiles;
+  ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", files);
   CheckResult result = workspace.runCheck(request, frontEnd);
 
+  // A named report is meant for its own path, whatever name the check chose.
+  const std::string& meant = options.reportFile.empty() ? result.reportPath : options.reportFile;
   switch (result.status) {
     case CheckStatus::written: break;
     case CheckStatus::notWritten:
-      err << "dorvex: Result File could not open: " << result.reportPath << ": " << frontEnd.reason
-          << "\n";
+      err << "dorvex: Result File could not open: " << meant << ": " << frontEnd.reason
+          << (namedReport.nameTaken() ? " (--force replaces it)" : "") << "\n";
       return kExitTrouble;
     case CheckStatus::pathTooLong:
       err << "dorvex: Result File could not open: the report path is longer than " << kMaxReportPath
-          << " bytes: " << result.reportPath << "\n";
+          << " bytes: " << meant << "\n";
       return kExitTrouble;
     case CheckStatus::emptyText:
       err << "dorvex: no configuration text to check\n";

@@ -16,6 +16,11 @@ struct DriverOptions {
   std::string outputDirectory;  // empty: the current directory
   std::string print;            // "", "summary", "analysis", "details" or "report"
   bool quiet = false;
+
+  // For scripts: the report's name, or none.
+  std::string reportFile;      // exactly this report file; empty: Result<stamp>.txt
+  bool replaceReport = false;  // reportFile may replace what is there
+  bool noReport = false;       // no report file at all
 };
 
 constexpr int kExitClean = 0;

@@ -29,6 +29,17 @@ int main(int argc, char** argv) {
   app.add_option("--print", options.print, "also write this text to stdout")
       ->check(CLI::IsMember({"summary", "analysis", "details", "report"}));
   app.add_flag("-q,--quiet", options.quiet, "no progress lines on stderr");
+
+  // For scripts: the report's name, or none.
+  CLI::Option* report =
+      app.add_option("--report", options.reportFile,
+                     "write the report to exactly this file, never replacing one (see --force)")
+          ->excludes("--output-dir");
+  app.add_flag("--force", options.replaceReport, "let --report replace an existing file")
+      ->needs(report);
+  app.add_flag("--no-report", options.noReport, "write no report file")
+      ->excludes(report)
+      ->excludes("--output-dir");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -1,0 +1,227 @@
+// The console driver as scripts run it: a report under a name of their
+// choosing or none.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "cli/driver_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using dorvex::testing_files::Outcome;
+using dorvex::testing_files::readBytes;
+
+std::string masked(const std::string& report) {
+  return std::regex_replace(report, std::regex("Date=[0-9/]{8}"), "Date=MM/DD/YY");
+}
+
+class ScriptingTest : public dorvex::testing_files::DriverTest {
+ protected:
+  void SetUp() override {
+    write("a.cfg", "access-list 10 permit any\naccess-list 11 permit host 10.1.1.1\n");
+    write("b.cfg", "access-list 10 permit host 10.1.1.1\n");
+    write("victim", "keep");
+  }
+
+  // The report a default run writes for `source` against `setting`, its
+  // date masked; its file is removed again.
+  std::string referenceReport(const std::string& source, const std::string& setting) {
+    Outcome reference = run({"-q", "-o", "out", "--print", "report", source, setting});
+    EXPECT_LE(reference.status, 1) << reference.err;
+    const std::string path = reference.out.substr(0, reference.out.find('\n'));
+    fs::remove(directory / path);
+    return masked(reference.out.substr(path.size() + 1));
+  }
+
+  // Whatever the driver left under a temporary name, anywhere in the folder.
+  std::vector<std::string> temporaries() {
+    std::vector<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(directory)) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(".tmp-") != std::string::npos) left.push_back(name);
+    }
+    return left;
+  }
+};
+
+// --report FILE: exactly that file, whatever stands at its name. Without
+// --force nothing there is replaced, followed or opened; with it a file or
+// a link (not its target) is replaced whole.
+TEST_F(ScriptingTest, NamedReportIsWrittenExactlyThereAndReplacesOnlyWithForce) {
+  const std::string report = referenceReport("a.cfg", "b.cfg");
+  const fs::path named = directory / "r.txt";
+  const std::string refused =
+      "dorvex: Result File could not open: r.txt: File exists (--force replaces it)\n";
+  const struct {
+    const char* name;
+    std::function<void()> plant;  // what stands at the name before the run
+    std::vector<std::string> options;
+    int status;
+    std::string err;
+    const char* path;  // where the report is afterwards, or ""
+  } kCases[] = {
+      {"a free name", [] {}, {"--report", "r.txt"}, 1, "", "r.txt"},
+      {"a free name in a folder",
+       [&] { fs::create_directory(directory / "sub"); },
+       {"--report", "sub/r.txt"},
+       1,
+       "",
+       "sub/r.txt"},
+      {"a file", [&] { write("r.txt", "old"); }, {"--report", "r.txt"}, 2, refused, ""},
+      {"a file, --force",
+       [&] { write("r.txt", "old"); },
+       {"--report", "r.txt", "--force"},
+       1,
+       "",
+       "r.txt"},
+      {"a link",
+       [&] { fs::create_symlink("victim", named); },
+       {"--report", "r.txt"},
+       2,
+       refused,
+       ""},
+      {"a link, --force",
+       [&] { fs::create_symlink("victim", named); },
+       {"--report", "r.txt", "--force"},
+       1,
+       "",
+       "r.txt"},
+      {"a dangling link",
+       [&] { fs::create_symlink("made-by-following", named); },
+       {"--report", "r.txt"},
+       2,
+       refused,
+       ""},
+      {"a FIFO",
+       [&] { ASSERT_EQ(0, ::mkfifo(named.c_str(), 0644)); },
+       {"--report", "r.txt"},
+       2,
+       refused,
+       ""},
+      {"a folder, --force",
+       [&] { fs::create_directory(named); },
+       {"--report", "r.txt", "--force"},
+       2,
+       "dorvex: Result File could not open: r.txt: Is a directory\n",
+       ""},
+      {"a missing folder",
+       [] {},
+       {"--report", "missing/r.txt"},
+       2,
+       "dorvex: Result File could not open: missing/r.txt: No such file or directory\n",
+       ""},
+      {"a folder's path",
+       [&] { fs::create_directory(directory / "sub"); },
+       {"--report", "sub/"},
+       2,
+       "dorvex: Result File could not open: sub/: Is a directory\n",
+       ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(named);
+    fs::remove_all(directory / "sub");
+    c.plant();
+    const fs::file_type before = fs::symlink_status(named).type();
+    std::vector<std::string> arguments = {"-q"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    arguments.insert(arguments.end(), {"a.cfg", "b.cfg"});
+    Outcome result = run(arguments);
+    EXPECT_EQ(c.status, result.status);
+    EXPECT_EQ(c.err, result.err);
+    if (*c.path != '\0') {
+      EXPECT_EQ(std::string(c.path) + "\n", result.out);
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(directory / c.path)));
+      EXPECT_EQ(report, masked(readBytes(directory / c.path)));
+    } else {
+      EXPECT_EQ("", result.out);
+      EXPECT_EQ(before, fs::symlink_status(named).type());
+      if (before == fs::file_type::regular) {
+        EXPECT_EQ("old", readBytes(named));
+      }
+    }
+    EXPECT_EQ("keep", readBytes(directory / "victim"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(directory / "made-by-following")));
+    EXPECT_TRUE(fs::is_empty(directory / "out"));
+    EXPECT_EQ(std::vector<std::string>{}, temporaries());
+  }
+}
+
+// An interrupt in the middle of writing a named report leaves neither a
+// part of it nor its temporary file, and a file it was to replace whole.
+TEST_F(ScriptingTest, InterruptWhileANamedReportIsWritten) {
+  for (bool replacing : {false, true}) {
+    SCOPED_TRACE(replacing ? "replacing" : "new");
+    fs::remove_all(directory / "r.txt");
+    if (replacing) write("r.txt", "old");
+    std::vector<std::string> arguments = {"-q", "--report", "r.txt", "a.cfg", "b.cfg"};
+    if (replacing) arguments.insert(arguments.begin(), "--force");
+    Outcome result =
+        run(arguments, withFaults({"DORVEX_SIGNAL_IN_WRITE=" + std::to_string(SIGTERM)}));
+    EXPECT_EQ(128 + SIGTERM, result.status) << result.err;
+    EXPECT_EQ(replacing, fs::exists(directory / "r.txt"));
+    if (replacing) {
+      EXPECT_EQ("old", readBytes(directory / "r.txt"));
+    }
+    EXPECT_EQ(std::vector<std::string>{}, temporaries());
+  }
+}
+
+// --no-report: no file anywhere; what --print asks for still comes, the
+// report itself included.
+TEST_F(ScriptingTest, NoReportWritesNoFile) {
+  const std::string report = referenceReport("a.cfg", "b.cfg");
+  const std::vector<std::string> before = filesIn(directory);
+  const struct {
+    const char* print;
+    std::string out;
+  } kCases[] = {
+      {"", ""},
+      {"details", " ACL=10 source row=1 set row=1\r\n"},
+      {"report", report},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.print);
+    std::vector<std::string> arguments = {"-q", "--no-report", "a.cfg", "b.cfg"};
+    if (*c.print != '\0') arguments.insert(arguments.begin(), {"--print", c.print});
+    Outcome result = run(arguments);
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("", result.err);
+    EXPECT_EQ(c.out, masked(result.out));
+    EXPECT_EQ(before, filesIn(directory));
+    EXPECT_TRUE(fs::is_empty(directory / "out"));
+  }
+}
+
+// Options that contradict each other are refused before anything is read
+// or written.
+TEST_F(ScriptingTest, OptionsThatDoNotGoTogether) {
+  const struct {
+    std::vector<std::string> arguments;
+    const char* message;
+  } kCases[] = {
+      {{"--report", "r.txt", "-o", "out", "a.cfg", "b.cfg"}, "excludes"},
+      {{"--no-report", "--report", "r.txt", "a.cfg", "b.cfg"}, "excludes"},
+      {{"--no-report", "-o", "out", "a.cfg", "b.cfg"}, "excludes"},
+      {{"--force", "a.cfg", "b.cfg"}, "--report"},
+  };
+  const std::vector<std::string> before = filesIn(directory);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.arguments[0] + " " + c.arguments[1]);
+    Outcome result = run(c.arguments);
+    EXPECT_EQ(2, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_NE(std::string::npos, result.err.find(c.message)) << result.err;
+    EXPECT_EQ(before, filesIn(directory));
+    EXPECT_TRUE(fs::is_empty(directory / "out"));
+  }
+}
+
+}  // namespace
