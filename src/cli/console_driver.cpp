@@ -10,6 +10,7 @@
 #include "platform/input_file.h"
 #include "platform/report_file.h"
 #include "workspace/check_workspace.h"
+#include "workspace/report_builder.h"
 
 namespace dorvex {
 
@@ -161,6 +162,12 @@ bool printViewText(std::ostream& out, std::string_view text) {
   return printText(out, text) && ((!text.empty() && text.back() == '\n') || printText(out, "\r\n"));
 }
 
+// A header line before a configuration's text, as head(1) writes one before
+// each file; its control bytes escaped, so that no path breaks the line.
+bool printHeader(std::ostream& out, std::string_view path) {
+  return printText(out, "==> ") && printText(out, escapedName(path)) && printText(out, " <==\n");
+}
+
 bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
                  const ConsoleFrontEnd& frontEnd, std::ostream& out) {
   // No path without a report (--no-report).
@@ -170,7 +177,12 @@ bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
   }
   if (options.print == "summary" || options.print == "analysis") {
     ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
-    return printViewText(out, workspace.leftText(view)) &&
+    if (options.printRaw) {
+      return printViewText(out, workspace.leftText(view)) &&
+             printViewText(out, workspace.rightText(view));
+    }
+    return printHeader(out, options.sourcePath) && printViewText(out, workspace.leftText(view)) &&
+           printText(out, "\n") && printHeader(out, options.settingPath) &&
            printViewText(out, workspace.rightText(view));
   }
   if (options.print == "details") return printText(out, workspace.duplicationDetails.view());

@@ -17,10 +17,11 @@ struct DriverOptions {
   std::string print;            // "", "summary", "analysis", "details" or "report"
   bool quiet = false;
 
-  // For scripts: the report's name, or none.
+  // For scripts: the report's name or none, stdout without headers.
   std::string reportFile;      // exactly this report file; empty: Result<stamp>.txt
   bool replaceReport = false;  // reportFile may replace what is there
   bool noReport = false;       // no report file at all
+  bool printRaw = false;       // --print summary/analysis without "==> FILE <==" headers
 };
 
 constexpr int kExitClean = 0;

@@ -1,5 +1,5 @@
 // The console driver as scripts run it: a report under a name of their
-// choosing or none.
+// choosing or none, and headers between the texts of --print.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -211,6 +211,7 @@ TEST_F(ScriptingTest, OptionsThatDoNotGoTogether) {
       {{"--no-report", "--report", "r.txt", "a.cfg", "b.cfg"}, "excludes"},
       {{"--no-report", "-o", "out", "a.cfg", "b.cfg"}, "excludes"},
       {{"--force", "a.cfg", "b.cfg"}, "--report"},
+      {{"--print-raw", "a.cfg", "b.cfg"}, "--print"},
   };
   const std::vector<std::string> before = filesIn(directory);
   for (const auto& c : kCases) {
@@ -221,6 +222,46 @@ TEST_F(ScriptingTest, OptionsThatDoNotGoTogether) {
     EXPECT_NE(std::string::npos, result.err.find(c.message)) << result.err;
     EXPECT_EQ(before, filesIn(directory));
     EXPECT_TRUE(fs::is_empty(directory / "out"));
+  }
+}
+
+// --print summary and analysis put a header line before each
+// configuration's text, as head(1) does between files; --print-raw keeps
+// the texts alone. A control byte in a file name cannot break the lines.
+TEST_F(ScriptingTest, HeadersBeforeEachConfigurationsText) {
+  write("line\nfeed.cfg", "access-list 10 permit host 10.1.1.1\r\n");
+  const struct {
+    std::vector<std::string> arguments;
+    std::string out;
+  } kCases[] = {
+      {{"--print", "summary", "a.cfg", "b.cfg"},
+       "==> a.cfg <==\n"
+       "001:--D-:access-list 10 permit any\r\n"
+       "002:----:access-list 11 permit host 10.1.1.1\r\n"
+       "\n==> b.cfg <==\n"
+       "001:--D-:access-list 10 permit host 10.1.1.1\r\n"},
+      {{"--print", "analysis", "a.cfg", "line\nfeed.cfg"},
+       "==> a.cfg <==\n"
+       "001: access-list 10 permit any OK\r\n"
+       "002: access-list 11 permit host 10.1.1.1 OK\r\n"
+       "\n==> line\\nfeed.cfg <==\n"
+       "001: access-list 10 permit host 10.1.1.1 OK\r\n"},
+      {{"--print", "summary", "--print-raw", "a.cfg", "b.cfg"},
+       "001:--D-:access-list 10 permit any\r\n"
+       "002:----:access-list 11 permit host 10.1.1.1\r\n"
+       "001:--D-:access-list 10 permit host 10.1.1.1\r\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.arguments[1]);
+    std::vector<std::string> arguments = {"-q", "-o", "out"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    Outcome result = run(arguments);
+    EXPECT_EQ(1, result.status) << result.err;
+    const std::size_t pathEnd = result.out.find('\n');
+    ASSERT_NE(std::string::npos, pathEnd);
+    EXPECT_TRUE(std::regex_match(result.out.substr(0, pathEnd),
+                                 std::regex("out/Result[0-9]{12}(-[0-9]+)?\\.txt")));
+    EXPECT_EQ(c.out, result.out.substr(pathEnd + 1));
   }
 }
 
