@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the console driver under valgrind on real checks (the examples, every
-# golden case, hostile but small inputs and the error exits) and fails on any
-# memory error or leak, or on an exit status other than the one expected.
+# golden case, hostile but small inputs, several setting configs at once and
+# the error exits) and fails on any memory error or leak, or on an exit
+# status other than the one expected.
 # Usage: .ci/memcheck.sh [BUILD_DIR]   (default: build; needs BUILD_DIR/dorvex)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -66,6 +67,10 @@ run_case "long lines" "0" --print summary "$work/long.cfg" "$work/long.cfg"
 # pieces written.
 printf 'access-list 10 permit any\raccess-list 10 deny any\r\n' >"$work/mostlycr.cfg"
 run_case "mostly CR line ends" "0" --print report "$work/mostlycr.cfg" "$work/bom.cfg"
+
+# Several setting configs against one source config.
+run_case "several setting configs" "1" --print summary examples/source.cfg \
+  examples/setting.cfg examples/source.cfg
 
 # The error exits free what they took too.
 : >"$work/empty.cfg"

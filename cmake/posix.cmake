@@ -10,7 +10,7 @@ add_library(dorvex_platform STATIC
 target_link_libraries(dorvex_platform PUBLIC dorvex_core)
 
 # The console driver without its entry function, which the benchmarks run too.
-add_library(dorvex_console STATIC src/cli/console_driver.cpp)
+add_library(dorvex_console STATIC src/cli/console_driver.cpp src/cli/run_output.cpp)
 target_link_libraries(dorvex_console PUBLIC dorvex_platform)
 
 add_executable(dorvex src/cli/main.cpp)

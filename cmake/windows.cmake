@@ -19,7 +19,7 @@ add_library(dorvex_platform STATIC
 )
 target_link_libraries(dorvex_platform PUBLIC dorvex_core)
 
-add_executable(dorvex-cli src/cli/main.cpp src/cli/console_driver.cpp)
+add_executable(dorvex-cli src/cli/main.cpp src/cli/console_driver.cpp src/cli/run_output.cpp)
 target_link_libraries(dorvex-cli PRIVATE dorvex_platform CLI11::CLI11)
 target_compile_definitions(dorvex-cli PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
 

@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <ostream>
 #include <stdexcept>
 
+#include "cli/run_output.h"
 #include "platform/input_file.h"
 #include "platform/report_file.h"
 #include "workspace/check_workspace.h"
-#include "workspace/report_builder.h"
 
 namespace dorvex {
 
@@ -75,7 +76,7 @@ class ConsoleFrontEnd : public CheckFrontEnd {
   void showReportPath(const std::string& path) override { shownPath = path; }
   void reportNotWritten(const std::string& why) override { reason = why; }
 
-  const std::string& report() const { return reports.copy; }
+  std::string takeReport() { return std::move(reports.copy); }
 
   std::string shownPath;
   std::string reason;
@@ -132,16 +133,20 @@ void warnAboutCrLineEnds(const std::string& path, std::string_view text, std::os
   }
 }
 
-bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
+// Reads the configuration file `path` into `text`, warning on `err` of
+// what will not be checked as the user may expect. False, with the message
+// in `problem`, when it cannot be checked.
+bool loadInput(const std::string& path, std::string& text, std::ostream& err,
+               std::string& problem) {
   std::string reason;
   std::size_t markLength = 0;
   if (!readConfigFile(path, text, reason, &markLength)) {
-    err << "dorvex: " << path << ": " << reason << "\n";
+    problem = path + ": " + reason;
     return false;
   }
   if (text.empty() || text.front() == '\0') {
-    err << "dorvex: " << path << ": no configuration text (the file is empty"
-        << (text.empty() ? "" : " before its first NUL byte") << ")\n";
+    problem = path + ": no configuration text (the file is empty" +
+              (text.empty() ? "" : " before its first NUL byte") + ")";
     return false;
   }
   // The text holds a NUL byte only as its last one.
@@ -151,75 +156,59 @@ bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
   return true;
 }
 
-// Writes `text` to stdout; false once stdout has failed.
-bool printText(std::ostream& out, std::string_view text) {
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  return out.good();
-}
-
-// A text of the side-by-side views, ended by a line break when it has none.
-bool printViewText(std::ostream& out, std::string_view text) {
-  return printText(out, text) && ((!text.empty() && text.back() == '\n') || printText(out, "\r\n"));
-}
-
-// A header line before a configuration's text, as head(1) writes one before
-// each file; its control bytes escaped, so that no path breaks the line.
-bool printHeader(std::ostream& out, std::string_view path) {
-  return printText(out, "==> ") && printText(out, escapedName(path)) && printText(out, " <==\n");
-}
-
-bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
-                 const ConsoleFrontEnd& frontEnd, std::ostream& out) {
-  // No path without a report (--no-report).
-  if (!frontEnd.shownPath.empty() &&
-      (!printText(out, frontEnd.shownPath) || !printText(out, "\n"))) {
-    return false;
-  }
-  if (options.print == "summary" || options.print == "analysis") {
-    ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
-    if (options.printRaw) {
-      return printViewText(out, workspace.leftText(view)) &&
-             printViewText(out, workspace.rightText(view));
-    }
-    return printHeader(out, options.sourcePath) && printViewText(out, workspace.leftText(view)) &&
-           printText(out, "\n") && printHeader(out, options.settingPath) &&
-           printViewText(out, workspace.rightText(view));
-  }
-  if (options.print == "details") return printText(out, workspace.duplicationDetails.view());
-  if (options.print == "report") return printText(out, frontEnd.report());
-  return true;
-}
+constexpr char kOutOfMemory[] = "not enough memory for the check";
+constexpr char kTooLarge[] = "a text of the check is too large for this program";
 
 int outOfMemory(std::ostream& err) {
-  err << "dorvex: not enough memory for the check\n";
+  err << "dorvex: " << kOutOfMemory << "\n";
   return kExitTrouble;
 }
 
 int tooLarge(std::ostream& err) {
-  err << "dorvex: a text of the check is too large for this program\n";
+  err << "dorvex: " << kTooLarge << "\n";
   return kExitTrouble;
 }
 
-int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
-  std::string sourceText, settingText;
-  if (!loadInput(options.sourcePath, sourceText, err)) return kExitTrouble;
-  if (!loadInput(options.settingPath, settingText, err)) return kExitTrouble;
+// Ends `run` in trouble: the message on stderr, and kept for stdout.
+void trouble(PairRun& run, std::string message, std::ostream& err) {
+  err << "dorvex: " << message << "\n";
+  run.status = kExitTrouble;
+  run.error = std::move(message);
+}
 
-  static CheckWorkspace workspace;
+// Where the reports go, as the options say: the platform's report files,
+// the one named report file, or none.
+struct ReportTarget {
+  explicit ReportTarget(const DriverOptions& options)
+      : named(options.reportFile, options.replaceReport),
+        store(options.noReport             ? nullptr
+              : options.reportFile.empty() ? static_cast<ReportStore*>(&files)
+                                           : &named) {}
+
+  ReportFiles files;
+  NamedReportFile named;
+  ReportStore* const store;  // null: no report
+};
+
+// Checks the setting config run.settingPath against `sourceText`, the
+// source config run.sourcePath, writing the report to `reports`, and fills
+// in `run`.
+void checkPair(const DriverOptions& options, std::string_view sourceText, ReportTarget& reports,
+               CheckWorkspace& workspace, PairRun& run, std::ostream& err) {
+  std::string settingText, problem;
+  if (!loadInput(std::string(run.settingPath), settingText, err, problem)) {
+    return trouble(run, std::move(problem), err);
+  }
+
   CheckRequest request;
   request.sourceText = sourceText;
   request.settingText = settingText;
-  request.sourcePath = options.sourcePath;
-  request.settingPath = options.settingPath;
+  request.sourcePath = run.sourcePath;
+  request.settingPath = run.settingPath;
   request.outputDirectory = options.outputDirectory;
   // Only --print analysis shows the annotated texts.
   request.analysisText = options.print == "analysis";
-  ReportFiles reportFiles;
-  NamedReportFile namedReport(options.reportFile, options.replaceReport);
-  ReportStore* files = options.noReport              ? nullptr
-                       : !options.reportFile.empty() ? static_cast<ReportStore*>(&namedReport)
-                                                     : &reportFiles;
-  ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", files);
+  ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", reports.store);
   CheckResult result = workspace.runCheck(request, frontEnd);
 
   // A named report is meant for its own path, whatever name the check chose.
@@ -227,29 +216,68 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
   switch (result.status) {
     case CheckStatus::written: break;
     case CheckStatus::notWritten:
-      err << "dorvex: Result File could not open: " << meant << ": " << frontEnd.reason
-          << (namedReport.nameTaken() ? " (--force replaces it)" : "") << "\n";
-      return kExitTrouble;
+      return trouble(run,
+                     "Result File could not open: " + meant + ": " + frontEnd.reason +
+                         (reports.named.nameTaken() ? " (--force replaces it)" : ""),
+                     err);
     case CheckStatus::pathTooLong:
-      err << "dorvex: Result File could not open: the report path is longer than " << kMaxReportPath
-          << " bytes: " << meant << "\n";
-      return kExitTrouble;
-    case CheckStatus::emptyText:
-      err << "dorvex: no configuration text to check\n";
-      return kExitTrouble;
-    case CheckStatus::outOfMemory: return outOfMemory(err);
-    case CheckStatus::tooLarge: return tooLarge(err);
+      return trouble(run,
+                     "Result File could not open: the report path is longer than " +
+                         std::to_string(kMaxReportPath) + " bytes: " + meant,
+                     err);
+    case CheckStatus::emptyText: return trouble(run, "no configuration text to check", err);
+    case CheckStatus::outOfMemory: return trouble(run, kOutOfMemory, err);
+    case CheckStatus::tooLarge: return trouble(run, kTooLarge, err);
   }
-  // A stdout that fails at any write, or at the final flush, must not
-  // leave the caller believing it has the whole output.
-  errno = 0;
-  if (!printResult(options, workspace, frontEnd, out) || !out.flush()) {
-    const int error = errno;
-    err << "dorvex: standard output: " << (error != 0 ? std::strerror(error) : "write error")
-        << "\n";
+  run.checked = true;
+  run.status = workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
+  run.reportPath = frontEnd.shownPath;
+  run.reportText = frontEnd.takeReport();
+}
+
+// A failed write to stdout, its final flush included, must not leave the
+// caller believing it has the whole output.
+int stdoutFailed(std::ostream& err) {
+  const int error = errno;
+  err << "dorvex: standard output: " << (error != 0 ? std::strerror(error) : "write error") << "\n";
+  return kExitTrouble;
+}
+
+int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> settingPaths{options.settingPath};
+  settingPaths.insert(settingPaths.end(), options.moreSettingPaths.begin(),
+                      options.moreSettingPaths.end());
+  if (!options.reportFile.empty() && settingPaths.size() > 1) {
+    err << "dorvex: --report names the report of one setting config, but " << settingPaths.size()
+        << " are given\n";
     return kExitTrouble;
   }
-  return workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
+  // The source config is read once for all pairs; when it cannot be, each
+  // pair ends in that trouble, told once.
+  std::string sourceText, sourceProblem;
+  const bool sourceLoaded = loadInput(options.sourcePath, sourceText, err, sourceProblem);
+  if (!sourceLoaded) err << "dorvex: " << sourceProblem << "\n";
+
+  static CheckWorkspace workspace;
+  ReportTarget reports(options);
+  std::unique_ptr<RunOutput> output = makeRunOutput(options, settingPaths.size(), out);
+  int status = kExitClean;
+  for (const std::string& settingPath : settingPaths) {
+    PairRun run;
+    run.sourcePath = options.sourcePath;
+    run.settingPath = settingPath;
+    if (sourceLoaded) {
+      checkPair(options, sourceText, reports, workspace, run, err);
+    } else {
+      run.error = sourceProblem;
+    }
+    status = std::max(status, run.status);
+    errno = 0;
+    if (!output->pair(run, workspace)) return stdoutFailed(err);
+  }
+  errno = 0;
+  if (!output->finish(status)) return stdoutFailed(err);
+  return status;
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // The console driver: a whole check from two configuration files, with the
 // progress on stderr, the report path on stdout and an exit status like
-// diff's (0 no duplication, 1 duplications found, 2 trouble).
+// diff's (0 no duplication, 1 duplications found, 2 trouble); or one such
+// check per setting config against one source config, the exit status the
+// highest of theirs. What stdout shows is written by run_output.h.
 #ifndef DORVEX_CLI_CONSOLE_DRIVER_H_
 #define DORVEX_CLI_CONSOLE_DRIVER_H_
 
 #include <cstddef>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace dorvex {
 
@@ -17,7 +20,10 @@ struct DriverOptions {
   std::string print;            // "", "summary", "analysis", "details" or "report"
   bool quiet = false;
 
-  // For scripts: the report's name or none, stdout without headers.
+  // For scripts: more setting configs, the report's name, stdout's form.
+  // Each further setting config is checked against the source config as
+  // settingPath is, with a report of its own and a line on stdout each.
+  std::vector<std::string> moreSettingPaths;
   std::string reportFile;      // exactly this report file; empty: Result<stamp>.txt
   bool replaceReport = false;  // reportFile may replace what is there
   bool noReport = false;       // no report file at all

@@ -1,6 +1,9 @@
-// dorvex [options] SOURCE SETTING: checks the access lists of the setting
-// config against those of the source config and writes the report file.
+// dorvex [options] SOURCE SETTING [SETTING...]: checks the access lists of
+// each setting config against those of the source config and writes the
+// report files.
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -17,12 +20,16 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Checks the access lists of a setting config against a source config: writes the report\n"
       "file Result<YYMMDDhhmmss>.txt and prints its path. Exit status: 0 no duplication,\n"
-      "1 duplications found, 2 trouble.",
+      "1 duplications found, 2 trouble. Several SETTINGs are each checked against SOURCE,\n"
+      "with a report and a line on stdout each, and the highest of their exit statuses.",
       "dorvex"};
   app.set_version_flag("--version", "dorvex " DORVEX_VERSION);
   app.add_option("SOURCE", options.sourcePath, "source config file (the rules checked against)")
       ->required();
-  app.add_option("SETTING", options.settingPath, "setting config file (the rules checked)")
+  std::vector<std::string> settingPaths;
+  app.add_option("SETTING", settingPaths,
+                 "setting config file (the rules checked); each further one is checked "
+                 "against SOURCE as well, with a report of its own")
       ->required();
   app.add_option("-o,--output-dir", options.outputDirectory,
                  "directory for the report file (default: the current directory)");
@@ -49,5 +56,7 @@ int main(int argc, char** argv) {
     int status = app.exit(error);
     return status == 0 ? 0 : dorvex::kExitTrouble;
   }
+  options.settingPath = settingPaths.front();
+  options.moreSettingPaths.assign(settingPaths.begin() + 1, settingPaths.end());
   return dorvex::runDriver(options, std::cout, std::cerr);
 }

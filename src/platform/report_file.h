@@ -15,6 +15,7 @@
 #ifndef DORVEX_PLATFORM_REPORT_FILE_H_
 #define DORVEX_PLATFORM_REPORT_FILE_H_
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,12 +28,30 @@ namespace dorvex {
 class ReportFiles : public ReportStore {
  public:
   // See ReportStore::store. On failure `reason` is the system's text for the
-  // error (as strerror gives it). Names are tried up to kMaxNumber.
+  // error (as strerror gives it). Names are tried up to kMaxNumber. After
+  // this store has taken the N-th name for `fileName` in `directory`, it
+  // starts there next time at the (N+1)-th: the ones before are taken, and
+  // a run that writes many reports within one second must not try them all
+  // again for each (which grows as the square of their number).
   bool store(std::string_view directory, std::string_view fileName,
              const std::vector<std::string_view>& pieces, std::string& path,
              std::string& reason) override;
 
   static constexpr int kMaxNumber = 9999;
+
+ private:
+  int firstNumber(std::string_view directory, std::string_view fileName) const {
+    const bool again = directory == lastDirectory && fileName == lastFileName;
+    return again ? std::min(lastNumber + 1, kMaxNumber) : 1;
+  }
+  void took(std::string_view directory, std::string_view fileName, int number) {
+    lastDirectory = directory;
+    lastFileName = fileName;
+    lastNumber = number;
+  }
+
+  std::string lastDirectory, lastFileName;
+  int lastNumber = 0;
 };
 
 // The report under a name the user gives (the console driver's --report

@@ -222,11 +222,13 @@ bool ReportFiles::store(std::string_view directory, std::string_view fileName,
   }
   TemporaryFile temporary;
   error = writeTemporary(temporary, folder + widened(temporaryNamePrefix(fileName)), pieces);
-  for (int number = 1; error == 0 && number <= kMaxNumber; ++number) {
+  for (int number = firstNumber(directory, fileName); error == 0 && number <= kMaxNumber;
+       ++number) {
     const std::string name = numberedFileName(fileName, number);
     std::string candidate = reportPath(directory, name);
     error = temporary.claim(folder + widened(name));
     if (error == 0) {
+      took(directory, fileName, number);
       path = std::move(candidate);
       return true;
     }

@@ -1,5 +1,6 @@
 // The console driver as scripts run it: a report under a name of their
-// choosing or none, and headers between the texts of --print.
+// choosing or none, headers between the texts of --print, and one source
+// config against many setting configs.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -27,6 +28,7 @@ class ScriptingTest : public dorvex::testing_files::DriverTest {
   void SetUp() override {
     write("a.cfg", "access-list 10 permit any\naccess-list 11 permit host 10.1.1.1\n");
     write("b.cfg", "access-list 10 permit host 10.1.1.1\n");
+    write("c.cfg", "access-list 10 deny any\n");
     write("victim", "keep");
   }
 
@@ -212,6 +214,8 @@ TEST_F(ScriptingTest, OptionsThatDoNotGoTogether) {
       {{"--no-report", "-o", "out", "a.cfg", "b.cfg"}, "excludes"},
       {{"--force", "a.cfg", "b.cfg"}, "--report"},
       {{"--print-raw", "a.cfg", "b.cfg"}, "--print"},
+      {{"--report", "r.txt", "a.cfg", "b.cfg", "c.cfg"},
+       "dorvex: --report names the report of one setting config, but 2 are given\n"},
   };
   const std::vector<std::string> before = filesIn(directory);
   for (const auto& c : kCases) {
@@ -263,6 +267,66 @@ TEST_F(ScriptingTest, HeadersBeforeEachConfigurationsText) {
                                  std::regex("out/Result[0-9]{12}(-[0-9]+)?\\.txt")));
     EXPECT_EQ(c.out, result.out.substr(pathEnd + 1));
   }
+}
+
+// One source config against several setting configs: a line per pair in
+// their order, a report per pair equal to the report of a run of that pair
+// alone, and the highest exit status of the pairs.
+TEST_F(ScriptingTest, ManySettingConfigsAgainstOneSource) {
+  const std::string reportB = referenceReport("a.cfg", "b.cfg");
+  const std::string reportC = referenceReport("a.cfg", "c.cfg");
+  const std::string report = "\treport=(out/Result[0-9]{12}(-[0-9]+)?\\.txt)";
+  const std::regex kLines(
+      "b\\.cfg\tstatus=1\tpairs=1\trules=1\tE=0\tU=0\tD=1\tO=0" + report + "\n" +
+      "c\\.cfg\tstatus=0\tpairs=0\trules=1\tE=0\tU=0\tD=0\tO=0" + report + "\n" +
+      "missing\\.cfg\tstatus=2\terror=missing\\.cfg: No such file or directory\n" +
+      "b\\.cfg\tstatus=1\tpairs=1\trules=1\tE=0\tU=0\tD=1\tO=0" + report + "\n");
+  Outcome result = run("-q -o out a.cfg b.cfg c.cfg missing.cfg b.cfg");
+  EXPECT_EQ(2, result.status);
+  EXPECT_EQ("dorvex: missing.cfg: No such file or directory\n", result.err);
+  std::smatch lines;
+  ASSERT_TRUE(std::regex_match(result.out, lines, kLines)) << result.out;
+  EXPECT_EQ(reportB, masked(readBytes(directory / lines[1].str())));
+  EXPECT_EQ(reportC, masked(readBytes(directory / lines[3].str())));
+  EXPECT_EQ(reportB, masked(readBytes(directory / lines[5].str())));
+  EXPECT_EQ(3u, filesIn(directory / "out").size());
+
+  const struct {
+    const char* arguments;
+    int status;
+  } kStatuses[] = {{"a.cfg c.cfg c.cfg", 0}, {"a.cfg c.cfg b.cfg c.cfg", 1}};
+  for (const auto& c : kStatuses) {
+    SCOPED_TRACE(c.arguments);
+    Outcome statusRun = run(std::string("-q --no-report ") + c.arguments);
+    EXPECT_EQ(c.status, statusRun.status);
+    EXPECT_EQ("", statusRun.err);
+  }
+}
+
+// A source config that cannot be read ends every pair in that trouble, told
+// once on stderr and on each pair's line.
+TEST_F(ScriptingTest, ManySettingConfigsWithoutTheirSource) {
+  fs::remove_all(directory / "out");
+  fs::create_directory(directory / "out");
+  Outcome result = run("-q -o out missing.cfg b.cfg c.cfg");
+  EXPECT_EQ(2, result.status);
+  EXPECT_EQ("dorvex: missing.cfg: No such file or directory\n", result.err);
+  EXPECT_EQ(
+      "b.cfg\tstatus=2\terror=missing.cfg: No such file or directory\n"
+      "c.cfg\tstatus=2\terror=missing.cfg: No such file or directory\n",
+      result.out);
+  EXPECT_TRUE(fs::is_empty(directory / "out"));
+}
+
+// --print with several setting configs: each pair's line, then its text.
+TEST_F(ScriptingTest, ManySettingConfigsWithTheirTexts) {
+  Outcome result = run("-q --no-report --print details a.cfg b.cfg c.cfg");
+  EXPECT_EQ(1, result.status);
+  EXPECT_EQ(
+      "b.cfg\tstatus=1\tpairs=1\trules=1\tE=0\tU=0\tD=1\tO=0\treport=\n"
+      " ACL=10 source row=1 set row=1\r\n"
+      "c.cfg\tstatus=0\tpairs=0\trules=1\tE=0\tU=0\tD=0\tO=0\treport=\n",
+      result.out);
 }
 
 }  // namespace

@@ -1,0 +1,116 @@
+#include "cli/run_output.h"
+
+#include <ostream>
+
+#include "workspace/report_builder.h"
+
+namespace dorvex {
+
+namespace {
+
+// Writes `text` to stdout; false once stdout has failed.
+bool printText(std::ostream& out, std::string_view text) {
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  return out.good();
+}
+
+// A text of the side-by-side views, ended by a line break when it has none.
+bool printViewText(std::ostream& out, std::string_view text) {
+  return printText(out, text) && ((!text.empty() && text.back() == '\n') || printText(out, "\r\n"));
+}
+
+bool printHeader(std::ostream& out, std::string_view path) {
+  return printText(out, "==> ") && printText(out, escapedName(path)) && printText(out, " <==\n");
+}
+
+// The text --print chose, of a pair that was checked.
+bool printChosenText(const DriverOptions& options, const PairRun& run,
+                     const CheckWorkspace& workspace, std::ostream& out) {
+  if (options.print == "summary" || options.print == "analysis") {
+    ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
+    if (options.printRaw) {
+      return printViewText(out, workspace.leftText(view)) &&
+             printViewText(out, workspace.rightText(view));
+    }
+    return printHeader(out, run.sourcePath) && printViewText(out, workspace.leftText(view)) &&
+           printText(out, "\n") && printHeader(out, run.settingPath) &&
+           printViewText(out, workspace.rightText(view));
+  }
+  if (options.print == "details") return printText(out, workspace.duplicationDetails.view());
+  if (options.print == "report") return printText(out, run.reportText);
+  return true;
+}
+
+// One setting config: the report path, then the chosen text; nothing after
+// trouble, which stderr tells.
+class SinglePairOutput : public RunOutput {
+ public:
+  SinglePairOutput(const DriverOptions& options, std::ostream& out) : options(options), out(out) {}
+
+  bool pair(const PairRun& run, CheckWorkspace& workspace) override {
+    if (!run.checked) return true;
+    if (!run.reportPath.empty() && !(printText(out, run.reportPath) && printText(out, "\n"))) {
+      return false;
+    }
+    return printChosenText(options, run, workspace, out);
+  }
+  bool finish(int) override { return static_cast<bool>(out.flush()); }
+
+ private:
+  const DriverOptions& options;
+  std::ostream& out;
+};
+
+// Several setting configs: a line per pair, then the chosen text.
+class PairLinesOutput : public RunOutput {
+ public:
+  PairLinesOutput(const DriverOptions& options, std::ostream& out) : options(options), out(out) {}
+
+  bool pair(const PairRun& run, CheckWorkspace& workspace) override {
+    std::string line = escapedName(run.settingPath);
+    line += "\tstatus=" + std::to_string(run.status);
+    if (run.checked) {
+      const MarkCounts counts = countMarks(workspace.settingConfig);
+      line += "\tpairs=" + std::to_string(workspace.duplicationCount());
+      line += "\trules=" + std::to_string(counts.rulesRead);
+      line += "\tE=" + std::to_string(counts.error);
+      line += "\tU=" + std::to_string(counts.unsupported);
+      line += "\tD=" + std::to_string(counts.duplicate);
+      line += "\tO=" + std::to_string(counts.option);
+      line += "\treport=" + escapedName(run.reportPath);
+    } else {
+      line += "\terror=" + escapedName(run.error);
+    }
+    line += '\n';
+    return printText(out, line) && (!run.checked || printChosenText(options, run, workspace, out));
+  }
+  bool finish(int) override { return static_cast<bool>(out.flush()); }
+
+ private:
+  const DriverOptions& options;
+  std::ostream& out;
+};
+
+}  // namespace
+
+MarkCounts countMarks(const AclConfig& config) {
+  MarkCounts counts;
+  for (int k = 0; k < config.entryCount(); ++k) {
+    const AclEntry& entry = *config.entryAt(k);
+    const unsigned flags = entry.flags;
+    counts.rulesRead += (flags & kErrorBit) == 0 && entry.permission != kNotSet;
+    counts.error += (flags & kErrorBit) != 0;
+    counts.unsupported += (flags & kUnsupportedBit) != 0;
+    counts.duplicate += (flags & kDuplicateBit) != 0;
+    counts.option += (flags & kOptionBit) != 0;
+  }
+  return counts;
+}
+
+std::unique_ptr<RunOutput> makeRunOutput(const DriverOptions& options, std::size_t pairCount,
+                                         std::ostream& out) {
+  if (pairCount > 1) return std::make_unique<PairLinesOutput>(options, out);
+  return std::make_unique<SinglePairOutput>(options, out);
+}
+
+}  // namespace dorvex
