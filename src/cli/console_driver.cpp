@@ -206,8 +206,9 @@ void checkPair(const DriverOptions& options, std::string_view sourceText, Report
   request.sourcePath = run.sourcePath;
   request.settingPath = run.settingPath;
   request.outputDirectory = options.outputDirectory;
-  // Only --print analysis shows the annotated texts.
-  request.analysisText = options.print == "analysis";
+  // Only --print analysis and the JSON show the annotated texts.
+  request.analysisText = options.print == "analysis" || options.format == "json";
+  workspace.recordPairs(options.format == "json");
   ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", reports.store);
   CheckResult result = workspace.runCheck(request, frontEnd);
 
@@ -247,6 +248,10 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
   std::vector<std::string> settingPaths{options.settingPath};
   settingPaths.insert(settingPaths.end(), options.moreSettingPaths.begin(),
                       options.moreSettingPaths.end());
+  if (options.format == "json" && !options.print.empty()) {
+    err << "dorvex: --print does not go with --format json, which holds every text\n";
+    return kExitTrouble;
+  }
   if (!options.reportFile.empty() && settingPaths.size() > 1) {
     err << "dorvex: --report names the report of one setting config, but " << settingPaths.size()
         << " are given\n";

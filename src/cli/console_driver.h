@@ -28,6 +28,8 @@ struct DriverOptions {
   bool replaceReport = false;  // reportFile may replace what is there
   bool noReport = false;       // no report file at all
   bool printRaw = false;       // --print summary/analysis without "==> FILE <==" headers
+  // "text", or "json" for one JSON document on stdout (docs/json-output.md).
+  std::string format = "text";
 };
 
 constexpr int kExitClean = 0;

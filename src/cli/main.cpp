@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"summary", "analysis", "details", "report"}));
   app.add_flag("-q,--quiet", options.quiet, "no progress lines on stderr");
 
-  // For scripts: the report's name or none, stdout without headers.
+  // For scripts: the report's name or none, JSON, stdout without headers.
   CLI::Option* report =
       app.add_option("--report", options.reportFile,
                      "write the report to exactly this file, never replacing one (see --force)")
@@ -47,6 +47,9 @@ int main(int argc, char** argv) {
   app.add_flag("--no-report", options.noReport, "write no report file")
       ->excludes(report)
       ->excludes("--output-dir");
+  app.add_option("--format", options.format,
+                 "text (the default) or json: one JSON document on stdout, holding every text")
+      ->check(CLI::IsMember({"text", "json"}));
   app.add_flag("--print-raw", options.printRaw,
                "--print summary or analysis without the \"==> FILE <==\" header lines")
       ->needs("--print");

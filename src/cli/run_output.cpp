@@ -2,7 +2,12 @@
 
 #include <ostream>
 
+#include "cli/json_output.h"
 #include "workspace/report_builder.h"
+
+#ifndef DORVEX_VERSION
+#define DORVEX_VERSION "0.8"
+#endif
 
 namespace dorvex {
 
@@ -91,6 +96,56 @@ class PairLinesOutput : public RunOutput {
   std::ostream& out;
 };
 
+// One JSON document, written as the pairs end so that a run over many
+// setting configs never holds more than one pair's entry:
+//   {"program":...,"checks":[
+//   {entry of the first pair},
+//   {entry of the second pair}
+//   ],"exit_status":N}
+class JsonDocumentOutput : public RunOutput {
+ public:
+  explicit JsonDocumentOutput(std::ostream& out) : out(out) {}
+
+  bool pair(const PairRun& run, CheckWorkspace& workspace) override {
+    const Json check = run.checked ? checkToJson(workspace, run.sourcePath, run.settingPath,
+                                                 run.reportPath, run.status)
+                                   : failedCheckToJson(run.sourcePath, run.settingPath, run.error);
+    std::string text = started ? ",\n" : documentStart();
+    started = true;
+    text += dumped(check);
+    return printText(out, text);
+  }
+
+  bool finish(int status) override {
+    std::string text = started ? "" : documentStart();
+    text += "\n],\"exit_status\":" + std::to_string(status) + "}\n";
+    return printText(out, text) && out.flush();
+  }
+
+ private:
+  // Every string was made UTF-8 on its way in; should one not be, it is
+  // mended rather than thrown about.
+  static std::string dumped(const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  }
+
+  // The document up to the first check entry. The modes are those of the
+  // only syntax and cover rules the check has.
+  static std::string documentStart() {
+    const Json head = {{"program", "dorvex"},
+                       {"version", DORVEX_VERSION},
+                       {"format_version", 1},
+                       {"modes", {{"syntax", "classic"}, {"cover", "classic"}}}};
+    std::string text = dumped(head);
+    text.pop_back();  // its closing brace: the checks follow
+    text += ",\"checks\":[\n";
+    return text;
+  }
+
+  std::ostream& out;
+  bool started = false;
+};
+
 }  // namespace
 
 MarkCounts countMarks(const AclConfig& config) {
@@ -109,6 +164,7 @@ MarkCounts countMarks(const AclConfig& config) {
 
 std::unique_ptr<RunOutput> makeRunOutput(const DriverOptions& options, std::size_t pairCount,
                                          std::ostream& out) {
+  if (options.format == "json") return std::make_unique<JsonDocumentOutput>(out);
   if (pairCount > 1) return std::make_unique<PairLinesOutput>(options, out);
   return std::make_unique<SinglePairOutput>(options, out);
 }

@@ -5,6 +5,8 @@
 //     ("SETTING  status=1  pairs=3  rules=12  E=1  U=0  D=3  O=1
 //     report=PATH", or "SETTING  status=2  error=MESSAGE"), each followed by
 //     its --print text;
+//   - --format json: one JSON document with a check entry per pair
+//     (json_output.h, docs/json-output.md), each entry on a line of its own.
 // With --print summary or analysis, each configuration's text follows a
 // header line "==> PATH <==", the next after an empty line, as head(1) puts
 // them between files; --print-raw leaves them out. Paths and messages in

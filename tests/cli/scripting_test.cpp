@@ -1,6 +1,7 @@
 // The console driver as scripts run it: a report under a name of their
 // choosing or none, headers between the texts of --print, and one source
-// config against many setting configs.
+// config against many setting configs. The JSON output is tested against
+// its schema by json_output_test.py.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -214,6 +215,9 @@ TEST_F(ScriptingTest, OptionsThatDoNotGoTogether) {
       {{"--no-report", "-o", "out", "a.cfg", "b.cfg"}, "excludes"},
       {{"--force", "a.cfg", "b.cfg"}, "--report"},
       {{"--print-raw", "a.cfg", "b.cfg"}, "--print"},
+      {{"--format", "xml", "a.cfg", "b.cfg"}, "--format"},
+      {{"--format", "json", "--print", "summary", "a.cfg", "b.cfg"},
+       "dorvex: --print does not go with --format json, which holds every text\n"},
       {{"--report", "r.txt", "a.cfg", "b.cfg", "c.cfg"},
        "dorvex: --report names the report of one setting config, but 2 are given\n"},
   };
