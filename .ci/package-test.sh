@@ -42,7 +42,8 @@ if [ -d "$build/windows" ]; then
   python3 - "$zip" <<'PY'
 import sys, zipfile
 names = {n.split("/", 1)[1] for n in zipfile.ZipFile(sys.argv[1]).namelist() if "/" in n}
-missing = {"dorvex.exe", "dorvex-cli.exe", "README.md", "LICENSE"} - names
+missing = {"dorvex.exe", "dorvex-cli.exe", "README.md", "LICENSE", "docs/json-output.md",
+           "docs/json-output.schema.json"} - names
 if missing:
     sys.exit(f"missing from the ZIP: {sorted(missing)}")
 print("ZIP holds", sorted(names))
