@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-BUILD_PACKAGES=(build-essential cmake libgtest-dev libbenchmark-dev libcli11-dev)
+BUILD_PACKAGES=(build-essential cmake libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+  python3 python3-jsonschema)
 
 install_missing() {
   local missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the console driver under valgrind on real checks (the examples, every
-# golden case, hostile but small inputs and the error exits) and fails on any
-# memory error or leak, or on an exit status other than the one expected.
+# golden case, hostile but small inputs, the outputs for scripts and the
+# error exits) and fails on any memory error or leak, or on an exit status
+# other than the one expected.
 # Usage: .ci/memcheck.sh [BUILD_DIR]   (default: build; needs BUILD_DIR/dorvex)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -76,6 +77,14 @@ run_case "long lines" "0" --print summary "$work/long.cfg" "$work/long.cfg"
 # pieces written.
 printf 'access-list 10 permit any\raccess-list 10 deny any\r\n' >"$work/mostlycr.cfg"
 run_case "mostly CR line ends" "0" --print report "$work/mostlycr.cfg" "$work/bom.cfg"
+
+# The outputs for scripts: JSON with Shift-JIS bytes, several setting
+# configs, one of them missing, in JSON and as text.
+run_case "JSON, Shift-JIS" "1" --format json "$work/sjis.cfg" "$work/sjis.cfg"
+run_case "several setting configs, JSON" "2" --format json examples/source.cfg \
+  examples/setting.cfg "$work/missing.cfg" examples/source.cfg
+run_case "several setting configs, text" "1" --print summary examples/source.cfg \
+  examples/setting.cfg examples/source.cfg
 
 # The error exits free what they took too.
 : >"$work/empty.cfg"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the packages from a finished build and tries the Debian one the way
-# a user would: installs it with apt-get, runs the installed program, finds
-# its man page and its completion, and removes it again.
+# a user would: installs it with apt-get, runs the installed program (its
+# JSON output validated against the installed schema), finds its man page
+# and its completion, and removes it again.
 #   package-test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -23,6 +24,15 @@ dorvex -q -o "$out" examples/source.cfg examples/setting.cfg || status=$?
 # 1: the examples hold duplications.
 [ "$status" -eq 1 ]
 ls "$out"/Result*.txt
+# The JSON output against the schema installed beside it.
+schema=/usr/share/doc/dorvex/json-output.schema.json
+status=0
+dorvex -q --no-report --format json examples/source.cfg examples/setting.cfg >"$out/result.json" ||
+  status=$?
+[ "$status" -eq 1 ]
+python3 -c 'import json, sys, jsonschema
+jsonschema.validate(json.load(open(sys.argv[1])), json.load(open(sys.argv[2])))' \
+  "$out/result.json" "$schema"
 rm -rf "$out"
 
 if [ -d "$build/windows" ]; then
@@ -32,7 +42,8 @@ if [ -d "$build/windows" ]; then
   python3 - "$zip" <<'PY'
 import sys, zipfile
 names = {n.split("/", 1)[1] for n in zipfile.ZipFile(sys.argv[1]).namelist() if "/" in n}
-missing = {"dorvex.exe", "dorvex-cli.exe", "README.md", "LICENSE"} - names
+missing = {"dorvex.exe", "dorvex-cli.exe", "README.md", "LICENSE", "docs/json-output.md",
+           "docs/json-output.schema.json"} - names
 if missing:
     sys.exit(f"missing from the ZIP: {sorted(missing)}")
 print("ZIP holds", sorted(names))

@@ -260,6 +260,7 @@ class Generator {
   }
 
   ConfigPair run();
+  ConfigFleet runFleet(int count);
 
  private:
   std::vector<AccessList> makeSourceLists();
@@ -828,6 +829,19 @@ ConfigPair Generator::run() {
   return pair;
 }
 
+ConfigFleet Generator::runFleet(int count) {
+  std::vector<AccessList> sourceLists = makeSourceLists();
+  ConfigFleet fleet;
+  const char* sourceEnd = shape.edgeCases && random.percent(50) ? "\r\n" : "\n";
+  fleet.source = render(sourceLists, sourceEnd, true);
+  for (int k = 0; k < count; ++k) {
+    std::vector<AccessList> settingLists = deriveSetting(sourceLists);
+    const char* settingEnd = shape.edgeCases && random.percent(50) ? "\r\n" : "\n";
+    fleet.settings.push_back(render(settingLists, settingEnd, false));
+  }
+  return fleet;
+}
+
 bool parseNumber(std::string_view text, long long& out) {
   if (text.empty()) return false;
   auto result = std::from_chars(text.data(), text.data() + text.size(), out);
@@ -917,6 +931,11 @@ bool parseShape(std::string_view text, GeneratorShape& shape, std::string& error
 ConfigPair generateConfigPair(const GeneratorShape& shape) {
   Generator generator(shape);
   return generator.run();
+}
+
+ConfigFleet generateConfigFleet(const GeneratorShape& shape, int count) {
+  Generator generator(shape);
+  return generator.runFleet(count);
 }
 
 }  // namespace dorvex::bench

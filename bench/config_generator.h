@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dorvex::bench {
 
@@ -81,6 +82,17 @@ struct ConfigPair {
 };
 
 ConfigPair generateConfigPair(const GeneratorShape& shape);
+
+// One source config and `count` setting configs, each derived from it as
+// generateConfigPair() derives its one, with the random numbers running on
+// from one to the next (a template and a fleet of routers). The source and
+// the first setting differ from generateConfigPair()'s for the same shape.
+struct ConfigFleet {
+  std::string source;
+  std::vector<std::string> settings;
+};
+
+ConfigFleet generateConfigFleet(const GeneratorShape& shape, int count);
 
 }  // namespace dorvex::bench
 

@@ -6,6 +6,7 @@ include(GNUInstallDirs)
 if(WIN32)
   install(TARGETS dorvex dorvex-cli RUNTIME DESTINATION .)
   install(FILES README.md LICENSE DESTINATION .)
+  install(FILES docs/json-output.md docs/json-output.schema.json DESTINATION docs)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "dorvex-${PROJECT_VERSION}-windows-i686")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
@@ -14,7 +15,8 @@ else()
   install(FILES docs/dorvex.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES packaging/dorvex.bash-completion
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME dorvex)
-  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES README.md docs/json-output.md docs/json-output.schema.json
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 
   set(CPACK_GENERATOR DEB)

@@ -10,8 +10,15 @@ add_library(dorvex_platform STATIC
 target_link_libraries(dorvex_platform PUBLIC dorvex_core)
 
 # The console driver without its entry function, which the benchmarks run too.
-add_library(dorvex_console STATIC src/cli/console_driver.cpp)
-target_link_libraries(dorvex_console PUBLIC dorvex_platform)
+# Its JSON output is written with nlohmann-json (header-only).
+find_package(nlohmann_json 3 CONFIG REQUIRED)
+add_library(dorvex_console STATIC
+  src/cli/console_driver.cpp
+  src/cli/run_output.cpp
+  src/cli/json_output.cpp
+)
+target_link_libraries(dorvex_console PUBLIC dorvex_platform PRIVATE nlohmann_json::nlohmann_json)
+target_compile_definitions(dorvex_console PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
 
 add_executable(dorvex src/cli/main.cpp)
 target_link_libraries(dorvex PRIVATE dorvex_console CLI11::CLI11)
@@ -19,9 +26,15 @@ target_compile_definitions(dorvex PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
 
 if(DORVEX_BUILD_TESTS OR DORVEX_BUILD_BENCHMARKS)
   # The generator of large configuration pairs, shared by the benchmarks and
-  # the differential test of the duplication check.
+  # the tests (the differential test of the duplication check, the JSON
+  # output's test) ...
   add_library(dorvex_config_generator STATIC bench/config_generator.cpp)
   target_include_directories(dorvex_config_generator PUBLIC bench)
+  # ... and the tool that writes such pairs to files.
+  add_executable(dorvex_config_pair bench/write_config_pair.cpp)
+  target_link_libraries(dorvex_config_pair PRIVATE dorvex_config_generator)
+  set_target_properties(dorvex_config_pair PROPERTIES RUNTIME_OUTPUT_DIRECTORY
+                                                      ${CMAKE_BINARY_DIR}/bench)
 endif()
 
 if(DORVEX_BUILD_TESTS)
@@ -44,6 +57,13 @@ if(DORVEX_CROSS_WINDOWS)
     set(cli11ForWindows ${CMAKE_BINARY_DIR}/windows-cli11)
     file(MAKE_DIRECTORY ${cli11ForWindows})
     file(CREATE_LINK ${DORVEX_CLI11_HEADERS}/CLI ${cli11ForWindows}/CLI SYMBOLIC COPY_ON_ERROR)
+    # So does nlohmann-json's, for the console driver's JSON output.
+    get_target_property(jsonIncludes nlohmann_json::nlohmann_json INTERFACE_INCLUDE_DIRECTORIES)
+    find_path(DORVEX_NLOHMANN_HEADERS nlohmann/json.hpp HINTS ${jsonIncludes} REQUIRED)
+    set(jsonForWindows ${CMAKE_BINARY_DIR}/windows-nlohmann)
+    file(MAKE_DIRECTORY ${jsonForWindows})
+    file(CREATE_LINK ${DORVEX_NLOHMANN_HEADERS}/nlohmann ${jsonForWindows}/nlohmann SYMBOLIC
+         COPY_ON_ERROR)
 
     include(ExternalProject)
     ExternalProject_Add(dorvex_windows
@@ -56,6 +76,7 @@ if(DORVEX_CROSS_WINDOWS)
         -DDORVEX_BUILD_TESTS=${DORVEX_BUILD_TESTS}
         -DDORVEX_BUILD_BENCHMARKS=OFF
         -DDORVEX_CLI11_INCLUDE=${cli11ForWindows}
+        -DDORVEX_NLOHMANN_INCLUDE=${jsonForWindows}
       INSTALL_COMMAND ""
       BUILD_ALWAYS ON
       USES_TERMINAL_BUILD ON)

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <ostream>
 #include <stdexcept>
 
+#include "cli/run_output.h"
 #include "platform/input_file.h"
 #include "platform/report_file.h"
 #include "workspace/check_workspace.h"
@@ -35,7 +37,9 @@ class StreamSink : public ProgressSink {
 // and nothing is read back from a folder that others can write to.
 class ConsoleReportStore : public ReportStore {
  public:
-  explicit ConsoleReportStore(bool keepCopy) : keepCopy(keepCopy) {}
+  // `files` writes the report; null for --no-report, when the check goes on
+  // as if it had been written, under no path.
+  ConsoleReportStore(ReportStore* files, bool keepCopy) : files(files), keepCopy(keepCopy) {}
 
   bool store(std::string_view directory, std::string_view fileName,
              const std::vector<std::string_view>& pieces, std::string& path,
@@ -46,20 +50,24 @@ class ConsoleReportStore : public ReportStore {
       copy.reserve(size);
       for (std::string_view piece : pieces) copy += piece;
     }
-    return files.store(directory, fileName, pieces, path, reason);
+    if (!files) {
+      path.clear();
+      return true;
+    }
+    return files->store(directory, fileName, pieces, path, reason);
   }
 
   std::string copy;
 
  private:
-  ReportFiles files;
+  ReportStore* files;
   bool keepCopy;
 };
 
 class ConsoleFrontEnd : public CheckFrontEnd {
  public:
-  ConsoleFrontEnd(std::ostream& err, bool quiet, bool keepReport)
-      : sink(err), quiet(quiet), reports(keepReport) {}
+  ConsoleFrontEnd(std::ostream& err, bool quiet, bool keepReport, ReportStore* files)
+      : sink(err), quiet(quiet), reports(files, keepReport) {}
 
   ProgressSink* openProgress() override { return quiet ? nullptr : &sink; }
   void closeProgress() override {}
@@ -68,7 +76,7 @@ class ConsoleFrontEnd : public CheckFrontEnd {
   void showReportPath(const std::string& path) override { shownPath = path; }
   void reportNotWritten(const std::string& why) override { reason = why; }
 
-  const std::string& report() const { return reports.copy; }
+  std::string takeReport() { return std::move(reports.copy); }
 
   std::string shownPath;
   std::string reason;
@@ -125,16 +133,20 @@ void warnAboutCrLineEnds(const std::string& path, std::string_view text, std::os
   }
 }
 
-bool loadInput(const std::string& path, std::string& text, std::ostream& err) {
+// Reads the configuration file `path` into `text`, warning on `err` of
+// what will not be checked as the user may expect. False, with the message
+// in `problem`, when it cannot be checked.
+bool loadInput(const std::string& path, std::string& text, std::ostream& err,
+               std::string& problem) {
   std::string reason;
   std::size_t markLength = 0;
   if (!readConfigFile(path, text, reason, &markLength)) {
-    err << "dorvex: " << path << ": " << reason << "\n";
+    problem = path + ": " + reason;
     return false;
   }
   if (text.empty() || text.front() == '\0') {
-    err << "dorvex: " << path << ": no configuration text (the file is empty"
-        << (text.empty() ? "" : " before its first NUL byte") << ")\n";
+    problem = path + ": no configuration text (the file is empty" +
+              (text.empty() ? "" : " before its first NUL byte") + ")";
     return false;
   }
   // The text holds a NUL byte only as its last one.
@@ -151,93 +163,143 @@ void printWhatWasRead(const std::string& path, const AclConfig& config, std::ost
       << " not read (E), " << read.unsupported << " unsupported (U)\n";
 }
 
-// Writes `text` to stdout; false once stdout has failed.
-bool printText(std::ostream& out, std::string_view text) {
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  return out.good();
-}
-
-// A text of the side-by-side views, ended by a line break when it has none.
-bool printViewText(std::ostream& out, std::string_view text) {
-  return printText(out, text) && ((!text.empty() && text.back() == '\n') || printText(out, "\r\n"));
-}
-
-bool printResult(const DriverOptions& options, const CheckWorkspace& workspace,
-                 const ConsoleFrontEnd& frontEnd, std::ostream& out) {
-  if (!printText(out, frontEnd.shownPath) || !printText(out, "\n")) return false;
-  if (options.print == "summary" || options.print == "analysis") {
-    ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
-    return printViewText(out, workspace.leftText(view)) &&
-           printViewText(out, workspace.rightText(view));
-  }
-  if (options.print == "details") return printText(out, workspace.duplicationDetails.view());
-  if (options.print == "report") return printText(out, frontEnd.report());
-  return true;
-}
+constexpr char kOutOfMemory[] = "not enough memory for the check";
+constexpr char kTooLarge[] = "a text of the check is too large for this program";
 
 int outOfMemory(std::ostream& err) {
-  err << "dorvex: not enough memory for the check\n";
+  err << "dorvex: " << kOutOfMemory << "\n";
   return kExitTrouble;
 }
 
 int tooLarge(std::ostream& err) {
-  err << "dorvex: a text of the check is too large for this program\n";
+  err << "dorvex: " << kTooLarge << "\n";
+  return kExitTrouble;
+}
+
+// Ends `run` in trouble: the message on stderr, and kept for stdout.
+void trouble(PairRun& run, std::string message, std::ostream& err) {
+  err << "dorvex: " << message << "\n";
+  run.status = kExitTrouble;
+  run.error = std::move(message);
+}
+
+// Where the reports go, as the options say: the platform's report files,
+// the one named report file, or none.
+struct ReportTarget {
+  explicit ReportTarget(const DriverOptions& options)
+      : named(options.reportFile, options.replaceReport),
+        store(options.noReport             ? nullptr
+              : options.reportFile.empty() ? static_cast<ReportStore*>(&files)
+                                           : &named) {}
+
+  ReportFiles files;
+  NamedReportFile named;
+  ReportStore* const store;  // null: no report
+};
+
+// Checks the setting config run.settingPath against `sourceText`, the
+// source config run.sourcePath, writing the report to `reports`, and fills
+// in `run`.
+void checkPair(const DriverOptions& options, std::string_view sourceText, ReportTarget& reports,
+               CheckWorkspace& workspace, PairRun& run, std::ostream& err) {
+  std::string settingText, problem;
+  if (!loadInput(std::string(run.settingPath), settingText, err, problem)) {
+    return trouble(run, std::move(problem), err);
+  }
+
+  CheckRequest request;
+  request.sourceText = sourceText;
+  request.settingText = settingText;
+  request.sourcePath = run.sourcePath;
+  request.settingPath = run.settingPath;
+  request.outputDirectory = options.outputDirectory;
+  // Only --print analysis and the JSON show the annotated texts.
+  request.analysisText = options.print == "analysis" || options.format == "json";
+  request.modes = options.modes;
+  workspace.recordPairs(options.format == "json");
+  ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", reports.store);
+  CheckResult result = workspace.runCheck(request, frontEnd);
+
+  // A named report is meant for its own path, whatever name the check chose.
+  const std::string& meant = options.reportFile.empty() ? result.reportPath : options.reportFile;
+  switch (result.status) {
+    case CheckStatus::written: break;
+    case CheckStatus::notWritten:
+      return trouble(run,
+                     "Result File could not open: " + meant + ": " + frontEnd.reason +
+                         (reports.named.nameTaken() ? " (--force replaces it)" : ""),
+                     err);
+    case CheckStatus::pathTooLong:
+      return trouble(run,
+                     "Result File could not open: the report path is longer than " +
+                         std::to_string(kMaxReportPath) + " bytes: " + meant,
+                     err);
+    case CheckStatus::emptyText: return trouble(run, "no configuration text to check", err);
+    case CheckStatus::outOfMemory: return trouble(run, kOutOfMemory, err);
+    case CheckStatus::tooLarge: return trouble(run, kTooLarge, err);
+  }
+  run.checked = true;
+  run.status = workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
+  if (!options.quiet) {
+    printWhatWasRead(options.sourcePath, workspace.sourceConfig, err);
+    printWhatWasRead(std::string(run.settingPath), workspace.settingConfig, err);
+  }
+  if (options.failOnUnread && (workspace.sourceConfig.readCounts().anyNotRead() ||
+                               workspace.settingConfig.readCounts().anyNotRead())) {
+    err << "dorvex: " << run.settingPath << ": access-list lines were not read\n";
+    run.status = kExitUnread;
+  }
+  run.reportPath = frontEnd.shownPath;
+  run.reportText = frontEnd.takeReport();
+}
+
+// A failed write to stdout, its final flush included, must not leave the
+// caller believing it has the whole output.
+int stdoutFailed(std::ostream& err) {
+  const int error = errno;
+  err << "dorvex: standard output: " << (error != 0 ? std::strerror(error) : "write error") << "\n";
   return kExitTrouble;
 }
 
 int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
-  std::string sourceText, settingText;
-  if (!loadInput(options.sourcePath, sourceText, err)) return kExitTrouble;
-  if (!loadInput(options.settingPath, settingText, err)) return kExitTrouble;
-
-  static CheckWorkspace workspace;
-  CheckRequest request;
-  request.sourceText = sourceText;
-  request.settingText = settingText;
-  request.sourcePath = options.sourcePath;
-  request.settingPath = options.settingPath;
-  request.outputDirectory = options.outputDirectory;
-  // Only --print analysis shows the annotated texts.
-  request.analysisText = options.print == "analysis";
-  request.modes = options.modes;
-  ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report");
-  CheckResult result = workspace.runCheck(request, frontEnd);
-
-  switch (result.status) {
-    case CheckStatus::written: break;
-    case CheckStatus::notWritten:
-      err << "dorvex: Result File could not open: " << result.reportPath << ": " << frontEnd.reason
-          << "\n";
-      return kExitTrouble;
-    case CheckStatus::pathTooLong:
-      err << "dorvex: Result File could not open: the report path is longer than " << kMaxReportPath
-          << " bytes: " << result.reportPath << "\n";
-      return kExitTrouble;
-    case CheckStatus::emptyText:
-      err << "dorvex: no configuration text to check\n";
-      return kExitTrouble;
-    case CheckStatus::outOfMemory: return outOfMemory(err);
-    case CheckStatus::tooLarge: return tooLarge(err);
-  }
-  if (!options.quiet) {
-    printWhatWasRead(options.sourcePath, workspace.sourceConfig, err);
-    printWhatWasRead(options.settingPath, workspace.settingConfig, err);
-  }
-  // A stdout that fails at any write, or at the final flush, must not
-  // leave the caller believing it has the whole output.
-  errno = 0;
-  if (!printResult(options, workspace, frontEnd, out) || !out.flush()) {
-    const int error = errno;
-    err << "dorvex: standard output: " << (error != 0 ? std::strerror(error) : "write error")
-        << "\n";
+  std::vector<std::string> settingPaths{options.settingPath};
+  settingPaths.insert(settingPaths.end(), options.moreSettingPaths.begin(),
+                      options.moreSettingPaths.end());
+  if (options.format == "json" && !options.print.empty()) {
+    err << "dorvex: --print does not go with --format json, which holds every text\n";
     return kExitTrouble;
   }
-  if (options.failOnUnread && (workspace.sourceConfig.readCounts().anyNotRead() ||
-                               workspace.settingConfig.readCounts().anyNotRead())) {
-    err << "dorvex: access-list lines were not read\n";
-    return kExitUnread;
+  if (!options.reportFile.empty() && settingPaths.size() > 1) {
+    err << "dorvex: --report names the report of one setting config, but " << settingPaths.size()
+        << " are given\n";
+    return kExitTrouble;
   }
-  return workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
+  // The source config is read once for all pairs; when it cannot be, each
+  // pair ends in that trouble, told once.
+  std::string sourceText, sourceProblem;
+  const bool sourceLoaded = loadInput(options.sourcePath, sourceText, err, sourceProblem);
+  if (!sourceLoaded) err << "dorvex: " << sourceProblem << "\n";
+
+  static CheckWorkspace workspace;
+  ReportTarget reports(options);
+  std::unique_ptr<RunOutput> output = makeRunOutput(options, settingPaths.size(), out);
+  int status = kExitClean;
+  for (const std::string& settingPath : settingPaths) {
+    PairRun run;
+    run.sourcePath = options.sourcePath;
+    run.settingPath = settingPath;
+    if (sourceLoaded) {
+      checkPair(options, sourceText, reports, workspace, run, err);
+    } else {
+      run.error = sourceProblem;
+    }
+    status = std::max(status, run.status);
+    errno = 0;
+    if (!output->pair(run, workspace)) return stdoutFailed(err);
+  }
+  errno = 0;
+  if (!output->finish(status)) return stdoutFailed(err);
+  return status;
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // The console driver: a whole check from two configuration files, with the
 // progress and, per configuration, what was read on stderr, the report path
 // on stdout and an exit status like diff's (0 no duplication, 1 duplications
-// found, 2 trouble; 3 on request when access-list lines were not read).
+// found, 2 trouble; 3 on request when access-list lines were not read); or
+// one such check per setting config against one source config, the exit
+// status the highest of theirs. What stdout shows is written by run_output.h.
 #ifndef DORVEX_CLI_CONSOLE_DRIVER_H_
 #define DORVEX_CLI_CONSOLE_DRIVER_H_
 
 #include <cstddef>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 #include "parser/check_modes.h"
 
@@ -21,6 +24,18 @@ struct DriverOptions {
   bool quiet = false;           // no progress lines and no lines of what was read
   CheckModes modes;
   bool failOnUnread = false;  // kExitUnread when an access-list line was not read
+  bool quiet = false;
+
+  // For scripts: more setting configs, the report's name, stdout's form.
+  // Each further setting config is checked against the source config as
+  // settingPath is, with a report of its own and a line on stdout each.
+  std::vector<std::string> moreSettingPaths;
+  std::string reportFile;      // exactly this report file; empty: Result<stamp>.txt
+  bool replaceReport = false;  // reportFile may replace what is there
+  bool noReport = false;       // no report file at all
+  bool printRaw = false;       // --print summary/analysis without "==> FILE <==" headers
+  // "text", or "json" for one JSON document on stdout (docs/json-output.md).
+  std::string format = "text";
 };
 
 constexpr int kExitClean = 0;

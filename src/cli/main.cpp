@@ -1,6 +1,9 @@
-// dorvex [options] SOURCE SETTING: checks the access lists of the setting
-// config against those of the source config and writes the report file.
+// dorvex [options] SOURCE SETTING [SETTING...]: checks the access lists of
+// each setting config against those of the source config and writes the
+// report files.
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -17,12 +20,17 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Checks the access lists of a setting config against a source config: writes the report\n"
       "file Result<YYMMDDhhmmss>.txt and prints its path. Exit status: 0 no duplication,\n"
-      "1 duplications found, 2 trouble, 3 (with --fail-on-unread) access-list lines not read.",
+      "1 duplications found, 2 trouble, 3 (with --fail-on-unread) access-list lines not read.\n"
+      "Several SETTINGs are each checked against SOURCE, with a report and a line on stdout\n"
+      "each, and the highest of their exit statuses.",
       "dorvex"};
   app.set_version_flag("--version", "dorvex " DORVEX_VERSION);
   app.add_option("SOURCE", options.sourcePath, "source config file (the rules checked against)")
       ->required();
-  app.add_option("SETTING", options.settingPath, "setting config file (the rules checked)")
+  std::vector<std::string> settingPaths;
+  app.add_option("SETTING", settingPaths,
+                 "setting config file (the rules checked); each further one is checked "
+                 "against SOURCE as well, with a report of its own")
       ->required();
   app.add_option("-o,--output-dir", options.outputDirectory,
                  "directory for the report file (default: the current directory)");
@@ -39,6 +47,23 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"classic", "exact"}));
   app.add_flag("--fail-on-unread", options.failOnUnread,
                "exit 3 when a line that looks like an access-list statement was not read");
+
+  // For scripts: the report's name or none, JSON, stdout without headers.
+  CLI::Option* report =
+      app.add_option("--report", options.reportFile,
+                     "write the report to exactly this file, never replacing one (see --force)")
+          ->excludes("--output-dir");
+  app.add_flag("--force", options.replaceReport, "let --report replace an existing file")
+      ->needs(report);
+  app.add_flag("--no-report", options.noReport, "write no report file")
+      ->excludes(report)
+      ->excludes("--output-dir");
+  app.add_option("--format", options.format,
+                 "text (the default) or json: one JSON document on stdout, holding every text")
+      ->check(CLI::IsMember({"text", "json"}));
+  app.add_flag("--print-raw", options.printRaw,
+               "--print summary or analysis without the \"==> FILE <==\" header lines")
+      ->needs("--print");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -47,5 +72,7 @@ int main(int argc, char** argv) {
   }
   options.modes.syntax = syntax == "full" ? dorvex::Syntax::full : dorvex::Syntax::classic;
   options.modes.cover = cover == "exact" ? dorvex::Cover::exact : dorvex::Cover::classic;
+  options.settingPath = settingPaths.front();
+  options.moreSettingPaths.assign(settingPaths.begin() + 1, settingPaths.end());
   return dorvex::runDriver(options, std::cout, std::cerr);
 }

@@ -1,6 +1,7 @@
-// The report file on disk: the ReportStore (workspace/check_run.h) of this
-// platform, which the console driver and both Windows programs hand to the
-// check, and the console driver's clean-up on interrupts. One source per
+// The report file on disk: the ReportStores (workspace/check_run.h) of this
+// platform, ReportFiles, which the console driver and both Windows programs
+// hand to the check, and NamedReportFile for a name the user chooses; and
+// the console driver's clean-up on interrupts. One source per
 // platform: report_file_posix.cpp, report_file_win32.cpp.
 //
 // A report is written to a temporary file of its own, created exclusively
@@ -14,8 +15,10 @@
 #ifndef DORVEX_PLATFORM_REPORT_FILE_H_
 #define DORVEX_PLATFORM_REPORT_FILE_H_
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "workspace/check_run.h"
@@ -25,12 +28,61 @@ namespace dorvex {
 class ReportFiles : public ReportStore {
  public:
   // See ReportStore::store. On failure `reason` is the system's text for the
-  // error (as strerror gives it). Names are tried up to kMaxNumber.
+  // error (as strerror gives it). Names are tried up to kMaxNumber. After
+  // this store has taken the N-th name for `fileName` in `directory`, it
+  // starts there next time at the (N+1)-th: the ones before are taken, and
+  // a run that writes many reports within one second must not try them all
+  // again for each (which grows as the square of their number).
   bool store(std::string_view directory, std::string_view fileName,
              const std::vector<std::string_view>& pieces, std::string& path,
              std::string& reason) override;
 
   static constexpr int kMaxNumber = 9999;
+
+ private:
+  int firstNumber(std::string_view directory, std::string_view fileName) const {
+    const bool again = directory == lastDirectory && fileName == lastFileName;
+    return again ? std::min(lastNumber + 1, kMaxNumber) : 1;
+  }
+  void took(std::string_view directory, std::string_view fileName, int number) {
+    lastDirectory = directory;
+    lastFileName = fileName;
+    lastNumber = number;
+  }
+
+  std::string lastDirectory, lastFileName;
+  int lastNumber = 0;
+};
+
+// The report under a name the user gives (the console driver's --report
+// FILE), written the same way: to a temporary file of its own beside it
+// (".dorvex-report.tmp-XXXXXX"), created exclusively, which takes exactly
+// that name once complete. An existing entry at the name, whatever it is,
+// is never followed or opened: without `replace` the store fails and leaves
+// it; with `replace` a file or link there is replaced in one step (the
+// link itself, not its target), so no reader ever sees a part of the
+// report. store() ignores the directory and the name the check proposes.
+class NamedReportFile : public ReportStore {
+ public:
+  NamedReportFile(std::string path, bool replace)
+      : target(std::move(path)), replaceExisting(replace) {}
+
+  // See above. On success `path` is the path given; on failure `reason` is
+  // the system's text for the error.
+  bool store(std::string_view directory, std::string_view fileName,
+             const std::vector<std::string_view>& pieces, std::string& path,
+             std::string& reason) override;
+
+  // Whether the last store() failed because the name was taken (and not to
+  // be replaced).
+  bool nameTaken() const { return taken; }
+
+  static constexpr char kTemporaryPrefix[] = ".dorvex-report.tmp-";
+
+ private:
+  std::string target;
+  bool replaceExisting;
+  bool taken = false;
 };
 
 // For the console driver, called once at its start: an interrupt (POSIX:

@@ -115,6 +115,15 @@ class TemporaryFile {
     return 0;
   }
 
+  // Gives the file the name `name` in one step, whatever is there: a file
+  // or a link is replaced itself, never followed. Returns 0 or the error.
+  int replace(const std::string& name) {
+    InterruptsHeld held;
+    if (renameat(directory, pendingName, directory, name.c_str()) != 0) return errno;
+    pendingDirectory = -1;
+    return 0;
+  }
+
   void remove() {
     InterruptsHeld held;
     if (pendingDirectory >= 0) unlinkat(directory, pendingName, 0);
@@ -158,6 +167,22 @@ bool writeAll(int fd, const std::vector<std::string_view>& pieces) {
   return true;
 }
 
+// Creates a temporary file named `prefix` and random letters and writes
+// `pieces` to it. Returns 0, or the error.
+int writeTemporary(TemporaryFile& temporary, const std::string& prefix,
+                   const std::vector<std::string_view>& pieces) {
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    fd = temporary.create(prefix + randomLetters());
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) return errno;
+  int error = writeAll(fd, pieces) ? 0 : errno;
+  // Some file systems tell of a failed write only at the close.
+  if (close(fd) != 0 && error == 0) error = errno;
+  return error;
+}
+
 }  // namespace
 
 bool ReportFiles::store(std::string_view directory, std::string_view fileName,
@@ -170,24 +195,14 @@ bool ReportFiles::store(std::string_view directory, std::string_view fileName,
     return false;
   }
   TemporaryFile temporary(folder.fd);
-  const std::string prefix = temporaryNamePrefix(fileName);
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    fd = temporary.create(prefix + randomLetters());
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    reason = std::strerror(errno);
-    return false;
-  }
-  int error = writeAll(fd, pieces) ? 0 : errno;
-  // Some file systems tell of a failed write only at the close.
-  if (close(fd) != 0 && error == 0) error = errno;
-  for (int number = 1; error == 0 && number <= kMaxNumber; ++number) {
+  int error = writeTemporary(temporary, temporaryNamePrefix(fileName), pieces);
+  for (int number = firstNumber(directory, fileName); error == 0 && number <= kMaxNumber;
+       ++number) {
     const std::string name = numberedFileName(fileName, number);
     std::string candidate = reportPath(directory, name);
     error = temporary.claim(name);
     if (error == 0) {
+      took(directory, fileName, number);
       path = std::move(candidate);
       return true;
     }
@@ -195,6 +210,37 @@ bool ReportFiles::store(std::string_view directory, std::string_view fileName,
   }
   reason = std::strerror(error != 0 ? error : EIO);
   return false;
+}
+
+bool NamedReportFile::store(std::string_view, std::string_view,
+                            const std::vector<std::string_view>& pieces, std::string& path,
+                            std::string& reason) {
+  taken = false;
+  // Only the slash separates: a backslash is a byte of the name here.
+  const std::size_t slash = target.rfind('/');
+  const std::string name = target.substr(slash == std::string::npos ? 0 : slash + 1);
+  if (name.empty() || name == "." || name == "..") {
+    reason = std::strerror(EISDIR);
+    return false;
+  }
+  const std::string directoryName = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  Descriptor folder(open(directoryName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  TemporaryFile temporary(folder.fd);
+  int error = writeTemporary(temporary, kTemporaryPrefix, pieces);
+  if (error == 0) {
+    error = replaceExisting ? temporary.replace(name) : temporary.claim(name);
+  }
+  if (error != 0) {
+    taken = error == EEXIST;
+    reason = std::strerror(error);
+    return false;
+  }
+  path = target;
+  return true;
 }
 
 void removeTemporaryReportOnInterrupt() {

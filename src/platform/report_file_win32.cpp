@@ -49,16 +49,26 @@ std::string reasonFor(DWORD error) {
   return "Windows error " + std::to_string(error);
 }
 
-// The long form of `path`; false, with the error, when it has none.
-bool longForm(std::string_view path, std::wstring& wide, DWORD& error) {
-  const std::string narrow(path.empty() ? std::string_view(".") : path);
+// `text`, in the system code page, in UTF-16; false, with the error, when
+// it cannot be converted.
+bool wideText(std::string_view text, std::wstring& wide, DWORD& error) {
+  const std::string narrow(text);
   int length = MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, nullptr, 0);
-  std::wstring given(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
+  std::wstring converted(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
   if (length <= 0 ||
-      MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, given.data(), length) <= 0) {
+      MultiByteToWideChar(CP_ACP, 0, narrow.c_str(), -1, converted.data(), length) <= 0) {
     error = GetLastError();
     return false;
   }
+  converted.resize(static_cast<std::size_t>(length - 1));
+  wide = std::move(converted);
+  return true;
+}
+
+// The long form of `path`; false, with the error, when it has none.
+bool longForm(std::string_view path, std::wstring& wide, DWORD& error) {
+  std::wstring given;
+  if (!wideText(path.empty() ? std::string_view(".") : path, given, error)) return false;
   DWORD size = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
   std::wstring full(size > 0 ? size : 1, L'\0');
   DWORD copied = size > 0 ? GetFullPathNameW(given.c_str(), size, full.data(), nullptr) : 0;
@@ -116,6 +126,14 @@ class TemporaryFile {
     return error;
   }
 
+  // Gives the file the name `name` in one step, whatever file or link is
+  // there (the link itself is replaced). Returns 0 or the error.
+  DWORD replace(const std::wstring& name) {
+    if (!MoveFileExW(pendingPath, name.c_str(), MOVEFILE_REPLACE_EXISTING)) return GetLastError();
+    InterlockedExchange(&pendingSet, 0);
+    return 0;
+  }
+
   void remove() {
     if (InterlockedExchange(&pendingSet, 0) != 0) DeleteFileW(pendingPath);
   }
@@ -153,6 +171,38 @@ DWORD writeAll(HANDLE file, const std::vector<std::string_view>& pieces) {
   return 0;
 }
 
+// 0 when `folder` (a long path) is a folder, else the error. A missing
+// folder or a file in its place fails here, before anything is made.
+DWORD checkFolder(const std::wstring& folder) {
+  DWORD attributes = GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  return 0;
+}
+
+// The long form of the folder `directory` into `folder`. Returns 0, or the
+// error when it has none or is no folder.
+DWORD openFolder(std::string_view directory, std::wstring& folder) {
+  DWORD error = 0;
+  if (!longForm(directory, folder, error)) return error;
+  return checkFolder(folder);
+}
+
+// Creates a temporary file named `prefix` (a long path) and random letters
+// and writes `pieces` to it. Returns 0, or the error.
+DWORD writeTemporary(TemporaryFile& temporary, const std::wstring& prefix,
+                     const std::vector<std::string_view>& pieces) {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+    file = temporary.create(prefix + widened(randomLetters()));
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  DWORD error = writeAll(file, pieces);
+  if (!CloseHandle(file) && error == 0) error = GetLastError();
+  return error;
+}
+
 BOOL WINAPI onConsoleControl(DWORD) {
   if (InterlockedExchange(&pendingSet, 0) != 0) DeleteFileW(pendingPath);
   // The next handler, the system's, ends the process.
@@ -165,40 +215,20 @@ bool ReportFiles::store(std::string_view directory, std::string_view fileName,
                         const std::vector<std::string_view>& pieces, std::string& path,
                         std::string& reason) {
   std::wstring folder;
-  DWORD error = 0;
-  if (!longForm(directory, folder, error)) {
+  DWORD error = openFolder(directory, folder);
+  if (error != 0) {
     reason = reasonFor(error);
     return false;
   }
-  // A missing folder or a file in its place fails here, before anything is
-  // made.
-  DWORD attributes = GetFileAttributesW(folder.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    reason = reasonFor(GetLastError());
-    return false;
-  }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    reason = reasonFor(ERROR_DIRECTORY);
-    return false;
-  }
   TemporaryFile temporary;
-  const std::wstring prefix = folder + widened(temporaryNamePrefix(fileName));
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-    file = temporary.create(prefix + widened(randomLetters()));
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
-  }
-  if (file == INVALID_HANDLE_VALUE) {
-    reason = reasonFor(GetLastError());
-    return false;
-  }
-  error = writeAll(file, pieces);
-  if (!CloseHandle(file) && error == 0) error = GetLastError();
-  for (int number = 1; error == 0 && number <= kMaxNumber; ++number) {
+  error = writeTemporary(temporary, folder + widened(temporaryNamePrefix(fileName)), pieces);
+  for (int number = firstNumber(directory, fileName); error == 0 && number <= kMaxNumber;
+       ++number) {
     const std::string name = numberedFileName(fileName, number);
     std::string candidate = reportPath(directory, name);
     error = temporary.claim(folder + widened(name));
     if (error == 0) {
+      took(directory, fileName, number);
       path = std::move(candidate);
       return true;
     }
@@ -206,6 +236,41 @@ bool ReportFiles::store(std::string_view directory, std::string_view fileName,
   }
   reason = reasonFor(error);
   return false;
+}
+
+bool NamedReportFile::store(std::string_view, std::string_view,
+                            const std::vector<std::string_view>& pieces, std::string& path,
+                            std::string& reason) {
+  taken = false;
+  // A path that ends in a separator, "." or ".." names a folder.
+  const std::string_view name = fileNamePart(target);
+  if (name.empty() || name == "." || name == ".." || target.back() == '/') {
+    reason = std::strerror(EISDIR);
+    return false;
+  }
+  // The long form of the whole path, in which the system has resolved the
+  // slashes and the "." and ".." parts, is split into folder and name.
+  std::wstring folder, wideName;
+  DWORD error = 0;
+  if (longForm(target, folder, error)) {
+    folder.pop_back();
+    wideName = folder.substr(folder.rfind(L'\\') + 1);
+    folder.resize(folder.size() - wideName.size());
+    error = wideName.empty() ? ERROR_DIRECTORY : checkFolder(folder);
+  }
+  TemporaryFile temporary;
+  if (error == 0) error = writeTemporary(temporary, folder + widened(kTemporaryPrefix), pieces);
+  if (error == 0) {
+    error =
+        replaceExisting ? temporary.replace(folder + wideName) : temporary.claim(folder + wideName);
+  }
+  if (error != 0) {
+    taken = error == ERROR_FILE_EXISTS;
+    reason = reasonFor(error);
+    return false;
+  }
+  path = target;
+  return true;
 }
 
 void removeTemporaryReportOnInterrupt() { SetConsoleCtrlHandler(onConsoleControl, TRUE); }

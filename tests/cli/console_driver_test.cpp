@@ -86,7 +86,7 @@ TEST_F(ConsoleDriverTest, PrintWritesTheChosenText) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.what);
-    Outcome r = run(std::string("-q -o out --print ") + c.what + " a.cfg b.cfg");
+    Outcome r = run(std::string("-q -o out --print-raw --print ") + c.what + " a.cfg b.cfg");
     ASSERT_EQ(1, r.status) << r.err;
     EXPECT_EQ(c.expectedAfterPath, r.out.substr(r.out.find('\n') + 1));
   }

@@ -307,7 +307,7 @@ TEST_F(HostileInputTest, ShiftJisSecondBytesPassUnchanged) {
 TEST_F(HostileInputTest, ByteOrderMarkIsSkipped) {
   write("bom.cfg", "\xEF\xBB\xBF" "access-list 10 permit any\r\n");
   write("setting.cfg", kRule);
-  Outcome result = check("bom.cfg", "setting.cfg", {"--print", "analysis"});
+  Outcome result = check("bom.cfg", "setting.cfg", {"--print", "analysis", "--print-raw"});
   EXPECT_EQ(1, result.status);
   EXPECT_EQ("", result.err);
   std::string path = result.out.substr(0, result.out.find('\n') + 1);
@@ -323,7 +323,7 @@ TEST_F(HostileInputTest, CrOnlyLineEndsMakeOneLineWithAWarning) {
   write("cr.cfg", "access-list 10 permit any\raccess-list 10 permit host 1.1.1.1\r");
   write("crlf.cfg", "access-list 10 permit any\r\naccess-list 10 permit host 1.1.1.1\r\n");
   write("setting.cfg", kRule);
-  Outcome result = check("cr.cfg", "setting.cfg", {"--print", "analysis"});
+  Outcome result = check("cr.cfg", "setting.cfg", {"--print", "analysis", "--print-raw"});
   EXPECT_EQ(0, result.status);
   EXPECT_EQ("dorvex: cr.cfg: lines end in CR only; the whole text is checked as one line\n", result.err);
   EXPECT_NE(std::string::npos,

@@ -1,0 +1,174 @@
+#include "cli/run_output.h"
+
+#include <ostream>
+
+#include "cli/json_output.h"
+#include "workspace/report_builder.h"
+
+#ifndef DORVEX_VERSION
+#define DORVEX_VERSION "0.8"
+#endif
+
+namespace dorvex {
+
+namespace {
+
+// Writes `text` to stdout; false once stdout has failed.
+bool printText(std::ostream& out, std::string_view text) {
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  return out.good();
+}
+
+// A text of the side-by-side views, ended by a line break when it has none.
+bool printViewText(std::ostream& out, std::string_view text) {
+  return printText(out, text) && ((!text.empty() && text.back() == '\n') || printText(out, "\r\n"));
+}
+
+bool printHeader(std::ostream& out, std::string_view path) {
+  return printText(out, "==> ") && printText(out, escapedName(path)) && printText(out, " <==\n");
+}
+
+// The text --print chose, of a pair that was checked.
+bool printChosenText(const DriverOptions& options, const PairRun& run,
+                     const CheckWorkspace& workspace, std::ostream& out) {
+  if (options.print == "summary" || options.print == "analysis") {
+    ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
+    if (options.printRaw) {
+      return printViewText(out, workspace.leftText(view)) &&
+             printViewText(out, workspace.rightText(view));
+    }
+    return printHeader(out, run.sourcePath) && printViewText(out, workspace.leftText(view)) &&
+           printText(out, "\n") && printHeader(out, run.settingPath) &&
+           printViewText(out, workspace.rightText(view));
+  }
+  if (options.print == "details") return printText(out, workspace.duplicationDetails.view());
+  if (options.print == "report") return printText(out, run.reportText);
+  return true;
+}
+
+// One setting config: the report path, then the chosen text; nothing after
+// trouble, which stderr tells.
+class SinglePairOutput : public RunOutput {
+ public:
+  SinglePairOutput(const DriverOptions& options, std::ostream& out) : options(options), out(out) {}
+
+  bool pair(const PairRun& run, CheckWorkspace& workspace) override {
+    if (!run.checked) return true;
+    if (!run.reportPath.empty() && !(printText(out, run.reportPath) && printText(out, "\n"))) {
+      return false;
+    }
+    return printChosenText(options, run, workspace, out);
+  }
+  bool finish(int) override { return static_cast<bool>(out.flush()); }
+
+ private:
+  const DriverOptions& options;
+  std::ostream& out;
+};
+
+// Several setting configs: a line per pair, then the chosen text.
+class PairLinesOutput : public RunOutput {
+ public:
+  PairLinesOutput(const DriverOptions& options, std::ostream& out) : options(options), out(out) {}
+
+  bool pair(const PairRun& run, CheckWorkspace& workspace) override {
+    std::string line = escapedName(run.settingPath);
+    line += "\tstatus=" + std::to_string(run.status);
+    if (run.checked) {
+      const MarkCounts counts = countMarks(workspace.settingConfig);
+      line += "\tpairs=" + std::to_string(workspace.duplicationCount());
+      line += "\trules=" + std::to_string(counts.rulesRead);
+      line += "\tE=" + std::to_string(counts.error);
+      line += "\tU=" + std::to_string(counts.unsupported);
+      line += "\tD=" + std::to_string(counts.duplicate);
+      line += "\tO=" + std::to_string(counts.option);
+      line += "\treport=" + escapedName(run.reportPath);
+    } else {
+      line += "\terror=" + escapedName(run.error);
+    }
+    line += '\n';
+    return printText(out, line) && (!run.checked || printChosenText(options, run, workspace, out));
+  }
+  bool finish(int) override { return static_cast<bool>(out.flush()); }
+
+ private:
+  const DriverOptions& options;
+  std::ostream& out;
+};
+
+// One JSON document, written as the pairs end so that a run over many
+// setting configs never holds more than one pair's entry:
+//   {"program":...,"checks":[
+//   {entry of the first pair},
+//   {entry of the second pair}
+//   ],"exit_status":N}
+class JsonDocumentOutput : public RunOutput {
+ public:
+  JsonDocumentOutput(CheckModes modes, std::ostream& out) : modes(modes), out(out) {}
+
+  bool pair(const PairRun& run, CheckWorkspace& workspace) override {
+    const Json check = run.checked ? checkToJson(workspace, run.sourcePath, run.settingPath,
+                                                 run.reportPath, run.status)
+                                   : failedCheckToJson(run.sourcePath, run.settingPath, run.error);
+    std::string text = started ? ",\n" : documentStart(modes);
+    started = true;
+    text += dumped(check);
+    return printText(out, text);
+  }
+
+  bool finish(int status) override {
+    std::string text = started ? "" : documentStart(modes);
+    text += "\n],\"exit_status\":" + std::to_string(status) + "}\n";
+    return printText(out, text) && out.flush();
+  }
+
+ private:
+  // Every string was made UTF-8 on its way in; should one not be, it is
+  // mended rather than thrown about.
+  static std::string dumped(const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+  }
+
+  // The document up to the first check entry.
+  static std::string documentStart(CheckModes modes) {
+    const Json head = {{"program", "dorvex"},
+                       {"version", DORVEX_VERSION},
+                       {"format_version", 1},
+                       {"modes",
+                        {{"syntax", modes.syntax == Syntax::full ? "full" : "classic"},
+                         {"cover", modes.cover == Cover::exact ? "exact" : "classic"}}}};
+    std::string text = dumped(head);
+    text.pop_back();  // its closing brace: the checks follow
+    text += ",\"checks\":[\n";
+    return text;
+  }
+
+  CheckModes modes;
+  std::ostream& out;
+  bool started = false;
+};
+
+}  // namespace
+
+MarkCounts countMarks(const AclConfig& config) {
+  MarkCounts counts;
+  for (int k = 0; k < config.entryCount(); ++k) {
+    const AclEntry& entry = *config.entryAt(k);
+    const unsigned flags = entry.flags;
+    counts.rulesRead += (flags & kErrorBit) == 0 && entry.permission != kNotSet;
+    counts.error += (flags & kErrorBit) != 0;
+    counts.unsupported += (flags & kUnsupportedBit) != 0;
+    counts.duplicate += (flags & kDuplicateBit) != 0;
+    counts.option += (flags & kOptionBit) != 0;
+  }
+  return counts;
+}
+
+std::unique_ptr<RunOutput> makeRunOutput(const DriverOptions& options, std::size_t pairCount,
+                                         std::ostream& out) {
+  if (options.format == "json") return std::make_unique<JsonDocumentOutput>(options.modes, out);
+  if (pairCount > 1) return std::make_unique<PairLinesOutput>(options, out);
+  return std::make_unique<SinglePairOutput>(options, out);
+}
+
+}  // namespace dorvex
