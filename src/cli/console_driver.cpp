@@ -246,7 +246,7 @@ void checkPair(const DriverOptions& options, std::string_view sourceText, Report
   }
   if (options.failOnUnread && (workspace.sourceConfig.readCounts().anyNotRead() ||
                                workspace.settingConfig.readCounts().anyNotRead())) {
-    err << "dorvex: " << run.settingPath << ": access-list lines were not read\n";
+    err << "dorvex: access-list lines were not read\n";
     run.status = kExitUnread;
   }
   run.reportPath = frontEnd.shownPath;

@@ -24,7 +24,6 @@ struct DriverOptions {
   bool quiet = false;           // no progress lines and no lines of what was read
   CheckModes modes;
   bool failOnUnread = false;  // kExitUnread when an access-list line was not read
-  bool quiet = false;
 
   // For scripts: more setting configs, the report's name, stdout's form.
   // Each further setting config is checked against the source config as
