@@ -43,7 +43,7 @@ add_executable(dorvex WIN32 src/ui/win_main.cpp ${DORVEX_RESOURCES})
 target_link_libraries(dorvex PRIVATE dorvex_ui)
 
 if(DORVEX_BUILD_TESTS)
-  add_executable(dorvex-ui-test tests/ui/ui_test.cpp ${DORVEX_RESOURCES})
+  add_executable(dorvex-ui-test tests/ui/ui_test.cpp tests/ui/ui_harness.cpp ${DORVEX_RESOURCES})
   target_link_libraries(dorvex-ui-test PRIVATE dorvex_ui)
   # Paces the end-to-end run of dorvex.exe: waits for a window by caption.
   add_executable(dorvex-ui-wait tests/ui/wait_window.cpp)

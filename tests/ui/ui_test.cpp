@@ -1,385 +1,19 @@
-// Drives the dialogs of the Windows front end through real window messages,
-// under Windows or Wine (code page 932): the main dialog is created
-// modeless, files are dropped as real HDROP blocks, and every modal window
-// that a handler opens (message boxes, result, About, folder browser) is
-// caught once its WM_INITDIALOG has run and answered by the test.
+// The dialog tests of the Windows front end: each case drives the dialogs
+// through the harness (ui_harness.h) and checks what they show and write.
 #include <windows.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <cstdio>
-#include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "ui/front_end.h"
 #include "ui/resource.h"
+#include "ui_harness.h"
 
 using dorvex::ResultView;
+using namespace uitest;
 
 namespace {
-
-// ---- results ---------------------------------------------------------------
-
-int passed = 0;
-int failed = 0;
-
-std::string printable(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text.substr(0, 200)) {
-    char hex[8];
-    if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    }
-  }
-  return text.size() > 200 ? out + "..." : out;
-}
-
-void check(bool ok, const std::string& what) {
-  if (ok) {
-    ++passed;
-  } else {
-    ++failed;
-    std::printf("FAILED: %s\n", what.c_str());
-  }
-}
-
-void checkEq(const std::string& got, const std::string& want, const std::string& what) {
-  check(got == want, what + ": got \"" + printable(got) + "\", want \"" + printable(want) + "\"");
-}
-
-// ---- small Windows helpers ---------------------------------------------------
-
-const char kHint[] =
-    "\x83\x68\x83\x89\x83\x62\x83\x4F\x81\x95\x83\x68\x83\x8D\x83\x62\x83\x76\x82\xC5\x83\x74"
-    "\x83\x40\x83\x43\x83\x8B\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB7";
-const char kCannotOpen[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1";
-const char kBrowseTitle[] =
-    "\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xF0\x91\x49\x91\xF0\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2";
-const char kAboutCaption[] = "\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8F\xEE\x95\xF1";
-const char kPathTooLong[] = "The report path is too long: choose a shorter output directory.";
-const char kEmptyText[] = "Nothing was checked: a pane is empty.";
-
-std::string text(HWND window) { return dorvex::windowText(window); }
-std::string itemText(HWND dialog, int id) { return text(GetDlgItem(dialog, id)); }
-
-bool writeFile(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  return ok && written == bytes.size();
-}
-
-bool readFile(const std::string& path, std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bytes.assign(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  CloseHandle(file);
-  return ok && read == bytes.size();
-}
-
-bool contains(const std::string& haystack, const std::string& needle) {
-  return haystack.find(needle) != std::string::npos;
-}
-
-// A fresh folder of the test's own at the root of drive C: Wine's folder
-// browser selects a folder given by its path only one level below a drive.
-std::string makeTestFolder() {
-  std::string folder = "C:\\dorvex-ui-test-" + std::to_string(GetCurrentProcessId());
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
-}
-
-// ---- modal windows opened by the handlers --------------------------------
-
-// A message box as the test saw it.
-struct Box {
-  std::string caption;
-  std::string text;
-  HWND owner;
-};
-std::vector<Box> boxes;
-
-using WindowAction = std::function<void(HWND)>;
-std::deque<WindowAction> resultActions;
-std::deque<WindowAction> aboutActions;
-std::deque<WindowAction> browserActions;
-HWND helperWindow = nullptr;
-HWND mainDialog = nullptr;
-HHOOK hook = nullptr;
-constexpr UINT kWindowOpened = WM_APP + 1;
-constexpr UINT_PTR kWatchdogTimer = 1;
-
-BOOL CALLBACK collectStatic(HWND child, LPARAM out) {
-  char className[32] = {};
-  GetClassNameA(child, className, sizeof className);
-  std::string childText = text(child);
-  bool isIcon = (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-  if (lstrcmpiA(className, "Static") == 0 && !isIcon && !childText.empty()) {
-    *reinterpret_cast<std::string*>(out) += childText;
-  }
-  return TRUE;
-}
-
-BOOL CALLBACK findTree(HWND child, LPARAM found) {
-  char className[32] = {};
-  GetClassNameA(child, className, sizeof className);
-  if (lstrcmpiA(className, "SysTreeView32") == 0) *reinterpret_cast<bool*>(found) = true;
-  return TRUE;
-}
-
-std::string staticTexts(HWND window) {
-  std::string all;
-  EnumChildWindows(window, collectStatic, reinterpret_cast<LPARAM>(&all));
-  return all;
-}
-
-void answerBox(HWND box) {
-  boxes.push_back({text(box), staticTexts(box), GetWindow(box, GW_OWNER)});
-  PostMessageA(box, WM_COMMAND, IDOK, 0);
-}
-
-void runNext(std::deque<WindowAction>& actions, HWND window, const char* kind) {
-  if (actions.empty()) {
-    check(false, std::string("no ") + kind + " dialog expected here");
-    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    return;
-  }
-  WindowAction action = std::move(actions.front());
-  actions.pop_front();
-  action(window);
-}
-
-void onWindowOpened(HWND window) {
-  if (!IsWindow(window) || window == mainDialog) return;
-  std::string caption = text(window);
-  bool isBrowser = false;
-  EnumChildWindows(window, findTree, reinterpret_cast<LPARAM>(&isBrowser));
-  if (caption == "Compare Result") {
-    runNext(resultActions, window, "result");
-  } else if (caption == kAboutCaption) {
-    runNext(aboutActions, window, "About");
-  } else if (isBrowser) {
-    runNext(browserActions, window, "folder browser");
-  } else {
-    answerBox(window);
-  }
-}
-
-// A dialog that a test meant to close but that stayed open is closed here,
-// so that a fault fails the test instead of hanging it.
-void closeLater(HWND dialog) {
-  SetTimer(helperWindow, reinterpret_cast<UINT_PTR>(dialog), 3000, nullptr);
-}
-
-LRESULT CALLBACK helperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kWindowOpened) {
-    onWindowOpened(reinterpret_cast<HWND>(lParam));
-    return 0;
-  }
-  if (message == WM_TIMER) {
-    KillTimer(window, wParam);
-    HWND dialog = reinterpret_cast<HWND>(wParam);
-    if (IsWindow(dialog) && IsWindowVisible(dialog)) {
-      check(false, "dialog \"" + printable(text(dialog)) + "\" did not close");
-      EndDialog(dialog, IDABORT);
-    }
-    return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
-  const CWPRETSTRUCT* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-  if (code == HC_ACTION && sent->message == WM_INITDIALOG) {
-    PostMessageA(helperWindow, kWindowOpened, 0, reinterpret_cast<LPARAM>(sent->hwnd));
-  }
-  return CallNextHookEx(hook, code, wParam, lParam);
-}
-
-void pressEscape(HWND dialog) {
-  PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-  PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0);
-  closeLater(dialog);
-}
-
-// Lets posted messages run, outside any modal loop.
-void pumpMessages() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
-// ---- the main dialog -----------------------------------------------------------
-
-HWND openMainDialog() {
-  mainDialog = nullptr;
-  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                                   dorvex::mainDialogProc, 0);
-  mainDialog = dialog;
-  SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-  pumpMessages();
-  return dialog;
-}
-
-void closeMainDialog(HWND dialog) {
-  DestroyWindow(dialog);
-  MSG quit;
-  // WM_DESTROY posts the quit message that ends the program's message loop.
-  bool posted = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-  check(posted && quit.wParam == 0, "WM_DESTROY posts WM_QUIT with code 0");
-  mainDialog = nullptr;
-}
-
-// A drop block as the shell builds it: DROPFILES, then the NUL-terminated
-// 8-bit paths, then one more NUL.
-HDROP makeDrop(const std::vector<std::string>& paths) {
-  std::size_t size = sizeof(DROPFILES) + 1;
-  for (const std::string& path : paths) size += path.size() + 1;
-  HGLOBAL memory = GlobalAlloc(GHND, size);
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = FALSE;
-  char* out = reinterpret_cast<char*>(header + 1);
-  for (const std::string& path : paths) {
-    lstrcpyA(out, path.c_str());
-    out += path.size() + 1;
-  }
-  GlobalUnlock(memory);
-  return static_cast<HDROP>(memory);
-}
-
-int clientWidth(HWND dialog) {
-  RECT client;
-  GetClientRect(dialog, &client);
-  return client.right - client.left;
-}
-
-// Puts the mouse cursor at a client point of the dialog and drops there.
-void dropAt(HWND dialog, int x, int y, const std::vector<std::string>& paths) {
-  POINT point = {x, y};
-  ClientToScreen(dialog, &point);
-  // Under X the pointer moves asynchronously: wait until the position has
-  // settled where it was put, or a late motion of an earlier move could
-  // be what the drop handler reads.
-  int settled = 0;
-  for (int tries = 0; tries < 200 && settled < 3; ++tries) {
-    POINT cursor = {};
-    GetCursorPos(&cursor);
-    if (cursor.x == point.x && cursor.y == point.y) {
-      ++settled;
-    } else {
-      settled = 0;
-      SetCursorPos(point.x, point.y);
-    }
-    pumpMessages();
-    Sleep(10);
-  }
-  check(settled == 3, "cursor placed for the drop at x " + std::to_string(x));
-  SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(paths)), 0);
-}
-
-// Progress lines of a check arrive on the standard output; the test reads
-// them through a pipe put there for one check.
-class ProgressCapture {
- public:
-  ProgressCapture() {
-    CreatePipe(&readEnd, &writeEnd, nullptr, 1 << 16);
-    saved = GetStdHandle(STD_OUTPUT_HANDLE);
-    SetStdHandle(STD_OUTPUT_HANDLE, writeEnd);
-  }
-  ~ProgressCapture() {
-    SetStdHandle(STD_OUTPUT_HANDLE, saved);
-    CloseHandle(writeEnd);
-    CloseHandle(readEnd);
-  }
-  std::string lines() {
-    std::string all;
-    DWORD available = 0;
-    while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-      std::string chunk(available, '\0');
-      DWORD read = 0;
-      ReadFile(readEnd, chunk.data(), available, &read, nullptr);
-      all.append(chunk, 0, read);
-    }
-    return all;
-  }
-
- private:
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  HANDLE saved = nullptr;
-};
-
-// Presses "CEHCK!"; boxes and dialogs are answered as queued.
-void pressCheck(HWND dialog) {
-  boxes.clear();
-  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CHECK)));
-  pumpMessages();
-}
-
-// Result-dialog action: records what the panes show in each view.
-struct ResultSeen {
-  bool opened = false;
-  bool summaryChecked = false;
-  bool analysisChecked = true;
-  std::string sourceName, settingName;
-  std::string summaryLeft, summaryRight, analysisLeft, analysisRight;
-  bool analysisRadioState = false;
-  std::string refilledLeft;
-  bool closed = false;
-};
-
-bool isChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
-
-void clickRadio(HWND dialog, int id) {
-  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-WindowAction inspectResult(ResultSeen& seen) {
-  return [&seen](HWND dialog) {
-    seen.opened = true;
-    seen.summaryChecked = isChecked(dialog, IDC_VIEW_SUMMARY);
-    seen.analysisChecked = isChecked(dialog, IDC_VIEW_ANALYSIS);
-    seen.sourceName = itemText(dialog, IDC_SOURCE_NAME);
-    seen.settingName = itemText(dialog, IDC_SETTING_NAME);
-    seen.summaryLeft = itemText(dialog, IDC_SOURCE_PANE);
-    seen.summaryRight = itemText(dialog, IDC_SETTING_PANE);
-    clickRadio(dialog, IDC_VIEW_ANALYSIS);
-    seen.analysisLeft = itemText(dialog, IDC_SOURCE_PANE);
-    seen.analysisRight = itemText(dialog, IDC_SETTING_PANE);
-    seen.analysisRadioState = isChecked(dialog, IDC_VIEW_ANALYSIS) && !isChecked(dialog, IDC_VIEW_SUMMARY);
-    clickRadio(dialog, IDC_VIEW_SUMMARY);
-    // The selected view again: the panes are copied afresh.
-    SetDlgItemTextA(dialog, IDC_SOURCE_PANE, "");
-    clickRadio(dialog, IDC_VIEW_SUMMARY);
-    seen.refilledLeft = itemText(dialog, IDC_SOURCE_PANE);
-    pressEscape(dialog);
-  };
-}
-
-WindowAction closeResult(bool& opened) {
-  return [&opened](HWND dialog) {
-    opened = true;
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    closeLater(dialog);
-  };
-}
-
-// ---- test cases ----------------------------------------------------------------
 
 void testInitialState() {
   HWND dialog = openMainDialog();
@@ -772,28 +406,40 @@ void testFolderBrowser(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
-template <typename Test>
-void timed(const char* name, Test test) {
-  DWORD start = GetTickCount();
-  test();
-  std::printf("%-28s %5lu ms\n", name, static_cast<unsigned long>(GetTickCount() - start));
-}
+// Each case starts from a fresh main dialog; the folder is the test's own.
+struct Case {
+  const char* name;
+  void (*run)(const std::string& folder);
+};
 
-bool setUp() {
-  WNDCLASSA helperClass = {};
-  helperClass.lpfnWndProc = helperProc;
-  helperClass.hInstance = GetModuleHandleA(nullptr);
-  helperClass.lpszClassName = "DorvexUiTestHelper";
-  RegisterClassA(&helperClass);
-  helperWindow = CreateWindowA("DorvexUiTestHelper", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
-  hook = SetWindowsHookExA(WH_CALLWNDPROCRET, afterMessage, nullptr, GetCurrentThreadId());
-  return helperWindow != nullptr && hook != nullptr;
+const Case kCases[] = {
+    {"testInitialState", [](const std::string&) { testInitialState(); }},
+    {"testDrops", testDrops},
+    {"testDropOfMissingFile", testDropOfMissingFile},
+    {"testDoubleByteFileName", testDoubleByteFileName},
+    {"testCheckRun", testCheckRun},
+    {"testEditAfterDrop", testEditAfterDrop},
+    {"testCheckOfHintTexts", testCheckOfHintTexts},
+    {"testLongTexts", testLongTexts},
+    {"testHostileDrops", testHostileDrops},
+    {"testReportNotWritten", testReportNotWritten},
+    {"testReportPathTooLong", testReportPathTooLong},
+    {"testEmptyPane", testEmptyPane},
+    {"testAboutDialog", [](const std::string&) { testAboutDialog(); }},
+    {"testFolderBrowser", testFolderBrowser},
+};
+
+bool selected(const char* name, int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (lstrcmpA(argv[i], name) == 0) return true;
+  }
+  return argc <= 1;
 }
 
 }  // namespace
 
-int main() {
+// dorvex-ui-test [CASE...]: runs the named cases, or all of them.
+int main(int argc, char** argv) {
   // The Japanese texts are checked as their Shift-JIS bytes.
   if (GetACP() != 932) {
     std::printf("FAILED: the system code page is %u, not 932 (run with LANG=ja_JP.UTF-8)\n", GetACP());
@@ -804,21 +450,10 @@ int main() {
     return 2;
   }
   std::string folder = makeTestFolder();
-  timed("testInitialState", [&] { testInitialState(); });
-  timed("testDrops", [&] { testDrops(folder); });
-  timed("testDropOfMissingFile", [&] { testDropOfMissingFile(folder); });
-  timed("testDoubleByteFileName", [&] { testDoubleByteFileName(folder); });
-  timed("testCheckRun", [&] { testCheckRun(folder); });
-  timed("testEditAfterDrop", [&] { testEditAfterDrop(folder); });
-  timed("testCheckOfHintTexts", [&] { testCheckOfHintTexts(folder); });
-  timed("testLongTexts", [&] { testLongTexts(folder); });
-  timed("testHostileDrops", [&] { testHostileDrops(folder); });
-  timed("testReportNotWritten", [&] { testReportNotWritten(folder); });
-  timed("testReportPathTooLong", [&] { testReportPathTooLong(folder); });
-  timed("testEmptyPane", [&] { testEmptyPane(folder); });
-  timed("testAboutDialog", [&] { testAboutDialog(); });
-  timed("testFolderBrowser", [&] { testFolderBrowser(folder); });
-  UnhookWindowsHookEx(hook);
+  for (const Case& c : kCases) {
+    if (selected(c.name, argc, argv)) timed(c.name, [&] { c.run(folder); });
+  }
+  tearDown();
   std::printf("%d passed, %d failed\n", passed, failed);
   std::fflush(stdout);
   return failed == 0 ? 0 : 1;

@@ -1,0 +1,362 @@
+// The harness of the dialog tests (see ui_harness.h).
+#include "ui_harness.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+
+#include "ui/front_end.h"
+#include "ui/resource.h"
+
+namespace uitest {
+
+int passed = 0;
+int failed = 0;
+std::vector<Box> boxes;
+std::deque<WindowAction> resultActions;
+std::deque<WindowAction> aboutActions;
+std::deque<WindowAction> browserActions;
+HWND mainDialog = nullptr;
+
+namespace {
+
+HWND helperWindow = nullptr;
+HHOOK hook = nullptr;
+constexpr UINT kWindowOpened = WM_APP + 1;
+
+}  // namespace
+
+// ---- results ----------------------------------------------------------------
+
+std::string printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text.substr(0, 200)) {
+    char hex[8];
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return text.size() > 200 ? out + "..." : out;
+}
+
+void check(bool ok, const std::string& what) {
+  if (ok) {
+    ++passed;
+  } else {
+    ++failed;
+    std::printf("FAILED: %s\n", what.c_str());
+  }
+}
+
+void checkEq(const std::string& got, const std::string& want, const std::string& what) {
+  check(got == want, what + ": got \"" + printable(got) + "\", want \"" + printable(want) + "\"");
+}
+
+// ---- small Windows helpers ---------------------------------------------------
+
+std::string text(HWND window) { return dorvex::windowText(window); }
+std::string itemText(HWND dialog, int id) { return text(GetDlgItem(dialog, id)); }
+
+bool writeFile(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size();
+}
+
+bool readFile(const std::string& path, std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bytes.assign(GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  CloseHandle(file);
+  return ok && read == bytes.size();
+}
+
+bool contains(const std::string& haystack, const std::string& needle) {
+  return haystack.find(needle) != std::string::npos;
+}
+
+std::string makeTestFolder() {
+  std::string folder = "C:\\dorvex-ui-test-" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+// Lets posted messages run, outside any modal loop.
+void pumpMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+// ---- modal windows opened by the handlers ----------------------------------
+
+namespace {
+
+BOOL CALLBACK collectStatic(HWND child, LPARAM out) {
+  char className[32] = {};
+  GetClassNameA(child, className, sizeof className);
+  std::string childText = text(child);
+  bool isIcon = (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+  if (lstrcmpiA(className, "Static") == 0 && !isIcon && !childText.empty()) {
+    *reinterpret_cast<std::string*>(out) += childText;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK findTree(HWND child, LPARAM found) {
+  char className[32] = {};
+  GetClassNameA(child, className, sizeof className);
+  if (lstrcmpiA(className, "SysTreeView32") == 0) *reinterpret_cast<bool*>(found) = true;
+  return TRUE;
+}
+
+}  // namespace
+
+std::string staticTexts(HWND window) {
+  std::string all;
+  EnumChildWindows(window, collectStatic, reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+namespace {
+
+void answerBox(HWND box) {
+  boxes.push_back({text(box), staticTexts(box), GetWindow(box, GW_OWNER)});
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+void runNext(std::deque<WindowAction>& actions, HWND window, const char* kind) {
+  if (actions.empty()) {
+    check(false, std::string("no ") + kind + " dialog expected here");
+    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    return;
+  }
+  WindowAction action = std::move(actions.front());
+  actions.pop_front();
+  action(window);
+}
+
+void onWindowOpened(HWND window) {
+  if (!IsWindow(window) || window == mainDialog) return;
+  std::string caption = text(window);
+  bool isBrowser = false;
+  EnumChildWindows(window, findTree, reinterpret_cast<LPARAM>(&isBrowser));
+  if (caption == "Compare Result") {
+    runNext(resultActions, window, "result");
+  } else if (caption == kAboutCaption) {
+    runNext(aboutActions, window, "About");
+  } else if (isBrowser) {
+    runNext(browserActions, window, "folder browser");
+  } else {
+    answerBox(window);
+  }
+}
+
+LRESULT CALLBACK helperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kWindowOpened) {
+    onWindowOpened(reinterpret_cast<HWND>(lParam));
+    return 0;
+  }
+  if (message == WM_TIMER) {
+    KillTimer(window, wParam);
+    HWND dialog = reinterpret_cast<HWND>(wParam);
+    if (IsWindow(dialog) && IsWindowVisible(dialog)) {
+      check(false, "dialog \"" + printable(text(dialog)) + "\" did not close");
+      EndDialog(dialog, IDABORT);
+    }
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
+  const CWPRETSTRUCT* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+  if (code == HC_ACTION && sent->message == WM_INITDIALOG) {
+    PostMessageA(helperWindow, kWindowOpened, 0, reinterpret_cast<LPARAM>(sent->hwnd));
+  }
+  return CallNextHookEx(hook, code, wParam, lParam);
+}
+
+}  // namespace
+
+void closeLater(HWND dialog) {
+  SetTimer(helperWindow, reinterpret_cast<UINT_PTR>(dialog), 3000, nullptr);
+}
+
+void pressEscape(HWND dialog) {
+  PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0);
+  closeLater(dialog);
+}
+
+// ---- the main dialog --------------------------------------------------------
+
+HWND openMainDialog() {
+  mainDialog = nullptr;
+  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                   dorvex::mainDialogProc, 0);
+  mainDialog = dialog;
+  SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  pumpMessages();
+  return dialog;
+}
+
+void closeMainDialog(HWND dialog) {
+  DestroyWindow(dialog);
+  MSG quit;
+  // WM_DESTROY posts the quit message that ends the program's message loop.
+  bool posted = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+  check(posted && quit.wParam == 0, "WM_DESTROY posts WM_QUIT with code 0");
+  mainDialog = nullptr;
+}
+
+HDROP makeDrop(const std::vector<std::string>& paths) {
+  std::size_t size = sizeof(DROPFILES) + 1;
+  for (const std::string& path : paths) size += path.size() + 1;
+  HGLOBAL memory = GlobalAlloc(GHND, size);
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = FALSE;
+  char* out = reinterpret_cast<char*>(header + 1);
+  for (const std::string& path : paths) {
+    lstrcpyA(out, path.c_str());
+    out += path.size() + 1;
+  }
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+int clientWidth(HWND dialog) {
+  RECT client;
+  GetClientRect(dialog, &client);
+  return client.right - client.left;
+}
+
+void dropAt(HWND dialog, int x, int y, const std::vector<std::string>& paths) {
+  POINT point = {x, y};
+  ClientToScreen(dialog, &point);
+  // Under X the pointer moves asynchronously: wait until the position has
+  // settled where it was put, or a late motion of an earlier move could
+  // be what the drop handler reads.
+  int settled = 0;
+  for (int tries = 0; tries < 200 && settled < 3; ++tries) {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    if (cursor.x == point.x && cursor.y == point.y) {
+      ++settled;
+    } else {
+      settled = 0;
+      SetCursorPos(point.x, point.y);
+    }
+    pumpMessages();
+    Sleep(10);
+  }
+  check(settled == 3, "cursor placed for the drop at x " + std::to_string(x));
+  SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(paths)), 0);
+}
+
+ProgressCapture::ProgressCapture() {
+  CreatePipe(&readEnd, &writeEnd, nullptr, 1 << 16);
+  saved = GetStdHandle(STD_OUTPUT_HANDLE);
+  SetStdHandle(STD_OUTPUT_HANDLE, writeEnd);
+}
+
+ProgressCapture::~ProgressCapture() {
+  SetStdHandle(STD_OUTPUT_HANDLE, saved);
+  CloseHandle(writeEnd);
+  CloseHandle(readEnd);
+}
+
+std::string ProgressCapture::lines() {
+  std::string all;
+  DWORD available = 0;
+  while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+    std::string chunk(available, '\0');
+    DWORD read = 0;
+    ReadFile(readEnd, chunk.data(), available, &read, nullptr);
+    all.append(chunk, 0, read);
+  }
+  return all;
+}
+
+void pressCheck(HWND dialog) {
+  boxes.clear();
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CHECK)));
+  pumpMessages();
+}
+
+// ---- the result dialog ------------------------------------------------------
+
+bool isChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+void clickRadio(HWND dialog, int id) {
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+WindowAction inspectResult(ResultSeen& seen) {
+  return [&seen](HWND dialog) {
+    seen.opened = true;
+    seen.summaryChecked = isChecked(dialog, IDC_VIEW_SUMMARY);
+    seen.analysisChecked = isChecked(dialog, IDC_VIEW_ANALYSIS);
+    seen.sourceName = itemText(dialog, IDC_SOURCE_NAME);
+    seen.settingName = itemText(dialog, IDC_SETTING_NAME);
+    seen.summaryLeft = itemText(dialog, IDC_SOURCE_PANE);
+    seen.summaryRight = itemText(dialog, IDC_SETTING_PANE);
+    clickRadio(dialog, IDC_VIEW_ANALYSIS);
+    seen.analysisLeft = itemText(dialog, IDC_SOURCE_PANE);
+    seen.analysisRight = itemText(dialog, IDC_SETTING_PANE);
+    seen.analysisRadioState = isChecked(dialog, IDC_VIEW_ANALYSIS) && !isChecked(dialog, IDC_VIEW_SUMMARY);
+    clickRadio(dialog, IDC_VIEW_SUMMARY);
+    // The selected view again: the panes are copied afresh.
+    SetDlgItemTextA(dialog, IDC_SOURCE_PANE, "");
+    clickRadio(dialog, IDC_VIEW_SUMMARY);
+    seen.refilledLeft = itemText(dialog, IDC_SOURCE_PANE);
+    pressEscape(dialog);
+  };
+}
+
+WindowAction closeResult(bool& opened) {
+  return [&opened](HWND dialog) {
+    opened = true;
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    closeLater(dialog);
+  };
+}
+
+// ---- running --------------------------------------------------------------------
+
+bool setUp() {
+  WNDCLASSA helperClass = {};
+  helperClass.lpfnWndProc = helperProc;
+  helperClass.hInstance = GetModuleHandleA(nullptr);
+  helperClass.lpszClassName = "DorvexUiTestHelper";
+  RegisterClassA(&helperClass);
+  helperWindow = CreateWindowA("DorvexUiTestHelper", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  hook = SetWindowsHookExA(WH_CALLWNDPROCRET, afterMessage, nullptr, GetCurrentThreadId());
+  return helperWindow != nullptr && hook != nullptr;
+}
+
+void tearDown() { UnhookWindowsHookEx(hook); }
+
+void timed(const char* name, const std::function<void()>& test) {
+  DWORD start = GetTickCount();
+  test();
+  std::printf("%-28s %5lu ms\n", name, static_cast<unsigned long>(GetTickCount() - start));
+}
+
+}  // namespace uitest
