@@ -25,7 +25,7 @@ void DialogFrontEnd::closeProgress() {
 
 void DialogFrontEnd::showReportPath(const std::string& path) {
   std::string caption = loadText(IDS_REPORT_CAPTION);
-  MessageBoxA(nullptr, path.c_str(), caption.c_str(), MB_OK);
+  MessageBoxA(dialog, path.c_str(), caption.c_str(), MB_OK);
 }
 
 void DialogFrontEnd::reportNotWritten(const std::string&) {

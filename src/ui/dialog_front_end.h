@@ -28,7 +28,7 @@ class DialogFrontEnd : public CheckFrontEnd {
   // process that already has one writes there and keeps it.
   ProgressSink* openProgress() override;
   void closeProgress() override;
-  // "Report Filename" box with no owner window.
+  // "Report Filename" box, owned by the dialog like every box of a check.
   void showReportPath(const std::string& path) override;
   // "Result File could not open" / "error", owned by the dialog; the
   // reason is not shown, the text being the one the users know.

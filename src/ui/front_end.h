@@ -20,6 +20,17 @@ struct FrontEndState {
   std::string settingPath = kUnopened;  // file last dropped onto the right half
   std::string reportPath;               // as the last runCheck returned it
   ResultView resultView = ResultView::summary;
+  // True from the confirmation box of a check until its result dialog has
+  // closed: the main dialog then takes no command, drop or close.
+  bool checkRunning = false;
+};
+
+// What the result dialog shows besides the workspace's texts: the paths of
+// the check it belongs to, fixed when that check ran.
+struct CheckShown {
+  std::string sourcePath;
+  std::string settingPath;
+  std::string reportPath;  // empty when it was too long to write
 };
 
 FrontEndState& frontEndState();
@@ -27,7 +38,8 @@ FrontEndState& frontEndState();
 CheckWorkspace& checkWorkspace();
 
 // Dialog procedures; the main one is also the window procedure of the
-// class that the entry function registers (mainWindowProc).
+// class that the entry function registers (mainWindowProc). The result
+// dialog takes a CheckShown* as its creation parameter.
 INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK resultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -99,9 +99,9 @@ void onBrowse(HWND dialog) {
   if (chooseFolder(dialog, directory)) SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, directory.c_str());
 }
 
-void openResultDialog(HWND dialog) {
+void openResultDialog(HWND dialog, const CheckShown& shown) {
   INT_PTR ended = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_RESULT), dialog,
-                                  resultDialogProc, 0);
+                                  resultDialogProc, reinterpret_cast<LPARAM>(&shown));
   if (ended == -1) showMessage(dialog, IDS_ERROR, IDS_DIALOG_ERROR_CAPTION, MB_OK);
 }
 
@@ -123,15 +123,16 @@ CheckResult runCheckFromPanes(HWND dialog) {
 // An empty pane or a lack of memory stops the check before anything is
 // checked: the result dialog would only show the previous results, so it
 // stays closed and the last report path is kept.
-void onCheck(HWND dialog) {
+void runCheckAndShow(HWND dialog) {
   if (showMessage(dialog, IDS_CONFIRM_CHECK, IDS_CONFIRM_CAPTION, MB_OK) != IDOK) return;
+  FrontEndState& state = frontEndState();
+  CheckShown shown{state.sourcePath, state.settingPath, std::string()};
   CheckResult result;
   try {
     result = runCheckFromPanes(dialog);
   } catch (const std::bad_alloc&) {
     result.status = CheckStatus::outOfMemory;
   }
-  FrontEndState& state = frontEndState();
   switch (result.status) {
     case CheckStatus::written:
     case CheckStatus::notWritten:
@@ -148,7 +149,25 @@ void onCheck(HWND dialog) {
       showMessage(dialog, IDS_OUT_OF_MEMORY, IDS_ERROR, MB_OK | MB_ICONERROR);
       return;
   }
-  openResultDialog(dialog);
+  shown.reportPath = state.reportPath;
+  openResultDialog(dialog, shown);
+}
+
+// A check runs from its confirmation box to the end of its result dialog.
+// Every window it opens is owned by the main dialog, which is disabled
+// while one is up; the flag also refuses what reaches the dialog without
+// input of its own (a drop the shell posts, a command another program
+// sends), so no second check can load new texts into the workspace while
+// the report or the result dialog is still made from the first.
+void onCheck(HWND dialog) {
+  FrontEndState& state = frontEndState();
+  if (state.checkRunning) return;
+  struct Running {
+    bool& flag;
+    explicit Running(bool& flag) : flag(flag) { flag = true; }
+    ~Running() { flag = false; }
+  } running(state.checkRunning);
+  runCheckAndShow(dialog);
 }
 
 INT_PTR onCommand(HWND dialog, WORD command) {
@@ -173,16 +192,21 @@ INT_PTR onCommand(HWND dialog, WORD command) {
 }
 
 INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam) {
+  bool checkRunning = frontEndState().checkRunning;
   switch (message) {
     case WM_INITDIALOG:
       return onInitDialog(dialog);
     case WM_DROPFILES:
-      onDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
+      if (checkRunning) {
+        DragFinish(reinterpret_cast<HDROP>(wParam));
+      } else {
+        onDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
+      }
       return TRUE;
     case WM_COMMAND:
-      return onCommand(dialog, LOWORD(wParam));
+      return checkRunning ? TRUE : onCommand(dialog, LOWORD(wParam));
     case WM_CLOSE:
-      EndDialog(dialog, 1);
+      if (!checkRunning) EndDialog(dialog, 1);
       return TRUE;
     case WM_DESTROY:
       PostQuitMessage(0);

@@ -30,20 +30,23 @@ void showView(HWND dialog, ResultView view) {
   fillPanes(dialog);
 }
 
-INT_PTR onInitDialog(HWND dialog) {
-  const FrontEndState& state = frontEndState();
+const CheckShown& shownCheck(HWND dialog) {
+  return *reinterpret_cast<const CheckShown*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+INT_PTR onInitDialog(HWND dialog, const CheckShown& shown) {
+  SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&shown));
   // The limit is for typing only, but a read-only pane should never hint
   // at one.
   SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_LIMITTEXT, 0, 0);
   SendDlgItemMessageA(dialog, IDC_SETTING_PANE, EM_LIMITTEXT, 0, 0);
-  SetDlgItemTextA(dialog, IDC_SOURCE_NAME, fileNameOf(state.sourcePath).c_str());
-  SetDlgItemTextA(dialog, IDC_SETTING_NAME, fileNameOf(state.settingPath).c_str());
+  SetDlgItemTextA(dialog, IDC_SOURCE_NAME, fileNameOf(shown.sourcePath).c_str());
+  SetDlgItemTextA(dialog, IDC_SETTING_NAME, fileNameOf(shown.settingPath).c_str());
   showView(dialog, ResultView::summary);
   return TRUE;
 }
 
-void printReport() {
-  const std::string& path = frontEndState().reportPath;
+void printReport(const std::string& path) {
   // No report was written for this check: there is nothing to open.
   if (path.empty()) return;
   ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -58,7 +61,7 @@ INT_PTR onCommand(HWND dialog, WORD command) {
       showView(dialog, ResultView::analysis);
       return FALSE;
     case IDC_REPORT_PRINT:
-      printReport();
+      printReport(shownCheck(dialog).reportPath);
       return FALSE;
     case IDOK:
     case IDCANCEL:
@@ -71,9 +74,9 @@ INT_PTR onCommand(HWND dialog, WORD command) {
 
 }  // namespace
 
-INT_PTR CALLBACK resultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK resultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   try {
-    if (message == WM_INITDIALOG) return onInitDialog(dialog);
+    if (message == WM_INITDIALOG) return onInitDialog(dialog, *reinterpret_cast<const CheckShown*>(lParam));
     if (message == WM_COMMAND) return onCommand(dialog, LOWORD(wParam));
     return FALSE;
   } catch (...) {

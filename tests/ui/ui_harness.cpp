@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "ui/front_end.h"
 #include "ui/resource.h"
@@ -23,6 +24,7 @@ namespace {
 
 HWND helperWindow = nullptr;
 HHOOK hook = nullptr;
+std::vector<std::pair<std::string, WindowAction>> boxActions;
 constexpr UINT kWindowOpened = WM_APP + 1;
 
 }  // namespace
@@ -134,6 +136,15 @@ std::string staticTexts(HWND window) {
 namespace {
 
 void answerBox(HWND box) {
+  std::string caption = text(box);
+  for (auto action = boxActions.begin(); action != boxActions.end(); ++action) {
+    if (action->first == caption) {
+      WindowAction run = std::move(action->second);
+      boxActions.erase(action);
+      run(box);
+      break;
+    }
+  }
   boxes.push_back({text(box), staticTexts(box), GetWindow(box, GW_OWNER)});
   PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
@@ -191,6 +202,10 @@ LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+void onBox(const std::string& caption, WindowAction action) {
+  boxActions.emplace_back(caption, std::move(action));
+}
 
 void closeLater(HWND dialog) {
   SetTimer(helperWindow, reinterpret_cast<UINT_PTR>(dialog), 3000, nullptr);

@@ -71,6 +71,9 @@ using WindowAction = std::function<void(HWND)>;
 extern std::deque<WindowAction> resultActions;
 extern std::deque<WindowAction> aboutActions;
 extern std::deque<WindowAction> browserActions;
+// Run on the first message box with the caption, before it is recorded and
+// answered; a box with no action of its own is answered at once.
+void onBox(const std::string& caption, WindowAction action);
 
 // The texts of the static controls of `window` (an icon's none), in order.
 std::string staticTexts(HWND window);

@@ -158,7 +158,7 @@ void testCheckRun(const std::string& folder) {
       checkEq(boxes[0].text, "Do you check code?", variant + ": confirmation text");
       check(boxes[0].owner == dialog, variant + ": confirmation owned by the dialog");
       checkEq(boxes[1].caption, "Report Filename", variant + ": report box caption");
-      check(boxes[1].owner == nullptr, variant + ": report box has no owner");
+      check(boxes[1].owner == dialog, variant + ": report box owned by the dialog");
     }
     const std::string& reportPath = dorvex::frontEndState().reportPath;
     std::string prefix = folder + "\\Result";
@@ -193,6 +193,113 @@ void testCheckRun(const std::string& folder) {
     check(resultActions.empty(), variant + ": result dialog action ran");
     closeMainDialog(dialog);
   }
+}
+
+// The same check as the dialog's by the workspace alone, into `directory`:
+// the report a check of these texts must write.
+class SilentFrontEnd : public dorvex::CheckFrontEnd {
+ public:
+  dorvex::ProgressSink* openProgress() override { return nullptr; }
+  void closeProgress() override {}
+  void showReportPath(const std::string&) override {}
+  void reportNotWritten(const std::string&) override {}
+};
+
+void fixedClock(std::string& date, std::string& time) {
+  date = "12/24/25";
+  time = "10:20:30";
+}
+
+std::string referenceReport(const dorvex::CheckRequest& request) {
+  dorvex::CheckWorkspace workspace;
+  workspace.setClock(fixedClock);
+  SilentFrontEnd frontEnd;
+  dorvex::CheckResult result = workspace.runCheck(request, frontEnd);
+  std::string report;
+  check(result.status == dorvex::CheckStatus::written && readFile(result.reportPath, report),
+        "reference report written to " + result.reportPath);
+  return report;
+}
+
+// While a check is under way (here: its "Report Filename" box is up) the
+// main dialog takes nothing: a second "CEHCK!", a drop and a close all do
+// nothing, the report is the one of the texts checked, and the result
+// dialog opens over the main dialog with the names of the check's files.
+void testNoInputDuringCheck(const std::string& folder) {
+  std::string output = folder + "\\during-check";
+  std::string reference = folder + "\\during-check-reference";
+  CreateDirectoryA(output.c_str(), nullptr);
+  CreateDirectoryA(reference.c_str(), nullptr);
+  writeFile(folder + "\\source.cfg", kSourceConfig);
+  writeFile(folder + "\\setting.cfg", kSettingConfig);
+  writeFile(folder + "\\other.cfg", "access-list 99 deny any\r\n");
+  dorvex::checkWorkspace().setClock(fixedClock);
+
+  HWND dialog = openMainDialog();
+  dropAt(dialog, 5, 100, {folder + "\\source.cfg"});
+  dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\setting.cfg"});
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, output.c_str());
+  bool enabledDuringBox = true;
+  onBox("Report Filename", [&](HWND) {
+    enabledDuringBox = IsWindowEnabled(dialog) != FALSE;
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CHECK)));
+    SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})), 0);
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+  });
+  struct {
+    bool opened = false, ownedByMain = false, mainVisible = false, mainEnabled = true;
+    std::string sourceName, settingName;
+  } seen;
+  resultActions.push_back([&](HWND result) {
+    seen.opened = true;
+    seen.ownedByMain = GetWindow(result, GW_OWNER) == dialog;
+    seen.mainVisible = IsWindowVisible(dialog) != FALSE;
+    seen.mainEnabled = IsWindowEnabled(dialog) != FALSE;
+    seen.sourceName = itemText(result, IDC_SOURCE_NAME);
+    seen.settingName = itemText(result, IDC_SETTING_NAME);
+    SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})), 0);
+    PostMessageA(result, WM_COMMAND, IDOK, 0);
+    closeLater(result);
+  });
+  pressCheck(dialog);
+
+  std::string captions;
+  for (const Box& box : boxes) captions += "[" + box.caption + "]";
+  checkEq(captions, "[ok?][Report Filename]", "during a check: the boxes of one check only");
+  for (const Box& box : boxes) check(box.owner == dialog, "box \"" + box.caption + "\" owned by the main dialog");
+  check(!enabledDuringBox, "the main dialog is disabled while the report box is up");
+  check(seen.opened && seen.ownedByMain, "the result dialog opens, owned by the main dialog");
+  check(seen.mainVisible, "the main dialog is still there when the result dialog opens");
+  check(!seen.mainEnabled, "the main dialog is disabled while the result dialog is up");
+  checkEq(seen.sourceName + "|" + seen.settingName, "source.cfg|setting.cfg", "result labels name the checked files");
+  check(IsWindowVisible(dialog) != FALSE && IsWindowEnabled(dialog) != FALSE,
+        "after the check the main dialog is open and takes input again");
+  checkEq(itemText(dialog, IDC_SOURCE_PANE), kSourceConfig, "during a check: left pane untouched");
+  checkEq(itemText(dialog, IDC_SETTING_PANE), kSettingConfig, "during a check: right pane untouched");
+  checkEq(itemText(dialog, IDC_SOURCE_NAME) + "|" + itemText(dialog, IDC_SETTING_NAME), "source.cfg|setting.cfg",
+          "during a check: labels untouched");
+  check(resultActions.empty(), "during a check: one result dialog");
+
+  dorvex::CheckRequest request;
+  request.sourceText = kSourceConfig;
+  request.settingText = kSettingConfig;
+  request.sourcePath = folder + "\\source.cfg";
+  request.settingPath = folder + "\\setting.cfg";
+  request.outputDirectory = reference;
+  std::string expected = referenceReport(request);
+  std::string report;
+  check(readFile(dorvex::frontEndState().reportPath, report), "during a check: report written");
+  check(report == expected, "during a check: the report is the one of the checked texts, got \"" +
+                                printable(report) + "\"");
+  dorvex::checkWorkspace().setClock(nullptr);
+
+  // Afterwards the dialog takes a drop again.
+  SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})), 0);
+  check(itemText(dialog, IDC_SOURCE_NAME) == "other.cfg" || itemText(dialog, IDC_SETTING_NAME) == "other.cfg",
+        "after the check a drop is taken again");
+  closeMainDialog(dialog);
 }
 
 // A pane edited after its file was dropped: the check takes the edited
@@ -418,6 +525,7 @@ const Case kCases[] = {
     {"testDropOfMissingFile", testDropOfMissingFile},
     {"testDoubleByteFileName", testDoubleByteFileName},
     {"testCheckRun", testCheckRun},
+    {"testNoInputDuringCheck", testNoInputDuringCheck},
     {"testEditAfterDrop", testEditAfterDrop},
     {"testCheckOfHintTexts", testCheckOfHintTexts},
     {"testLongTexts", testLongTexts},
