@@ -25,7 +25,9 @@ class DialogFrontEnd : public CheckFrontEnd {
   explicit DialogFrontEnd(HWND dialog) : dialog(dialog) {}
 
   // A console of its own when the process has none (AllocConsole); a
-  // process that already has one writes there and keeps it.
+  // process that already has one writes there and keeps it. A console of
+  // its own cannot be closed by the user while it is open: it has no close
+  // box or close command, and Ctrl+C and Ctrl+Break in it are ignored.
   ProgressSink* openProgress() override;
   void closeProgress() override;
   // "Report Filename" box, owned by the dialog like every box of a check.

@@ -103,6 +103,116 @@ void pumpMessages() {
   }
 }
 
+bool waitFor(const std::function<bool()>& done, int seconds) {
+  DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > static_cast<DWORD>(seconds) * 1000) return done();
+    pumpMessages();
+    Sleep(10);
+  }
+  return true;
+}
+
+// ---- real input, as a user gives it ----------------------------------------
+
+bool placeCursor(POINT point) {
+  // Under X the pointer moves asynchronously: wait until the position has
+  // settled where it was put, or a late motion of an earlier move could
+  // be what the receiver reads.
+  int settled = 0;
+  for (int tries = 0; tries < 200 && settled < 3; ++tries) {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    if (cursor.x == point.x && cursor.y == point.y) {
+      ++settled;
+    } else {
+      settled = 0;
+      SetCursorPos(point.x, point.y);
+    }
+    pumpMessages();
+    Sleep(10);
+  }
+  return settled == 3;
+}
+
+void clickAt(POINT point) {
+  check(placeCursor(point), "pointer placed at " + std::to_string(point.x) + "," + std::to_string(point.y));
+  INPUT clicks[2] = {};
+  clicks[0].type = clicks[1].type = INPUT_MOUSE;
+  clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, clicks, sizeof(INPUT));
+}
+
+void pressKey(WORD key, bool control) {
+  std::vector<INPUT> keys;
+  auto add = [&keys](WORD code, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = code;
+    input.ki.dwFlags = flags;
+    keys.push_back(input);
+  };
+  if (control) add(VK_CONTROL, 0);
+  add(key, 0);
+  add(key, KEYEVENTF_KEYUP);
+  if (control) add(VK_CONTROL, KEYEVENTF_KEYUP);
+  SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+}
+
+unsigned long Picture::at(int x, int y) const {
+  std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
+  std::size_t offset = rowBytes * static_cast<std::size_t>(height - 1 - y) + static_cast<std::size_t>(x) * 3;
+  auto byte = [this](std::size_t i) { return static_cast<unsigned long>(static_cast<unsigned char>(pixels[i])); };
+  return byte(offset + 2) << 16 | byte(offset + 1) << 8 | byte(offset);
+}
+
+Picture takePicture(HWND window) {
+  RECT frame;
+  GetWindowRect(window, &frame);
+  Picture picture;
+  picture.width = frame.right - frame.left;
+  picture.height = frame.bottom - frame.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, picture.width, picture.height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, picture.width, picture.height, screen, frame.left, frame.top, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = picture.width;
+  info.biHeight = picture.height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  std::size_t rowBytes = (static_cast<std::size_t>(picture.width) * 3 + 3) & ~static_cast<std::size_t>(3);
+  picture.pixels.assign(rowBytes * static_cast<std::size_t>(picture.height), '\0');
+  GetDIBits(memory, bitmap, 0, picture.height, picture.pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+            DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return picture;
+}
+
+bool savePicture(const Picture& picture, const std::string& path) {
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = picture.width;
+  info.biHeight = picture.height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  BITMAPFILEHEADER header = {};
+  header.bfType = 0x4D42;  // "BM"
+  header.bfOffBits = sizeof header + sizeof info;
+  header.bfSize = header.bfOffBits + static_cast<DWORD>(picture.pixels.size());
+  std::string file(reinterpret_cast<const char*>(&header), sizeof header);
+  file.append(reinterpret_cast<const char*>(&info), sizeof info);
+  return writeFile(path, file + picture.pixels);
+}
+
 // ---- modal windows opened by the handlers ----------------------------------
 
 namespace {
@@ -263,23 +373,7 @@ int clientWidth(HWND dialog) {
 void dropAt(HWND dialog, int x, int y, const std::vector<std::string>& paths) {
   POINT point = {x, y};
   ClientToScreen(dialog, &point);
-  // Under X the pointer moves asynchronously: wait until the position has
-  // settled where it was put, or a late motion of an earlier move could
-  // be what the drop handler reads.
-  int settled = 0;
-  for (int tries = 0; tries < 200 && settled < 3; ++tries) {
-    POINT cursor = {};
-    GetCursorPos(&cursor);
-    if (cursor.x == point.x && cursor.y == point.y) {
-      ++settled;
-    } else {
-      settled = 0;
-      SetCursorPos(point.x, point.y);
-    }
-    pumpMessages();
-    Sleep(10);
-  }
-  check(settled == 3, "cursor placed for the drop at x " + std::to_string(x));
+  check(placeCursor(point), "cursor placed for the drop at x " + std::to_string(x));
   SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(paths)), 0);
 }
 

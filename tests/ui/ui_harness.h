@@ -53,6 +53,30 @@ bool contains(const std::string& haystack, const std::string& needle);
 std::string makeTestFolder();
 // Lets posted messages run, outside any modal loop.
 void pumpMessages();
+// Pumps messages until `done` returns true or `seconds` have passed;
+// returns what `done` last returned.
+bool waitFor(const std::function<bool()>& done, int seconds);
+
+// ---- real input, as a user gives it ----------------------------------------
+
+// Moves the mouse pointer to a screen point and waits until it is there.
+bool placeCursor(POINT point);
+// A left click at a screen point.
+void clickAt(POINT point);
+// Presses and releases a key, with Control held if `control`.
+void pressKey(WORD key, bool control = false);
+// What the screen shows of a window: rows bottom first, 3 bytes a pixel
+// (blue, green, red), each row padded to 4 bytes.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::string pixels;
+  // The colour at x, y counted from the top left, as 0xRRGGBB.
+  unsigned long at(int x, int y) const;
+};
+Picture takePicture(HWND window);
+// Writes the picture as a 24-bit BMP file; false if it cannot be written.
+bool savePicture(const Picture& picture, const std::string& path);
 
 // ---- modal windows opened by the handlers ----------------------------------
 

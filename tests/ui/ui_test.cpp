@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/dialog_front_end.h"
 #include "ui/front_end.h"
 #include "ui/resource.h"
 #include "ui_harness.h"
@@ -513,6 +514,81 @@ void testFolderBrowser(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+// The console of a check: neither a click on its close box nor Ctrl+C ends
+// the program (closing a console ends every process attached to it, this
+// test among them). Its picture goes to DORVEX_UI_PICTURES when set.
+void testProgressConsole() {
+  // The test runs in a console of its own; the front end makes one only for
+  // a process that has none.
+  HANDLE savedHandles[3] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
+                            GetStdHandle(STD_ERROR_HANDLE)};
+  FreeConsole();
+  HWND dialog = openMainDialog();
+  dorvex::DialogFrontEnd frontEnd(dialog);
+  dorvex::ProgressSink* sink = frontEnd.openProgress();
+  HWND console = GetConsoleWindow();
+  check(sink != nullptr && console != nullptr, "the check opens a console window");
+  if (sink != nullptr && console != nullptr) {
+    sink->write("<Process> source config check -> setting config check -> duplication check\r\n"
+                "source config check....\r\nsetting config check....\r\nduplication check....\r\n");
+    RECT frame;
+    GetWindowRect(console, &frame);
+    POINT closeBox = {frame.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2,
+                      frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+    LRESULT hit = SendMessageA(console, WM_NCHITTEST, 0, MAKELPARAM(closeBox.x, closeBox.y));
+    check(hit != HTCLOSE, "the console has no close box");
+    clickAt(closeBox);
+    pressKey('C', true);
+    pressKey('X');
+    // The console handles its input in order: once the X is in its input
+    // buffer, the click and Ctrl+C before it have been handled.
+    HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    bool typed = waitFor([input] {
+      INPUT_RECORD records[64];
+      DWORD count = 0;
+      if (!PeekConsoleInputA(input, records, 64, &count)) return false;
+      for (DWORD i = 0; i < count; ++i) {
+        if (records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.wVirtualKeyCode == 'X') return true;
+      }
+      return false;
+    }, 120);
+    check(typed, "the console took the keys typed after the click and Ctrl+C");
+    CloseHandle(input);
+    check(IsWindow(console) != FALSE, "the console is still open after the click and Ctrl+C");
+    char pictures[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("DORVEX_UI_PICTURES", pictures, sizeof pictures) > 0) {
+      // The console paints on its own time: wait until its first line shows.
+      Picture picture;
+      int lineY = GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 8;
+      bool painted = waitFor([&] {
+        picture = takePicture(console);
+        for (int x = 0; x < picture.width / 2 && lineY < picture.height; ++x) {
+          if (picture.at(x, lineY) != 0) return true;
+        }
+        return false;
+      }, 60);
+      check(painted && savePicture(picture, std::string(pictures) + "\\progress-console.bmp"),
+            "picture of the console");
+    }
+    // The console took the foreground with the click; a click on the
+    // dialog's caption, below the console, gives it back, or the programs
+    // started after this test would find no active window to type into.
+    SetWindowPos(dialog, HWND_TOP, frame.left, frame.bottom, 0, 0, SWP_NOSIZE);
+    RECT dialogFrame;
+    GetWindowRect(dialog, &dialogFrame);
+    clickAt({(dialogFrame.left + dialogFrame.right) / 2,
+             dialogFrame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2});
+    check(waitFor([dialog] { return GetForegroundWindow() == dialog; }, 120), "the dialog is active again");
+  }
+  frontEnd.closeProgress();
+  check(GetConsoleWindow() == nullptr, "the console is let go after the check");
+  SetStdHandle(STD_INPUT_HANDLE, savedHandles[0]);
+  SetStdHandle(STD_OUTPUT_HANDLE, savedHandles[1]);
+  SetStdHandle(STD_ERROR_HANDLE, savedHandles[2]);
+  closeMainDialog(dialog);
+}
+
 // Each case starts from a fresh main dialog; the folder is the test's own.
 struct Case {
   const char* name;
@@ -535,6 +611,8 @@ const Case kCases[] = {
     {"testEmptyPane", testEmptyPane},
     {"testAboutDialog", [](const std::string&) { testAboutDialog(); }},
     {"testFolderBrowser", testFolderBrowser},
+    // Last: it lets go of the console the test was started in.
+    {"testProgressConsole", [](const std::string&) { testProgressConsole(); }},
 };
 
 bool selected(const char* name, int argc, char** argv) {
