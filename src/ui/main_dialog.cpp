@@ -38,8 +38,10 @@ INT_PTR onInitDialog(HWND dialog) {
   SetDlgItemTextA(dialog, IDC_SOURCE_PANE, hint.c_str());
   SetDlgItemTextA(dialog, IDC_SETTING_PANE, hint.c_str());
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, startDirectory().c_str());
-  SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_LIMITTEXT, 2000000, 0);
-  SendDlgItemMessageA(dialog, IDC_SETTING_PANE, EM_LIMITTEXT, 2000000, 0);
+  // Typing and pasting stop at a pane's text limit, a drop does not: with
+  // no limit a pasted configuration is checked whole, like a dropped one.
+  SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_SETLIMITTEXT, 0, 0);
+  SendDlgItemMessageA(dialog, IDC_SETTING_PANE, EM_SETLIMITTEXT, 0, 0);
   return TRUE;
 }
 

@@ -27,8 +27,8 @@ void testInitialState() {
   GetCurrentDirectoryA(sizeof current, current);
   checkEq(itemText(dialog, IDC_OUTPUT_DIR), current, "box 1013 holds the current directory");
   for (int pane : {IDC_SOURCE_PANE, IDC_SETTING_PANE}) {
-    LRESULT limit = SendDlgItemMessageA(dialog, pane, EM_GETLIMITTEXT, 0, 0);
-    check(limit == 2000000, "pane " + std::to_string(pane) + " limit is 2,000,000, got " + std::to_string(limit));
+    auto limit = static_cast<unsigned long>(SendDlgItemMessageA(dialog, pane, EM_GETLIMITTEXT, 0, 0));
+    check(limit >= 0x7FFFFFFEul, "pane " + std::to_string(pane) + " has no text limit, got " + std::to_string(limit));
   }
   checkEq(text(dialog), "Dorvex ver0.8", "main dialog caption");
   check((GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0, "main dialog accepts dropped files");
@@ -361,6 +361,45 @@ void testLongTexts(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+bool putOnClipboard(HWND owner, const std::string& bytes) {
+  if (!OpenClipboard(owner)) return false;
+  EmptyClipboard();
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size() + 1);
+  char* out = static_cast<char*>(GlobalLock(memory));
+  CopyMemory(out, bytes.c_str(), bytes.size() + 1);
+  GlobalUnlock(memory);
+  bool put = SetClipboardData(CF_TEXT, memory) != nullptr;
+  CloseClipboard();
+  return put;
+}
+
+// A paste is taken whole, like a drop of the same text: a pane once kept
+// the first 2,000,000 characters of it, which were then checked as if
+// they were all.
+void testPasteIsTakenWhole(const std::string& folder) {
+  const std::string kRule = "access-list 1 permit " + std::string(970, 'x') + "\r\n";
+  std::string pasted;
+  while (pasted.size() <= 2500000) pasted += kRule;
+  pasted += "access-list 2 permit host 10.9.9.9\r\n";
+  HWND dialog = openMainDialog();
+  check(putOnClipboard(dialog, pasted), "text on the clipboard");
+  for (int pane : {IDC_SOURCE_PANE, IDC_SETTING_PANE}) {
+    SendDlgItemMessageA(dialog, pane, EM_SETSEL, 0, -1);
+    SendDlgItemMessageA(dialog, pane, WM_PASTE, 0, 0);
+    check(itemText(dialog, pane) == pasted, "pane " + std::to_string(pane) + " holds the whole paste: " +
+                                                std::to_string(GetWindowTextLengthA(GetDlgItem(dialog, pane))) +
+                                                " of " + std::to_string(pasted.size()) + " characters");
+  }
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  bool opened = false;
+  resultActions.push_back(closeResult(opened));
+  pressCheck(dialog);
+  std::string analysis(dorvex::checkWorkspace().leftText(ResultView::analysis));
+  check(contains(analysis, std::to_string(pasted.size() / kRule.size() + 1) + ": access-list 2 permit"),
+        "the last pasted line is checked");
+  closeMainDialog(dialog);
+}
+
 // Files dropped by mistake: binary bytes and a 20 MB configuration are
 // loaded and checked without bringing the front end down.
 void testHostileDrops(const std::string& folder) {
@@ -605,6 +644,7 @@ const Case kCases[] = {
     {"testEditAfterDrop", testEditAfterDrop},
     {"testCheckOfHintTexts", testCheckOfHintTexts},
     {"testLongTexts", testLongTexts},
+    {"testPasteIsTakenWhole", testPasteIsTakenWhole},
     {"testHostileDrops", testHostileDrops},
     {"testReportNotWritten", testReportNotWritten},
     {"testReportPathTooLong", testReportPathTooLong},
