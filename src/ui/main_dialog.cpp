@@ -42,7 +42,14 @@ INT_PTR onInitDialog(HWND dialog) {
   // no limit a pasted configuration is checked whole, like a dropped one.
   SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_SETLIMITTEXT, 0, 0);
   SendDlgItemMessageA(dialog, IDC_SETTING_PANE, EM_SETLIMITTEXT, 0, 0);
-  return TRUE;
+  // The left pane takes the focus with its hint selected, so that typing
+  // replaces it, and the caret at the hint's start, so that the hint shows
+  // from there: the dialog's own choice of focus would put the caret at the
+  // end and scroll a hint wider than the pane.
+  HWND left = GetDlgItem(dialog, IDC_SOURCE_PANE);
+  SetFocus(left);
+  SendMessageA(left, EM_SETSEL, static_cast<WPARAM>(GetWindowTextLengthW(left)), 0);
+  return FALSE;
 }
 
 // The path of the last file of a drop; releases the drop.

@@ -11,6 +11,13 @@
 namespace dorvex {
 namespace {
 
+// A pane opens at its first line and column, nothing selected: the line
+// numbers and marks are at the start of the lines.
+void showFromStart(HWND pane) {
+  SendMessageA(pane, EM_SETSEL, 0, 0);
+  SendMessageA(pane, EM_SCROLLCARET, 0, 0);
+}
+
 // Each text is copied into a buffer of its own size, so a text of any
 // length is shown whole.
 void fillPanes(HWND dialog) {
@@ -21,6 +28,8 @@ void fillPanes(HWND dialog) {
   workspace.copyViews(view, left.data(), left.size(), right.data(), right.size());
   SetDlgItemTextA(dialog, IDC_SOURCE_PANE, left.c_str());
   SetDlgItemTextA(dialog, IDC_SETTING_PANE, right.c_str());
+  showFromStart(GetDlgItem(dialog, IDC_SOURCE_PANE));
+  showFromStart(GetDlgItem(dialog, IDC_SETTING_PANE));
 }
 
 void showView(HWND dialog, ResultView view) {
@@ -43,7 +52,10 @@ INT_PTR onInitDialog(HWND dialog, const CheckShown& shown) {
   SetDlgItemTextA(dialog, IDC_SOURCE_NAME, fileNameOf(shown.sourcePath).c_str());
   SetDlgItemTextA(dialog, IDC_SETTING_NAME, fileNameOf(shown.settingPath).c_str());
   showView(dialog, ResultView::summary);
-  return TRUE;
+  // The focus goes to the view's button: given to a pane, the dialog would
+  // select the pane's whole text and scroll it to its end.
+  SetFocus(GetDlgItem(dialog, IDC_VIEW_SUMMARY));
+  return FALSE;
 }
 
 void printReport(const std::string& path) {

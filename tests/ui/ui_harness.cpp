@@ -412,6 +412,19 @@ void pressCheck(HWND dialog) {
 
 bool isChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
+bool startInView(HWND pane) {
+  RECT format = {};
+  SendMessageA(pane, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+  LRESULT first = SendMessageA(pane, EM_POSFROMCHAR, 0, 0);
+  return static_cast<short>(LOWORD(first)) == format.left && static_cast<short>(HIWORD(first)) == format.top;
+}
+
+bool showsFromStart(HWND pane) {
+  DWORD start = 1, end = 1;
+  SendMessageA(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  return start == 0 && end == 0 && startInView(pane);
+}
+
 void clickRadio(HWND dialog, int id) {
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
@@ -425,9 +438,13 @@ WindowAction inspectResult(ResultSeen& seen) {
     seen.settingName = itemText(dialog, IDC_SETTING_NAME);
     seen.summaryLeft = itemText(dialog, IDC_SOURCE_PANE);
     seen.summaryRight = itemText(dialog, IDC_SETTING_PANE);
+    seen.summaryFromStart = showsFromStart(GetDlgItem(dialog, IDC_SOURCE_PANE)) &&
+                            showsFromStart(GetDlgItem(dialog, IDC_SETTING_PANE));
     clickRadio(dialog, IDC_VIEW_ANALYSIS);
     seen.analysisLeft = itemText(dialog, IDC_SOURCE_PANE);
     seen.analysisRight = itemText(dialog, IDC_SETTING_PANE);
+    seen.analysisFromStart = showsFromStart(GetDlgItem(dialog, IDC_SOURCE_PANE)) &&
+                             showsFromStart(GetDlgItem(dialog, IDC_SETTING_PANE));
     seen.analysisRadioState = isChecked(dialog, IDC_VIEW_ANALYSIS) && !isChecked(dialog, IDC_VIEW_SUMMARY);
     clickRadio(dialog, IDC_VIEW_SUMMARY);
     // The selected view again: the panes are copied afresh.

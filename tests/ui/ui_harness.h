@@ -139,6 +139,10 @@ class ProgressCapture {
 // ---- the result dialog ------------------------------------------------------
 
 bool isChecked(HWND dialog, int id);
+// True iff the edit control shows its text from the first line and column.
+bool startInView(HWND pane);
+// True iff startInView() and nothing is selected.
+bool showsFromStart(HWND pane);
 void clickRadio(HWND dialog, int id);
 
 // Result-dialog action: records what the panes show in each view.
@@ -149,6 +153,8 @@ struct ResultSeen {
   std::string sourceName, settingName;
   std::string summaryLeft, summaryRight, analysisLeft, analysisRight;
   bool analysisRadioState = false;
+  bool summaryFromStart = false;   // both panes, as the dialog opened
+  bool analysisFromStart = false;  // both panes, after the switch
   std::string refilledLeft;
   bool closed = false;
 };

@@ -23,6 +23,20 @@ void testInitialState() {
   checkEq(itemText(dialog, IDC_SETTING_NAME), "unopened", "right label at start");
   checkEq(itemText(dialog, IDC_SOURCE_PANE), kHint, "left pane hint");
   checkEq(itemText(dialog, IDC_SETTING_PANE), kHint, "right pane hint");
+  // The left pane has the focus with its hint selected, so that typing
+  // replaces it, and both hints show from their start.
+  HWND left = GetDlgItem(dialog, IDC_SOURCE_PANE);
+  DWORD start = 1, end = 0;
+  SendMessageA(left, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  check(GetFocus() == left && start == 0 && end == static_cast<DWORD>(GetWindowTextLengthW(left)),
+        "the left pane has the focus, its hint selected");
+  POINT caret = {};
+  GetCaretPos(&caret);
+  LRESULT first = SendMessageA(left, EM_POSFROMCHAR, 0, 0);
+  check(caret.x == static_cast<short>(LOWORD(first)) && caret.y == static_cast<short>(HIWORD(first)),
+        "the caret is at the start of the hint");
+  check(startInView(left), "the left hint shows from its start");
+  check(showsFromStart(GetDlgItem(dialog, IDC_SETTING_PANE)), "the right hint shows from its start");
   char current[1000] = {};
   GetCurrentDirectoryA(sizeof current, current);
   checkEq(itemText(dialog, IDC_OUTPUT_DIR), current, "box 1013 holds the current directory");
@@ -190,6 +204,7 @@ void testCheckRun(const std::string& folder) {
     check(seen.analysisLeft.rfind("001: ", 0) == 0, variant + ": analysis starts with line 001");
     check(seen.summaryLeft != seen.analysisLeft, variant + ": the two views differ");
     check(seen.analysisRadioState, variant + ": Analyse Result checked after the switch");
+    check(seen.summaryFromStart && seen.analysisFromStart, variant + ": panes from line 1, nothing selected");
     checkEq(seen.refilledLeft, seen.summaryLeft, variant + ": Summary Result again refills the pane");
     check(resultActions.empty(), variant + ": result dialog action ran");
     closeMainDialog(dialog);
@@ -358,6 +373,8 @@ void testLongTexts(const std::string& folder) {
   check(analysis.size() > 1000000, "annotated text over a million bytes, got " + std::to_string(analysis.size()));
   check(seen.analysisLeft.size() == analysis.size() && seen.analysisLeft == analysis,
         "result pane shows the whole annotated text: " + std::to_string(seen.analysisLeft.size()) + " bytes");
+  check(seen.summaryFromStart, "long texts: the result panes open at line 1, column 1, nothing selected");
+  check(seen.analysisFromStart, "long texts: the annotated texts show from line 1, column 1");
   closeMainDialog(dialog);
 }
 
