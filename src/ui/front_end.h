@@ -62,6 +62,15 @@ std::string windowText(HWND window);
 // character whose second byte is a backslash is never split).
 std::string fileNameOf(const std::string& path);
 
+// `name` as a label `width` pixels wide shows it in the font selected into
+// `dc`: whole when it fits, else its start and its end around "...", the
+// end (with the extension) given half of the room, the start the rest.
+// Double-byte characters are never split.
+std::string fittedFileName(HDC dc, const std::string& name, int width);
+// Paints a file-name label (an owner-drawn static control) on one line,
+// fitted to its width as above.
+void drawFileName(const DRAWITEMSTRUCT& item);
+
 // True iff a drop at client x-coordinate `x` belongs to the left pane: the
 // left half is strictly below half the width (integer division).
 bool dropGoesLeft(int x, int clientWidth);

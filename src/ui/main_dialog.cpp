@@ -200,7 +200,7 @@ INT_PTR onCommand(HWND dialog, WORD command) {
   }
 }
 
-INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam) {
+INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   bool checkRunning = frontEndState().checkRunning;
   switch (message) {
     case WM_INITDIALOG:
@@ -214,6 +214,9 @@ INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam) {
       return TRUE;
     case WM_COMMAND:
       return checkRunning ? TRUE : onCommand(dialog, LOWORD(wParam));
+    case WM_DRAWITEM:
+      drawFileName(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
     case WM_CLOSE:
       if (!checkRunning) EndDialog(dialog, 1);
       return TRUE;
@@ -233,9 +236,9 @@ INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam) {
 
 }  // namespace
 
-INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   try {
-    return dispatch(dialog, message, wParam);
+    return dispatch(dialog, message, wParam, lParam);
   } catch (...) {
     // Nothing may unwind through the window manager.
     return FALSE;

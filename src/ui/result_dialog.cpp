@@ -90,6 +90,10 @@ INT_PTR CALLBACK resultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
   try {
     if (message == WM_INITDIALOG) return onInitDialog(dialog, *reinterpret_cast<const CheckShown*>(lParam));
     if (message == WM_COMMAND) return onCommand(dialog, LOWORD(wParam));
+    if (message == WM_DRAWITEM) {
+      drawFileName(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    }
     return FALSE;
   } catch (...) {
     // Nothing may unwind through the window manager.

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <map>
 #include <utility>
 
 #include "ui/front_end.h"
@@ -194,6 +195,78 @@ Picture takePicture(HWND window) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return picture;
+}
+
+namespace {
+
+// Runs `paint` on a memory DC over a 24-bit picture of the given size.
+Picture paintInto(int width, int height, const std::function<void(HDC)>& paint) {
+  Picture picture;
+  picture.width = width;
+  picture.height = height;
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC memory = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  paint(memory);
+  GdiFlush();
+  std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
+  picture.pixels.assign(static_cast<const char*>(bits), rowBytes * static_cast<std::size_t>(height));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  return picture;
+}
+
+}  // namespace
+
+Picture paintedBy(HWND control) {
+  RECT client;
+  GetClientRect(control, &client);
+  return paintInto(client.right, client.bottom, [control](HDC dc) {
+    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+  });
+}
+
+Picture drawnText(HWND control, const std::string& text, UINT format) {
+  RECT client;
+  GetClientRect(control, &client);
+  return paintInto(client.right, client.bottom, [&](HDC dc) {
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    RECT area = client;
+    DrawTextA(dc, text.c_str(), -1, &area, format);
+    SelectObject(dc, old);
+  });
+}
+
+std::vector<bool> ink(const Picture& picture) {
+  std::map<unsigned long, int> counts;
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) ++counts[picture.at(x, y)];
+  }
+  unsigned long background = 0;
+  int most = 0;
+  for (const auto& [colour, count] : counts) {
+    if (count > most) {
+      most = count;
+      background = colour;
+    }
+  }
+  std::vector<bool> marks;
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) marks.push_back(picture.at(x, y) != background);
+  }
+  return marks;
 }
 
 bool savePicture(const Picture& picture, const std::string& path) {

@@ -75,6 +75,14 @@ struct Picture {
   unsigned long at(int x, int y) const;
 };
 Picture takePicture(HWND window);
+// What `control` paints into its client area (WM_PRINTCLIENT).
+Picture paintedBy(HWND control);
+// `text` drawn by DrawTextA with `format` in the font of `control`, into a
+// picture the size of its client area.
+Picture drawnText(HWND control, const std::string& text, UINT format);
+// One flag a pixel, row by row from the top: true where the pixel differs
+// from the picture's most frequent colour, its background.
+std::vector<bool> ink(const Picture& picture);
 // Writes the picture as a 24-bit BMP file; false if it cannot be written.
 bool savePicture(const Picture& picture, const std::string& path);
 

@@ -118,6 +118,108 @@ void testDropOfMissingFile(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+// What fittedFileName() makes of a name for a width, in the dialog font.
+struct FitCase {
+  const char* name;
+  int width;  // pixels
+  bool whole;
+};
+
+// A file name wider than its label is shown on one line with "..." in its
+// middle, its start and its end (with the extension) kept; it once wrapped,
+// the right label showing half of a second line, the left one cutting the
+// name without a sign.
+void testLongFileNames(const std::string& folder) {
+  const std::string kLong = "router-configuration-of-the-north-building-before-the-merge-of-both-sites.cfg";
+  const std::string kShort = "r1.cfg";
+  // ソースコンフィグ... .cfg: double-byte characters whose second bytes
+  // are backslashes and letters.
+  const std::string kDoubleByte = std::string("\x83\x5C\x81\x5B\x83\x58\x83\x52\x83\x93") +
+                                   "\x83\x74\x83\x42\x83\x4F\x83\x5C\x81\x5B\x83\x58\x83\x52\x83\x93.cfg";
+  HWND dialog = openMainDialog();
+  HWND label = GetDlgItem(dialog, IDC_SOURCE_NAME);
+  HDC dc = GetDC(label);
+  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+  // The narrowest room that holds a start, "..." and ".cfg" in half of it.
+  auto extent = [dc](const char* text) {
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    return static_cast<int>(size.cx);
+  };
+  const int kTight = 2 * extent(".cfg") + extent("...") + extent("\x83\x5C");
+  const FitCase kFits[] = {
+      {kShort.c_str(), 200, true},          {kLong.c_str(), 200, false},
+      {kLong.c_str(), kTight, false},       {kDoubleByte.c_str(), kTight, false},
+      {kDoubleByte.c_str(), 2 * kTight, false}, {kDoubleByte.c_str(), 1000, true},
+  };
+  for (const FitCase& c : kFits) {
+    std::string name = c.name;
+    std::string fitted = dorvex::fittedFileName(dc, name, c.width);
+    std::string what = "fitted \"" + printable(name) + "\" to " + std::to_string(c.width) + " px: \"" +
+                       printable(fitted) + "\"";
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, fitted.c_str(), static_cast<int>(fitted.size()), &size);
+    check(size.cx <= c.width, what + " fits");
+    if (c.whole) {
+      checkEq(fitted, name, what + " is whole");
+      continue;
+    }
+    std::size_t dots = fitted.find("...");
+    check(dots != std::string::npos && dots > 0 && name.compare(0, dots, fitted, 0, dots) == 0,
+          what + " keeps the start");
+    std::string end = dots == std::string::npos ? std::string() : fitted.substr(dots + 3);
+    check(end.size() >= 4 && name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0,
+          what + " keeps the end with the extension");
+    // Both cuts fall between characters of the name.
+    auto boundary = [&name](std::size_t offset) {
+      std::size_t at = 0;
+      while (at < offset) at += IsDBCSLeadByte(static_cast<BYTE>(name[at])) ? 2 : 1;
+      return at == offset;
+    };
+    bool whole = dots != std::string::npos && boundary(dots) && boundary(name.size() - end.size());
+    check(whole, what + " splits no double-byte character");
+  }
+  SelectObject(dc, oldFont);
+  ReleaseDC(label, dc);
+  closeMainDialog(dialog);
+
+  writeFile(folder + "\\" + kLong, "access-list 1 permit any\r\n");
+  writeFile(folder + "\\" + kShort, "access-list 1 permit any\r\n");
+  // Each label paints its name as fitted, on one line.
+  auto checkLabel = [&](HWND shown, const std::string& name, const std::string& where) {
+    HDC labelDc = GetDC(shown);
+    HGDIOBJ old = SelectObject(labelDc, reinterpret_cast<HFONT>(SendMessageA(shown, WM_GETFONT, 0, 0)));
+    RECT client;
+    GetClientRect(shown, &client);
+    std::string fitted = dorvex::fittedFileName(labelDc, name, client.right);
+    SelectObject(labelDc, old);
+    ReleaseDC(shown, labelDc);
+    std::vector<bool> painted = ink(paintedBy(shown));
+    std::vector<bool> expected = ink(drawnText(shown, fitted, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX));
+    int marks = 0;
+    for (bool mark : painted) marks += mark ? 1 : 0;
+    check(marks > 0 && painted == expected, where + ": \"" + name + "\" painted on one line as \"" + fitted + "\"");
+    checkEq(text(shown), name, where + ": the label's text is the whole name");
+  };
+  for (const std::string& name : {kShort, kLong}) {
+    dialog = openMainDialog();
+    dropAt(dialog, 5, 100, {folder + "\\" + name});
+    dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\" + name});
+    checkLabel(GetDlgItem(dialog, IDC_SOURCE_NAME), name, "main dialog, left label");
+    checkLabel(GetDlgItem(dialog, IDC_SETTING_NAME), name, "main dialog, right label");
+    SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+    resultActions.push_back([&](HWND result) {
+      checkLabel(GetDlgItem(result, IDC_SOURCE_NAME), name, "result dialog, left label");
+      checkLabel(GetDlgItem(result, IDC_SETTING_NAME), name, "result dialog, right label");
+      PostMessageA(result, WM_COMMAND, IDOK, 0);
+      closeLater(result);
+    });
+    pressCheck(dialog);
+    check(resultActions.empty(), "long file names: the result dialog opened");
+    closeMainDialog(dialog);
+  }
+}
+
 // A Shift-JIS name whose second bytes are backslashes: the folder 表
 // (95 5C) and the file ソース.cfg (83 5C ...).
 void testDoubleByteFileName(const std::string& folder) {
@@ -656,6 +758,7 @@ const Case kCases[] = {
     {"testDrops", testDrops},
     {"testDropOfMissingFile", testDropOfMissingFile},
     {"testDoubleByteFileName", testDoubleByteFileName},
+    {"testLongFileNames", testLongFileNames},
     {"testCheckRun", testCheckRun},
     {"testNoInputDuringCheck", testNoInputDuringCheck},
     {"testEditAfterDrop", testEditAfterDrop},
