@@ -54,7 +54,10 @@ void DialogFrontEnd::closeProgress() {
 
 void DialogFrontEnd::showReportPath(const std::string& path) {
   std::string caption = loadText(IDS_REPORT_CAPTION);
+  // The check waits for the box: the user's arrow until it is answered.
+  HCURSOR waiting = SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   MessageBoxA(dialog, path.c_str(), caption.c_str(), MB_OK);
+  SetCursor(waiting);
 }
 
 void DialogFrontEnd::reportNotWritten(const std::string&) {

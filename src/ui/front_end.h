@@ -45,6 +45,19 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK resultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Shows the wait cursor from its construction to its end, over a step that
+// takes long and takes no input meanwhile.
+class WaitCursor {
+ public:
+  WaitCursor() : previous(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(previous); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous;
+};
+
 // Shows the folder browser owned by `owner`, starting at `directory`.
 // Returns true and sets `directory` iff the user chose a file-system folder.
 bool chooseFolder(HWND owner, std::string& directory);

@@ -86,6 +86,8 @@ bool cursorInLeftHalf(HWND dialog) {
 }
 
 void onDropFiles(HWND dialog, HDROP drop) {
+  // Reading a big file and handing it to a pane takes a while.
+  WaitCursor waiting;
   std::string path = takeLastDroppedPath(drop);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -116,6 +118,7 @@ void openResultDialog(HWND dialog, const CheckShown& shown) {
 
 // Whole pane texts go to the check: nothing past any length is dropped.
 CheckResult runCheckFromPanes(HWND dialog) {
+  WaitCursor waiting;
   const FrontEndState& state = frontEndState();
   std::string sourceText = windowText(GetDlgItem(dialog, IDC_SOURCE_PANE));
   std::string settingText = windowText(GetDlgItem(dialog, IDC_SETTING_PANE));

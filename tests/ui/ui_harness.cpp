@@ -20,6 +20,7 @@ std::deque<WindowAction> resultActions;
 std::deque<WindowAction> aboutActions;
 std::deque<WindowAction> browserActions;
 HWND mainDialog = nullptr;
+std::function<void(HWND, UINT)> sentMessageWatcher;
 
 namespace {
 
@@ -381,6 +382,7 @@ LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && sent->message == WM_INITDIALOG) {
     PostMessageA(helperWindow, kWindowOpened, 0, reinterpret_cast<LPARAM>(sent->hwnd));
   }
+  if (code == HC_ACTION && sentMessageWatcher) sentMessageWatcher(sent->hwnd, sent->message);
   return CallNextHookEx(hook, code, wParam, lParam);
 }
 
@@ -502,28 +504,51 @@ void clickRadio(HWND dialog, int id) {
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+HWND shownPane(HWND result, bool left) {
+  HWND summary = GetDlgItem(result, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE);
+  HWND analysis = GetDlgItem(result, left ? IDC_SOURCE_ANALYSIS : IDC_SETTING_ANALYSIS);
+  // The style, not IsWindowVisible(): a modal dialog shows itself only
+  // once it first waits for input.
+  auto shown = [](HWND pane) { return pane != nullptr && (GetWindowLongA(pane, GWL_STYLE) & WS_VISIBLE) != 0; };
+  bool summaryShown = shown(summary);
+  bool analysisShown = shown(analysis);
+  if (summaryShown == analysisShown) return nullptr;
+  return summaryShown ? summary : analysis;
+}
+
+bool setsText(UINT message) { return message == WM_SETTEXT || message == EM_REPLACESEL; }
+
 WindowAction inspectResult(ResultSeen& seen) {
   return [&seen](HWND dialog) {
+    auto paneText = [dialog](bool left) { return text(shownPane(dialog, left)); };
+    auto fromStart = [dialog] {
+      return showsFromStart(shownPane(dialog, true)) && showsFromStart(shownPane(dialog, false));
+    };
     seen.opened = true;
     seen.summaryChecked = isChecked(dialog, IDC_VIEW_SUMMARY);
     seen.analysisChecked = isChecked(dialog, IDC_VIEW_ANALYSIS);
     seen.sourceName = itemText(dialog, IDC_SOURCE_NAME);
     seen.settingName = itemText(dialog, IDC_SETTING_NAME);
-    seen.summaryLeft = itemText(dialog, IDC_SOURCE_PANE);
-    seen.summaryRight = itemText(dialog, IDC_SETTING_PANE);
-    seen.summaryFromStart = showsFromStart(GetDlgItem(dialog, IDC_SOURCE_PANE)) &&
-                            showsFromStart(GetDlgItem(dialog, IDC_SETTING_PANE));
+    seen.summaryLeft = paneText(true);
+    seen.summaryRight = paneText(false);
+    seen.summaryFromStart = fromStart();
     clickRadio(dialog, IDC_VIEW_ANALYSIS);
-    seen.analysisLeft = itemText(dialog, IDC_SOURCE_PANE);
-    seen.analysisRight = itemText(dialog, IDC_SETTING_PANE);
-    seen.analysisFromStart = showsFromStart(GetDlgItem(dialog, IDC_SOURCE_PANE)) &&
-                             showsFromStart(GetDlgItem(dialog, IDC_SETTING_PANE));
+    seen.analysisLeft = paneText(true);
+    seen.analysisRight = paneText(false);
+    seen.analysisFromStart = fromStart();
     seen.analysisRadioState = isChecked(dialog, IDC_VIEW_ANALYSIS) && !isChecked(dialog, IDC_VIEW_SUMMARY);
+    // Each text is in its pane now: switching, or choosing the selected
+    // view again, shows a pane and sets no text.
+    int textsSet = 0;
+    sentMessageWatcher = [&textsSet](HWND, UINT message) { textsSet += setsText(message) ? 1 : 0; };
     clickRadio(dialog, IDC_VIEW_SUMMARY);
-    // The selected view again: the panes are copied afresh.
-    SetDlgItemTextA(dialog, IDC_SOURCE_PANE, "");
     clickRadio(dialog, IDC_VIEW_SUMMARY);
-    seen.refilledLeft = itemText(dialog, IDC_SOURCE_PANE);
+    seen.refilledLeft = paneText(true);
+    clickRadio(dialog, IDC_VIEW_ANALYSIS);
+    seen.switchedAgainLeft = paneText(true);
+    clickRadio(dialog, IDC_VIEW_SUMMARY);
+    sentMessageWatcher = nullptr;
+    seen.textsSetBySwitches = textsSet;
     pressEscape(dialog);
   };
 }

@@ -118,6 +118,9 @@ void pressEscape(HWND dialog);
 
 // The main dialog being driven, or null.
 extern HWND mainDialog;
+// When set, called with every message sent to a window of the test's
+// thread, after the window has handled it.
+extern std::function<void(HWND window, UINT message)> sentMessageWatcher;
 HWND openMainDialog();
 // Destroys it and checks that the quit message was posted.
 void closeMainDialog(HWND dialog);
@@ -147,6 +150,11 @@ class ProgressCapture {
 // ---- the result dialog ------------------------------------------------------
 
 bool isChecked(HWND dialog, int id);
+// The left or right pane of the result dialog that is shown; null unless
+// exactly one of the two panes on that side is.
+HWND shownPane(HWND result, bool left);
+// True iff `message` puts text into an edit control.
+bool setsText(UINT message);
 // True iff the edit control shows its text from the first line and column.
 bool startInView(HWND pane);
 // True iff startInView() and nothing is selected.
@@ -163,7 +171,9 @@ struct ResultSeen {
   bool analysisRadioState = false;
   bool summaryFromStart = false;   // both panes, as the dialog opened
   bool analysisFromStart = false;  // both panes, after the switch
-  std::string refilledLeft;
+  std::string refilledLeft;       // Summary Result chosen again
+  std::string switchedAgainLeft;  // Analyse Result chosen again
+  int textsSetBySwitches = -1;    // texts set by those switches
   bool closed = false;
 };
 WindowAction inspectResult(ResultSeen& seen);

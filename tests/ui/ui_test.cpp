@@ -307,7 +307,10 @@ void testCheckRun(const std::string& folder) {
     check(seen.summaryLeft != seen.analysisLeft, variant + ": the two views differ");
     check(seen.analysisRadioState, variant + ": Analyse Result checked after the switch");
     check(seen.summaryFromStart && seen.analysisFromStart, variant + ": panes from line 1, nothing selected");
-    checkEq(seen.refilledLeft, seen.summaryLeft, variant + ": Summary Result again refills the pane");
+    checkEq(seen.refilledLeft, seen.summaryLeft, variant + ": Summary Result again shows the summary");
+    checkEq(seen.switchedAgainLeft, seen.analysisLeft, variant + ": Analyse Result again shows the annotated text");
+    check(seen.textsSetBySwitches == 0,
+          variant + ": a switch sets no text, got " + std::to_string(seen.textsSetBySwitches));
     check(resultActions.empty(), variant + ": result dialog action ran");
     closeMainDialog(dialog);
   }
@@ -417,6 +420,55 @@ void testNoInputDuringCheck(const std::string& folder) {
   SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})), 0);
   check(itemText(dialog, IDC_SOURCE_NAME) == "other.cfg" || itemText(dialog, IDC_SETTING_NAME) == "other.cfg",
         "after the check a drop is taken again");
+  closeMainDialog(dialog);
+}
+
+// Every long step shows the wait cursor: loading a dropped file into its
+// pane, reading the panes for a check, filling the result panes, and
+// putting in what is left of the annotated texts when they are asked for
+// before they are in their panes. Seen from inside each step, when it
+// hands a text to a pane or takes one from it.
+void testWaitCursor(const std::string& folder) {
+  writeFile(folder + "\\source.cfg", kSourceConfig);
+  HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
+  struct Step {
+    const char* name;
+    UINT message;
+    int seen = 0;
+    int waiting = 0;
+  } steps[] = {{"a pane's text set", WM_SETTEXT}, {"a pane read", WM_GETTEXT}, {"a pane appended to", EM_REPLACESEL}};
+  bool watching = false;
+  sentMessageWatcher = [&](HWND window, UINT message) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    int id = GetDlgCtrlID(window);
+    bool pane = lstrcmpiA(className, "Edit") == 0 && (id == IDC_SOURCE_PANE || id == IDC_SETTING_PANE ||
+                                                       id == IDC_SOURCE_ANALYSIS || id == IDC_SETTING_ANALYSIS);
+    if (!watching || !pane) return;
+    for (Step& step : steps) {
+      if (step.message != message) continue;
+      ++step.seen;
+      if (GetCursor() == wait) ++step.waiting;
+    }
+  };
+  HWND dialog = openMainDialog();
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  watching = true;
+  dropAt(dialog, 5, 100, {folder + "\\source.cfg"});
+  resultActions.push_back([](HWND result) {
+    clickRadio(result, IDC_VIEW_ANALYSIS);
+    PostMessageA(result, WM_COMMAND, IDOK, 0);
+    closeLater(result);
+  });
+  pressCheck(dialog);
+  watching = false;
+  sentMessageWatcher = nullptr;
+  for (const Step& step : steps) {
+    check(step.seen > 0 && step.waiting == step.seen, std::string(step.name) + " under the wait cursor: " +
+                                                          std::to_string(step.waiting) + " of " +
+                                                          std::to_string(step.seen));
+  }
+  check(GetCursor() != wait, "the wait cursor has gone after the check");
   closeMainDialog(dialog);
 }
 
@@ -761,6 +813,7 @@ const Case kCases[] = {
     {"testLongFileNames", testLongFileNames},
     {"testCheckRun", testCheckRun},
     {"testNoInputDuringCheck", testNoInputDuringCheck},
+    {"testWaitCursor", testWaitCursor},
     {"testEditAfterDrop", testEditAfterDrop},
     {"testCheckOfHintTexts", testCheckOfHintTexts},
     {"testLongTexts", testLongTexts},
