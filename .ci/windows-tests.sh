@@ -28,5 +28,5 @@ done
 
 echo "== Windows tests under Wine"
 mkdir -p build-windows/screenshots
-timeout 900 xvfb-run -a -s "-screen 0 1024x768x24" \
+timeout 5400 xvfb-run -a -s "-screen 0 1024x768x24" \
   bash tests/ui/run_windows_tests.sh "$bin" build-windows/screenshots

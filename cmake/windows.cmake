@@ -62,8 +62,11 @@ add_executable(dorvex WIN32 src/ui/win_main.cpp ${DORVEX_RESOURCES})
 target_link_libraries(dorvex PRIVATE dorvex_ui)
 
 if(DORVEX_BUILD_TESTS)
-  add_executable(dorvex-ui-test tests/ui/ui_test.cpp ${DORVEX_RESOURCES})
+  add_executable(dorvex-ui-test tests/ui/ui_test.cpp tests/ui/ui_harness.cpp ${DORVEX_RESOURCES})
   target_link_libraries(dorvex-ui-test PRIVATE dorvex_ui)
+  # Times the steps of a check through the dialogs (not run as a test).
+  add_executable(dorvex-ui-timing tests/ui/ui_timing.cpp tests/ui/ui_harness.cpp ${DORVEX_RESOURCES})
+  target_link_libraries(dorvex-ui-timing PRIVATE dorvex_ui)
   # Paces the end-to-end run of dorvex.exe: waits for a window by caption.
   add_executable(dorvex-ui-wait tests/ui/wait_window.cpp)
 endif()

@@ -26,11 +26,13 @@ class DialogFrontEnd : public CheckFrontEnd {
   explicit DialogFrontEnd(HWND dialog) : dialog(dialog) {}
 
   // A console of its own when the process has none (AllocConsole); a
-  // process that already has one writes there and keeps it.
+  // process that already has one writes there and keeps it. A console of
+  // its own cannot be closed by the user while it is open: it has no close
+  // box or close command, and Ctrl+C and Ctrl+Break in it are ignored.
   ProgressSink* openProgress() override;
   void closeProgress() override;
   ReportStore& reportStore() override { return reports; }
-  // "Report Filename" box with no owner window.
+  // "Report Filename" box, owned by the dialog like every box of a check.
   void showReportPath(const std::string& path) override;
   // "Result File could not open" / "error", owned by the dialog; the
   // reason is not shown, the text being the one the users know.

@@ -20,6 +20,17 @@ struct FrontEndState {
   std::string settingPath = kUnopened;  // file last dropped onto the right half
   std::string reportPath;               // as the last runCheck returned it
   ResultView resultView = ResultView::summary;
+  // True from the confirmation box of a check until its result dialog has
+  // closed: the main dialog then takes no command, drop or close.
+  bool checkRunning = false;
+};
+
+// What the result dialog shows besides the workspace's texts: the paths of
+// the check it belongs to, fixed when that check ran.
+struct CheckShown {
+  std::string sourcePath;
+  std::string settingPath;
+  std::string reportPath;  // empty when it was too long to write
 };
 
 FrontEndState& frontEndState();
@@ -27,11 +38,25 @@ FrontEndState& frontEndState();
 CheckWorkspace& checkWorkspace();
 
 // Dialog procedures; the main one is also the window procedure of the
-// class that the entry function registers (mainWindowProc).
+// class that the entry function registers (mainWindowProc). The result
+// dialog takes a CheckShown* as its creation parameter.
 INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK resultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Shows the wait cursor from its construction to its end, over a step that
+// takes long and takes no input meanwhile.
+class WaitCursor {
+ public:
+  WaitCursor() : previous(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(previous); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous;
+};
 
 // Shows the folder browser owned by `owner`, starting at `directory`.
 // Returns true and sets `directory` iff the user chose a file-system folder.
@@ -49,6 +74,15 @@ std::string windowText(HWND window);
 // The file-name part of `path` (PathFindFileNameA, so a double-byte
 // character whose second byte is a backslash is never split).
 std::string fileNameOf(const std::string& path);
+
+// `name` as a label `width` pixels wide shows it in the font selected into
+// `dc`: whole when it fits, else its start and its end around "...", the
+// end (with the extension) given half of the room, the start the rest.
+// Double-byte characters are never split.
+std::string fittedFileName(HDC dc, const std::string& name, int width);
+// Paints a file-name label (an owner-drawn static control) on one line,
+// fitted to its width as above.
+void drawFileName(const DRAWITEMSTRUCT& item);
 
 // True iff a drop at client x-coordinate `x` belongs to the left pane: the
 // left half is strictly below half the width (integer division).

@@ -38,9 +38,18 @@ INT_PTR onInitDialog(HWND dialog) {
   SetDlgItemTextA(dialog, IDC_SOURCE_PANE, hint.c_str());
   SetDlgItemTextA(dialog, IDC_SETTING_PANE, hint.c_str());
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, startDirectory().c_str());
-  SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_LIMITTEXT, 2000000, 0);
-  SendDlgItemMessageA(dialog, IDC_SETTING_PANE, EM_LIMITTEXT, 2000000, 0);
-  return TRUE;
+  // Typing and pasting stop at a pane's text limit, a drop does not: with
+  // no limit a pasted configuration is checked whole, like a dropped one.
+  SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_SETLIMITTEXT, 0, 0);
+  SendDlgItemMessageA(dialog, IDC_SETTING_PANE, EM_SETLIMITTEXT, 0, 0);
+  // The left pane takes the focus with its hint selected, so that typing
+  // replaces it, and the caret at the hint's start, so that the hint shows
+  // from there: the dialog's own choice of focus would put the caret at the
+  // end and scroll a hint wider than the pane.
+  HWND left = GetDlgItem(dialog, IDC_SOURCE_PANE);
+  SetFocus(left);
+  SendMessageA(left, EM_SETSEL, static_cast<WPARAM>(GetWindowTextLengthW(left)), 0);
+  return FALSE;
 }
 
 // The path of the last file of a drop; releases the drop.
@@ -77,6 +86,8 @@ bool cursorInLeftHalf(HWND dialog) {
 }
 
 void onDropFiles(HWND dialog, HDROP drop) {
+  // Reading a big file and handing it to a pane takes a while.
+  WaitCursor waiting;
   std::string path = takeLastDroppedPath(drop);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -99,14 +110,15 @@ void onBrowse(HWND dialog) {
   if (chooseFolder(dialog, directory)) SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, directory.c_str());
 }
 
-void openResultDialog(HWND dialog) {
+void openResultDialog(HWND dialog, const CheckShown& shown) {
   INT_PTR ended = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_RESULT), dialog,
-                                  resultDialogProc, 0);
+                                  resultDialogProc, reinterpret_cast<LPARAM>(&shown));
   if (ended == -1) showMessage(dialog, IDS_ERROR, IDS_DIALOG_ERROR_CAPTION, MB_OK);
 }
 
 // Whole pane texts go to the check: nothing past any length is dropped.
 CheckResult runCheckFromPanes(HWND dialog) {
+  WaitCursor waiting;
   const FrontEndState& state = frontEndState();
   std::string sourceText = windowText(GetDlgItem(dialog, IDC_SOURCE_PANE));
   std::string settingText = windowText(GetDlgItem(dialog, IDC_SETTING_PANE));
@@ -123,15 +135,16 @@ CheckResult runCheckFromPanes(HWND dialog) {
 // An empty pane or a lack of memory stops the check before anything is
 // checked: the result dialog would only show the previous results, so it
 // stays closed and the last report path is kept.
-void onCheck(HWND dialog) {
+void runCheckAndShow(HWND dialog) {
   if (showMessage(dialog, IDS_CONFIRM_CHECK, IDS_CONFIRM_CAPTION, MB_OK) != IDOK) return;
+  FrontEndState& state = frontEndState();
+  CheckShown shown{state.sourcePath, state.settingPath, std::string()};
   CheckResult result;
   try {
     result = runCheckFromPanes(dialog);
   } catch (const std::bad_alloc&) {
     result.status = CheckStatus::outOfMemory;
   }
-  FrontEndState& state = frontEndState();
   switch (result.status) {
     case CheckStatus::written:
     case CheckStatus::notWritten:
@@ -149,7 +162,25 @@ void onCheck(HWND dialog) {
       showMessage(dialog, IDS_OUT_OF_MEMORY, IDS_ERROR, MB_OK | MB_ICONERROR);
       return;
   }
-  openResultDialog(dialog);
+  shown.reportPath = state.reportPath;
+  openResultDialog(dialog, shown);
+}
+
+// A check runs from its confirmation box to the end of its result dialog.
+// Every window it opens is owned by the main dialog, which is disabled
+// while one is up; the flag also refuses what reaches the dialog without
+// input of its own (a drop the shell posts, a command another program
+// sends), so no second check can load new texts into the workspace while
+// the report or the result dialog is still made from the first.
+void onCheck(HWND dialog) {
+  FrontEndState& state = frontEndState();
+  if (state.checkRunning) return;
+  struct Running {
+    bool& flag;
+    explicit Running(bool& flag) : flag(flag) { flag = true; }
+    ~Running() { flag = false; }
+  } running(state.checkRunning);
+  runCheckAndShow(dialog);
 }
 
 INT_PTR onCommand(HWND dialog, WORD command) {
@@ -173,17 +204,25 @@ INT_PTR onCommand(HWND dialog, WORD command) {
   }
 }
 
-INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam) {
+INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  bool checkRunning = frontEndState().checkRunning;
   switch (message) {
     case WM_INITDIALOG:
       return onInitDialog(dialog);
     case WM_DROPFILES:
-      onDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
+      if (checkRunning) {
+        DragFinish(reinterpret_cast<HDROP>(wParam));
+      } else {
+        onDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
+      }
       return TRUE;
     case WM_COMMAND:
-      return onCommand(dialog, LOWORD(wParam));
+      return checkRunning ? TRUE : onCommand(dialog, LOWORD(wParam));
+    case WM_DRAWITEM:
+      drawFileName(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
     case WM_CLOSE:
-      EndDialog(dialog, 1);
+      if (!checkRunning) EndDialog(dialog, 1);
       return TRUE;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -201,9 +240,9 @@ INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam) {
 
 }  // namespace
 
-INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   try {
-    return dispatch(dialog, message, wParam);
+    return dispatch(dialog, message, wParam, lParam);
   } catch (...) {
     // Nothing may unwind through the window manager.
     return FALSE;

@@ -28,6 +28,9 @@
 #define IDC_SOURCE_NAME 1015
 #define IDC_VIEW_SUMMARY 1016
 #define IDC_VIEW_ANALYSIS 1017
+// The result dialog's panes of the annotated texts, over 1003 and 1002.
+#define IDC_SOURCE_ANALYSIS 1018
+#define IDC_SETTING_ANALYSIS 1019
 
 // Strings
 #define IDS_CLASS_NAME 109

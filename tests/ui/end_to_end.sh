@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# End-to-end run of dorvex.exe under Wine, driven by X input (xdotool):
-# types the two example configs into the panes, presses "CEHCK!", answers
-# the boxes, takes screenshots of the main dialog and of the result dialog
-# in both views, and compares the report file with the one that the
-# console driver writes for the same configs.
+# End-to-end run of dorvex.exe under Wine, driven by X input (xdotool) as a
+# user drives it: types the two example configs into the panes, looks into
+# the folder browser, presses "CEHCK!", tries a second check and a close of
+# the main dialog while the "Report Filename" box is up (neither may take),
+# switches the result view, opens the report, and compares the report with
+# the one that the console driver writes for the same configs. Takes the
+# screenshots on the way.
+#
+# A busy machine only makes the run slower: every step waits for the state
+# the running program shows (dorvex-ui-wait.exe), clicks a control where
+# the dialog says it is, clicks again when a click did not take, and
+# confirms typed text in the pane before going on.
 # Usage: end_to_end.sh BIN_DIR SCREENSHOT_DIR, with DISPLAY and WINEPREFIX
 # set up by run_windows_tests.sh.
 set -euo pipefail
@@ -16,117 +23,187 @@ work=$(mktemp -d)
 gui="$WINEPREFIX/drive_c/Reports"
 trap 'rm -rf "$work" "$gui"' EXIT
 
+main="Dorvex ver0.8"
+about="ﾊﾞｰｼﾞｮﾝ情報"
+browser="参照"  # the folder browser's caption, "browse" in Wine's words
+# Control IDs (src/ui/resource.h) and those of the standard buttons.
+IDOK=1 IDCANCEL=2 REPORT_PRINT=3 ABOUT=104 CHECK=1001 SETTING_PANE=1002 SOURCE_PANE=1003
+BROWSE=1014 VIEW_ANALYSIS=1017
+
+fail() { echo "end-to-end: $*" >&2; exit 1; }
+
+# state SECONDS [OPTIONS] CAPTION: waits for a state (see wait_window.cpp)
+# and prints what the tool prints.
+state() {
+  local seconds=$1
+  shift
+  timeout $((seconds + 60)) wine "$bin/dorvex-ui-wait.exe" "$@" "$seconds" | tr -d '\r'
+}
+
+clickAt() { xdotool mousemove --sync "$1" "$2" click 1; }
+
+clickRect() {
+  local x y w h
+  read -r x y w h <<<"$1"
+  clickAt $((x + w / 2)) $((y + h / 2))
+}
+
+# click CAPTION ID CHECK...: clicks control ID of the window CAPTION until
+# CHECK (a command that waits a while for what the click leads to)
+# succeeds. A click is repeated only while the control is there and takes
+# input, so a slow answer to the first click is never clicked twice.
+click() {
+  local caption=$1 id=$2 rect attempt
+  shift 2
+  for attempt in 1 2 3 4 5; do
+    if ! rect=$(state 120 --enabled --control "$id" "$caption"); then
+      "$@" && return 0
+      fail "control $id of \"$caption\" is not there to click"
+    fi
+    clickRect "$rect"
+    "$@" && return 0
+    echo "end-to-end: control $id of \"$caption\" did not take the click $attempt" >&2
+  done
+  fail "control $id of \"$caption\" never took a click"
+}
+
+appears() { state 60 "$@" >/dev/null; }
+goneAway() { state 60 --gone "$@" >/dev/null; }
+focused() { state 30 --focused --control "$1" "$main" >/dev/null; }
+checked() { state 60 --checked --control "$1" "Compare Result" >/dev/null; }
+
+# shoot NAME [OPTIONS] CAPTION: a picture of the window once two pictures
+# in a row are the same, so that it shows no half-done repaint.
+shoot() {
+  local name=$1 x y w h tries
+  shift
+  read -r x y w h <<<"$(state 120 "$@")"
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$work/shot.png"
+  for tries in $(seq 1 20); do
+    sleep 0.3
+    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$work/again.png"
+    cmp -s "$work/shot.png" "$work/again.png" && break
+    mv "$work/again.png" "$work/shot.png"
+  done
+  mv "$work/shot.png" "$shots/$name.png"
+}
+
+# typeInto ID FILE: types FILE into pane ID of the main dialog, until the
+# pane holds exactly that text.
+typeInto() {
+  local id=$1 file=$2 attempt
+  for attempt in 1 2 3; do
+    click "$main" "$id" focused "$id"
+    xdotool key --delay 50 ctrl+Home ctrl+shift+End BackSpace
+    state 120 --text /dev/null --control "$id" "$main" >/dev/null || continue
+    xdotool type --delay 5 --file "$file"
+    state 300 --text "$file" --control "$id" "$main" >/dev/null && return 0
+    echo "end-to-end: pane $id does not hold what was typed, attempt $attempt" >&2
+  done
+  fail "pane $id never held the text typed into it"
+}
+
 # Typed text arrives line by line as Return keys: no CR of its own.
 for config in source setting; do
   tr -d '\r' <"$repo/examples/$config.cfg" >"$work/$config.txt"
 done
-
-waitFor() {  # caption [--gone]; prints the window's rectangle
-  if [ "${2:-}" = --gone ]; then
-    timeout 60 wine "$bin/dorvex-ui-wait.exe" --gone "$1" 20
-  else
-    timeout 60 wine "$bin/dorvex-ui-wait.exe" "$1" 20 | tr -d '\r'
-  fi
-}
-
-shoot() {  # rectangle name
-  read -r x y w h <<<"$1"
-  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shots/$2.png"
-}
-
-keys() { xdotool key --delay 80 "$@"; sleep 0.5; }
 
 mkdir -p "$gui" "$work/cli"
 cd "$gui"
 wine "$bin/dorvex.exe" &
 app=$!
 
-main=$(waitFor "Dorvex ver0.8")
+state 120 "$main" >/dev/null || fail "no main dialog"
 desktop=$(xdotool search --name 'Wine desktop' | head -1)
 xdotool windowfocus --sync "$desktop" 2>/dev/null || true
-sleep 1
-shoot "$main" main-dialog-start
+# The left pane has the focus, its hint selected and shown from its start.
+state 120 --focused --control "$SOURCE_PANE" "$main" >/dev/null || fail "the left pane has no focus"
+shoot main-dialog-start "$main"
 
-# The left pane has the focus with its hint text selected; Tab moves on to
-# the right pane and selects its hint text.
-xdotool type --delay 5 --file "$work/source.txt"
-keys Tab
-xdotool type --delay 5 --file "$work/setting.txt"
-sleep 1
-waitFor "Dorvex ver0.8" >/dev/null
+typeInto "$SOURCE_PANE" "$work/source.txt"
+typeInto "$SETTING_PANE" "$work/setting.txt"
 
-# A click on "CEHCK!": 323 dialog units from the left, 19.5 above the
-# bottom, in the dialog font's 1.5 x 1.625 pixels a unit (9 points).
-read -r mx my mw mh <<<"$main"
-xdotool mousemove $((mx + 3 + 323 * (mw - 6) / 355)) $((my + mh - 3 - 32)) click 1
-waitFor "ok?" >/dev/null
-keys Return
-waitFor "Report Filename" >/dev/null
-keys Return
+# The folder browser, looked into and left.
+click "$main" "$BROWSE" appears --containing "$browser"
+# Its whole caption depends on Wine's translations: X has it too.
+browser=$(xdotool getwindowname "$(xdotool search --name "$browser" | head -1)")
+shoot folder-browser "$browser"
+click "$browser" "$IDCANCEL" goneAway "$browser"
+state 120 --enabled "$main" >/dev/null || fail "the main dialog takes no input after the browser"
 
-result=$(waitFor "Compare Result")
-sleep 1
-shoot "$result" result-summary
-# A click on "Analyse Result": 115 dialog units from the left, 14.5 above
-# the bottom.
-read -r rx ry rw rh <<<"$result"
-xdotool mousemove $((rx + 3 + 115 * (rw - 6) / 355)) $((ry + rh - 3 - 24)) click 1
-sleep 0.5
-waitFor "Compare Result" >/dev/null
-sleep 1
-shoot "$result" result-analysis
+click "$main" "$CHECK" appears "ok?"
+click "ok?" "$IDOK" goneAway "ok?"
+state 300 "Report Filename" >/dev/null || fail "no report path box"
+shoot report-filename "Report Filename"
+
+# While the box is up the main dialog takes no input: a click on
+# "CEHCK!" and one on its close box do nothing. X input reaches the
+# program in order, so both are handled before the click on OK below.
+clickRect "$(state 60 --control "$CHECK" "$main")"
+read -r cx cy <<<"$(state 60 --close-box "$main")"
+clickAt "$cx" "$cy"
+click "Report Filename" "$IDOK" goneAway "Report Filename"
+
+state 300 "Compare Result" >/dev/null || fail "no result dialog after the report box"
+state 5 --gone "ok?" >/dev/null || fail "a second check started while the report box was up"
+state 5 "$main" >/dev/null || fail "the main dialog closed while the report box was up"
+shoot result-summary "Compare Result"
+click "Compare Result" "$VIEW_ANALYSIS" checked "$VIEW_ANALYSIS"
+shoot result-analysis "Compare Result"
+
 # "Report Print" opens the report in the program for text files.
 report=$(basename "$(ls "$gui"/Result*.txt)" .txt)
-xdotool mousemove $((rx + 3 + 252 * (rw - 6) / 355)) $((ry + rh - 3 - 23)) click 1
-timeout 60 wine "$bin/dorvex-ui-wait.exe" --containing "$report" 30 >/dev/null
-keys alt+F4
-timeout 60 wine "$bin/dorvex-ui-wait.exe" --gone --containing "$report" 20
-
-waitFor "Compare Result" >/dev/null
-keys Escape
-waitFor "Compare Result" --gone
-# Closing the result dialog repaints the whole main dialog: a picture taken
-# right after typing can show the panes half repainted.
-sleep 1
-shoot "$main" main-dialog
-
-# From "CEHCK!" round to "<About Me>".
-waitFor "Dorvex ver0.8" >/dev/null
-keys Tab Tab Tab space
-about=$(waitFor "ﾊﾞｰｼﾞｮﾝ情報")
-sleep 1
-shoot "$about" about-dialog
-keys Escape
-waitFor "ﾊﾞｰｼﾞｮﾝ情報" --gone
-
-waitFor "Dorvex ver0.8" >/dev/null
-keys alt+F4
-for _ in $(seq 1 100); do
-  kill -0 "$app" 2>/dev/null || break
-  sleep 0.2
+click "Compare Result" "$REPORT_PRINT" appears --containing "$report"
+for attempt in 1 2 3 4 5; do
+  point=$(state 60 --close-box --containing "$report") || break
+  read -r cx cy <<<"$point"
+  clickAt "$cx" "$cy"
+  goneAway --containing "$report" && break
 done
-if kill -0 "$app" 2>/dev/null; then
-  echo "dorvex.exe did not end on Alt+F4"
+goneAway --containing "$report" || fail "the report's window did not close"
+
+click "Compare Result" "$IDOK" goneAway "Compare Result"
+state 120 --enabled "$main" >/dev/null || fail "the main dialog takes no input after the check"
+shoot main-dialog "$main"
+
+click "$main" "$ABOUT" appears "$about"
+shoot about-dialog "$about"
+click "$about" "$IDOK" goneAway "$about"
+
+ended() {
+  local tries
+  for tries in $(seq 1 150); do
+    kill -0 "$app" 2>/dev/null || return 0
+    sleep 0.2
+  done
+  return 1
+}
+for attempt in 1 2 3 4 5; do
+  point=$(state 60 --enabled --close-box "$main") || break
+  read -r cx cy <<<"$point"
+  clickAt "$cx" "$cy"
+  ended && break
+done
+if ! ended; then
   kill "$app"
-  exit 1
+  fail "dorvex.exe did not end on its close box"
 fi
 
 # The same check by the console driver; only the date and the two file
 # names (typed texts have none) may differ.
 cd "$repo/examples"
-timeout 60 wine "$bin/dorvex-cli.exe" -q -o "$(winepath -w "$work/cli")" source.cfg setting.cfg >/dev/null || true
+timeout 120 wine "$bin/dorvex-cli.exe" -q -o "$(winepath -w "$work/cli")" source.cfg setting.cfg >/dev/null || true
 
 reports=("$gui"/Result*.txt)
 expected=("$work"/cli/Result*.txt)
 if [ ! -f "${reports[0]}" ] || [ ! -f "${expected[0]}" ]; then
-  echo "report file missing: gui ${reports[0]}, console ${expected[0]}"
-  exit 1
+  fail "report file missing: gui ${reports[0]}, console ${expected[0]}"
 fi
+[ "${#reports[@]}" -eq 1 ] || fail "${#reports[@]} reports written, not one"
 grep -q $'^@Source Filename= unopened \r$' "${reports[0]}"
 grep -q $'^@Setting Filename = unopened\r$' "${reports[0]}"
 mask() { sed -e 's/^Result Report  \[Date=.*\]/DATE/' -e 's/^@Source Filename= .*/SOURCE/' -e 's/^@Setting Filename = .*/SETTING/' "$1"; }
 if ! diff <(mask "${expected[0]}") <(mask "${reports[0]}"); then
-  echo "the report of dorvex.exe differs from the console driver's"
-  exit 1
+  fail "the report of dorvex.exe differs from the console driver's"
 fi
 echo "end-to-end: report $(basename "${reports[0]}") matches, screenshots in $shots"

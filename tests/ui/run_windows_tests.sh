@@ -34,7 +34,7 @@ timeout 60 wineserver -w || true
 step "dialog tests"
 log=$(dirname "$WINEPREFIX")/ui-test.log
 status=0
-timeout 300 wine "$bin/dorvex-ui-test.exe" >"$log" 2>&1 || status=$?
+timeout 1800 wine "$bin/dorvex-ui-test.exe" >"$log" 2>&1 || status=$?
 # The progress lines of its checks are left out.
 grep -v 'config check\|duplication check\|^<Process>' "$log" || true
 if [ "$status" -ne 0 ] || ! grep -q '^[0-9]* passed, 0 failed' "$log"; then
@@ -43,5 +43,5 @@ if [ "$status" -ne 0 ] || ! grep -q '^[0-9]* passed, 0 failed' "$log"; then
 fi
 
 step "end-to-end run of dorvex.exe"
-timeout 600 bash ${E2E_TRACE:+-x} "$here/end_to_end.sh" "$bin" "$shots"
+timeout 1800 bash ${E2E_TRACE:+-x} "$here/end_to_end.sh" "$bin" "$shots"
 step "done"

@@ -1,386 +1,21 @@
-// Drives the dialogs of the Windows front end through real window messages,
-// under Windows or Wine (code page 932): the main dialog is created
-// modeless, files are dropped as real HDROP blocks, and every modal window
-// that a handler opens (message boxes, result, About, folder browser) is
-// caught once its WM_INITDIALOG has run and answered by the test.
+// The dialog tests of the Windows front end: each case drives the dialogs
+// through the harness (ui_harness.h) and checks what they show and write.
 #include <windows.h>
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <cstdio>
-#include <deque>
-#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "ui/dialog_front_end.h"
 #include "ui/front_end.h"
 #include "ui/resource.h"
+#include "ui_harness.h"
 
 using dorvex::ResultView;
+using namespace uitest;
 
 namespace {
-
-// ---- results ---------------------------------------------------------------
-
-int passed = 0;
-int failed = 0;
-
-std::string printable(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text.substr(0, 200)) {
-    char hex[8];
-    if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    }
-  }
-  return text.size() > 200 ? out + "..." : out;
-}
-
-void check(bool ok, const std::string& what) {
-  if (ok) {
-    ++passed;
-  } else {
-    ++failed;
-    std::printf("FAILED: %s\n", what.c_str());
-  }
-}
-
-void checkEq(const std::string& got, const std::string& want, const std::string& what) {
-  check(got == want, what + ": got \"" + printable(got) + "\", want \"" + printable(want) + "\"");
-}
-
-// ---- small Windows helpers ---------------------------------------------------
-
-const char kHint[] =
-    "\x83\x68\x83\x89\x83\x62\x83\x4F\x81\x95\x83\x68\x83\x8D\x83\x62\x83\x76\x82\xC5\x83\x74"
-    "\x83\x40\x83\x43\x83\x8B\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB7";
-const char kCannotOpen[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1";
-const char kBrowseTitle[] =
-    "\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xF0\x91\x49\x91\xF0\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2";
-const char kAboutCaption[] = "\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8F\xEE\x95\xF1";
-const char kPathTooLong[] = "The report path is too long: choose a shorter output directory.";
-const char kEmptyText[] = "Nothing was checked: a pane is empty.";
-
-std::string text(HWND window) { return dorvex::windowText(window); }
-std::string itemText(HWND dialog, int id) { return text(GetDlgItem(dialog, id)); }
-
-bool writeFile(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  return ok && written == bytes.size();
-}
-
-bool readFile(const std::string& path, std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bytes.assign(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-  CloseHandle(file);
-  return ok && read == bytes.size();
-}
-
-bool contains(const std::string& haystack, const std::string& needle) {
-  return haystack.find(needle) != std::string::npos;
-}
-
-// A fresh folder of the test's own at the root of drive C: Wine's folder
-// browser selects a folder given by its path only one level below a drive.
-std::string makeTestFolder() {
-  std::string folder = "C:\\dorvex-ui-test-" + std::to_string(GetCurrentProcessId());
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
-}
-
-// ---- modal windows opened by the handlers --------------------------------
-
-// A message box as the test saw it.
-struct Box {
-  std::string caption;
-  std::string text;
-  HWND owner;
-};
-std::vector<Box> boxes;
-
-using WindowAction = std::function<void(HWND)>;
-std::deque<WindowAction> resultActions;
-std::deque<WindowAction> aboutActions;
-std::deque<WindowAction> browserActions;
-HWND helperWindow = nullptr;
-HWND mainDialog = nullptr;
-HHOOK hook = nullptr;
-constexpr UINT kWindowOpened = WM_APP + 1;
-constexpr UINT_PTR kWatchdogTimer = 1;
-
-BOOL CALLBACK collectStatic(HWND child, LPARAM out) {
-  char className[32] = {};
-  GetClassNameA(child, className, sizeof className);
-  std::string childText = text(child);
-  bool isIcon = (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-  if (lstrcmpiA(className, "Static") == 0 && !isIcon && !childText.empty()) {
-    *reinterpret_cast<std::string*>(out) += childText;
-  }
-  return TRUE;
-}
-
-BOOL CALLBACK findTree(HWND child, LPARAM found) {
-  char className[32] = {};
-  GetClassNameA(child, className, sizeof className);
-  if (lstrcmpiA(className, "SysTreeView32") == 0) *reinterpret_cast<bool*>(found) = true;
-  return TRUE;
-}
-
-std::string staticTexts(HWND window) {
-  std::string all;
-  EnumChildWindows(window, collectStatic, reinterpret_cast<LPARAM>(&all));
-  return all;
-}
-
-void answerBox(HWND box) {
-  boxes.push_back({text(box), staticTexts(box), GetWindow(box, GW_OWNER)});
-  PostMessageA(box, WM_COMMAND, IDOK, 0);
-}
-
-void runNext(std::deque<WindowAction>& actions, HWND window, const char* kind) {
-  if (actions.empty()) {
-    check(false, std::string("no ") + kind + " dialog expected here");
-    PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    return;
-  }
-  WindowAction action = std::move(actions.front());
-  actions.pop_front();
-  action(window);
-}
-
-void onWindowOpened(HWND window) {
-  if (!IsWindow(window) || window == mainDialog) return;
-  std::string caption = text(window);
-  bool isBrowser = false;
-  EnumChildWindows(window, findTree, reinterpret_cast<LPARAM>(&isBrowser));
-  if (caption == "Compare Result") {
-    runNext(resultActions, window, "result");
-  } else if (caption == kAboutCaption) {
-    runNext(aboutActions, window, "About");
-  } else if (isBrowser) {
-    runNext(browserActions, window, "folder browser");
-  } else {
-    answerBox(window);
-  }
-}
-
-// A dialog that a test meant to close but that stayed open is closed here,
-// so that a fault fails the test instead of hanging it.
-void closeLater(HWND dialog) {
-  SetTimer(helperWindow, reinterpret_cast<UINT_PTR>(dialog), 3000, nullptr);
-}
-
-LRESULT CALLBACK helperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kWindowOpened) {
-    onWindowOpened(reinterpret_cast<HWND>(lParam));
-    return 0;
-  }
-  if (message == WM_TIMER) {
-    KillTimer(window, wParam);
-    HWND dialog = reinterpret_cast<HWND>(wParam);
-    if (IsWindow(dialog) && IsWindowVisible(dialog)) {
-      check(false, "dialog \"" + printable(text(dialog)) + "\" did not close");
-      EndDialog(dialog, IDABORT);
-    }
-    return 0;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
-  const CWPRETSTRUCT* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-  if (code == HC_ACTION && sent->message == WM_INITDIALOG) {
-    PostMessageA(helperWindow, kWindowOpened, 0, reinterpret_cast<LPARAM>(sent->hwnd));
-  }
-  return CallNextHookEx(hook, code, wParam, lParam);
-}
-
-void pressEscape(HWND dialog) {
-  PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-  PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0);
-  closeLater(dialog);
-}
-
-// Lets posted messages run, outside any modal loop.
-void pumpMessages() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
-// ---- the main dialog -----------------------------------------------------------
-
-HWND openMainDialog() {
-  mainDialog = nullptr;
-  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                                   dorvex::mainDialogProc, 0);
-  mainDialog = dialog;
-  SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-  pumpMessages();
-  return dialog;
-}
-
-void closeMainDialog(HWND dialog) {
-  DestroyWindow(dialog);
-  MSG quit;
-  // WM_DESTROY posts the quit message that ends the program's message loop.
-  bool posted = PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-  check(posted && quit.wParam == 0, "WM_DESTROY posts WM_QUIT with code 0");
-  mainDialog = nullptr;
-}
-
-// A drop block as the shell builds it: DROPFILES, then the NUL-terminated
-// 8-bit paths, then one more NUL.
-HDROP makeDrop(const std::vector<std::string>& paths) {
-  std::size_t size = sizeof(DROPFILES) + 1;
-  for (const std::string& path : paths) size += path.size() + 1;
-  HGLOBAL memory = GlobalAlloc(GHND, size);
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = FALSE;
-  char* out = reinterpret_cast<char*>(header + 1);
-  for (const std::string& path : paths) {
-    lstrcpyA(out, path.c_str());
-    out += path.size() + 1;
-  }
-  GlobalUnlock(memory);
-  return static_cast<HDROP>(memory);
-}
-
-int clientWidth(HWND dialog) {
-  RECT client;
-  GetClientRect(dialog, &client);
-  return client.right - client.left;
-}
-
-// Puts the mouse cursor at a client point of the dialog and drops there.
-void dropAt(HWND dialog, int x, int y, const std::vector<std::string>& paths) {
-  POINT point = {x, y};
-  ClientToScreen(dialog, &point);
-  // Under X the pointer moves asynchronously: wait until the position has
-  // settled where it was put, or a late motion of an earlier move could
-  // be what the drop handler reads.
-  int settled = 0;
-  for (int tries = 0; tries < 200 && settled < 3; ++tries) {
-    POINT cursor = {};
-    GetCursorPos(&cursor);
-    if (cursor.x == point.x && cursor.y == point.y) {
-      ++settled;
-    } else {
-      settled = 0;
-      SetCursorPos(point.x, point.y);
-    }
-    pumpMessages();
-    Sleep(10);
-  }
-  check(settled == 3, "cursor placed for the drop at x " + std::to_string(x));
-  SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(paths)), 0);
-}
-
-// Progress lines of a check arrive on the standard output; the test reads
-// them through a pipe put there for one check.
-class ProgressCapture {
- public:
-  ProgressCapture() {
-    CreatePipe(&readEnd, &writeEnd, nullptr, 1 << 16);
-    saved = GetStdHandle(STD_OUTPUT_HANDLE);
-    SetStdHandle(STD_OUTPUT_HANDLE, writeEnd);
-  }
-  ~ProgressCapture() {
-    SetStdHandle(STD_OUTPUT_HANDLE, saved);
-    CloseHandle(writeEnd);
-    CloseHandle(readEnd);
-  }
-  std::string lines() {
-    std::string all;
-    DWORD available = 0;
-    while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-      std::string chunk(available, '\0');
-      DWORD read = 0;
-      ReadFile(readEnd, chunk.data(), available, &read, nullptr);
-      all.append(chunk, 0, read);
-    }
-    return all;
-  }
-
- private:
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  HANDLE saved = nullptr;
-};
-
-// Presses "CEHCK!"; boxes and dialogs are answered as queued.
-void pressCheck(HWND dialog) {
-  boxes.clear();
-  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CHECK)));
-  pumpMessages();
-}
-
-// Result-dialog action: records what the panes show in each view.
-struct ResultSeen {
-  bool opened = false;
-  bool summaryChecked = false;
-  bool analysisChecked = true;
-  std::string sourceName, settingName;
-  std::string summaryLeft, summaryRight, analysisLeft, analysisRight;
-  bool analysisRadioState = false;
-  std::string refilledLeft;
-  bool closed = false;
-};
-
-bool isChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
-
-void clickRadio(HWND dialog, int id) {
-  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-WindowAction inspectResult(ResultSeen& seen) {
-  return [&seen](HWND dialog) {
-    seen.opened = true;
-    seen.summaryChecked = isChecked(dialog, IDC_VIEW_SUMMARY);
-    seen.analysisChecked = isChecked(dialog, IDC_VIEW_ANALYSIS);
-    seen.sourceName = itemText(dialog, IDC_SOURCE_NAME);
-    seen.settingName = itemText(dialog, IDC_SETTING_NAME);
-    seen.summaryLeft = itemText(dialog, IDC_SOURCE_PANE);
-    seen.summaryRight = itemText(dialog, IDC_SETTING_PANE);
-    clickRadio(dialog, IDC_VIEW_ANALYSIS);
-    seen.analysisLeft = itemText(dialog, IDC_SOURCE_PANE);
-    seen.analysisRight = itemText(dialog, IDC_SETTING_PANE);
-    seen.analysisRadioState = isChecked(dialog, IDC_VIEW_ANALYSIS) && !isChecked(dialog, IDC_VIEW_SUMMARY);
-    clickRadio(dialog, IDC_VIEW_SUMMARY);
-    // The selected view again: the panes are copied afresh.
-    SetDlgItemTextA(dialog, IDC_SOURCE_PANE, "");
-    clickRadio(dialog, IDC_VIEW_SUMMARY);
-    seen.refilledLeft = itemText(dialog, IDC_SOURCE_PANE);
-    pressEscape(dialog);
-  };
-}
-
-WindowAction closeResult(bool& opened) {
-  return [&opened](HWND dialog) {
-    opened = true;
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    closeLater(dialog);
-  };
-}
-
-// ---- test cases ----------------------------------------------------------------
 
 void testInitialState() {
   HWND dialog = openMainDialog();
@@ -389,12 +24,26 @@ void testInitialState() {
   checkEq(itemText(dialog, IDC_SETTING_NAME), "unopened", "right label at start");
   checkEq(itemText(dialog, IDC_SOURCE_PANE), kHint, "left pane hint");
   checkEq(itemText(dialog, IDC_SETTING_PANE), kHint, "right pane hint");
+  // The left pane has the focus with its hint selected, so that typing
+  // replaces it, and both hints show from their start.
+  HWND left = GetDlgItem(dialog, IDC_SOURCE_PANE);
+  DWORD start = 1, end = 0;
+  SendMessageA(left, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  check(GetFocus() == left && start == 0 && end == static_cast<DWORD>(GetWindowTextLengthW(left)),
+        "the left pane has the focus, its hint selected");
+  POINT caret = {};
+  GetCaretPos(&caret);
+  LRESULT first = SendMessageA(left, EM_POSFROMCHAR, 0, 0);
+  check(caret.x == static_cast<short>(LOWORD(first)) && caret.y == static_cast<short>(HIWORD(first)),
+        "the caret is at the start of the hint");
+  check(startInView(left), "the left hint shows from its start");
+  check(showsFromStart(GetDlgItem(dialog, IDC_SETTING_PANE)), "the right hint shows from its start");
   char current[1000] = {};
   GetCurrentDirectoryA(sizeof current, current);
   checkEq(itemText(dialog, IDC_OUTPUT_DIR), current, "box 1013 holds the current directory");
   for (int pane : {IDC_SOURCE_PANE, IDC_SETTING_PANE}) {
-    LRESULT limit = SendDlgItemMessageA(dialog, pane, EM_GETLIMITTEXT, 0, 0);
-    check(limit == 2000000, "pane " + std::to_string(pane) + " limit is 2,000,000, got " + std::to_string(limit));
+    auto limit = static_cast<unsigned long>(SendDlgItemMessageA(dialog, pane, EM_GETLIMITTEXT, 0, 0));
+    check(limit >= 0x7FFFFFFEul, "pane " + std::to_string(pane) + " has no text limit, got " + std::to_string(limit));
   }
   checkEq(text(dialog), "Dorvex ver0.8", "main dialog caption");
   check((GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0, "main dialog accepts dropped files");
@@ -470,6 +119,108 @@ void testDropOfMissingFile(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+// What fittedFileName() makes of a name for a width, in the dialog font.
+struct FitCase {
+  const char* name;
+  int width;  // pixels
+  bool whole;
+};
+
+// A file name wider than its label is shown on one line with "..." in its
+// middle, its start and its end (with the extension) kept; it once wrapped,
+// the right label showing half of a second line, the left one cutting the
+// name without a sign.
+void testLongFileNames(const std::string& folder) {
+  const std::string kLong = "router-configuration-of-the-north-building-before-the-merge-of-both-sites.cfg";
+  const std::string kShort = "r1.cfg";
+  // ソースコンフィグ... .cfg: double-byte characters whose second bytes
+  // are backslashes and letters.
+  const std::string kDoubleByte = std::string("\x83\x5C\x81\x5B\x83\x58\x83\x52\x83\x93") +
+                                   "\x83\x74\x83\x42\x83\x4F\x83\x5C\x81\x5B\x83\x58\x83\x52\x83\x93.cfg";
+  HWND dialog = openMainDialog();
+  HWND label = GetDlgItem(dialog, IDC_SOURCE_NAME);
+  HDC dc = GetDC(label);
+  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+  // The narrowest room that holds a start, "..." and ".cfg" in half of it.
+  auto extent = [dc](const char* text) {
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    return static_cast<int>(size.cx);
+  };
+  const int kTight = 2 * extent(".cfg") + extent("...") + extent("\x83\x5C");
+  const FitCase kFits[] = {
+      {kShort.c_str(), 200, true},          {kLong.c_str(), 200, false},
+      {kLong.c_str(), kTight, false},       {kDoubleByte.c_str(), kTight, false},
+      {kDoubleByte.c_str(), 2 * kTight, false}, {kDoubleByte.c_str(), 1000, true},
+  };
+  for (const FitCase& c : kFits) {
+    std::string name = c.name;
+    std::string fitted = dorvex::fittedFileName(dc, name, c.width);
+    std::string what = "fitted \"" + printable(name) + "\" to " + std::to_string(c.width) + " px: \"" +
+                       printable(fitted) + "\"";
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, fitted.c_str(), static_cast<int>(fitted.size()), &size);
+    check(size.cx <= c.width, what + " fits");
+    if (c.whole) {
+      checkEq(fitted, name, what + " is whole");
+      continue;
+    }
+    std::size_t dots = fitted.find("...");
+    check(dots != std::string::npos && dots > 0 && name.compare(0, dots, fitted, 0, dots) == 0,
+          what + " keeps the start");
+    std::string end = dots == std::string::npos ? std::string() : fitted.substr(dots + 3);
+    check(end.size() >= 4 && name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0,
+          what + " keeps the end with the extension");
+    // Both cuts fall between characters of the name.
+    auto boundary = [&name](std::size_t offset) {
+      std::size_t at = 0;
+      while (at < offset) at += IsDBCSLeadByte(static_cast<BYTE>(name[at])) ? 2 : 1;
+      return at == offset;
+    };
+    bool whole = dots != std::string::npos && boundary(dots) && boundary(name.size() - end.size());
+    check(whole, what + " splits no double-byte character");
+  }
+  SelectObject(dc, oldFont);
+  ReleaseDC(label, dc);
+  closeMainDialog(dialog);
+
+  writeFile(folder + "\\" + kLong, "access-list 1 permit any\r\n");
+  writeFile(folder + "\\" + kShort, "access-list 1 permit any\r\n");
+  // Each label paints its name as fitted, on one line.
+  auto checkLabel = [&](HWND shown, const std::string& name, const std::string& where) {
+    HDC labelDc = GetDC(shown);
+    HGDIOBJ old = SelectObject(labelDc, reinterpret_cast<HFONT>(SendMessageA(shown, WM_GETFONT, 0, 0)));
+    RECT client;
+    GetClientRect(shown, &client);
+    std::string fitted = dorvex::fittedFileName(labelDc, name, client.right);
+    SelectObject(labelDc, old);
+    ReleaseDC(shown, labelDc);
+    std::vector<bool> painted = ink(paintedBy(shown));
+    std::vector<bool> expected = ink(drawnText(shown, fitted, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX));
+    int marks = 0;
+    for (bool mark : painted) marks += mark ? 1 : 0;
+    check(marks > 0 && painted == expected, where + ": \"" + name + "\" painted on one line as \"" + fitted + "\"");
+    checkEq(text(shown), name, where + ": the label's text is the whole name");
+  };
+  for (const std::string& name : {kShort, kLong}) {
+    dialog = openMainDialog();
+    dropAt(dialog, 5, 100, {folder + "\\" + name});
+    dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\" + name});
+    checkLabel(GetDlgItem(dialog, IDC_SOURCE_NAME), name, "main dialog, left label");
+    checkLabel(GetDlgItem(dialog, IDC_SETTING_NAME), name, "main dialog, right label");
+    SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+    resultActions.push_back([&](HWND result) {
+      checkLabel(GetDlgItem(result, IDC_SOURCE_NAME), name, "result dialog, left label");
+      checkLabel(GetDlgItem(result, IDC_SETTING_NAME), name, "result dialog, right label");
+      PostMessageA(result, WM_COMMAND, IDOK, 0);
+      closeLater(result);
+    });
+    pressCheck(dialog);
+    check(resultActions.empty(), "long file names: the result dialog opened");
+    closeMainDialog(dialog);
+  }
+}
+
 // A Shift-JIS name whose second bytes are backslashes: the folder 表
 // (95 5C) and the file ソース.cfg (83 5C ...).
 void testDoubleByteFileName(const std::string& folder) {
@@ -525,7 +276,7 @@ void testCheckRun(const std::string& folder) {
       checkEq(boxes[0].text, "Do you check code?", variant + ": confirmation text");
       check(boxes[0].owner == dialog, variant + ": confirmation owned by the dialog");
       checkEq(boxes[1].caption, "Report Filename", variant + ": report box caption");
-      check(boxes[1].owner == nullptr, variant + ": report box has no owner");
+      check(boxes[1].owner == dialog, variant + ": report box owned by the dialog");
     }
     const std::string& reportPath = dorvex::frontEndState().reportPath;
     // A report in the same second as an earlier one takes the next free name.
@@ -558,10 +309,170 @@ void testCheckRun(const std::string& folder) {
     check(seen.analysisLeft.rfind("001: ", 0) == 0, variant + ": analysis starts with line 001");
     check(seen.summaryLeft != seen.analysisLeft, variant + ": the two views differ");
     check(seen.analysisRadioState, variant + ": Analyse Result checked after the switch");
-    checkEq(seen.refilledLeft, seen.summaryLeft, variant + ": Summary Result again refills the pane");
+    check(seen.summaryFromStart && seen.analysisFromStart, variant + ": panes from line 1, nothing selected");
+    checkEq(seen.refilledLeft, seen.summaryLeft, variant + ": Summary Result again shows the summary");
+    checkEq(seen.switchedAgainLeft, seen.analysisLeft, variant + ": Analyse Result again shows the annotated text");
+    check(seen.textsSetBySwitches == 0,
+          variant + ": a switch sets no text, got " + std::to_string(seen.textsSetBySwitches));
     check(resultActions.empty(), variant + ": result dialog action ran");
     closeMainDialog(dialog);
   }
+}
+
+// The same check as the dialog's by the workspace alone, into `directory`:
+// the report a check of these texts must write.
+class SilentFrontEnd : public dorvex::CheckFrontEnd {
+ public:
+  dorvex::ProgressSink* openProgress() override { return nullptr; }
+  void closeProgress() override {}
+  void showReportPath(const std::string&) override {}
+  void reportNotWritten(const std::string&) override {}
+};
+
+void fixedClock(std::string& date, std::string& time) {
+  date = "12/24/25";
+  time = "10:20:30";
+}
+
+std::string referenceReport(const dorvex::CheckRequest& request) {
+  dorvex::CheckWorkspace workspace;
+  workspace.setClock(fixedClock);
+  SilentFrontEnd frontEnd;
+  dorvex::CheckResult result = workspace.runCheck(request, frontEnd);
+  std::string report;
+  check(result.status == dorvex::CheckStatus::written && readFile(result.reportPath, report),
+        "reference report written to " + result.reportPath);
+  return report;
+}
+
+// While a check is under way (here: its "Report Filename" box is up) the
+// main dialog takes nothing: a second "CEHCK!", a drop and a close all do
+// nothing, the report is the one of the texts checked, and the result
+// dialog opens over the main dialog with the names of the check's files.
+void testNoInputDuringCheck(const std::string& folder) {
+  std::string output = folder + "\\during-check";
+  std::string reference = folder + "\\during-check-reference";
+  CreateDirectoryA(output.c_str(), nullptr);
+  CreateDirectoryA(reference.c_str(), nullptr);
+  writeFile(folder + "\\source.cfg", kSourceConfig);
+  writeFile(folder + "\\setting.cfg", kSettingConfig);
+  writeFile(folder + "\\other.cfg", "access-list 99 deny any\r\n");
+  dorvex::checkWorkspace().setClock(fixedClock);
+
+  HWND dialog = openMainDialog();
+  dropAt(dialog, 5, 100, {folder + "\\source.cfg"});
+  dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\setting.cfg"});
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, output.c_str());
+  bool enabledDuringBox = true;
+  onBox("Report Filename", [&](HWND) {
+    enabledDuringBox = IsWindowEnabled(dialog) != FALSE;
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CHECK)));
+    SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})), 0);
+    PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+  });
+  struct {
+    bool opened = false, ownedByMain = false, mainVisible = false, mainEnabled = true;
+    std::string sourceName, settingName;
+  } seen;
+  resultActions.push_back([&](HWND result) {
+    seen.opened = true;
+    seen.ownedByMain = GetWindow(result, GW_OWNER) == dialog;
+    seen.mainVisible = IsWindowVisible(dialog) != FALSE;
+    seen.mainEnabled = IsWindowEnabled(dialog) != FALSE;
+    seen.sourceName = itemText(result, IDC_SOURCE_NAME);
+    seen.settingName = itemText(result, IDC_SETTING_NAME);
+    SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})), 0);
+    PostMessageA(result, WM_COMMAND, IDOK, 0);
+    closeLater(result);
+  });
+  pressCheck(dialog);
+
+  std::string captions;
+  for (const Box& box : boxes) captions += "[" + box.caption + "]";
+  checkEq(captions, "[ok?][Report Filename]", "during a check: the boxes of one check only");
+  for (const Box& box : boxes) check(box.owner == dialog, "box \"" + box.caption + "\" owned by the main dialog");
+  check(!enabledDuringBox, "the main dialog is disabled while the report box is up");
+  check(seen.opened && seen.ownedByMain, "the result dialog opens, owned by the main dialog");
+  check(seen.mainVisible, "the main dialog is still there when the result dialog opens");
+  check(!seen.mainEnabled, "the main dialog is disabled while the result dialog is up");
+  checkEq(seen.sourceName + "|" + seen.settingName, "source.cfg|setting.cfg", "result labels name the checked files");
+  check(IsWindowVisible(dialog) != FALSE && IsWindowEnabled(dialog) != FALSE,
+        "after the check the main dialog is open and takes input again");
+  checkEq(itemText(dialog, IDC_SOURCE_PANE), kSourceConfig, "during a check: left pane untouched");
+  checkEq(itemText(dialog, IDC_SETTING_PANE), kSettingConfig, "during a check: right pane untouched");
+  checkEq(itemText(dialog, IDC_SOURCE_NAME) + "|" + itemText(dialog, IDC_SETTING_NAME), "source.cfg|setting.cfg",
+          "during a check: labels untouched");
+  check(resultActions.empty(), "during a check: one result dialog");
+
+  dorvex::CheckRequest request;
+  request.sourceText = kSourceConfig;
+  request.settingText = kSettingConfig;
+  request.sourcePath = folder + "\\source.cfg";
+  request.settingPath = folder + "\\setting.cfg";
+  request.outputDirectory = reference;
+  std::string expected = referenceReport(request);
+  std::string report;
+  check(readFile(dorvex::frontEndState().reportPath, report), "during a check: report written");
+  check(report == expected, "during a check: the report is the one of the checked texts, got \"" +
+                                printable(report) + "\"");
+  dorvex::checkWorkspace().setClock(nullptr);
+
+  // Afterwards the dialog takes a drop again.
+  SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})), 0);
+  check(itemText(dialog, IDC_SOURCE_NAME) == "other.cfg" || itemText(dialog, IDC_SETTING_NAME) == "other.cfg",
+        "after the check a drop is taken again");
+  closeMainDialog(dialog);
+}
+
+// Every long step shows the wait cursor: loading a dropped file into its
+// pane, reading the panes for a check, filling the result panes, and
+// putting in what is left of the annotated texts when they are asked for
+// before they are in their panes. Seen from inside each step, when it
+// hands a text to a pane or takes one from it.
+void testWaitCursor(const std::string& folder) {
+  writeFile(folder + "\\source.cfg", kSourceConfig);
+  HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
+  struct Step {
+    const char* name;
+    UINT message;
+    int seen = 0;
+    int waiting = 0;
+  } steps[] = {{"a pane's text set", WM_SETTEXT}, {"a pane read", WM_GETTEXT}, {"a pane appended to", EM_REPLACESEL}};
+  bool watching = false;
+  sentMessageWatcher = [&](HWND window, UINT message) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    int id = GetDlgCtrlID(window);
+    bool pane = lstrcmpiA(className, "Edit") == 0 && (id == IDC_SOURCE_PANE || id == IDC_SETTING_PANE ||
+                                                       id == IDC_SOURCE_ANALYSIS || id == IDC_SETTING_ANALYSIS);
+    if (!watching || !pane) return;
+    for (Step& step : steps) {
+      if (step.message != message) continue;
+      ++step.seen;
+      if (GetCursor() == wait) ++step.waiting;
+    }
+  };
+  HWND dialog = openMainDialog();
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  watching = true;
+  dropAt(dialog, 5, 100, {folder + "\\source.cfg"});
+  resultActions.push_back([](HWND result) {
+    clickRadio(result, IDC_VIEW_ANALYSIS);
+    PostMessageA(result, WM_COMMAND, IDOK, 0);
+    closeLater(result);
+  });
+  pressCheck(dialog);
+  watching = false;
+  sentMessageWatcher = nullptr;
+  for (const Step& step : steps) {
+    check(step.seen > 0 && step.waiting == step.seen, std::string(step.name) + " under the wait cursor: " +
+                                                          std::to_string(step.waiting) + " of " +
+                                                          std::to_string(step.seen));
+  }
+  check(GetCursor() != wait, "the wait cursor has gone after the check");
+  closeMainDialog(dialog);
 }
 
 // A pane edited after its file was dropped: the check takes the edited
@@ -619,6 +530,47 @@ void testLongTexts(const std::string& folder) {
   check(analysis.size() > 1000000, "annotated text over a million bytes, got " + std::to_string(analysis.size()));
   check(seen.analysisLeft.size() == analysis.size() && seen.analysisLeft == analysis,
         "result pane shows the whole annotated text: " + std::to_string(seen.analysisLeft.size()) + " bytes");
+  check(seen.summaryFromStart, "long texts: the result panes open at line 1, column 1, nothing selected");
+  check(seen.analysisFromStart, "long texts: the annotated texts show from line 1, column 1");
+  closeMainDialog(dialog);
+}
+
+bool putOnClipboard(HWND owner, const std::string& bytes) {
+  if (!OpenClipboard(owner)) return false;
+  EmptyClipboard();
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size() + 1);
+  char* out = static_cast<char*>(GlobalLock(memory));
+  CopyMemory(out, bytes.c_str(), bytes.size() + 1);
+  GlobalUnlock(memory);
+  bool put = SetClipboardData(CF_TEXT, memory) != nullptr;
+  CloseClipboard();
+  return put;
+}
+
+// A paste is taken whole, like a drop of the same text: a pane once kept
+// the first 2,000,000 characters of it, which were then checked as if
+// they were all.
+void testPasteIsTakenWhole(const std::string& folder) {
+  const std::string kRule = "access-list 1 permit " + std::string(970, 'x') + "\r\n";
+  std::string pasted;
+  while (pasted.size() <= 2500000) pasted += kRule;
+  pasted += "access-list 2 permit host 10.9.9.9\r\n";
+  HWND dialog = openMainDialog();
+  check(putOnClipboard(dialog, pasted), "text on the clipboard");
+  for (int pane : {IDC_SOURCE_PANE, IDC_SETTING_PANE}) {
+    SendDlgItemMessageA(dialog, pane, EM_SETSEL, 0, -1);
+    SendDlgItemMessageA(dialog, pane, WM_PASTE, 0, 0);
+    check(itemText(dialog, pane) == pasted, "pane " + std::to_string(pane) + " holds the whole paste: " +
+                                                std::to_string(GetWindowTextLengthA(GetDlgItem(dialog, pane))) +
+                                                " of " + std::to_string(pasted.size()) + " characters");
+  }
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  bool opened = false;
+  resultActions.push_back(closeResult(opened));
+  pressCheck(dialog);
+  std::string analysis(dorvex::checkWorkspace().leftText(ResultView::analysis));
+  check(contains(analysis, std::to_string(pasted.size() / kRule.size() + 1) + ": access-list 2 permit"),
+        "the last pasted line is checked");
   closeMainDialog(dialog);
 }
 
@@ -775,28 +727,121 @@ void testFolderBrowser(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
-template <typename Test>
-void timed(const char* name, Test test) {
-  DWORD start = GetTickCount();
-  test();
-  std::printf("%-28s %5lu ms\n", name, static_cast<unsigned long>(GetTickCount() - start));
+// The console of a check: neither a click on its close box nor Ctrl+C ends
+// the program (closing a console ends every process attached to it, this
+// test among them). Its picture goes to DORVEX_UI_PICTURES when set.
+void testProgressConsole() {
+  // The test runs in a console of its own; the front end makes one only for
+  // a process that has none.
+  HANDLE savedHandles[3] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
+                            GetStdHandle(STD_ERROR_HANDLE)};
+  FreeConsole();
+  HWND dialog = openMainDialog();
+  dorvex::DialogFrontEnd frontEnd(dialog);
+  dorvex::ProgressSink* sink = frontEnd.openProgress();
+  HWND console = GetConsoleWindow();
+  check(sink != nullptr && console != nullptr, "the check opens a console window");
+  if (sink != nullptr && console != nullptr) {
+    sink->write("<Process> source config check -> setting config check -> duplication check\r\n"
+                "source config check....\r\nsetting config check....\r\nduplication check....\r\n");
+    RECT frame;
+    GetWindowRect(console, &frame);
+    POINT closeBox = {frame.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2,
+                      frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+    LRESULT hit = SendMessageA(console, WM_NCHITTEST, 0, MAKELPARAM(closeBox.x, closeBox.y));
+    check(hit != HTCLOSE, "the console has no close box");
+    clickAt(closeBox);
+    pressKey('C', true);
+    pressKey('X');
+    // The console handles its input in order: once the X is in its input
+    // buffer, the click and Ctrl+C before it have been handled.
+    HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    bool typed = waitFor([input] {
+      INPUT_RECORD records[64];
+      DWORD count = 0;
+      if (!PeekConsoleInputA(input, records, 64, &count)) return false;
+      for (DWORD i = 0; i < count; ++i) {
+        if (records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.wVirtualKeyCode == 'X') return true;
+      }
+      return false;
+    }, 120);
+    check(typed, "the console took the keys typed after the click and Ctrl+C");
+    CloseHandle(input);
+    check(IsWindow(console) != FALSE, "the console is still open after the click and Ctrl+C");
+    char pictures[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("DORVEX_UI_PICTURES", pictures, sizeof pictures) > 0) {
+      // The console paints on its own time: wait until its first line shows.
+      Picture picture;
+      int lineY = GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 8;
+      bool painted = waitFor([&] {
+        picture = takePicture(console);
+        for (int x = 0; x < picture.width / 2 && lineY < picture.height; ++x) {
+          if (picture.at(x, lineY) != 0) return true;
+        }
+        return false;
+      }, 60);
+      check(painted && savePicture(picture, std::string(pictures) + "\\progress-console.bmp"),
+            "picture of the console");
+    }
+    // The console took the foreground with the click; a click on the
+    // dialog's caption, below the console, gives it back, or the programs
+    // started after this test would find no active window to type into.
+    SetWindowPos(dialog, HWND_TOP, frame.left, frame.bottom, 0, 0, SWP_NOSIZE);
+    RECT dialogFrame;
+    GetWindowRect(dialog, &dialogFrame);
+    clickAt({(dialogFrame.left + dialogFrame.right) / 2,
+             dialogFrame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2});
+    check(waitFor([dialog] { return GetForegroundWindow() == dialog; }, 120), "the dialog is active again");
+  }
+  frontEnd.closeProgress();
+  check(GetConsoleWindow() == nullptr, "the console is let go after the check");
+  SetStdHandle(STD_INPUT_HANDLE, savedHandles[0]);
+  SetStdHandle(STD_OUTPUT_HANDLE, savedHandles[1]);
+  SetStdHandle(STD_ERROR_HANDLE, savedHandles[2]);
+  closeMainDialog(dialog);
 }
 
-bool setUp() {
-  WNDCLASSA helperClass = {};
-  helperClass.lpfnWndProc = helperProc;
-  helperClass.hInstance = GetModuleHandleA(nullptr);
-  helperClass.lpszClassName = "DorvexUiTestHelper";
-  RegisterClassA(&helperClass);
-  helperWindow = CreateWindowA("DorvexUiTestHelper", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
-  hook = SetWindowsHookExA(WH_CALLWNDPROCRET, afterMessage, nullptr, GetCurrentThreadId());
-  return helperWindow != nullptr && hook != nullptr;
+// Each case starts from a fresh main dialog; the folder is the test's own.
+struct Case {
+  const char* name;
+  void (*run)(const std::string& folder);
+};
+
+const Case kCases[] = {
+    {"testInitialState", [](const std::string&) { testInitialState(); }},
+    {"testDrops", testDrops},
+    {"testDropOfMissingFile", testDropOfMissingFile},
+    {"testDoubleByteFileName", testDoubleByteFileName},
+    {"testLongFileNames", testLongFileNames},
+    {"testCheckRun", testCheckRun},
+    {"testNoInputDuringCheck", testNoInputDuringCheck},
+    {"testWaitCursor", testWaitCursor},
+    {"testEditAfterDrop", testEditAfterDrop},
+    {"testCheckOfHintTexts", testCheckOfHintTexts},
+    {"testLongTexts", testLongTexts},
+    {"testPasteIsTakenWhole", testPasteIsTakenWhole},
+    {"testHostileDrops", testHostileDrops},
+    {"testReportNotWritten", testReportNotWritten},
+    {"testReportPathTooLong", testReportPathTooLong},
+    {"testEmptyPane", testEmptyPane},
+    {"testAboutDialog", [](const std::string&) { testAboutDialog(); }},
+    {"testFolderBrowser", testFolderBrowser},
+    // Last: it lets go of the console the test was started in.
+    {"testProgressConsole", [](const std::string&) { testProgressConsole(); }},
+};
+
+bool selected(const char* name, int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (lstrcmpA(argv[i], name) == 0) return true;
+  }
+  return argc <= 1;
 }
 
 }  // namespace
 
-int main() {
+// dorvex-ui-test [CASE...]: runs the named cases, or all of them.
+int main(int argc, char** argv) {
   // The Japanese texts are checked as their Shift-JIS bytes.
   if (GetACP() != 932) {
     std::printf("FAILED: the system code page is %u, not 932 (run with LANG=ja_JP.UTF-8)\n", GetACP());
@@ -807,21 +852,10 @@ int main() {
     return 2;
   }
   std::string folder = makeTestFolder();
-  timed("testInitialState", [&] { testInitialState(); });
-  timed("testDrops", [&] { testDrops(folder); });
-  timed("testDropOfMissingFile", [&] { testDropOfMissingFile(folder); });
-  timed("testDoubleByteFileName", [&] { testDoubleByteFileName(folder); });
-  timed("testCheckRun", [&] { testCheckRun(folder); });
-  timed("testEditAfterDrop", [&] { testEditAfterDrop(folder); });
-  timed("testCheckOfHintTexts", [&] { testCheckOfHintTexts(folder); });
-  timed("testLongTexts", [&] { testLongTexts(folder); });
-  timed("testHostileDrops", [&] { testHostileDrops(folder); });
-  timed("testReportNotWritten", [&] { testReportNotWritten(folder); });
-  timed("testReportPathTooLong", [&] { testReportPathTooLong(folder); });
-  timed("testEmptyPane", [&] { testEmptyPane(folder); });
-  timed("testAboutDialog", [&] { testAboutDialog(); });
-  timed("testFolderBrowser", [&] { testFolderBrowser(folder); });
-  UnhookWindowsHookEx(hook);
+  for (const Case& c : kCases) {
+    if (selected(c.name, argc, argv)) timed(c.name, [&] { c.run(folder); });
+  }
+  tearDown();
   std::printf("%d passed, %d failed\n", passed, failed);
   std::fflush(stdout);
   return failed == 0 ? 0 : 1;
