@@ -187,7 +187,6 @@ int DuplicationIndex::groupOf(const AclEntry& entry, const AclConfig& config, bo
   return group;
 }
 
-
 bool DuplicationIndex::hashedAndWanted(int group, int kind) const {
   return group >= 0 && scanFirst[asIndex(group)] < 0 &&
          wanted[kKinds * asIndex(group) + asIndex(kind)] != 0;
@@ -337,7 +336,8 @@ void DuplicationIndex::fillBuckets(int kind) {
   };
   // Each bucket takes its entries in the order they are placed.
   if (ports) {
-    std::stable_sort(entries.begin(), entries.end(), [&](int a, int b) { return portOf(a) < portOf(b); });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&](int a, int b) { return portOf(a) < portOf(b); });
   }
   BucketTable& table = buckets[kind];
   table.clear(entries.size());
@@ -360,7 +360,8 @@ void DuplicationIndex::fillDestinBuckets() {
   destinPairs.erase(std::unique(destinPairs.begin(), destinPairs.end()), destinPairs.end());
   destinBuckets.clear(destinPairs.size());
   std::vector<std::size_t> slotOf(destinPairs.size());
-  for (std::size_t k = 0; k < destinPairs.size(); ++k) slotOf[k] = destinBuckets.add(destinPairs[k].first);
+  for (std::size_t k = 0; k < destinPairs.size(); ++k)
+    slotOf[k] = destinBuckets.add(destinPairs[k].first);
   destinCombos.assign(asIndex(destinBuckets.layout()), 0);
   for (std::size_t k = 0; k < destinPairs.size(); ++k) {
     destinCombos[destinBuckets.place(slotOf[k])] = destinPairs[k].second;
@@ -392,8 +393,10 @@ DuplicationIndex::Lookup DuplicationIndex::lookupOf(const AclEntry& setting, boo
   if (lookup.kind == kBothAddresses) {
     lookup.destin = packAddress(setting.destin);
     if (ports) {
-      lookup.sourcePort = coveringKey(kSourcePortKey, setting.sp_typ, setting.sp_low, setting.sp_hig);
-      lookup.destinPort = coveringKey(kDestinPortKey, setting.dp_typ, setting.dp_low, setting.dp_hig);
+      lookup.sourcePort =
+          coveringKey(kSourcePortKey, setting.sp_typ, setting.sp_low, setting.sp_hig);
+      lookup.destinPort =
+          coveringKey(kDestinPortKey, setting.dp_typ, setting.dp_low, setting.dp_hig);
     }
   }
   return lookup;
@@ -402,12 +405,14 @@ DuplicationIndex::Lookup DuplicationIndex::lookupOf(const AclEntry& setting, boo
 bool DuplicationIndex::portsPass(int r, const Lookup& lookup) const {
   const std::uint64_t source = sourcePortOf[asIndex(r)];
   const std::uint64_t destin = destinPortOf[asIndex(r)];
-  return (source == 0 || source == lookup.sourcePort) && (destin == 0 || destin == lookup.destinPort);
+  return (source == 0 || source == lookup.sourcePort) &&
+         (destin == 0 || destin == lookup.destinPort);
 }
 
 bool DuplicationIndex::addressesPass(int r, const Lookup& lookup) const {
   const AclEntry& entry = *sourceConfig->entryAt(r);
-  const bool source = ((packAddress(entry.source) ^ lookup.source) & ~packAddress(entry.mask_s)) == 0;
+  const bool source =
+      ((packAddress(entry.source) ^ lookup.source) & ~packAddress(entry.mask_s)) == 0;
   if (lookup.kind == kSourceOnly) return source;
   return source && ((packAddress(entry.destin) ^ lookup.destin) & ~packAddress(entry.mask_d)) == 0;
 }
@@ -504,8 +509,8 @@ void DuplicationIndex::lookUpBuckets(int group, const Lookup& lookup) {
     if (!combos) continue;
     for (int k = combos->first; k < combos->first + combos->count; ++k) {
       const Mask& mask = masks[asIndex(destinCombos[asIndex(k)])];
-      const Bucket* bucket = table.find(hashOf(
-          Key{{asWord(mask.combo), lookup.source & mask.sourceKeep, destin, 0}}));
+      const Bucket* bucket =
+          table.find(hashOf(Key{{asWord(mask.combo), lookup.source & mask.sourceKeep, destin, 0}}));
       if (bucket) runs += takeBucket(*bucket, mask.exact, lookup);
     }
   }

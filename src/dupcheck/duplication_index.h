@@ -236,12 +236,12 @@ class DuplicationIndex {
   // eight at a time.
   std::vector<unsigned char> scanPassed;
 
-  KeyTable groups;  // (named, number or name id, permission) -> group
-  KeyTable combos;  // (group, kind and exactness, masks) -> combo
+  KeyTable groups;          // (named, number or name id, permission) -> group
+  KeyTable combos;          // (group, kind and exactness, masks) -> combo
   std::vector<Mask> masks;  // by combo
   // The destination classes: the masks of a group and kind by the bits
   // their destination prefix keeps (one class in the source-only kind).
-  KeyTable classes;  // (group, kind, destination bits kept) -> class
+  KeyTable classes;                      // (group, kind, destination bits kept) -> class
   std::vector<std::uint32_t> classKeep;  // by class
   std::vector<int> classSlot;            // by class: kKinds * group + kind
   // Per group and kind (index kKinds * group + kind): its classes, as a

@@ -50,7 +50,8 @@ void writeSummary(AclConfig& config, TextCursor& output) {
   // A line is listed when text is left for it; the first always is, so an
   // LF that ends the text starts no line of its own.
   for (int lineNo = 1; p != end || lineNo == 1; ++lineNo) {
-    const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const char* lf =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
     const char* lineEnd = lf ? lf : end;
     if (lineNo > 1) out.text("\r\n");
     unsigned flags = 0;

@@ -5,34 +5,36 @@
 namespace dorvex {
 
 const NameNumber kProtocolTable[] = {
-    {"ip", 0},    {"ahp", 51},  {"eigrp", 88}, {"esp", 50},  {"gre", 47},
-    {"icmp", 1},  {"igmp", 2},  {"ipinip", 4}, {"nos", 94},  {"ospf", 89},
-    {"pcp", 108}, {"pim", 103}, {"tcp", 6},    {"udp", 17},  {"", -1},
+    {"ip", 0},    {"ahp", 51},  {"eigrp", 88}, {"esp", 50}, {"gre", 47},
+    {"icmp", 1},  {"igmp", 2},  {"ipinip", 4}, {"nos", 94}, {"ospf", 89},
+    {"pcp", 108}, {"pim", 103}, {"tcp", 6},    {"udp", 17}, {"", -1},
 };
 
 const NameNumber kTcpPortTable[] = {
-    {"bgp", 179},      {"chargen", 19},   {"cmd", 514},         {"daytime", 13},
-    {"discard", 9},    {"domain", 53},    {"drip", 3949},       {"echo", 7},
-    {"exec", 512},     {"finger", 79},    {"ftp", 21},          {"ftp-data", 20},
-    {"gopher", 70},    {"hostname", 101}, {"ident", 113},       {"irc", 194},
-    {"klogin", 543},   {"kshell", 544},   {"login", 513},       {"lpd", 515},
-    {"nntp", 119},     {"pim-auto-rp", 496}, {"pop2", 109},     {"pop3", 110},
-    {"smtp", 25},      {"sunrpc", 111},   {"syslog", 514},      {"tacacs", 49},
-    {"talk", 517},     {"telnet", 23},    {"time", 37},         {"uucp", 540},
-    {"whois", 43},     {"www", 80},       {"", -1},
+    {"bgp", 179},    {"chargen", 19},      {"cmd", 514},    {"daytime", 13},   {"discard", 9},
+    {"domain", 53},  {"drip", 3949},       {"echo", 7},     {"exec", 512},     {"finger", 79},
+    {"ftp", 21},     {"ftp-data", 20},     {"gopher", 70},  {"hostname", 101}, {"ident", 113},
+    {"irc", 194},    {"klogin", 543},      {"kshell", 544}, {"login", 513},    {"lpd", 515},
+    {"nntp", 119},   {"pim-auto-rp", 496}, {"pop2", 109},   {"pop3", 110},     {"smtp", 25},
+    {"sunrpc", 111}, {"syslog", 514},      {"tacacs", 49},  {"talk", 517},     {"telnet", 23},
+    {"time", 37},    {"uucp", 540},        {"whois", 43},   {"www", 80},       {"", -1},
 };
 
 const NameNumber kUdpPortTable[] = {
-    {"biff", 512},        {"bootpc", 68},       {"bootps", 67},
-    {"discard", 9},       {"dnsix", 195},       {"domain", 53},
-    {"echo", 7},          {"isakmp", 500},      {"mobile-ip", 434},
-    {"nameserver", 42},   {"netbios-dgm", 138}, {"netbios-ns", 137},
-    {"netbios-ss", 139},  {"non500-isakmp", 4500}, {"ntp", 123},
-    {"pim-auto-rp", 496}, {"rip", 520},         {"snmp", 161},
-    {"snmptrap", 162},    {"sunrpc", 111},      {"syslog", 514},
-    {"tacacs", 49},       {"talk", 517},        {"tftp", 69},
-    {"time", 37},         {"who", 513},         {"xdmcp", 177},
-    {"", -1},
+    {"biff", 512},        {"bootpc", 68},
+    {"bootps", 67},       {"discard", 9},
+    {"dnsix", 195},       {"domain", 53},
+    {"echo", 7},          {"isakmp", 500},
+    {"mobile-ip", 434},   {"nameserver", 42},
+    {"netbios-dgm", 138}, {"netbios-ns", 137},
+    {"netbios-ss", 139},  {"non500-isakmp", 4500},
+    {"ntp", 123},         {"pim-auto-rp", 496},
+    {"rip", 520},         {"snmp", 161},
+    {"snmptrap", 162},    {"sunrpc", 111},
+    {"syslog", 514},      {"tacacs", 49},
+    {"talk", 517},        {"tftp", 69},
+    {"time", 37},         {"who", 513},
+    {"xdmcp", 177},       {"", -1},
 };
 
 const NameNumber kIcmpMessageTable[] = {
@@ -54,19 +56,21 @@ const NameNumber kIcmpMessageTable[] = {
 };
 
 const NameNumber kOptionKeywordTable[] = {
-    {"log", kLogOption},           {"log-input", kLogOption},       {"established", kLoneOption},
-    {"fragments", kLoneOption},    {"time-range", kValueOption},    {"tos", kValueOption},
-    {"precedence", kValueOption},  {"dscp", kValueOption},          {"ack", kTcpFlagOption},
-    {"fin", kTcpFlagOption},       {"psh", kTcpFlagOption},         {"rst", kTcpFlagOption},
-    {"syn", kTcpFlagOption},       {"urg", kTcpFlagOption},         {"option", kOtherOption},
-    {"ttl", kOtherOption},         {"match-any", kOtherOption},     {"match-all", kOtherOption},
-    {"reflect", kOtherOption},     {"", -1},
+    {"log", kLogOption},          {"log-input", kLogOption},
+    {"established", kLoneOption}, {"fragments", kLoneOption},
+    {"time-range", kValueOption}, {"tos", kValueOption},
+    {"precedence", kValueOption}, {"dscp", kValueOption},
+    {"ack", kTcpFlagOption},      {"fin", kTcpFlagOption},
+    {"psh", kTcpFlagOption},      {"rst", kTcpFlagOption},
+    {"syn", kTcpFlagOption},      {"urg", kTcpFlagOption},
+    {"option", kOtherOption},     {"ttl", kOtherOption},
+    {"match-any", kOtherOption},  {"match-all", kOtherOption},
+    {"reflect", kOtherOption},    {"", -1},
 };
 
 const NameNumber kPrecedenceTable[] = {
-    {"routine", 0},        {"priority", 1}, {"immediate", 2}, {"flash", 3},
-    {"flash-override", 4}, {"critical", 5}, {"internet", 6},  {"network", 7},
-    {"", -1},
+    {"routine", 0},  {"priority", 1}, {"immediate", 2}, {"flash", 3}, {"flash-override", 4},
+    {"critical", 5}, {"internet", 6}, {"network", 7},   {"", -1},
 };
 
 const NameNumber kTosTable[] = {

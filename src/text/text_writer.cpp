@@ -54,8 +54,8 @@ TextWriter& TextWriter::padded(long long value, int width) {
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
   const bool negative = value < 0;
-  unsigned long long magnitude =
-      negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+  unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(value)
+                                          : static_cast<unsigned long long>(value);
   const int digits = std::max(digitCount(magnitude), width - (negative ? 1 : 0));
   const std::size_t size = static_cast<std::size_t>(digits) + (negative ? 1 : 0);
   char* place = room(size);

@@ -37,9 +37,7 @@ std::string windowText(HWND window) {
   return text;
 }
 
-std::string fileNameOf(const std::string& path) {
-  return PathFindFileNameA(path.c_str());
-}
+std::string fileNameOf(const std::string& path) { return PathFindFileNameA(path.c_str()); }
 
 namespace {
 
@@ -52,7 +50,8 @@ int textWidth(HDC dc, std::string_view text) {
 // The offsets at which the characters of `text` start, and its end.
 std::vector<std::size_t> characterStarts(const std::string& text) {
   std::vector<std::size_t> starts;
-  for (std::size_t at = 0; at < text.size(); at += IsDBCSLeadByte(static_cast<BYTE>(text[at])) ? 2 : 1) {
+  for (std::size_t at = 0; at < text.size();
+       at += IsDBCSLeadByte(static_cast<BYTE>(text[at])) ? 2 : 1) {
     starts.push_back(at);
   }
   starts.push_back(text.size());
@@ -69,10 +68,12 @@ std::string fittedFileName(HDC dc, const std::string& name, int width) {
   // The longest end that fits half of the room, then the longest start
   // that fits with it.
   std::size_t tail = starts.size() - 1;
-  while (tail > 0 && textWidth(dc, std::string_view(name).substr(starts[tail - 1])) <= room / 2) --tail;
+  while (tail > 0 && textWidth(dc, std::string_view(name).substr(starts[tail - 1])) <= room / 2)
+    --tail;
   std::string end = name.substr(std::min(starts[tail], name.size()));
   std::size_t head = 0;
-  while (head + 1 < tail && textWidth(dc, name.substr(0, starts[head + 1]) + kDots + end) <= width) ++head;
+  while (head + 1 < tail && textWidth(dc, name.substr(0, starts[head + 1]) + kDots + end) <= width)
+    ++head;
   return name.substr(0, starts[head]) + kDots + end;
 }
 
@@ -81,7 +82,8 @@ void drawFileName(const DRAWITEMSTRUCT& item) {
   HDC dc = item.hDC;
   RECT area = item.rcItem;
   FillRect(dc, &area, GetSysColorBrush(COLOR_3DFACE));
-  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+  HGDIOBJ oldFont =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
   std::string shown = fittedFileName(dc, windowText(label), area.right - area.left);

@@ -147,9 +147,7 @@ void runCheckAndShow(HWND dialog) {
   }
   switch (result.status) {
     case CheckStatus::written:
-    case CheckStatus::notWritten:
-      state.reportPath = result.reportPath;
-      break;
+    case CheckStatus::notWritten: state.reportPath = result.reportPath; break;
     case CheckStatus::pathTooLong:
       state.reportPath.clear();
       showMessage(dialog, IDS_PATH_TOO_LONG, IDS_ERROR, MB_OK | MB_ICONERROR);
@@ -185,19 +183,13 @@ void onCheck(HWND dialog) {
 
 INT_PTR onCommand(HWND dialog, WORD command) {
   switch (command) {
-    case IDC_CHECK:
-      onCheck(dialog);
-      return TRUE;
-    case IDC_BROWSE:
-      onBrowse(dialog);
-      return TRUE;
+    case IDC_CHECK: onCheck(dialog); return TRUE;
+    case IDC_BROWSE: onBrowse(dialog); return TRUE;
     case IDM_ABOUT:
       DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), dialog,
                       aboutDialogProc, 0);
       return TRUE;
-    case IDM_EXIT:
-      DestroyWindow(dialog);
-      return TRUE;
+    case IDM_EXIT: DestroyWindow(dialog); return TRUE;
     default:
       // Escape among them: the main dialog closes only by its close box.
       return FALSE;
@@ -207,8 +199,7 @@ INT_PTR onCommand(HWND dialog, WORD command) {
 INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   bool checkRunning = frontEndState().checkRunning;
   switch (message) {
-    case WM_INITDIALOG:
-      return onInitDialog(dialog);
+    case WM_INITDIALOG: return onInitDialog(dialog);
     case WM_DROPFILES:
       if (checkRunning) {
         DragFinish(reinterpret_cast<HDROP>(wParam));
@@ -216,25 +207,19 @@ INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         onDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
       }
       return TRUE;
-    case WM_COMMAND:
-      return checkRunning ? TRUE : onCommand(dialog, LOWORD(wParam));
-    case WM_DRAWITEM:
-      drawFileName(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-      return TRUE;
+    case WM_COMMAND: return checkRunning ? TRUE : onCommand(dialog, LOWORD(wParam));
+    case WM_DRAWITEM: drawFileName(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
     case WM_CLOSE:
       if (!checkRunning) EndDialog(dialog, 1);
       return TRUE;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return TRUE;
+    case WM_DESTROY: PostQuitMessage(0); return TRUE;
     case WM_PAINT: {
       PAINTSTRUCT paint;
       BeginPaint(dialog, &paint);
       EndPaint(dialog, &paint);
       return TRUE;
     }
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 

@@ -77,8 +77,10 @@ void appendPiece(HWND dialog, Filling& filling, bool rest) {
 
 void startAnalysisFilling(HWND dialog) {
   const CheckWorkspace& workspace = checkWorkspace();
-  analysisFillings[0] = {IDC_SOURCE_ANALYSIS, paneText(workspace.leftText(ResultView::analysis)), 0};
-  analysisFillings[1] = {IDC_SETTING_ANALYSIS, paneText(workspace.rightText(ResultView::analysis)), 0};
+  analysisFillings[0] = {IDC_SOURCE_ANALYSIS, paneText(workspace.leftText(ResultView::analysis)),
+                         0};
+  analysisFillings[1] = {IDC_SETTING_ANALYSIS, paneText(workspace.rightText(ResultView::analysis)),
+                         0};
   for (const Filling& filling : analysisFillings) {
     SendDlgItemMessageA(dialog, filling.paneId, EM_SETLIMITTEXT, 0, 0);
   }
@@ -148,21 +150,12 @@ void printReport(const std::string& path) {
 
 INT_PTR onCommand(HWND dialog, WORD command) {
   switch (command) {
-    case IDC_VIEW_SUMMARY:
-      showView(dialog, ResultView::summary);
-      return FALSE;
-    case IDC_VIEW_ANALYSIS:
-      showView(dialog, ResultView::analysis);
-      return FALSE;
-    case IDC_REPORT_PRINT:
-      printReport(shownCheck(dialog).reportPath);
-      return FALSE;
+    case IDC_VIEW_SUMMARY: showView(dialog, ResultView::summary); return FALSE;
+    case IDC_VIEW_ANALYSIS: showView(dialog, ResultView::analysis); return FALSE;
+    case IDC_REPORT_PRINT: printReport(shownCheck(dialog).reportPath); return FALSE;
     case IDOK:
-    case IDCANCEL:
-      EndDialog(dialog, command);
-      return TRUE;
-    default:
-      return FALSE;
+    case IDCANCEL: EndDialog(dialog, command); return TRUE;
+    default: return FALSE;
   }
 }
 
@@ -170,7 +163,8 @@ INT_PTR onCommand(HWND dialog, WORD command) {
 
 INT_PTR CALLBACK resultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   try {
-    if (message == WM_INITDIALOG) return onInitDialog(dialog, *reinterpret_cast<const CheckShown*>(lParam));
+    if (message == WM_INITDIALOG)
+      return onInitDialog(dialog, *reinterpret_cast<const CheckShown*>(lParam));
     if (message == WM_COMMAND) return onCommand(dialog, LOWORD(wParam));
     if (message == WM_TIMER && wParam == kFillTimer) {
       onFillTimer(dialog);

@@ -80,8 +80,7 @@ TEST_F(ConsoleDriverTest, PrintWritesTheChosenText) {
     const char* expectedAfterPath;
   } kCases[] = {
       {"summary", "001:--D-:access-list 10 permit any\r\n001:--D-:access-list 10 permit any\r\n"},
-      {"analysis",
-       "001: access-list 10 permit any OK\r\n001: access-list 10 permit any OK\r\n"},
+      {"analysis", "001: access-list 10 permit any OK\r\n001: access-list 10 permit any OK\r\n"},
       {"details", " ACL=10 source row=1 set row=1\r\n"},
   };
   for (const auto& c : kCases) {

@@ -56,7 +56,9 @@ std::string padded(long long number) {
   return text;
 }
 
-std::string examplePath(const char* name) { return std::string(DORVEX_TEST_DATA) + "/../examples/" + name; }
+std::string examplePath(const char* name) {
+  return std::string(DORVEX_TEST_DATA) + "/../examples/" + name;
+}
 
 // The source summary as the report carries it, between its heading and the
 // setting's heading.
@@ -114,9 +116,11 @@ TEST_F(HostileInputTest, UnreadableInputStopsTheCheck) {
   const Case kCases[] = {
       {"missing.cfg", Kind::none, "", "dorvex: missing.cfg: No such file or directory\n"},
       {"adir", Kind::directory, "", "dorvex: adir: is a directory\n"},
-      {"empty.cfg", Kind::file, "", "dorvex: empty.cfg: no configuration text (the file is empty)\n"},
+      {"empty.cfg", Kind::file, "",
+       "dorvex: empty.cfg: no configuration text (the file is empty)\n"},
       {"nulfirst.cfg", Kind::file, bytes("\0access-list 10 permit any\n"),
-       "dorvex: nulfirst.cfg: no configuration text (the file is empty before its first NUL byte)\n"},
+       "dorvex: nulfirst.cfg: no configuration text (the file is empty before its first NUL "
+       "byte)\n"},
       {"markonly.cfg", Kind::file, "\xEF\xBB\xBF",
        "dorvex: markonly.cfg: no configuration text (the file is empty)\n"},
   };
@@ -139,19 +143,22 @@ TEST_F(HostileInputTest, UnreadableInputStopsTheCheck) {
 // offsets (a byte-order mark counts), and checks the text before it.
 TEST_F(HostileInputTest, NulBytesCutTheTextWithAWarning) {
   write("nul.cfg", bytes("access-list 10 permit any\r\n\0access-list 10 deny any\n\0\0x"));
-  write("marked.cfg", bytes("\xEF\xBB\xBF" "access-list 10 permit any\n\0tail"));
+  write("marked.cfg", bytes("\xEF\xBB\xBF"
+                            "access-list 10 permit any\n\0tail"));
   write("setting.cfg", kRule);
   const char* kSummary = "001:--D-:access-list 10 permit any";
   Outcome result = check("nul.cfg", "setting.cfg");
   EXPECT_EQ(1, result.status);
-  EXPECT_EQ("dorvex: nul.cfg: NUL byte at offset 27; the text after it is not checked\n", result.err);
+  EXPECT_EQ("dorvex: nul.cfg: NUL byte at offset 27; the text after it is not checked\n",
+            result.err);
   EXPECT_EQ(std::string(kSummary) + "\r", sourceSummaryOf(onlyReport(), "nul.cfg"));
 
   fs::remove_all(directory / "out");
   fs::create_directory(directory / "out");
   result = check("marked.cfg", "setting.cfg");
   EXPECT_EQ(1, result.status);
-  EXPECT_EQ("dorvex: marked.cfg: NUL byte at offset 29; the text after it is not checked\n", result.err);
+  EXPECT_EQ("dorvex: marked.cfg: NUL byte at offset 29; the text after it is not checked\n",
+            result.err);
   EXPECT_EQ(kSummary, sourceSummaryOf(onlyReport(), "marked.cfg"));
 }
 
@@ -178,7 +185,8 @@ TEST_F(HostileInputTest, RandomBinaryBytesAreCheckedAsText) {
   EXPECT_EQ("dorvex: random.bin: NUL byte at offset " + std::to_string(nul) +
                 "; the text after it is not checked\n",
             result.err);
-  EXPECT_EQ(uniformSummary(withNul.substr(0, nul), "E---"), sourceSummaryOf(onlyReport(), "random.bin"));
+  EXPECT_EQ(uniformSummary(withNul.substr(0, nul), "E---"),
+            sourceSummaryOf(onlyReport(), "random.bin"));
 
   fs::remove_all(directory / "out");
   fs::create_directory(directory / "out");
@@ -210,14 +218,17 @@ TEST_F(HostileInputTest, FiftyMegabyteConfiguration) {
   Outcome result = check("big.cfg", setting, {"--print", "details"});
   EXPECT_EQ(1, result.status);
   EXPECT_EQ("", result.err);
-  auto detailLines = [](const std::string& out) { return std::count(out.begin(), out.end(), '\n') - 1; };
+  auto detailLines = [](const std::string& out) {
+    return std::count(out.begin(), out.end(), '\n') - 1;
+  };
   EXPECT_EQ(static_cast<long long>(copies) * detailLines(once.out), detailLines(result.out));
 
   // The last line of the summary: the last line of one copy, numbered on.
   std::string onceSummary = sourceSummaryOf(onceReport, "source.cfg");
   std::string lastOnce = onceSummary.substr(onceSummary.rfind("\r\n") + 2);
   long long linesPerCopy = std::count(source.begin(), source.end(), '\n');
-  std::string lastBig = padded(linesPerCopy * static_cast<long long>(copies)) + lastOnce.substr(lastOnce.find(':'));
+  std::string lastBig =
+      padded(linesPerCopy * static_cast<long long>(copies)) + lastOnce.substr(lastOnce.find(':'));
   std::string summary = sourceSummaryOf(onlyReport(), "big.cfg");
   EXPECT_EQ(lastBig, summary.substr(summary.rfind("\r\n") + 2));
 }
@@ -226,8 +237,10 @@ TEST_F(HostileInputTest, FiftyMegabyteConfiguration) {
 // report, and the lines after it keep their numbers and marks.
 TEST_F(HostileInputTest, OneLineOfTenMegabytes) {
   std::string longLine = "! " + std::string(10u << 20, 'x');
-  write("long.cfg", "access-list 10 permit host 10.1.1.5\n" + longLine + "\naccess-list 10 permit 10.2.0.0 0.0.255.255\n");
-  write("setting.cfg", "access-list 10 permit host 10.1.1.5\naccess-list 10 permit host 10.2.3.4\n");
+  write("long.cfg", "access-list 10 permit host 10.1.1.5\n" + longLine +
+                        "\naccess-list 10 permit 10.2.0.0 0.0.255.255\n");
+  write("setting.cfg",
+        "access-list 10 permit host 10.1.1.5\naccess-list 10 permit host 10.2.3.4\n");
   Outcome result = check("long.cfg", "setting.cfg", {"--print", "details"});
   EXPECT_EQ(1, result.status);
   EXPECT_EQ("", result.err);
@@ -241,8 +254,9 @@ TEST_F(HostileInputTest, OneLineOfTenMegabytes) {
   result = check("long.cfg", "setting.cfg", {"--print", "analysis"});
   EXPECT_EQ(1, result.status);
   EXPECT_NE(std::string::npos,
-            result.out.find("\n001: access-list 10 permit host 10.1.1.5 OK\r\n002: Err:\"many parameters!\"\r\n"
-                            "003: access-list 10 permit 10.2.0.0 0.0.255.255 OK\r\n"));
+            result.out.find(
+                "\n001: access-list 10 permit host 10.1.1.5 OK\r\n002: Err:\"many parameters!\"\r\n"
+                "003: access-list 10 permit 10.2.0.0 0.0.255.255 OK\r\n"));
 }
 
 // A million lines (100,000 under the sanitizers): seven-digit line numbers,
@@ -261,11 +275,12 @@ TEST_F(HostileInputTest, AMillionLines) {
   Outcome result = check("million.cfg", "setting.cfg", {"--print", "details"});
   EXPECT_EQ(1, result.status);
   EXPECT_EQ("", result.err);
-  EXPECT_EQ(" ACL=10 source row=8 set row=1\r\n ACL=10 source row=" + std::to_string(lines) + " set row=2\r\n",
+  EXPECT_EQ(" ACL=10 source row=8 set row=1\r\n ACL=10 source row=" + std::to_string(lines) +
+                " set row=2\r\n",
             result.out.substr(result.out.find('\n') + 1));
   std::string summary = sourceSummaryOf(onlyReport(), "million.cfg");
-  std::string tail = "\r\n" + padded(lines - 1) + ":----:" + hostRule(lines - 2) + "\r\n" + padded(lines) +
-                     ":--D-:" + hostRule(lines - 1);
+  std::string tail = "\r\n" + padded(lines - 1) + ":----:" + hostRule(lines - 2) + "\r\n" +
+                     padded(lines) + ":--D-:" + hostRule(lines - 1);
   ASSERT_GE(summary.size(), tail.size());
   EXPECT_EQ(tail, summary.substr(summary.size() - tail.size()));
 }
@@ -277,42 +292,56 @@ TEST_F(HostileInputTest, ShiftJisSecondBytesPassUnchanged) {
   const std::string name = "\x83\x5C\x83\x7C";  // two katakana
   write("sjis.cfg",
         "! \x95\x5C\x8E\xA6 comment \x83\x7C\x81\x5C\n"
-        "ip access-list extended " + name + "\n"
-        " permit tcp any any eq www\n"
-        "hostname r\x95\x5Cx\x83\x7Cy\n");
-  write("setting.cfg", "ip access-list extended " + name + "\n permit tcp any host 10.1.1.1 eq www\n");
+        "ip access-list extended " +
+            name +
+            "\n"
+            " permit tcp any any eq www\n"
+            "hostname r\x95\x5Cx\x83\x7Cy\n");
+  write("setting.cfg",
+        "ip access-list extended " + name + "\n permit tcp any host 10.1.1.1 eq www\n");
   Outcome result = check("sjis.cfg", "setting.cfg", {"--print", "analysis"});
   EXPECT_EQ(1, result.status);
   EXPECT_EQ("", result.err);
-  EXPECT_NE(std::string::npos, result.out.find("002: ip access-list extended " + name + "(10000) OK\r\n"));
+  EXPECT_NE(std::string::npos,
+            result.out.find("002: ip access-list extended " + name + "(10000) OK\r\n"));
   std::string report = onlyReport();
   std::size_t from = report.find("@Source Filename");
   ASSERT_NE(std::string::npos, from);
-  EXPECT_EQ("@Source Filename= sjis.cfg \r\n"
-            "001:E---:! \x95\x5C\x8E\xA6 comment \x83\x7C\x81\x5C\r\n"
-            "002:----:ip access-list extended " + name + "\r\n"
-            "003:--D-: permit tcp any any eq www\r\n"
-            "004:E---:hostname r\x95\x5Cx\x83\x7Cy\r\n"
-            "@Setting Filename = setting.cfg\r\n"
-            "001:----:ip access-list extended " + name + "\r\n"
-            "002:--D-: permit tcp any host 10.1.1.1 eq www\r\n\r\n"
-            "------------ Duplication Details ------\r\n\r\n"
-            " ACL=" + name + " source-row=3 setting-row=2 \r\n\r\n"
-            "------------ Report Finished ----------\r\n\r\n",
-            report.substr(from));
+  EXPECT_EQ(
+      "@Source Filename= sjis.cfg \r\n"
+      "001:E---:! \x95\x5C\x8E\xA6 comment \x83\x7C\x81\x5C\r\n"
+      "002:----:ip access-list extended " +
+          name +
+          "\r\n"
+          "003:--D-: permit tcp any any eq www\r\n"
+          "004:E---:hostname r\x95\x5Cx\x83\x7Cy\r\n"
+          "@Setting Filename = setting.cfg\r\n"
+          "001:----:ip access-list extended " +
+          name +
+          "\r\n"
+          "002:--D-: permit tcp any host 10.1.1.1 eq www\r\n\r\n"
+          "------------ Duplication Details ------\r\n\r\n"
+          " ACL=" +
+          name +
+          " source-row=3 setting-row=2 \r\n\r\n"
+          "------------ Report Finished ----------\r\n\r\n",
+      report.substr(from));
 }
 
 // A UTF-8 byte-order mark is skipped when the file is read: the first line
 // parses as written, and the mark reaches neither annotation nor report.
 TEST_F(HostileInputTest, ByteOrderMarkIsSkipped) {
-  write("bom.cfg", "\xEF\xBB\xBF" "access-list 10 permit any\r\n");
+  write("bom.cfg",
+        "\xEF\xBB\xBF"
+        "access-list 10 permit any\r\n");
   write("setting.cfg", kRule);
   Outcome result = check("bom.cfg", "setting.cfg", {"--print", "analysis", "--print-raw"});
   EXPECT_EQ(1, result.status);
   EXPECT_EQ("", result.err);
   std::string path = result.out.substr(0, result.out.find('\n') + 1);
-  EXPECT_EQ(path + "001: access-list 10 permit any OK\r\n001: access-list 10 permit host 1.1.1.1 OK\r\n",
-            result.out);
+  EXPECT_EQ(
+      path + "001: access-list 10 permit any OK\r\n001: access-list 10 permit host 1.1.1.1 OK\r\n",
+      result.out);
   EXPECT_EQ("001:--D-:access-list 10 permit any\r", sourceSummaryOf(onlyReport(), "bom.cfg"));
 }
 
@@ -325,24 +354,32 @@ TEST_F(HostileInputTest, CrOnlyLineEndsMakeOneLineWithAWarning) {
   write("setting.cfg", kRule);
   Outcome result = check("cr.cfg", "setting.cfg", {"--print", "analysis", "--print-raw"});
   EXPECT_EQ(0, result.status);
-  EXPECT_EQ("dorvex: cr.cfg: lines end in CR only; the whole text is checked as one line\n", result.err);
-  EXPECT_NE(std::string::npos,
-            result.out.find("\n001: access-list 10 permit any Err:\"many parameter!(4)=access-list\"\r\n001: "));
+  EXPECT_EQ("dorvex: cr.cfg: lines end in CR only; the whole text is checked as one line\n",
+            result.err);
+  EXPECT_NE(
+      std::string::npos,
+      result.out.find(
+          "\n001: access-list 10 permit any Err:\"many parameter!(4)=access-list\"\r\n001: "));
   EXPECT_EQ("001:E---:access-list 10 permit any\raccess-list 10 permit host 1.1.1.1\r",
             sourceSummaryOf(onlyReport(), "cr.cfg"));
 
   // Bare CR line ends that outnumber the LFs draw a warning too: three
   // rules ended by CR and one final LF make one line.
-  write("mostlycr.cfg", "access-list 10 permit any\raccess-list 10 permit host 1.1.1.1\raccess-list 11 deny any\r\n");
+  write(
+      "mostlycr.cfg",
+      "access-list 10 permit any\raccess-list 10 permit host 1.1.1.1\raccess-list 11 deny any\r\n");
   result = check("mostlycr.cfg", "setting.cfg");
   EXPECT_EQ(0, result.status);
-  EXPECT_EQ("dorvex: mostlycr.cfg: most lines end in CR only; lines end at LF only, so the text between two "
-            "LFs is checked as one line\n",
-            result.err);
+  EXPECT_EQ(
+      "dorvex: mostlycr.cfg: most lines end in CR only; lines end at LF only, so the text between "
+      "two "
+      "LFs is checked as one line\n",
+      result.err);
 
   // CR LF line ends and a single line ended by CR draw no warning.
   write("one.cfg", "access-list 10 permit any\r");
-  write("fewcr.cfg", "access-list 10 permit any\r! note\naccess-list 10 permit host 1.1.1.1\r\n!\n");
+  write("fewcr.cfg",
+        "access-list 10 permit any\r! note\naccess-list 10 permit host 1.1.1.1\r\n!\n");
   for (const char* name : {"crlf.cfg", "one.cfg", "fewcr.cfg"}) {
     SCOPED_TRACE(name);
     result = check(name, "setting.cfg");
@@ -368,11 +405,12 @@ TEST_F(HostileInputTest, ReportPlaceThatCannotTakeTheReport) {
     Outcome result = run({"-q", "-o", c.outputDirectory, "source.cfg", "setting.cfg"});
     EXPECT_EQ(2, result.status);
     EXPECT_EQ("", result.out);
-    EXPECT_TRUE(std::regex_match(result.err, std::regex(std::string("dorvex: Result File could not open: ") +
-                                                        c.outputDirectory + "/Result[0-9]{12}\\.txt: " +
-                                                        c.reason + "\n")))
+    EXPECT_TRUE(std::regex_match(
+        result.err, std::regex(std::string("dorvex: Result File could not open: ") +
+                               c.outputDirectory + "/Result[0-9]{12}\\.txt: " + c.reason + "\n")))
         << result.err;
-    EXPECT_EQ((std::vector<std::string>{"afile", "out", "setting.cfg", "source.cfg"}), filesIn(directory));
+    EXPECT_EQ((std::vector<std::string>{"afile", "out", "setting.cfg", "source.cfg"}),
+              filesIn(directory));
     EXPECT_EQ("keep", dorvex::testing_files::readBytes(directory / "afile"));
   }
 }
@@ -384,11 +422,11 @@ TEST_F(HostileInputTest, DiskFullWhileTheReportIsWritten) {
   Outcome result = run({"-o", "out", examplePath("source.cfg"), examplePath("setting.cfg")}, 1024);
   EXPECT_EQ(2, result.status);
   EXPECT_EQ("", result.out);
-  EXPECT_TRUE(std::regex_match(result.err,
-                               std::regex("<Process> source config check -> setting config check -> "
-                                          "duplication check\r\nsource config check....\r\nsetting config "
-                                          "check....\r\nduplication check....\r\ndorvex: Result File could "
-                                          "not open: out/Result[0-9]{12}\\.txt: File too large\n")))
+  EXPECT_TRUE(std::regex_match(
+      result.err, std::regex("<Process> source config check -> setting config check -> "
+                             "duplication check\r\nsource config check....\r\nsetting config "
+                             "check....\r\nduplication check....\r\ndorvex: Result File could "
+                             "not open: out/Result[0-9]{12}\\.txt: File too large\n")))
       << result.err;
   EXPECT_TRUE(filesIn(directory / "out").empty());
 }
@@ -420,10 +458,11 @@ TEST_F(HostileInputTest, Utf16IsRefused) {
       Outcome result = asSource ? check(c.name, "good.cfg") : check("good.cfg", c.name);
       EXPECT_EQ(2, result.status);
       EXPECT_EQ("", result.out);
-      EXPECT_EQ(std::string("dorvex: ") + c.name +
-                    ": UTF-16 text, which cannot be checked; save it as 8-bit text (such as Shift-JIS or "
-                    "UTF-8)\n",
-                result.err);
+      EXPECT_EQ(
+          std::string("dorvex: ") + c.name +
+              ": UTF-16 text, which cannot be checked; save it as 8-bit text (such as Shift-JIS or "
+              "UTF-8)\n",
+          result.err);
       EXPECT_TRUE(filesIn(directory / "out").empty());
     }
   }
@@ -446,9 +485,12 @@ TEST_F(HostileInputTest, ReadingStopsAtTheFirstNul) {
     int status;
     const char* err;
   } kCases[] = {
-      {"/dev/zero", 2, "dorvex: /dev/zero: no configuration text (the file is empty before its first NUL byte)\n"},
-      {"zeros.cfg", 2, "dorvex: zeros.cfg: no configuration text (the file is empty before its first NUL byte)\n"},
-      {"ruled.cfg", 1, "dorvex: ruled.cfg: NUL byte at offset 35; the text after it is not checked\n"},
+      {"/dev/zero", 2,
+       "dorvex: /dev/zero: no configuration text (the file is empty before its first NUL byte)\n"},
+      {"zeros.cfg", 2,
+       "dorvex: zeros.cfg: no configuration text (the file is empty before its first NUL byte)\n"},
+      {"ruled.cfg", 1,
+       "dorvex: ruled.cfg: NUL byte at offset 35; the text after it is not checked\n"},
   };
   Setup setup;
   if (!kSanitized) setup.memoryLimit = 1ull << 30;
@@ -466,7 +508,8 @@ TEST_F(HostileInputTest, ReadingStopsAtTheFirstNul) {
 TEST_F(HostileInputTest, ReadErrorStopsTheCheck) {
   {
     std::ofstream big(directory / "big.cfg", std::ios::binary);
-    for (int k = 0; k < 100000; ++k) big << "access-list 10 permit host 10.1." << k % 250 << "." << k % 199 << "\n";
+    for (int k = 0; k < 100000; ++k)
+      big << "access-list 10 permit host 10.1." << k % 250 << "." << k % 199 << "\n";
   }
   write("good.cfg", kRule);
   // The file is read a megabyte at a time: the third read is in its middle.
@@ -490,7 +533,8 @@ TEST_F(HostileInputTest, OutOfMemoryFailsTheWholeCheck) {
   {
     std::ofstream big(directory / "big.cfg", std::ios::binary);
     for (int k = 0; k < 200000; ++k) {
-      big << "access-list 10 permit host 10." << (k >> 16) << "." << ((k >> 8) & 255) << "." << (k & 255) << "\n";
+      big << "access-list 10 permit host 10." << (k >> 16) << "." << ((k >> 8) & 255) << "."
+          << (k & 255) << "\n";
     }
   }
   Outcome whole = run({"-q", "-o", "out", "--print", "details", "big.cfg", "big.cfg"});
@@ -514,9 +558,11 @@ TEST_F(HostileInputTest, OutOfMemoryFailsTheWholeCheck) {
       EXPECT_EQ(1, result.status) << result.err;
       // Compared without a diff, which would take more memory than the test has.
       const std::string details = result.out.substr(result.out.find('\n') + 1);
-      EXPECT_TRUE(wholeDetails == details) << details.size() << " bytes of details, not " << wholeDetails.size();
+      EXPECT_TRUE(wholeDetails == details)
+          << details.size() << " bytes of details, not " << wholeDetails.size();
       const std::string report = onlyReport();
-      EXPECT_TRUE(masked(wholeReport) == masked(report)) << report.size() << " bytes of report, not " << wholeReport.size();
+      EXPECT_TRUE(masked(wholeReport) == masked(report))
+          << report.size() << " bytes of report, not " << wholeReport.size();
       fs::remove_all(directory / "out");
       fs::create_directory(directory / "out");
     }
@@ -542,7 +588,8 @@ TEST_F(HostileInputTest, ControlBytesInAFileNameAreEscapedInTheReport) {
     Outcome result = check(c.name, "good.cfg");
     EXPECT_EQ(1, result.status) << result.err;
     std::string report = onlyReport();
-    EXPECT_NE(std::string::npos, report.find("\r\n@Source Filename= " + c.shown + " \r\n001:")) << report;
+    EXPECT_NE(std::string::npos, report.find("\r\n@Source Filename= " + c.shown + " \r\n001:"))
+        << report;
     fs::remove_all(directory / "out");
     fs::create_directory(directory / "out");
   }

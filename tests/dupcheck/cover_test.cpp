@@ -28,7 +28,10 @@ PortSet admitted(int op, int low, int high) {
     case kPortEq: add(low, low); break;
     case kPortGt: add(low + 1, kMaxPort); break;
     case kPortLt: add(0, low - 1); break;
-    case kPortNeq: add(0, low - 1); add(low + 1, kMaxPort); break;
+    case kPortNeq:
+      add(0, low - 1);
+      add(low + 1, kMaxPort);
+      break;
     case kPortRange: add(low, high); break;
   }
   return set;

@@ -66,8 +66,7 @@ TEST(SummaryListingTest, NumbersGrowPastThreeDigits) {
   std::string summary = summaryOf(text);
   EXPECT_NE(std::string::npos, summary.find("\r\n999:----:access-list"));
   EXPECT_NE(std::string::npos, summary.find("\r\n1000:----:access-list"));
-  EXPECT_EQ("\r\n1001:----:access-list 10 permit any",
-            summary.substr(summary.rfind("\r\n")));
+  EXPECT_EQ("\r\n1001:----:access-list 10 permit any", summary.substr(summary.rfind("\r\n")));
 }
 
 TEST(SummaryListingTest, ATextWithoutEntriesShowsBlankMarks) {
@@ -101,7 +100,8 @@ TEST(SummaryListingTest, EveryCombinationOfMarks) {
     ASSERT_TRUE(config->markEntry(line, flags));
     char number[8];
     std::snprintf(number, sizeof number, "%03d", line + 1);
-    expected += std::string(line == 0 ? "" : "\r\n") + number + ":" + marks + ":access-list 10 permit any";
+    expected +=
+        std::string(line == 0 ? "" : "\r\n") + number + ":" + marks + ":access-list 10 permit any";
   }
   EXPECT_EQ(expected, listingOf(*config));
 }
@@ -109,8 +109,8 @@ TEST(SummaryListingTest, EveryCombinationOfMarks) {
 TEST(SummaryListingTest, MarksStayOnTheirLinesAfterOverlongLines) {
   std::string words;
   for (int k = 0; k < 20; ++k) words += " w";
-  std::string summary = summaryOf(
-      "access-list" + words + "\naccess-list 10 permit any log\naccess-list 10 permit any\n");
+  std::string summary = summaryOf("access-list" + words +
+                                  "\naccess-list 10 permit any log\naccess-list 10 permit any\n");
   EXPECT_EQ("001:E---:access-list" + words +
                 "\r\n002:E---:access-list 10 permit any log\r\n003:----:access-list 10 permit any",
             summary);

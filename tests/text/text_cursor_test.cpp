@@ -50,9 +50,9 @@ TEST(TextCursorTest, NoBufferReturnsFalseEverywhere) {
   char ch = 'X', dest[8] = "keep";
   std::vector<char> row(kWordSize * 2, 'Z');
   std::vector<int> lengths(2, 7);
-  EXPECT_FALSE(c.append("a") || c.appendWritten(1, 0) ||
-               c.copyOut(dest, sizeof dest) || c.peekChar(ch) || c.getPosition(column, line) ||
-               c.advance(1) || c.splitLine(row.data(), lengths.data(), 1, kSeparators));
+  EXPECT_FALSE(c.append("a") || c.appendWritten(1, 0) || c.copyOut(dest, sizeof dest) ||
+               c.peekChar(ch) || c.getPosition(column, line) || c.advance(1) ||
+               c.splitLine(row.data(), lengths.data(), 1, kSeparators));
   EXPECT_EQ(nullptr, c.appendRoom(1));
   EXPECT_EQ(7u, column);
   EXPECT_EQ(7u, line);
@@ -83,7 +83,10 @@ TEST(TextCursorTest, ParseDecimal) {
   }
   // A view is converted whole: a NUL inside it is a byte like any other.
   int out = -7;
-  EXPECT_FALSE(TextCursor::parseDecimal(std::string_view("12\0" "3", 4), out));
+  EXPECT_FALSE(TextCursor::parseDecimal(std::string_view("12\0"
+                                                         "3",
+                                                         4),
+                                        out));
   EXPECT_TRUE(TextCursor::parseDecimal(std::string_view("123", 2), out));
   EXPECT_EQ(12, out);
 }
@@ -347,15 +350,17 @@ TEST(TextCursorTest, GrowthArithmeticPastTwoGigabytes) {
   constexpr std::size_t kGiB = std::size_t{1} << 30;
   constexpr std::size_t k32BitLimit = 0x7FFFFFFF;
   const Case kCases[] = {
-      {16, 10, 3, kMaxTextCapacity, 32},    // doubled
+      {16, 10, 3, kMaxTextCapacity, 32},     // doubled
       {16, 10, 100, kMaxTextCapacity, 111},  // what the bytes need, when more
-      {kGiB + kGiB / 2, kGiB + kGiB / 2 - 1, 10, k32BitLimit, k32BitLimit},  // doubling stops at the limit
-      {k32BitLimit - 10, k32BitLimit - 11, 10, k32BitLimit, k32BitLimit},    // the terminator in the last byte
-      {k32BitLimit - 10, k32BitLimit - 11, 11, k32BitLimit, 0},              // one byte more
+      {kGiB + kGiB / 2, kGiB + kGiB / 2 - 1, 10, k32BitLimit,
+       k32BitLimit},  // doubling stops at the limit
+      {k32BitLimit - 10, k32BitLimit - 11, 10, k32BitLimit,
+       k32BitLimit},                                             // the terminator in the last byte
+      {k32BitLimit - 10, k32BitLimit - 11, 11, k32BitLimit, 0},  // one byte more
       {16, 10, k32BitLimit, k32BitLimit, 0},
-      {16, 10, SIZE_MAX, kMaxTextCapacity, 0},   // pos + extra + 1 would wrap to 9
-      {16, 10, SIZE_MAX - 5, SIZE_MAX, 0},       // pos + extra would wrap to 4
-      {16, SIZE_MAX - 1, 1, SIZE_MAX, 0},        // pos + extra + 1 would wrap to 0
+      {16, 10, SIZE_MAX, kMaxTextCapacity, 0},  // pos + extra + 1 would wrap to 9
+      {16, 10, SIZE_MAX - 5, SIZE_MAX, 0},      // pos + extra would wrap to 4
+      {16, SIZE_MAX - 1, 1, SIZE_MAX, 0},       // pos + extra + 1 would wrap to 0
   };
   for (const Case& k : kCases) {
     EXPECT_EQ(k.expected, grownCapacity(k.capacity, k.pos, k.extra, k.limit))

@@ -27,8 +27,14 @@ std::string printed(long long value, int width) {
 // Numbers as "%0*lld" writes them: around every power of ten, both signs,
 // the extremes, and the widths the check uses and some it does not.
 TEST(TextWriterTest, NumbersAsPrintfWritesThem) {
-  std::vector<long long> values = {0, 1, -1, 2147483647LL, -2147483648LL, 4294967295LL,
-                                   9223372036854775807LL, -9223372036854775807LL - 1};
+  std::vector<long long> values = {0,
+                                   1,
+                                   -1,
+                                   2147483647LL,
+                                   -2147483648LL,
+                                   4294967295LL,
+                                   9223372036854775807LL,
+                                   -9223372036854775807LL - 1};
   // Up to 10^18; one step more would overflow.
   for (long long power = 1; power != 0; power = power < 1000000000000000000LL ? power * 10 : 0) {
     for (long long delta : {-1LL, 0LL, 1LL}) {
@@ -128,15 +134,28 @@ TEST(TextWriterTest, PieceThatWouldPassTheLargestTextThrows) {
         std::string piece;
         try {
           switch (k % 4) {
-            case 0: piece = "ab\n"; writer.text("ab\n"); break;
-            case 1: piece = printed(k, 4); writer.padded(k, 4); break;
-            case 2: piece = "1.22.255.0"; writer.quad(octets); break;
-            case 3: piece = longPiece; writer.text(longPiece); break;
+            case 0:
+              piece = "ab\n";
+              writer.text("ab\n");
+              break;
+            case 1:
+              piece = printed(k, 4);
+              writer.padded(k, 4);
+              break;
+            case 2:
+              piece = "1.22.255.0";
+              writer.quad(octets);
+              break;
+            case 3:
+              piece = longPiece;
+              writer.text(longPiece);
+              break;
           }
           expected += piece;
         } catch (const std::length_error&) {
           threw = true;
-          EXPECT_GT(expected.size() + piece.size() + 1, limit) << "refused though it fits: " << piece;
+          EXPECT_GT(expected.size() + piece.size() + 1, limit)
+              << "refused though it fits: " << piece;
         }
       }
     }
@@ -145,7 +164,8 @@ TEST(TextWriterTest, PieceThatWouldPassTheLargestTextThrows) {
     std::size_t column = 0, line = 0;
     ASSERT_TRUE(out.getPosition(column, line));
     const std::size_t lastLf = expected.rfind('\n');
-    EXPECT_EQ(1 + std::count(expected.begin(), expected.end(), '\n'), static_cast<std::ptrdiff_t>(line));
+    EXPECT_EQ(1 + std::count(expected.begin(), expected.end(), '\n'),
+              static_cast<std::ptrdiff_t>(line));
     EXPECT_EQ(lastLf == std::string::npos ? expected.size() + 1 : expected.size() - lastLf, column);
   }
 }

@@ -81,7 +81,8 @@ bool readFile(const std::string& path, std::string& bytes) {
   if (file == INVALID_HANDLE_VALUE) return false;
   bytes.assign(GetFileSize(file, nullptr), '\0');
   DWORD read = 0;
-  BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  BOOL ok = bytes.empty() ||
+            ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
   CloseHandle(file);
   return ok && read == bytes.size();
 }
@@ -138,7 +139,8 @@ bool placeCursor(POINT point) {
 }
 
 void clickAt(POINT point) {
-  check(placeCursor(point), "pointer placed at " + std::to_string(point.x) + "," + std::to_string(point.y));
+  check(placeCursor(point),
+        "pointer placed at " + std::to_string(point.x) + "," + std::to_string(point.y));
   INPUT clicks[2] = {};
   clicks[0].type = clicks[1].type = INPUT_MOUSE;
   clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
@@ -164,8 +166,11 @@ void pressKey(WORD key, bool control) {
 
 unsigned long Picture::at(int x, int y) const {
   std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
-  std::size_t offset = rowBytes * static_cast<std::size_t>(height - 1 - y) + static_cast<std::size_t>(x) * 3;
-  auto byte = [this](std::size_t i) { return static_cast<unsigned long>(static_cast<unsigned char>(pixels[i])); };
+  std::size_t offset =
+      rowBytes * static_cast<std::size_t>(height - 1 - y) + static_cast<std::size_t>(x) * 3;
+  auto byte = [this](std::size_t i) {
+    return static_cast<unsigned long>(static_cast<unsigned char>(pixels[i]));
+  };
   return byte(offset + 2) << 16 | byte(offset + 1) << 8 | byte(offset);
 }
 
@@ -188,10 +193,11 @@ Picture takePicture(HWND window) {
   info.biPlanes = 1;
   info.biBitCount = 24;
   info.biCompression = BI_RGB;
-  std::size_t rowBytes = (static_cast<std::size_t>(picture.width) * 3 + 3) & ~static_cast<std::size_t>(3);
+  std::size_t rowBytes =
+      (static_cast<std::size_t>(picture.width) * 3 + 3) & ~static_cast<std::size_t>(3);
   picture.pixels.assign(rowBytes * static_cast<std::size_t>(picture.height), '\0');
-  GetDIBits(memory, bitmap, 0, picture.height, picture.pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
-            DIB_RGB_COLORS);
+  GetDIBits(memory, bitmap, 0, picture.height, picture.pixels.data(),
+            reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
@@ -219,7 +225,8 @@ Picture paintInto(int width, int height, const std::function<void(HDC)>& paint) 
   paint(memory);
   GdiFlush();
   std::size_t rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~static_cast<std::size_t>(3);
-  picture.pixels.assign(static_cast<const char*>(bits), rowBytes * static_cast<std::size_t>(height));
+  picture.pixels.assign(static_cast<const char*>(bits),
+                        rowBytes * static_cast<std::size_t>(height));
   SelectObject(memory, old);
   DeleteObject(bitmap);
   DeleteDC(memory);
@@ -232,7 +239,8 @@ Picture paintedBy(HWND control) {
   RECT client;
   GetClientRect(control, &client);
   return paintInto(client.right, client.bottom, [control](HDC dc) {
-    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+                 PRF_CLIENT | PRF_ERASEBKGND);
   });
 }
 
@@ -491,7 +499,8 @@ bool startInView(HWND pane) {
   RECT format = {};
   SendMessageA(pane, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
   LRESULT first = SendMessageA(pane, EM_POSFROMCHAR, 0, 0);
-  return static_cast<short>(LOWORD(first)) == format.left && static_cast<short>(HIWORD(first)) == format.top;
+  return static_cast<short>(LOWORD(first)) == format.left &&
+         static_cast<short>(HIWORD(first)) == format.top;
 }
 
 bool showsFromStart(HWND pane) {
@@ -501,7 +510,8 @@ bool showsFromStart(HWND pane) {
 }
 
 void clickRadio(HWND dialog, int id) {
-  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 HWND shownPane(HWND result, bool left) {
@@ -509,7 +519,9 @@ HWND shownPane(HWND result, bool left) {
   HWND analysis = GetDlgItem(result, left ? IDC_SOURCE_ANALYSIS : IDC_SETTING_ANALYSIS);
   // The style, not IsWindowVisible(): a modal dialog shows itself only
   // once it first waits for input.
-  auto shown = [](HWND pane) { return pane != nullptr && (GetWindowLongA(pane, GWL_STYLE) & WS_VISIBLE) != 0; };
+  auto shown = [](HWND pane) {
+    return pane != nullptr && (GetWindowLongA(pane, GWL_STYLE) & WS_VISIBLE) != 0;
+  };
   bool summaryShown = shown(summary);
   bool analysisShown = shown(analysis);
   if (summaryShown == analysisShown) return nullptr;
@@ -536,7 +548,8 @@ WindowAction inspectResult(ResultSeen& seen) {
     seen.analysisLeft = paneText(true);
     seen.analysisRight = paneText(false);
     seen.analysisFromStart = fromStart();
-    seen.analysisRadioState = isChecked(dialog, IDC_VIEW_ANALYSIS) && !isChecked(dialog, IDC_VIEW_SUMMARY);
+    seen.analysisRadioState =
+        isChecked(dialog, IDC_VIEW_ANALYSIS) && !isChecked(dialog, IDC_VIEW_SUMMARY);
     // Each text is in its pane now: switching, or choosing the selected
     // view again, shows a pane and sets no text.
     int textsSet = 0;

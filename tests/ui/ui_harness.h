@@ -36,9 +36,11 @@ inline constexpr char kHint[] =
 inline constexpr char kCannotOpen[] =
     "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8A\x4A\x82\xAF\x82\xDC\x82\xB9\x82\xF1";
 inline constexpr char kBrowseTitle[] =
-    "\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xF0\x91\x49\x91\xF0\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82\xA2";
+    "\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xF0\x91\x49\x91\xF0\x82\xB5\x82\xC4\x89\xBA\x82\xB3\x82"
+    "\xA2";
 inline constexpr char kAboutCaption[] = "\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8F\xEE\x95\xF1";
-inline constexpr char kPathTooLong[] = "The report path is too long: choose a shorter output directory.";
+inline constexpr char kPathTooLong[] =
+    "The report path is too long: choose a shorter output directory.";
 inline constexpr char kEmptyText[] = "Nothing was checked: a pane is empty.";
 
 // ---- small Windows helpers --------------------------------------------------
@@ -171,9 +173,9 @@ struct ResultSeen {
   bool analysisRadioState = false;
   bool summaryFromStart = false;   // both panes, as the dialog opened
   bool analysisFromStart = false;  // both panes, after the switch
-  std::string refilledLeft;       // Summary Result chosen again
-  std::string switchedAgainLeft;  // Analyse Result chosen again
-  int textsSetBySwitches = -1;    // texts set by those switches
+  std::string refilledLeft;        // Summary Result chosen again
+  std::string switchedAgainLeft;   // Analyse Result chosen again
+  int textsSetBySwitches = -1;     // texts set by those switches
   bool closed = false;
 };
 WindowAction inspectResult(ResultSeen& seen);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/report_file.h"
 #include "ui/dialog_front_end.h"
 #include "ui/front_end.h"
 #include "ui/resource.h"
@@ -34,19 +35,24 @@ void testInitialState() {
   POINT caret = {};
   GetCaretPos(&caret);
   LRESULT first = SendMessageA(left, EM_POSFROMCHAR, 0, 0);
-  check(caret.x == static_cast<short>(LOWORD(first)) && caret.y == static_cast<short>(HIWORD(first)),
-        "the caret is at the start of the hint");
+  check(
+      caret.x == static_cast<short>(LOWORD(first)) && caret.y == static_cast<short>(HIWORD(first)),
+      "the caret is at the start of the hint");
   check(startInView(left), "the left hint shows from its start");
-  check(showsFromStart(GetDlgItem(dialog, IDC_SETTING_PANE)), "the right hint shows from its start");
+  check(showsFromStart(GetDlgItem(dialog, IDC_SETTING_PANE)),
+        "the right hint shows from its start");
   char current[1000] = {};
   GetCurrentDirectoryA(sizeof current, current);
   checkEq(itemText(dialog, IDC_OUTPUT_DIR), current, "box 1013 holds the current directory");
   for (int pane : {IDC_SOURCE_PANE, IDC_SETTING_PANE}) {
-    auto limit = static_cast<unsigned long>(SendDlgItemMessageA(dialog, pane, EM_GETLIMITTEXT, 0, 0));
-    check(limit >= 0x7FFFFFFEul, "pane " + std::to_string(pane) + " has no text limit, got " + std::to_string(limit));
+    auto limit =
+        static_cast<unsigned long>(SendDlgItemMessageA(dialog, pane, EM_GETLIMITTEXT, 0, 0));
+    check(limit >= 0x7FFFFFFEul,
+          "pane " + std::to_string(pane) + " has no text limit, got " + std::to_string(limit));
   }
   checkEq(text(dialog), "Dorvex ver0.8", "main dialog caption");
-  check((GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0, "main dialog accepts dropped files");
+  check((GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0,
+        "main dialog accepts dropped files");
 
   SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
   check(IsWindowVisible(dialog) != FALSE, "Escape leaves the main dialog open");
@@ -76,7 +82,13 @@ void testDrops(const std::string& folder) {
       {"one file, just left of half", -1, 100, {"b.cfg"}, true, "bravo\r\n", "b.cfg"},
       {"one file, exactly half", 0, 100, {"a.cfg"}, false, "alpha\r\n", "a.cfg"},
       {"three files, right", 40, 200, {"a.cfg", "b.cfg", "c.cfg"}, false, "charlie\r\n", "c.cfg"},
-      {"three files, left over the About button", kFarLeft, 430, {"c.cfg", "a.cfg", "b.cfg"}, true, "bravo\r\n", "b.cfg"},
+      {"three files, left over the About button",
+       kFarLeft,
+       430,
+       {"c.cfg", "a.cfg", "b.cfg"},
+       true,
+       "bravo\r\n",
+       "b.cfg"},
       {"NUL byte ends the text", kFarLeft, 100, {"zero.cfg"}, true, "before", "zero.cfg"},
   };
   for (const DropCase& c : kCases) {
@@ -115,7 +127,8 @@ void testDropOfMissingFile(const std::string& folder) {
   }
   checkEq(itemText(dialog, IDC_SOURCE_PANE), "alpha\r\n", "pane unchanged after a failed drop");
   checkEq(itemText(dialog, IDC_SOURCE_NAME), "a.cfg", "label unchanged after a failed drop");
-  checkEq(dorvex::frontEndState().sourcePath, folder + "\\a.cfg", "path unchanged after a failed drop");
+  checkEq(dorvex::frontEndState().sourcePath, folder + "\\a.cfg",
+          "path unchanged after a failed drop");
   closeMainDialog(dialog);
 }
 
@@ -131,16 +144,19 @@ struct FitCase {
 // the right label showing half of a second line, the left one cutting the
 // name without a sign.
 void testLongFileNames(const std::string& folder) {
-  const std::string kLong = "router-configuration-of-the-north-building-before-the-merge-of-both-sites.cfg";
+  const std::string kLong =
+      "router-configuration-of-the-north-building-before-the-merge-of-both-sites.cfg";
   const std::string kShort = "r1.cfg";
   // ソースコンフィグ... .cfg: double-byte characters whose second bytes
   // are backslashes and letters.
-  const std::string kDoubleByte = std::string("\x83\x5C\x81\x5B\x83\x58\x83\x52\x83\x93") +
-                                   "\x83\x74\x83\x42\x83\x4F\x83\x5C\x81\x5B\x83\x58\x83\x52\x83\x93.cfg";
+  const std::string kDoubleByte =
+      std::string("\x83\x5C\x81\x5B\x83\x58\x83\x52\x83\x93") +
+      "\x83\x74\x83\x42\x83\x4F\x83\x5C\x81\x5B\x83\x58\x83\x52\x83\x93.cfg";
   HWND dialog = openMainDialog();
   HWND label = GetDlgItem(dialog, IDC_SOURCE_NAME);
   HDC dc = GetDC(label);
-  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
+  HGDIOBJ oldFont =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
   // The narrowest room that holds a start, "..." and ".cfg" in half of it.
   auto extent = [dc](const char* text) {
     SIZE size = {};
@@ -149,15 +165,18 @@ void testLongFileNames(const std::string& folder) {
   };
   const int kTight = 2 * extent(".cfg") + extent("...") + extent("\x83\x5C");
   const FitCase kFits[] = {
-      {kShort.c_str(), 200, true},          {kLong.c_str(), 200, false},
-      {kLong.c_str(), kTight, false},       {kDoubleByte.c_str(), kTight, false},
-      {kDoubleByte.c_str(), 2 * kTight, false}, {kDoubleByte.c_str(), 1000, true},
+      {kShort.c_str(), 200, true},
+      {kLong.c_str(), 200, false},
+      {kLong.c_str(), kTight, false},
+      {kDoubleByte.c_str(), kTight, false},
+      {kDoubleByte.c_str(), 2 * kTight, false},
+      {kDoubleByte.c_str(), 1000, true},
   };
   for (const FitCase& c : kFits) {
     std::string name = c.name;
     std::string fitted = dorvex::fittedFileName(dc, name, c.width);
-    std::string what = "fitted \"" + printable(name) + "\" to " + std::to_string(c.width) + " px: \"" +
-                       printable(fitted) + "\"";
+    std::string what = "fitted \"" + printable(name) + "\" to " + std::to_string(c.width) +
+                       " px: \"" + printable(fitted) + "\"";
     SIZE size = {};
     GetTextExtentPoint32A(dc, fitted.c_str(), static_cast<int>(fitted.size()), &size);
     check(size.cx <= c.width, what + " fits");
@@ -169,7 +188,8 @@ void testLongFileNames(const std::string& folder) {
     check(dots != std::string::npos && dots > 0 && name.compare(0, dots, fitted, 0, dots) == 0,
           what + " keeps the start");
     std::string end = dots == std::string::npos ? std::string() : fitted.substr(dots + 3);
-    check(end.size() >= 4 && name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0,
+    check(end.size() >= 4 && name.size() >= end.size() &&
+              name.compare(name.size() - end.size(), end.size(), end) == 0,
           what + " keeps the end with the extension");
     // Both cuts fall between characters of the name.
     auto boundary = [&name](std::size_t offset) {
@@ -189,17 +209,20 @@ void testLongFileNames(const std::string& folder) {
   // Each label paints its name as fitted, on one line.
   auto checkLabel = [&](HWND shown, const std::string& name, const std::string& where) {
     HDC labelDc = GetDC(shown);
-    HGDIOBJ old = SelectObject(labelDc, reinterpret_cast<HFONT>(SendMessageA(shown, WM_GETFONT, 0, 0)));
+    HGDIOBJ old =
+        SelectObject(labelDc, reinterpret_cast<HFONT>(SendMessageA(shown, WM_GETFONT, 0, 0)));
     RECT client;
     GetClientRect(shown, &client);
     std::string fitted = dorvex::fittedFileName(labelDc, name, client.right);
     SelectObject(labelDc, old);
     ReleaseDC(shown, labelDc);
     std::vector<bool> painted = ink(paintedBy(shown));
-    std::vector<bool> expected = ink(drawnText(shown, fitted, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX));
+    std::vector<bool> expected =
+        ink(drawnText(shown, fitted, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX));
     int marks = 0;
     for (bool mark : painted) marks += mark ? 1 : 0;
-    check(marks > 0 && painted == expected, where + ": \"" + name + "\" painted on one line as \"" + fitted + "\"");
+    check(marks > 0 && painted == expected,
+          where + ": \"" + name + "\" painted on one line as \"" + fitted + "\"");
     checkEq(text(shown), name, where + ": the label's text is the whole name");
   };
   for (const std::string& name : {kShort, kLong}) {
@@ -233,14 +256,16 @@ void testDoubleByteFileName(const std::string& folder) {
   HWND dialog = openMainDialog();
   dropAt(dialog, 5, 100, {path});
   checkEq(itemText(dialog, IDC_SOURCE_NAME), kFile, "label of a Shift-JIS file name");
-  checkEq(itemText(dialog, IDC_SOURCE_PANE), "access-list 1 permit any\r\n", "pane of a Shift-JIS file name");
+  checkEq(itemText(dialog, IDC_SOURCE_PANE), "access-list 1 permit any\r\n",
+          "pane of a Shift-JIS file name");
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
   bool opened = false;
   resultActions.push_back(closeResult(opened));
   pressCheck(dialog);
   std::string report;
   check(readFile(dorvex::frontEndState().reportPath, report), "report written");
-  check(contains(report, "@Source Filename= " + kFile + " \r\n"), "report names the Shift-JIS file whole");
+  check(contains(report, "@Source Filename= " + kFile + " \r\n"),
+        "report names the Shift-JIS file whole");
   closeMainDialog(dialog);
 }
 
@@ -280,18 +305,23 @@ void testCheckRun(const std::string& folder) {
     }
     const std::string& reportPath = dorvex::frontEndState().reportPath;
     // A report in the same second as an earlier one takes the next free name.
-    check(reportPath.compare(0, folder.size() + 1, folder + "\\") == 0 &&
-              std::regex_match(reportPath.substr(folder.size() + 1),
-                               std::regex("Result[0-9]{12}(-[0-9]+)?\\.txt")),
-          variant + ": report path \"" + reportPath + "\" is the folder, one backslash, Result*.txt");
-    if (boxes.size() >= 2) checkEq(boxes[1].text, reportPath, variant + ": report box shows the path");
+    check(
+        reportPath.compare(0, folder.size() + 1, folder + "\\") == 0 &&
+            std::regex_match(reportPath.substr(folder.size() + 1),
+                             std::regex("Result[0-9]{12}(-[0-9]+)?\\.txt")),
+        variant + ": report path \"" + reportPath + "\" is the folder, one backslash, Result*.txt");
+    if (boxes.size() >= 2)
+      checkEq(boxes[1].text, reportPath, variant + ": report box shows the path");
     std::string report;
     check(readFile(reportPath, report), variant + ": report file exists");
     check(report.rfind("----------------------------------------\r\nDorvex ver 0.8\r\n", 0) == 0,
           variant + ": report header");
-    check(contains(report, "@Source Filename= source.cfg \r\n"), variant + ": report names the source file");
-    check(contains(report, "@Setting Filename = setting.cfg\r\n"), variant + ": report names the setting file");
-    checkEq(report, dorvex::checkWorkspace().reportText("source.cfg", "setting.cfg"), variant + ": report file is the whole report");
+    check(contains(report, "@Source Filename= source.cfg \r\n"),
+          variant + ": report names the source file");
+    check(contains(report, "@Setting Filename = setting.cfg\r\n"),
+          variant + ": report names the setting file");
+    checkEq(report, dorvex::checkWorkspace().reportText("source.cfg", "setting.cfg"),
+            variant + ": report file is the whole report");
     checkEq(progress,
             "<Process> source config check -> setting config check -> duplication check\r\n"
             "source config check....\r\nsetting config check....\r\nduplication check....\r\n",
@@ -299,19 +329,27 @@ void testCheckRun(const std::string& folder) {
 
     const dorvex::CheckWorkspace& workspace = dorvex::checkWorkspace();
     check(seen.opened, variant + ": result dialog opened");
-    check(seen.summaryChecked && !seen.analysisChecked, variant + ": result dialog opens on Summary Result");
+    check(seen.summaryChecked && !seen.analysisChecked,
+          variant + ": result dialog opens on Summary Result");
     checkEq(seen.sourceName, "source.cfg", variant + ": result left label");
     checkEq(seen.settingName, "setting.cfg", variant + ": result right label");
-    checkEq(seen.summaryLeft, std::string(workspace.leftText(ResultView::summary)), variant + ": summary left");
-    checkEq(seen.summaryRight, std::string(workspace.rightText(ResultView::summary)), variant + ": summary right");
-    checkEq(seen.analysisLeft, std::string(workspace.leftText(ResultView::analysis)), variant + ": analysis left");
-    checkEq(seen.analysisRight, std::string(workspace.rightText(ResultView::analysis)), variant + ": analysis right");
+    checkEq(seen.summaryLeft, std::string(workspace.leftText(ResultView::summary)),
+            variant + ": summary left");
+    checkEq(seen.summaryRight, std::string(workspace.rightText(ResultView::summary)),
+            variant + ": summary right");
+    checkEq(seen.analysisLeft, std::string(workspace.leftText(ResultView::analysis)),
+            variant + ": analysis left");
+    checkEq(seen.analysisRight, std::string(workspace.rightText(ResultView::analysis)),
+            variant + ": analysis right");
     check(seen.analysisLeft.rfind("001: ", 0) == 0, variant + ": analysis starts with line 001");
     check(seen.summaryLeft != seen.analysisLeft, variant + ": the two views differ");
     check(seen.analysisRadioState, variant + ": Analyse Result checked after the switch");
-    check(seen.summaryFromStart && seen.analysisFromStart, variant + ": panes from line 1, nothing selected");
-    checkEq(seen.refilledLeft, seen.summaryLeft, variant + ": Summary Result again shows the summary");
-    checkEq(seen.switchedAgainLeft, seen.analysisLeft, variant + ": Analyse Result again shows the annotated text");
+    check(seen.summaryFromStart && seen.analysisFromStart,
+          variant + ": panes from line 1, nothing selected");
+    checkEq(seen.refilledLeft, seen.summaryLeft,
+            variant + ": Summary Result again shows the summary");
+    checkEq(seen.switchedAgainLeft, seen.analysisLeft,
+            variant + ": Analyse Result again shows the annotated text");
     check(seen.textsSetBySwitches == 0,
           variant + ": a switch sets no text, got " + std::to_string(seen.textsSetBySwitches));
     check(resultActions.empty(), variant + ": result dialog action ran");
@@ -327,6 +365,10 @@ class SilentFrontEnd : public dorvex::CheckFrontEnd {
   void closeProgress() override {}
   void showReportPath(const std::string&) override {}
   void reportNotWritten(const std::string&) override {}
+  dorvex::ReportStore& reportStore() override { return reports; }
+
+ private:
+  dorvex::ReportFiles reports;
 };
 
 void fixedClock(std::string& date, std::string& time) {
@@ -368,7 +410,8 @@ void testNoInputDuringCheck(const std::string& folder) {
     enabledDuringBox = IsWindowEnabled(dialog) != FALSE;
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CHECK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_CHECK)));
-    SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})), 0);
+    SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})),
+                 0);
     PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     PostMessageA(dialog, WM_CLOSE, 0, 0);
   });
@@ -383,7 +426,8 @@ void testNoInputDuringCheck(const std::string& folder) {
     seen.mainEnabled = IsWindowEnabled(dialog) != FALSE;
     seen.sourceName = itemText(result, IDC_SOURCE_NAME);
     seen.settingName = itemText(result, IDC_SETTING_NAME);
-    SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})), 0);
+    SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})),
+                 0);
     PostMessageA(result, WM_COMMAND, IDOK, 0);
     closeLater(result);
   });
@@ -392,18 +436,21 @@ void testNoInputDuringCheck(const std::string& folder) {
   std::string captions;
   for (const Box& box : boxes) captions += "[" + box.caption + "]";
   checkEq(captions, "[ok?][Report Filename]", "during a check: the boxes of one check only");
-  for (const Box& box : boxes) check(box.owner == dialog, "box \"" + box.caption + "\" owned by the main dialog");
+  for (const Box& box : boxes)
+    check(box.owner == dialog, "box \"" + box.caption + "\" owned by the main dialog");
   check(!enabledDuringBox, "the main dialog is disabled while the report box is up");
   check(seen.opened && seen.ownedByMain, "the result dialog opens, owned by the main dialog");
   check(seen.mainVisible, "the main dialog is still there when the result dialog opens");
   check(!seen.mainEnabled, "the main dialog is disabled while the result dialog is up");
-  checkEq(seen.sourceName + "|" + seen.settingName, "source.cfg|setting.cfg", "result labels name the checked files");
+  checkEq(seen.sourceName + "|" + seen.settingName, "source.cfg|setting.cfg",
+          "result labels name the checked files");
   check(IsWindowVisible(dialog) != FALSE && IsWindowEnabled(dialog) != FALSE,
         "after the check the main dialog is open and takes input again");
   checkEq(itemText(dialog, IDC_SOURCE_PANE), kSourceConfig, "during a check: left pane untouched");
-  checkEq(itemText(dialog, IDC_SETTING_PANE), kSettingConfig, "during a check: right pane untouched");
-  checkEq(itemText(dialog, IDC_SOURCE_NAME) + "|" + itemText(dialog, IDC_SETTING_NAME), "source.cfg|setting.cfg",
-          "during a check: labels untouched");
+  checkEq(itemText(dialog, IDC_SETTING_PANE), kSettingConfig,
+          "during a check: right pane untouched");
+  checkEq(itemText(dialog, IDC_SOURCE_NAME) + "|" + itemText(dialog, IDC_SETTING_NAME),
+          "source.cfg|setting.cfg", "during a check: labels untouched");
   check(resultActions.empty(), "during a check: one result dialog");
 
   dorvex::CheckRequest request;
@@ -420,8 +467,10 @@ void testNoInputDuringCheck(const std::string& folder) {
   dorvex::checkWorkspace().setClock(nullptr);
 
   // Afterwards the dialog takes a drop again.
-  SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})), 0);
-  check(itemText(dialog, IDC_SOURCE_NAME) == "other.cfg" || itemText(dialog, IDC_SETTING_NAME) == "other.cfg",
+  SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop({folder + "\\other.cfg"})),
+               0);
+  check(itemText(dialog, IDC_SOURCE_NAME) == "other.cfg" ||
+            itemText(dialog, IDC_SETTING_NAME) == "other.cfg",
         "after the check a drop is taken again");
   closeMainDialog(dialog);
 }
@@ -439,14 +488,17 @@ void testWaitCursor(const std::string& folder) {
     UINT message;
     int seen = 0;
     int waiting = 0;
-  } steps[] = {{"a pane's text set", WM_SETTEXT}, {"a pane read", WM_GETTEXT}, {"a pane appended to", EM_REPLACESEL}};
+  } steps[] = {{"a pane's text set", WM_SETTEXT},
+               {"a pane read", WM_GETTEXT},
+               {"a pane appended to", EM_REPLACESEL}};
   bool watching = false;
   sentMessageWatcher = [&](HWND window, UINT message) {
     char className[16] = {};
     GetClassNameA(window, className, sizeof className);
     int id = GetDlgCtrlID(window);
-    bool pane = lstrcmpiA(className, "Edit") == 0 && (id == IDC_SOURCE_PANE || id == IDC_SETTING_PANE ||
-                                                       id == IDC_SOURCE_ANALYSIS || id == IDC_SETTING_ANALYSIS);
+    bool pane = lstrcmpiA(className, "Edit") == 0 &&
+                (id == IDC_SOURCE_PANE || id == IDC_SETTING_PANE || id == IDC_SOURCE_ANALYSIS ||
+                 id == IDC_SETTING_ANALYSIS);
     if (!watching || !pane) return;
     for (Step& step : steps) {
       if (step.message != message) continue;
@@ -467,9 +519,9 @@ void testWaitCursor(const std::string& folder) {
   watching = false;
   sentMessageWatcher = nullptr;
   for (const Step& step : steps) {
-    check(step.seen > 0 && step.waiting == step.seen, std::string(step.name) + " under the wait cursor: " +
-                                                          std::to_string(step.waiting) + " of " +
-                                                          std::to_string(step.seen));
+    check(step.seen > 0 && step.waiting == step.seen,
+          std::string(step.name) + " under the wait cursor: " + std::to_string(step.waiting) +
+              " of " + std::to_string(step.seen));
   }
   check(GetCursor() != wait, "the wait cursor has gone after the check");
   closeMainDialog(dialog);
@@ -490,7 +542,8 @@ void testEditAfterDrop(const std::string& folder) {
         "edited pane: the edited text is checked, got \"" + printable(analysis) + "\"");
   std::string report;
   check(readFile(dorvex::frontEndState().reportPath, report), "edited pane: report written");
-  check(contains(report, "@Source Filename= source.cfg \r\n"), "edited pane: report names the dropped file");
+  check(contains(report, "@Source Filename= source.cfg \r\n"),
+        "edited pane: report names the dropped file");
   closeMainDialog(dialog);
 }
 
@@ -504,8 +557,10 @@ void testCheckOfHintTexts(const std::string& folder) {
   pressCheck(dialog);
   checkEq(seen.sourceName, "unopened", "hint check: left label");
   checkEq(seen.settingName, "unopened", "hint check: right label");
-  check(contains(seen.analysisLeft, "Err:\"not acl\"\r\n"), "hint check: left line is not an access list");
-  check(contains(seen.analysisRight, "Err:\"not acl\"\r\n"), "hint check: right line is not an access list");
+  check(contains(seen.analysisLeft, "Err:\"not acl\"\r\n"),
+        "hint check: left line is not an access list");
+  check(contains(seen.analysisRight, "Err:\"not acl\"\r\n"),
+        "hint check: right line is not an access list");
   closeMainDialog(dialog);
 }
 
@@ -526,11 +581,15 @@ void testLongTexts(const std::string& folder) {
   pressCheck(dialog);
   const dorvex::CheckWorkspace& workspace = dorvex::checkWorkspace();
   std::string analysis(workspace.leftText(ResultView::analysis));
-  check(contains(analysis, std::to_string(kLines + 1) + ": "), "the last line of a long pane is checked");
-  check(analysis.size() > 1000000, "annotated text over a million bytes, got " + std::to_string(analysis.size()));
+  check(contains(analysis, std::to_string(kLines + 1) + ": "),
+        "the last line of a long pane is checked");
+  check(analysis.size() > 1000000,
+        "annotated text over a million bytes, got " + std::to_string(analysis.size()));
   check(seen.analysisLeft.size() == analysis.size() && seen.analysisLeft == analysis,
-        "result pane shows the whole annotated text: " + std::to_string(seen.analysisLeft.size()) + " bytes");
-  check(seen.summaryFromStart, "long texts: the result panes open at line 1, column 1, nothing selected");
+        "result pane shows the whole annotated text: " + std::to_string(seen.analysisLeft.size()) +
+            " bytes");
+  check(seen.summaryFromStart,
+        "long texts: the result panes open at line 1, column 1, nothing selected");
   check(seen.analysisFromStart, "long texts: the annotated texts show from line 1, column 1");
   closeMainDialog(dialog);
 }
@@ -560,16 +619,18 @@ void testPasteIsTakenWhole(const std::string& folder) {
   for (int pane : {IDC_SOURCE_PANE, IDC_SETTING_PANE}) {
     SendDlgItemMessageA(dialog, pane, EM_SETSEL, 0, -1);
     SendDlgItemMessageA(dialog, pane, WM_PASTE, 0, 0);
-    check(itemText(dialog, pane) == pasted, "pane " + std::to_string(pane) + " holds the whole paste: " +
-                                                std::to_string(GetWindowTextLengthA(GetDlgItem(dialog, pane))) +
-                                                " of " + std::to_string(pasted.size()) + " characters");
+    check(itemText(dialog, pane) == pasted,
+          "pane " + std::to_string(pane) + " holds the whole paste: " +
+              std::to_string(GetWindowTextLengthA(GetDlgItem(dialog, pane))) + " of " +
+              std::to_string(pasted.size()) + " characters");
   }
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
   bool opened = false;
   resultActions.push_back(closeResult(opened));
   pressCheck(dialog);
   std::string analysis(dorvex::checkWorkspace().leftText(ResultView::analysis));
-  check(contains(analysis, std::to_string(pasted.size() / kRule.size() + 1) + ": access-list 2 permit"),
+  check(contains(analysis,
+                 std::to_string(pasted.size() / kRule.size() + 1) + ": access-list 2 permit"),
         "the last pasted line is checked");
   closeMainDialog(dialog);
 }
@@ -594,7 +655,8 @@ void testHostileDrops(const std::string& folder) {
   HWND dialog = openMainDialog();
   boxes.clear();
   dropAt(dialog, 5, 100, {folder + "\\text-then-binary.bin"});
-  checkEq(itemText(dialog, IDC_SOURCE_PANE), "access-list 10 permit any\r\n", "binary after a NUL: the text before it");
+  checkEq(itemText(dialog, IDC_SOURCE_PANE), "access-list 10 permit any\r\n",
+          "binary after a NUL: the text before it");
   dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\binary.bin"});
   check(!itemText(dialog, IDC_SETTING_PANE).empty(), "binary file: the pane holds text");
   check(boxes.empty(), "binary drops: no message box");
@@ -604,7 +666,8 @@ void testHostileDrops(const std::string& folder) {
   pressCheck(dialog);
   check(opened, "binary check: the result dialog opened");
   check(IsWindow(dialog) != FALSE, "binary check: the main dialog is still there");
-  check(boxes.size() == 2, "binary check: the confirmation and the report path, got " + std::to_string(boxes.size()));
+  check(boxes.size() == 2,
+        "binary check: the confirmation and the report path, got " + std::to_string(boxes.size()));
 
   dropAt(dialog, 5, 100, {folder + "\\big.cfg"});
   check(GetWindowTextLengthA(GetDlgItem(dialog, IDC_SOURCE_PANE)) == static_cast<int>(big.size()),
@@ -647,7 +710,8 @@ void testReportPathTooLong(const std::string& folder) {
   bool shown = false;
   for (const Box& box : boxes) {
     if (box.caption == "error" && box.text == kPathTooLong) shown = true;
-    check(box.caption != "Report Filename" || box.text.size() <= 999, "no report path past 999 bytes is shown");
+    check(box.caption != "Report Filename" || box.text.size() <= 999,
+          "no report path past 999 bytes is shown");
   }
   check(shown, "a report path too long is shown as an error");
   checkEq(dorvex::frontEndState().reportPath, "", "no report path kept for a path too long");
@@ -709,12 +773,14 @@ void testFolderBrowser(const std::string& folder) {
   SendMessageA(dialog, WM_COMMAND, IDC_BROWSE, 0);
   pumpMessages();
   check(browserActions.empty(), "folder browser opened");
-  check(contains(browserTexts, kBrowseTitle), "browser title, got \"" + printable(browserTexts) + "\"");
+  check(contains(browserTexts, kBrowseTitle),
+        "browser title, got \"" + printable(browserTexts) + "\"");
   char longPicked[MAX_PATH] = {};
   GetLongPathNameA(picked.c_str(), longPicked, MAX_PATH);
   std::string chosen = itemText(dialog, IDC_OUTPUT_DIR);
-  check(lstrcmpiA(chosen.c_str(), picked.c_str()) == 0 || lstrcmpiA(chosen.c_str(), longPicked) == 0,
-        "browser starts at box 1013's folder: got " + chosen);
+  check(
+      lstrcmpiA(chosen.c_str(), picked.c_str()) == 0 || lstrcmpiA(chosen.c_str(), longPicked) == 0,
+      "browser starts at box 1013's folder: got " + chosen);
 
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, "typed by hand");
   browserActions.push_back([](HWND browser) {
@@ -742,12 +808,14 @@ void testProgressConsole() {
   HWND console = GetConsoleWindow();
   check(sink != nullptr && console != nullptr, "the check opens a console window");
   if (sink != nullptr && console != nullptr) {
-    sink->write("<Process> source config check -> setting config check -> duplication check\r\n"
-                "source config check....\r\nsetting config check....\r\nduplication check....\r\n");
+    sink->write(
+        "<Process> source config check -> setting config check -> duplication check\r\n"
+        "source config check....\r\nsetting config check....\r\nduplication check....\r\n");
     RECT frame;
     GetWindowRect(console, &frame);
-    POINT closeBox = {frame.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2,
-                      frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+    POINT closeBox = {
+        frame.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2,
+        frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
     LRESULT hit = SendMessageA(console, WM_NCHITTEST, 0, MAKELPARAM(closeBox.x, closeBox.y));
     check(hit != HTCLOSE, "the console has no close box");
     clickAt(closeBox);
@@ -755,17 +823,22 @@ void testProgressConsole() {
     pressKey('X');
     // The console handles its input in order: once the X is in its input
     // buffer, the click and Ctrl+C before it have been handled.
-    HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-    bool typed = waitFor([input] {
-      INPUT_RECORD records[64];
-      DWORD count = 0;
-      if (!PeekConsoleInputA(input, records, 64, &count)) return false;
-      for (DWORD i = 0; i < count; ++i) {
-        if (records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.wVirtualKeyCode == 'X') return true;
-      }
-      return false;
-    }, 120);
+    HANDLE input =
+        CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    bool typed = waitFor(
+        [input] {
+          INPUT_RECORD records[64];
+          DWORD count = 0;
+          if (!PeekConsoleInputA(input, records, 64, &count)) return false;
+          for (DWORD i = 0; i < count; ++i) {
+            if (records[i].EventType == KEY_EVENT &&
+                records[i].Event.KeyEvent.wVirtualKeyCode == 'X')
+              return true;
+          }
+          return false;
+        },
+        120);
     check(typed, "the console took the keys typed after the click and Ctrl+C");
     CloseHandle(input);
     check(IsWindow(console) != FALSE, "the console is still open after the click and Ctrl+C");
@@ -774,13 +847,15 @@ void testProgressConsole() {
       // The console paints on its own time: wait until its first line shows.
       Picture picture;
       int lineY = GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 8;
-      bool painted = waitFor([&] {
-        picture = takePicture(console);
-        for (int x = 0; x < picture.width / 2 && lineY < picture.height; ++x) {
-          if (picture.at(x, lineY) != 0) return true;
-        }
-        return false;
-      }, 60);
+      bool painted = waitFor(
+          [&] {
+            picture = takePicture(console);
+            for (int x = 0; x < picture.width / 2 && lineY < picture.height; ++x) {
+              if (picture.at(x, lineY) != 0) return true;
+            }
+            return false;
+          },
+          60);
       check(painted && savePicture(picture, std::string(pictures) + "\\progress-console.bmp"),
             "picture of the console");
     }
@@ -792,7 +867,8 @@ void testProgressConsole() {
     GetWindowRect(dialog, &dialogFrame);
     clickAt({(dialogFrame.left + dialogFrame.right) / 2,
              dialogFrame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2});
-    check(waitFor([dialog] { return GetForegroundWindow() == dialog; }, 120), "the dialog is active again");
+    check(waitFor([dialog] { return GetForegroundWindow() == dialog; }, 120),
+          "the dialog is active again");
   }
   frontEnd.closeProgress();
   check(GetConsoleWindow() == nullptr, "the console is let go after the check");
@@ -844,7 +920,8 @@ bool selected(const char* name, int argc, char** argv) {
 int main(int argc, char** argv) {
   // The Japanese texts are checked as their Shift-JIS bytes.
   if (GetACP() != 932) {
-    std::printf("FAILED: the system code page is %u, not 932 (run with LANG=ja_JP.UTF-8)\n", GetACP());
+    std::printf("FAILED: the system code page is %u, not 932 (run with LANG=ja_JP.UTF-8)\n",
+                GetACP());
     return 2;
   }
   if (!setUp()) {

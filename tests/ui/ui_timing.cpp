@@ -40,8 +40,10 @@ bool analysisPanesFilled(HWND result) {
   HWND right = GetDlgItem(result, IDC_SETTING_ANALYSIS);
   if (left == nullptr || right == nullptr) return true;
   const dorvex::CheckWorkspace& workspace = dorvex::checkWorkspace();
-  return static_cast<std::size_t>(GetWindowTextLengthA(left)) >= workspace.leftText(dorvex::ResultView::analysis).size() &&
-         static_cast<std::size_t>(GetWindowTextLengthA(right)) >= workspace.rightText(dorvex::ResultView::analysis).size();
+  return static_cast<std::size_t>(GetWindowTextLengthA(left)) >=
+             workspace.leftText(dorvex::ResultView::analysis).size() &&
+         static_cast<std::size_t>(GetWindowTextLengthA(right)) >=
+             workspace.rightText(dorvex::ResultView::analysis).size();
 }
 
 // Presses "CEHCK!" and runs `inResult` in the result dialog; returns the

@@ -52,8 +52,9 @@ BOOL CALLBACK matchCaption(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<Search*>(data);
   char caption[256] = {};
   GetWindowTextA(window, caption, sizeof caption);
-  bool matches = search->options->containing ? std::strstr(caption, search->options->caption) != nullptr
-                                             : std::strcmp(caption, search->options->caption) == 0;
+  bool matches = search->options->containing
+                     ? std::strstr(caption, search->options->caption) != nullptr
+                     : std::strcmp(caption, search->options->caption) == 0;
   if (IsWindowVisible(window) && matches) {
     search->found = window;
     return FALSE;
@@ -72,8 +73,8 @@ HWND findWindow(const Options& options) {
 std::string windowText(HWND window) {
   auto length = static_cast<int>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0));
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  auto copied = static_cast<int>(
-      SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(length + 1), reinterpret_cast<LPARAM>(text.data())));
+  auto copied = static_cast<int>(SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(length + 1),
+                                              reinterpret_cast<LPARAM>(text.data())));
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
   return text;
 }
@@ -122,7 +123,8 @@ bool closeBoxOf(HWND window, POINT& point) {
 void printRect(HWND window) {
   RECT rect;
   GetWindowRect(window, &rect);
-  std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+              rect.bottom - rect.top);
 }
 
 bool parse(int argc, char** argv, Options& options) {
@@ -164,9 +166,10 @@ bool parse(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (!parse(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: wait_window [--gone] [--containing] [--control ID [--text FILE] [--checked]"
-                 " [--focused]] [--enabled|--disabled] [--close-box] CAPTION [SECONDS]\n");
+    std::fprintf(
+        stderr,
+        "usage: wait_window [--gone] [--containing] [--control ID [--text FILE] [--checked]"
+        " [--focused]] [--enabled|--disabled] [--close-box] CAPTION [SECONDS]\n");
     return 2;
   }
   std::string expected;
@@ -175,8 +178,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string lastSeen = "no window";
-  for (DWORD start = GetTickCount(); GetTickCount() - start < static_cast<DWORD>(options.seconds) * 1000;
-       Sleep(100)) {
+  for (DWORD start = GetTickCount();
+       GetTickCount() - start < static_cast<DWORD>(options.seconds) * 1000; Sleep(100)) {
     HWND window = findWindow(options);
     if (options.gone) {
       if (window == nullptr) return 0;
@@ -223,7 +226,8 @@ int main(int argc, char** argv) {
     if (options.control == 0) {
       SetForegroundWindow(window);
       // A screenshot may follow: have every control painted afresh first.
-      RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
     printRect(target);
     return 0;

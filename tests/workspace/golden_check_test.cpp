@@ -55,7 +55,8 @@ void expectSameWithoutAnalysis(CheckWorkspace& full, const std::string& source,
   EXPECT_EQ("", lean.sourceConfig.annotationText());
   EXPECT_EQ("", lean.settingConfig.annotationText());
   EXPECT_EQ(parser_test::dumpTables(full.sourceConfig), parser_test::dumpTables(lean.sourceConfig));
-  EXPECT_EQ(parser_test::dumpTables(full.settingConfig), parser_test::dumpTables(lean.settingConfig));
+  EXPECT_EQ(parser_test::dumpTables(full.settingConfig),
+            parser_test::dumpTables(lean.settingConfig));
   EXPECT_EQ(full.sourceSummary.view(), lean.sourceSummary.view());
   EXPECT_EQ(full.settingSummary.view(), lean.settingSummary.view());
   EXPECT_EQ(full.duplicationDetails.view(), lean.duplicationDetails.view());
@@ -78,10 +79,13 @@ void runCases(const char* folder, CheckModes modes, int atLeast) {
     ASSERT_TRUE(workspace.load(source, setting, true, modes));
     workspace.checkConfigs(nullptr);
     workspace.checkDuplicates(nullptr);
-    compareOrRegenerate(folder / "source-analysis.txt", std::string(workspace.sourceConfig.annotationText()));
-    compareOrRegenerate(folder / "setting-analysis.txt", std::string(workspace.settingConfig.annotationText()));
+    compareOrRegenerate(folder / "source-analysis.txt",
+                        std::string(workspace.sourceConfig.annotationText()));
+    compareOrRegenerate(folder / "setting-analysis.txt",
+                        std::string(workspace.settingConfig.annotationText()));
     compareOrRegenerate(folder / "source-summary.txt", std::string(workspace.sourceSummary.view()));
-    compareOrRegenerate(folder / "setting-summary.txt", std::string(workspace.settingSummary.view()));
+    compareOrRegenerate(folder / "setting-summary.txt",
+                        std::string(workspace.settingSummary.view()));
     compareOrRegenerate(folder / "details.txt", std::string(workspace.duplicationDetails.view()));
     compareOrRegenerate(folder / "report.txt", workspace.reportText("source.cfg", "setting.cfg"));
     expectSameWithoutAnalysis(workspace, source, setting);

@@ -20,12 +20,8 @@ TEST(ReportNameTest, FileNamePart) {
     const char* path;
     const char* expected;
   } kCases[] = {
-      {"D:\\cfg\\r1.txt", "r1.txt"},
-      {"r1.txt", "r1.txt"},
-      {"", ""},
-      {"D:\\cfg\\", ""},
-      {"cfg/r1.txt", "r1.txt"},
-      {"/var/cfg/r2.cfg", "r2.cfg"},
+      {"D:\\cfg\\r1.txt", "r1.txt"}, {"r1.txt", "r1.txt"},          {"", ""}, {"D:\\cfg\\", ""},
+      {"cfg/r1.txt", "r1.txt"},      {"/var/cfg/r2.cfg", "r2.cfg"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.path);
@@ -104,9 +100,8 @@ TEST(ReportWithoutDuplicationTest, TitleThenTwoEmptyLines) {
   workspace.checkConfigs(nullptr);
   workspace.checkDuplicates(nullptr);
   std::string report = workspace.reportText("a", "b");
-  EXPECT_NE(std::string::npos,
-            report.find("------------ Duplication Details ------\r\n\r\n\r\n"
-                        "------------ Report Finished ----------\r\n\r\n"));
+  EXPECT_NE(std::string::npos, report.find("------------ Duplication Details ------\r\n\r\n\r\n"
+                                           "------------ Report Finished ----------\r\n\r\n"));
 }
 
 }  // namespace
