@@ -6,6 +6,7 @@
 
 #include "cli/console_driver.h"
 #include "cli/run_output.h"
+#include "dupcheck/summary_listing.h"
 
 namespace dorvex {
 
@@ -39,17 +40,6 @@ std::size_t sequenceLength(std::string_view text, std::size_t at) {
     if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
   }
   return length;
-}
-
-constexpr unsigned kMarkBits[] = {kErrorBit, kUnsupportedBit, kDuplicateBit, kOptionBit};
-constexpr char kMarkLetters[] = "EUDO";
-
-std::string marksOf(unsigned flags) {
-  std::string marks = "----";
-  for (int k = 0; k < 4; ++k) {
-    if (flags & kMarkBits[k]) marks[k] = kMarkLetters[k];
-  }
-  return marks;
 }
 
 // Sets `object[key]` to the text of `bytes`, and `object[bytesKey]` to the
@@ -133,7 +123,7 @@ ConfigJson configToJson(AclConfig& config, std::string_view path) {
     }
     Json line = {{"number", number}};
     putText(line, "text", result.lines[k], "bytes");
-    line["marks"] = marksOf(flags);
+    line["marks"] = markLetters(flags);
     putText(line, "annotation", annotation[k]);
     lines.push_back(std::move(line));
   }

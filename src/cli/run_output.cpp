@@ -155,7 +155,7 @@ MarkCounts countMarks(const AclConfig& config) {
   for (int k = 0; k < config.entryCount(); ++k) {
     const AclEntry& entry = *config.entryAt(k);
     const unsigned flags = entry.flags;
-    counts.rulesRead += (flags & kErrorBit) == 0 && entry.permission != kNotSet;
+    counts.rulesRead += isReadRule(entry) ? 1 : 0;
     counts.error += (flags & kErrorBit) != 0;
     counts.unsupported += (flags & kUnsupportedBit) != 0;
     counts.duplicate += (flags & kDuplicateBit) != 0;

@@ -42,7 +42,7 @@ struct PairRun {
 // A configuration's entries by their marks. Each line has at most one
 // entry, so these are also counts of lines.
 struct MarkCounts {
-  long long rulesRead = 0;    // rules the check takes part in: a permission read, no E
+  long long rulesRead = 0;    // rules read (isReadRule()), as the stderr line counts them
   long long error = 0;        // E
   long long unsupported = 0;  // U
   long long duplicate = 0;    // D

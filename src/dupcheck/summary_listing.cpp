@@ -39,6 +39,8 @@ constexpr MarkFields kMarkFields;
 
 }  // namespace
 
+std::string_view markLetters(unsigned flags) { return kMarkFields.of(flags).substr(1, 4); }
+
 void writeSummary(AclConfig& config, TextCursor& output) {
   TextCursor& input = config.inputText();
   const std::string_view text = input.view();

@@ -10,6 +10,8 @@
 #ifndef DORVEX_DUPCHECK_SUMMARY_LISTING_H_
 #define DORVEX_DUPCHECK_SUMMARY_LISTING_H_
 
+#include <string_view>
+
 #include "parser/acl_config.h"
 #include "text/text_cursor.h"
 
@@ -19,6 +21,10 @@ namespace dorvex {
 // marks of the entry whose column is its line number, blank marks when there
 // is none. Leaves config's input text at its end, as a parse does.
 void writeSummary(AclConfig& config, TextCursor& output);
+
+// The four marks of an entry with `flags`, as its summary line shows them
+// ("E---", "--DO"): for every other text that names the marks.
+std::string_view markLetters(unsigned flags);
 
 }  // namespace dorvex
 

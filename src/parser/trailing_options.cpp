@@ -19,30 +19,10 @@ bool isLogArgument(std::string_view word) {
   return !word.empty() && !lookupName(kOptionKeywordTable, word, kind);
 }
 
-}  // namespace
-
-bool parseOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
-  if (words.isEmpty(wordIndex)) return true;
-  AclConfig& config = target.config;
-  config.current().option_idx = config.nameCount();
-  const bool icmp = config.current().protocol_no == kIcmp;
-  for (; !words.isEmpty(wordIndex); ++wordIndex) {
-    std::string_view word = words.view(wordIndex);
-    int type;
-    if (icmp && lookupName(kIcmpMessageTable, word, type)) {
-      config.addName(word, 0);
-      target.out.text(word).text("(").number(type).text(") ");
-      continue;
-    }
-    config.addName(word, 1);
-    config.current().flags |= kUnsupportedBit;
-    target.out.text(word).text("(?) ");
-  }
-  config.addName("", 0);
-  return true;
-}
-
-bool parseFullOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
+// Every remaining word as an option word of the rule; with `readLog`, the
+// log options and their arguments are understood, as the full syntax reads
+// them.
+bool takeOptions(ParseTarget& target, const WordRow& words, int& wordIndex, bool readLog) {
   if (words.isEmpty(wordIndex)) return true;
   AclConfig& config = target.config;
   config.current().option_idx = config.nameCount();
@@ -53,7 +33,7 @@ bool parseFullOptions(ParseTarget& target, const WordRow& words, int& wordIndex)
     const bool understood = logArgumentNext && isLogArgument(word);
     logArgumentNext = false;
     int type;
-    if (understood || isLogOption(word)) {
+    if (readLog && (understood || isLogOption(word))) {
       logArgumentNext = !understood;
       config.addName(word, 0);
       target.out.text(word).text(" ");
@@ -68,6 +48,16 @@ bool parseFullOptions(ParseTarget& target, const WordRow& words, int& wordIndex)
   }
   config.addName("", 0);
   return true;
+}
+
+}  // namespace
+
+bool parseOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
+  return takeOptions(target, words, wordIndex, false);
+}
+
+bool parseFullOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
+  return takeOptions(target, words, wordIndex, true);
 }
 
 bool parseLogOption(ParseTarget& target, const WordRow& words, int& wordIndex) {
