@@ -174,6 +174,19 @@ unsigned long Picture::at(int x, int y) const {
   return byte(offset + 2) << 16 | byte(offset + 1) << 8 | byte(offset);
 }
 
+// The header of a bottom-up 24-bit picture of `picture`'s size, as both
+// GetDIBits and a .bmp file take it.
+static BITMAPINFOHEADER bitmapHeader(const Picture& picture) {
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = picture.width;
+  info.biHeight = picture.height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  return info;
+}
+
 Picture takePicture(HWND window) {
   RECT frame;
   GetWindowRect(window, &frame);
@@ -186,13 +199,7 @@ Picture takePicture(HWND window) {
   HGDIOBJ old = SelectObject(memory, bitmap);
   BitBlt(memory, 0, 0, picture.width, picture.height, screen, frame.left, frame.top, SRCCOPY);
   SelectObject(memory, old);
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = picture.width;
-  info.biHeight = picture.height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biCompression = BI_RGB;
+  BITMAPINFOHEADER info = bitmapHeader(picture);
   std::size_t rowBytes =
       (static_cast<std::size_t>(picture.width) * 3 + 3) & ~static_cast<std::size_t>(3);
   picture.pixels.assign(rowBytes * static_cast<std::size_t>(picture.height), '\0');
@@ -279,13 +286,7 @@ std::vector<bool> ink(const Picture& picture) {
 }
 
 bool savePicture(const Picture& picture, const std::string& path) {
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = picture.width;
-  info.biHeight = picture.height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biCompression = BI_RGB;
+  BITMAPINFOHEADER info = bitmapHeader(picture);
   BITMAPFILEHEADER header = {};
   header.bfType = 0x4D42;  // "BM"
   header.bfOffBits = sizeof header + sizeof info;
