@@ -11,6 +11,7 @@
 #include "cli/run_output.h"
 #include "platform/input_file.h"
 #include "platform/report_file.h"
+#include "text/text_cursor.h"
 #include "workspace/check_workspace.h"
 
 namespace dorvex {
@@ -117,13 +118,14 @@ void warnAboutNul(const std::string& path, std::size_t nul, std::size_t markLeng
 // is told why so little parses whenever such line ends outnumber the LFs.
 // A CR that ends the text ends no line.
 void warnAboutCrLineEnds(const std::string& path, std::string_view text, std::ostream& err) {
-  const std::size_t lineFeeds =
-      static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   std::size_t bareCrs = 0;
   for (std::size_t at = text.find('\r'); at != std::string_view::npos;
        at = text.find('\r', at + 1)) {
     if (at + 1 < text.size() && text[at + 1] != '\r' && text[at + 1] != '\n') ++bareCrs;
   }
+  // Most texts have no bare CR: their LFs need no counting.
+  if (bareCrs == 0) return;
+  const std::size_t lineFeeds = countLineFeeds(text);
   if (bareCrs <= lineFeeds) return;
   if (lineFeeds == 0) {
     err << "dorvex: " << path << ": lines end in CR only; the whole text is checked as one line\n";

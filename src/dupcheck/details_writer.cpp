@@ -6,7 +6,7 @@ namespace dorvex {
 
 void DetailsWriter::writeStandard(const AclEntry& source, const AclEntry& setting) {
   out.text(" ACL=").number(source.acl_no).text(" source row=").number(source.column);
-  out.text(" set row=").number(setting.column).text("\r\n");
+  out.text(" set row=").number(setting.column).lineEnd();
 }
 
 void DetailsWriter::writePairStart(const AclEntry& source, const AclEntry& setting) {
@@ -23,7 +23,7 @@ void DetailsWriter::writePairStart(const AclEntry& source, const AclEntry& setti
 void DetailsWriter::writeNotCovered(const AclEntry& source, const AclEntry& setting,
                                     std::string_view word) {
   writePairStart(source, setting);
-  out.text("not-covered unknown-word=").text(word).text(" \r\n");
+  out.text("not-covered unknown-word=").text(word).text(" ").lineEnd();
 }
 
 bool DetailsWriter::writeExtended(const AclEntry& source, const AclEntry& setting) {
@@ -41,7 +41,7 @@ bool DetailsWriter::writeExtended(const AclEntry& source, const AclEntry& settin
       }
     }
   }
-  out.text("\r\n");
+  out.lineEnd();
   return shared;
 }
 

@@ -54,16 +54,16 @@ void writeSummary(AclConfig& config, TextCursor& output) {
   for (int lineNo = 1; p != end || lineNo == 1; ++lineNo) {
     const char* lf =
         static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-    const char* lineEnd = lf ? lf : end;
-    if (lineNo > 1) out.text("\r\n");
+    const char* endOfLine = lf ? lf : end;
+    if (lineNo > 1) out.lineEnd();
     unsigned flags = 0;
     const AclEntry* entry = entryIndex < entryCount ? config.entryAt(entryIndex) : nullptr;
     if (entry && entry->column == lineNo) {
       flags = entry->flags;
       ++entryIndex;
     }
-    out.padded(lineNo, 3).text(kMarkFields.of(flags));
-    out.text(std::string_view(p, static_cast<std::size_t>(lineEnd - p)));
+    out.padded(lineNo, 3).line(kMarkFields.of(flags));
+    out.line(std::string_view(p, static_cast<std::size_t>(endOfLine - p)));
     p = lf ? lf + 1 : end;
   }
   out.finish();

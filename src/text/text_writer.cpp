@@ -1,11 +1,17 @@
 #include "text/text_writer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace dorvex {
 
 namespace {
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 // The number of decimal digits of `magnitude`, counted by comparison: a
 // division per digit was the main cost of a short number.
@@ -13,6 +19,21 @@ int digitCount(unsigned long long magnitude) {
   int digits = 1;
   for (unsigned long long bound = 10; digits < 20 && magnitude >= bound; bound *= 10) ++digits;
   return digits;
+}
+
+// Writes the decimal digits of `magnitude` so that they end at `end`, two
+// at a time, and zeros before them down to `first`. Line and row numbers
+// fit in 32 bits, where the arithmetic is cheaper than in 64.
+template <typename Unsigned>
+void writeDigits(char* first, char* end, Unsigned magnitude) {
+  while (end - first >= 2) {
+    const unsigned pair = static_cast<unsigned>(magnitude % 100);
+    magnitude /= 100;
+    end -= 2;
+    end[0] = kDigitPairs[2 * pair];
+    end[1] = kDigitPairs[2 * pair + 1];
+  }
+  if (end != first) *--end = static_cast<char>('0' + magnitude % 10);
 }
 
 }  // namespace
@@ -47,36 +68,25 @@ TextWriter& TextWriter::longText(std::string_view text) {
   return *this;
 }
 
-TextWriter& TextWriter::padded(long long value, int width) {
-  if (!out) return *this;
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
+void TextWriter::writeNumber(long long value, int width) {
   const bool negative = value < 0;
-  unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(value)
-                                          : static_cast<unsigned long long>(value);
+  const unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(value)
+                                                : static_cast<unsigned long long>(value);
+  // Zero padding comes out of the digit pairs: 7 at width 3 is "007".
   const int digits = std::max(digitCount(magnitude), width - (negative ? 1 : 0));
   const std::size_t size = static_cast<std::size_t>(digits) + (negative ? 1 : 0);
   char* place = room(size);
-  if (!place && !(place = grow(size))) return *this;
+  if (!place && !(place = grow(size))) return;
   if (negative) *place++ = '-';
-  // Two digits at a time, from the end.
-  char* p = place + digits;
-  while (p - place >= 2) {
-    const unsigned pair = static_cast<unsigned>(magnitude % 100);
-    magnitude /= 100;
-    p -= 2;
-    p[0] = kPairs[2 * pair];
-    p[1] = kPairs[2 * pair + 1];
-  }
-  if (p != place) *--p = static_cast<char>('0' + magnitude % 10);
   next = place + digits;
-  return *this;
+  if (magnitude <= 0xFFFFFFFFu) {
+    writeDigits(place, next, static_cast<std::uint32_t>(magnitude));
+  } else {
+    writeDigits(place, next, magnitude);
+  }
 }
 
-TextWriter& TextWriter::quad(const unsigned char octets[4]) {
-  if (!out) return *this;
+void TextWriter::writeQuad(const unsigned char octets[4]) {
   char* place = room(15);
   if (!place) {
     // Near the end of the room, the exact size: the widest quad might not
@@ -84,7 +94,7 @@ TextWriter& TextWriter::quad(const unsigned char octets[4]) {
     std::size_t size = 3;
     for (int k = 0; k < 4; ++k) size += octets[k] >= 100 ? 3 : octets[k] >= 10 ? 2 : 1;
     place = room(size);
-    if (!place && !(place = grow(size))) return *this;
+    if (!place && !(place = grow(size))) return;
   }
   for (int k = 0; k < 4; ++k) {
     if (k > 0) *place++ = '.';
@@ -94,7 +104,6 @@ TextWriter& TextWriter::quad(const unsigned char octets[4]) {
     *place++ = static_cast<char>('0' + value % 10);
   }
   next = place;
-  return *this;
 }
 
 }  // namespace dorvex
