@@ -2,11 +2,8 @@
 // the default modes) and tests/golden/check-full (in the full syntax and the
 // exact cover) holds a source and a setting config and the expected
 // summaries, details and report (its date masked), compared byte for byte.
-// Run with DORVEX_REGENERATE=1 to rewrite the expected files on purpose,
-// then review the diff.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -17,30 +14,11 @@
 namespace dorvex {
 namespace {
 
-namespace fs = std::filesystem;
+using testing_files::compareOrRegenerate;
 
 void maskedClock(std::string& date, std::string& time) {
   date = "MM/DD/YY";
   time = "00:00:00";
-}
-
-// Where two texts first differ, with a little context, for the failure message.
-std::string firstDifference(const std::string& expected, const std::string& actual) {
-  std::size_t at = 0;
-  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-  std::size_t from = at < 40 ? 0 : at - 40;
-  return "first difference at byte " + std::to_string(at) + "\n  expected: ..." +
-         expected.substr(from, 80) + "\n  actual:   ..." + actual.substr(from, 80);
-}
-
-void compareOrRegenerate(const fs::path& file, const std::string& actual) {
-  if (std::getenv("DORVEX_REGENERATE")) {
-    testing_files::writeBytes(file, actual);
-    return;
-  }
-  ASSERT_TRUE(fs::exists(file)) << file;
-  std::string expected = testing_files::readBytes(file);
-  EXPECT_EQ(expected, actual) << file.filename() << ": " << firstDifference(expected, actual);
 }
 
 // A check that leaves out the analysis text parses, marks and reports
@@ -64,13 +42,11 @@ void expectSameWithoutAnalysis(CheckWorkspace& full, const std::string& source,
             lean.reportText("source.cfg", "setting.cfg"));
 }
 
-// Checks every case folder under tests/golden/`folder` in `modes`; there
+// Checks every case folder under tests/golden/`tree` in `modes`; there
 // are at least `atLeast` of them.
-void runCases(const char* folder, CheckModes modes, int atLeast) {
-  fs::path root = fs::path(DORVEX_TEST_DATA) / "golden" / folder;
+void runCases(const char* tree, CheckModes modes, int atLeast) {
   int cases = 0;
-  for (const auto& entry : fs::directory_iterator(root)) {
-    const fs::path& folder = entry.path();
+  for (const std::filesystem::path& folder : testing_files::goldenCases(tree)) {
     SCOPED_TRACE(folder.filename().string());
     std::string source = testing_files::readBytes(folder / "source.cfg");
     std::string setting = testing_files::readBytes(folder / "setting.cfg");
