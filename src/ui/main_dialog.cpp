@@ -1,5 +1,6 @@
 // The main dialog (resource 129): two panes that take dropped files, the
-// output directory with its folder browser, and the check button.
+// output directory with its folder browser, the check button, and the box
+// that chooses the full syntax with the exact cover test for a check.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -128,6 +129,10 @@ CheckResult runCheckFromPanes(HWND dialog) {
   request.sourcePath = state.sourcePath;
   request.settingPath = state.settingPath;
   request.outputDirectory = windowText(GetDlgItem(dialog, IDC_OUTPUT_DIR));
+  // The box is clear at start, the program keeping no settings: a check
+  // is in the default modes unless asked otherwise each run.
+  if (IsDlgButtonChecked(dialog, IDC_FULL_EXACT) == BST_CHECKED)
+    request.modes = {Syntax::full, Cover::exact};
   DialogFrontEnd frontEnd(dialog);
   return checkWorkspace().runCheck(request, frontEnd);
 }

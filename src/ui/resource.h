@@ -31,6 +31,8 @@
 // The result dialog's panes of the annotated texts, over 1003 and 1002.
 #define IDC_SOURCE_ANALYSIS 1018
 #define IDC_SETTING_ANALYSIS 1019
+// Checks in the full syntax with the exact cover test when set.
+#define IDC_FULL_EXACT 1020
 
 // Strings
 #define IDS_CLASS_NAME 109

@@ -475,6 +475,78 @@ void testNoInputDuringCheck(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+// The box "Full syntax, exact cover": clear at start, and a check with it
+// set is the check in those modes, whose report says so in its header.
+// The texts read differently in the two modes (sequence numbers, a remark,
+// an ICMP message), so a mode that did not reach the check shows.
+void testCheckModesBox(const std::string& folder) {
+  const char kSource[] =
+      "ip access-list extended EDGE-IN\r\n"
+      " 10 permit icmp any any echo-reply\r\n"
+      " 20 permit tcp 10.1.0.0 0.0.255.255 any eq 22\r\n"
+      "access-list 10 permit 192.168.0.0 0.0.255.255\r\n";
+  const char kSetting[] =
+      "ip access-list extended EDGE-IN\r\n"
+      " 10 permit icmp any any time-exceeded\r\n"
+      " 15 remark administrators\r\n"
+      " 20 permit tcp 10.1.2.0 0.0.0.255 any eq 22\r\n"
+      "access-list 10 permit host 192.168.1.1\r\n";
+  const char kModesLine[] = "Check Modes  [Syntax=full] [Cover=exact]\r\n";
+  writeFile(folder + "\\modes-source.cfg", kSource);
+  writeFile(folder + "\\modes-setting.cfg", kSetting);
+  struct ModesCase {
+    const char* name;
+    bool boxSet;
+    dorvex::CheckModes modes;
+  };
+  const ModesCase kCases[] = {
+      {"box clear", false, {}},
+      {"box set", true, {dorvex::Syntax::full, dorvex::Cover::exact}},
+  };
+  dorvex::checkWorkspace().setClock(fixedClock);
+  std::string reports[2];
+  for (const ModesCase& c : kCases) {
+    std::string name = c.name;
+    std::string output = folder + "\\modes-" + std::to_string(c.boxSet);
+    std::string reference = output + "-reference";
+    CreateDirectoryA(output.c_str(), nullptr);
+    CreateDirectoryA(reference.c_str(), nullptr);
+    HWND dialog = openMainDialog();
+    check(!isChecked(dialog, IDC_FULL_EXACT), name + ": the box is clear at start");
+    dropAt(dialog, 5, 100, {folder + "\\modes-source.cfg"});
+    dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\modes-setting.cfg"});
+    SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, output.c_str());
+    if (c.boxSet) SendDlgItemMessageA(dialog, IDC_FULL_EXACT, BM_CLICK, 0, 0);
+    check(isChecked(dialog, IDC_FULL_EXACT) == c.boxSet, name + ": the box as the user left it");
+    bool opened = false;
+    resultActions.push_back(closeResult(opened));
+    pressCheck(dialog);
+    check(opened, name + ": the result dialog opened");
+
+    dorvex::CheckRequest request;
+    request.sourceText = kSource;
+    request.settingText = kSetting;
+    request.sourcePath = folder + "\\modes-source.cfg";
+    request.settingPath = folder + "\\modes-setting.cfg";
+    request.outputDirectory = reference;
+    request.modes = c.modes;
+    std::string expected = referenceReport(request);
+    std::string& report = reports[c.boxSet ? 1 : 0];
+    check(readFile(dorvex::frontEndState().reportPath, report), name + ": report written");
+    check(report == expected, name + ": the report is the one of a check in its modes, got \"" +
+                                  printable(report) + "\"");
+    check(contains(report, kModesLine) == c.boxSet,
+          name + ": the header names the modes iff the box is set");
+    closeMainDialog(dialog);
+  }
+  dorvex::checkWorkspace().setClock(nullptr);
+  std::string withoutLine = reports[1];
+  std::size_t at = withoutLine.find(kModesLine);
+  if (at != std::string::npos) withoutLine.erase(at, sizeof kModesLine - 1);
+  check(!reports[0].empty() && withoutLine != reports[0],
+        "the two modes find different duplications in these texts");
+}
+
 // Every long step shows the wait cursor: loading a dropped file into its
 // pane, reading the panes for a check, filling the result panes, and
 // putting in what is left of the annotated texts when they are asked for
@@ -892,6 +964,7 @@ const Case kCases[] = {
     {"testLongFileNames", testLongFileNames},
     {"testCheckRun", testCheckRun},
     {"testNoInputDuringCheck", testNoInputDuringCheck},
+    {"testCheckModesBox", testCheckModesBox},
     {"testWaitCursor", testWaitCursor},
     {"testEditAfterDrop", testEditAfterDrop},
     {"testCheckOfHintTexts", testCheckOfHintTexts},
