@@ -137,9 +137,9 @@ CheckResult runCheckFromPanes(HWND dialog) {
   return checkWorkspace().runCheck(request, frontEnd);
 }
 
-// An empty pane or a lack of memory stops the check before anything is
-// checked: the result dialog would only show the previous results, so it
-// stays closed and the last report path is kept.
+// An empty pane, a lack of memory or a text too large stops the check
+// before anything is checked: the result dialog would only show the
+// previous results, so it stays closed and the last report path is kept.
 void runCheckAndShow(HWND dialog) {
   if (showMessage(dialog, IDS_CONFIRM_CHECK, IDS_CONFIRM_CAPTION, MB_OK) != IDOK) return;
   FrontEndState& state = frontEndState();
@@ -161,8 +161,10 @@ void runCheckAndShow(HWND dialog) {
       showMessage(dialog, IDS_EMPTY_TEXT, IDS_ERROR, MB_OK | MB_ICONERROR);
       return;
     case CheckStatus::outOfMemory:
-    case CheckStatus::tooLarge:
       showMessage(dialog, IDS_OUT_OF_MEMORY, IDS_ERROR, MB_OK | MB_ICONERROR);
+      return;
+    case CheckStatus::tooLarge:
+      showMessage(dialog, IDS_TOO_LARGE, IDS_ERROR, MB_OK | MB_ICONERROR);
       return;
   }
   shown.reportPath = state.reportPath;

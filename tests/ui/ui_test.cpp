@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/report_file.h"
+#include "text/text_cursor.h"
 #include "ui/dialog_front_end.h"
 #include "ui/front_end.h"
 #include "ui/resource.h"
@@ -791,17 +792,48 @@ void testReportPathTooLong(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
-void testEmptyPane(const std::string& folder) {
-  HWND dialog = openMainDialog();
-  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
-  SetDlgItemTextA(dialog, IDC_SETTING_PANE, "");
-  pressCheck(dialog);  // a result dialog here would fail: none is queued
-  check(boxes.size() == 2, "empty pane: two boxes, got " + std::to_string(boxes.size()));
-  if (boxes.size() == 2) {
-    checkEq(boxes[1].caption, "error", "empty pane: caption");
-    checkEq(boxes[1].text, kEmptyText, "empty pane: text");
+// A check that stops before its result: one box says why, the result
+// dialog stays closed (none is queued, so one would fail the test) and the
+// last report path is kept. A text past the size limit once showed the
+// out-of-memory box; the limit is lowered here so that a small text
+// reaches it.
+void testStoppedChecks(const std::string& folder) {
+  struct MaxCapacity {
+    explicit MaxCapacity(std::size_t capacity) { dorvex::TextCursor::setMaxCapacity(capacity); }
+    ~MaxCapacity() { dorvex::TextCursor::setMaxCapacity(0); }
+  };
+  std::string longText;
+  while (longText.size() < 8192) longText += "access-list 1 permit host 10.1.1.1\r\n";
+  struct StopCase {
+    const char* name;
+    const char* setting;  // the right pane's text
+    std::size_t maxCapacity;
+    const char* message;
+  };
+  const StopCase kCases[] = {
+      {"empty pane", "", 0, kEmptyText},
+      {"text too large", longText.c_str(), 4096, "Nothing was checked: a text is too large."},
+  };
+  for (const StopCase& c : kCases) {
+    std::string name = c.name;
+    HWND dialog = openMainDialog();
+    SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+    SetDlgItemTextA(dialog, IDC_SETTING_PANE, c.setting);
+    const std::string kLastReport = folder + "\\last-report.txt";
+    dorvex::frontEndState().reportPath = kLastReport;
+    {
+      MaxCapacity limit(c.maxCapacity);
+      pressCheck(dialog);
+    }
+    check(boxes.size() == 2, name + ": two boxes, got " + std::to_string(boxes.size()));
+    if (boxes.size() == 2) {
+      checkEq(boxes[1].caption, "error", name + ": caption");
+      checkEq(boxes[1].text, c.message, name + ": text");
+      check(boxes[1].owner == dialog, name + ": box owned by the dialog");
+    }
+    checkEq(dorvex::frontEndState().reportPath, kLastReport, name + ": last report path kept");
+    closeMainDialog(dialog);
   }
-  closeMainDialog(dialog);
 }
 
 void testAboutDialog() {
@@ -973,7 +1005,7 @@ const Case kCases[] = {
     {"testHostileDrops", testHostileDrops},
     {"testReportNotWritten", testReportNotWritten},
     {"testReportPathTooLong", testReportPathTooLong},
-    {"testEmptyPane", testEmptyPane},
+    {"testStoppedChecks", testStoppedChecks},
     {"testAboutDialog", [](const std::string&) { testAboutDialog(); }},
     {"testFolderBrowser", testFolderBrowser},
     // Last: it lets go of the console the test was started in.
