@@ -186,6 +186,11 @@ void onCheck(HWND dialog) {
     ~Running() { flag = false; }
   } running(state.checkRunning);
   runCheckAndShow(dialog);
+  // The dialog loses its focus while it is disabled under the boxes and,
+  // active again, would give it to the left pane with its text selected:
+  // the focus goes back to the button, as after any box a button opens.
+  SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_CHECK)),
+               TRUE);
 }
 
 INT_PTR onCommand(HWND dialog, WORD command) {

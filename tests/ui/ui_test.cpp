@@ -330,6 +330,9 @@ void testCheckRun(const std::string& folder) {
 
     const dorvex::CheckWorkspace& workspace = dorvex::checkWorkspace();
     check(seen.opened, variant + ": result dialog opened");
+    // The focus is back on the button, as after any box a button opens: it
+    // once went to the left pane, its whole text selected.
+    check(GetFocus() == GetDlgItem(dialog, IDC_CHECK), variant + ": the focus is on CEHCK! again");
     check(seen.summaryChecked && !seen.analysisChecked,
           variant + ": result dialog opens on Summary Result");
     checkEq(seen.sourceName, "source.cfg", variant + ": result left label");
