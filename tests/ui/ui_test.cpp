@@ -951,13 +951,22 @@ void testProgressConsole() {
     check(IsWindow(console) != FALSE, "the console is still open after the click and Ctrl+C");
     char pictures[MAX_PATH] = {};
     if (GetEnvironmentVariableA("DORVEX_UI_PICTURES", pictures, sizeof pictures) > 0) {
-      // The console paints on its own time: wait until its first line shows.
+      // The caption of a console is the path of its program: the picture
+      // shows that of a program in C:\Dorvex rather than the test's own.
+      const char kTitle[] = "C:\\Dorvex\\dorvex.exe";
+      SetConsoleTitleA(kTitle);
+      // The console paints on its own time: wait until it has its caption,
+      // its first line shows and two pictures in a row are the same, so
+      // that no half-done repaint is taken.
       Picture picture;
       int lineY = GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 8;
       bool painted = waitFor(
           [&] {
-            picture = takePicture(console);
-            for (int x = 0; x < picture.width / 2 && lineY < picture.height; ++x) {
+            if (text(console) != kTitle) return false;
+            Picture now = takePicture(console);
+            bool same = now.pixels == picture.pixels;
+            picture = now;
+            for (int x = 0; same && x < picture.width / 2 && lineY < picture.height; ++x) {
               if (picture.at(x, lineY) != 0) return true;
             }
             return false;
