@@ -4,7 +4,8 @@
 # server: the dialog test program and the end-to-end run of dorvex.exe.
 #   bash .ci/windows-tests.sh [BIN_DIR]
 # Needs g++-mingw-w64-i686, wine and wine32, xvfb, xdotool, imagemagick,
-# fonts-ipafont-gothic and the ja_JP.UTF-8 locale; installs nothing.
+# fonts-ipafont-gothic, fonts-wine, fonts-liberation (both recommended by
+# wine) and the ja_JP.UTF-8 locale; installs nothing.
 # Screenshots of the run go to build-windows/screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."

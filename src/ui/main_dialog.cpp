@@ -1,5 +1,6 @@
 // The main dialog (resource 129): two panes that take dropped files, the
-// output directory with its folder browser, and the check button.
+// output directory with its folder browser, the check button, and the box
+// that chooses the full syntax with the exact cover test for a check.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -128,13 +129,17 @@ CheckResult runCheckFromPanes(HWND dialog) {
   request.sourcePath = state.sourcePath;
   request.settingPath = state.settingPath;
   request.outputDirectory = windowText(GetDlgItem(dialog, IDC_OUTPUT_DIR));
+  // The box is clear at start, the program keeping no settings: a check
+  // is in the default modes unless asked otherwise each run.
+  if (IsDlgButtonChecked(dialog, IDC_FULL_EXACT) == BST_CHECKED)
+    request.modes = {Syntax::full, Cover::exact};
   DialogFrontEnd frontEnd(dialog);
   return checkWorkspace().runCheck(request, frontEnd);
 }
 
-// An empty pane or a lack of memory stops the check before anything is
-// checked: the result dialog would only show the previous results, so it
-// stays closed and the last report path is kept.
+// An empty pane, a lack of memory or a text too large stops the check
+// before anything is checked: the result dialog would only show the
+// previous results, so it stays closed and the last report path is kept.
 void runCheckAndShow(HWND dialog) {
   if (showMessage(dialog, IDS_CONFIRM_CHECK, IDS_CONFIRM_CAPTION, MB_OK) != IDOK) return;
   FrontEndState& state = frontEndState();
@@ -156,8 +161,10 @@ void runCheckAndShow(HWND dialog) {
       showMessage(dialog, IDS_EMPTY_TEXT, IDS_ERROR, MB_OK | MB_ICONERROR);
       return;
     case CheckStatus::outOfMemory:
-    case CheckStatus::tooLarge:
       showMessage(dialog, IDS_OUT_OF_MEMORY, IDS_ERROR, MB_OK | MB_ICONERROR);
+      return;
+    case CheckStatus::tooLarge:
+      showMessage(dialog, IDS_TOO_LARGE, IDS_ERROR, MB_OK | MB_ICONERROR);
       return;
   }
   shown.reportPath = state.reportPath;
@@ -179,6 +186,11 @@ void onCheck(HWND dialog) {
     ~Running() { flag = false; }
   } running(state.checkRunning);
   runCheckAndShow(dialog);
+  // The dialog loses its focus while it is disabled under the boxes and,
+  // active again, would give it to the left pane with its text selected:
+  // the focus goes back to the button, as after any box a button opens.
+  SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_CHECK)),
+               TRUE);
 }
 
 INT_PTR onCommand(HWND dialog, WORD command) {

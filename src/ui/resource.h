@@ -31,6 +31,8 @@
 // The result dialog's panes of the annotated texts, over 1003 and 1002.
 #define IDC_SOURCE_ANALYSIS 1018
 #define IDC_SETTING_ANALYSIS 1019
+// Checks in the full syntax with the exact cover test when set.
+#define IDC_FULL_EXACT 1020
 
 // Strings
 #define IDS_CLASS_NAME 109
@@ -46,5 +48,6 @@
 #define IDS_PATH_TOO_LONG 209
 #define IDS_EMPTY_TEXT 210
 #define IDS_OUT_OF_MEMORY 211
+#define IDS_TOO_LARGE 212
 
 #endif  // DORVEX_UI_RESOURCE_H_

@@ -20,13 +20,36 @@ trap cleanup EXIT
 step() { printf '== %s (%ss)\n' "$1" "$SECONDS"; }
 
 step "preparing a fresh Wine prefix"
-timeout 180 wineboot -i >/dev/null 2>&1
+timeout 600 wineboot -i >/dev/null 2>&1
 # All windows in one virtual desktop: Wine draws the captions itself and
 # need not wait for a window manager that is not there.
-timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+timeout 300 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+timeout 300 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
 # Text files open in Notepad, as on Windows ("Report Print").
-timeout 60 wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null
+timeout 300 wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null
+# The dialogs' font, "ＭＳ Ｐゴシック", and the system's Japanese fonts are
+# not in a Wine prefix: the IPA fonts take their place, proportional and
+# fixed as the originals are, rather than a fixed-width fallback.
+for face in "ＭＳ Ｐゴシック" "MS PGothic" "MS UI Gothic"; do
+  timeout 300 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAPGothic /f >/dev/null
+done
+for face in "ＭＳ ゴシック" "MS Gothic"; do
+  timeout 300 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAGothic /f >/dev/null
+done
+# Wine's console gives every cell the width of the widest character in a
+# double-byte code page, so with a Japanese font "abc" comes out as
+# "a b c"; the progress lines are ASCII, and a Latin font whose characters
+# are all of one width (fonts-liberation, which wine recommends) shows them
+# as a Japanese system's console does.
+timeout 300 wine reg add 'HKCU\Console' /v FaceName /d "Liberation Mono" /f >/dev/null
+# The caption buttons are glyphs of the symbol font Marlett, which this
+# Wine build does not find among its own fonts: the prefix gets a copy.
+marlett=$(ls /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf 2>/dev/null | head -1 || true)
+if [ -n "$marlett" ]; then
+  cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
+else
+  echo "run_windows_tests: no marlett.ttf (fonts-wine): caption buttons drawn as letters"
+fi
 # The desktop started by wineboot is a plain one: start afresh.
 timeout 60 wineserver -k || true
 timeout 60 wineserver -w || true
@@ -34,7 +57,15 @@ timeout 60 wineserver -w || true
 step "dialog tests"
 log=$(dirname "$WINEPREFIX")/ui-test.log
 status=0
-timeout 1800 wine "$bin/dorvex-ui-test.exe" >"$log" 2>&1 || status=$?
+# The dialog test saves its picture of the progress console here.
+DORVEX_UI_PICTURES=$(winepath -w "$shots") timeout 1800 wine "$bin/dorvex-ui-test.exe" >"$log" 2>&1 || status=$?
+if [ -f "$shots/progress-console.bmp" ]; then
+  convert "$shots/progress-console.bmp" -strip "$shots/progress-console.png"
+  rm "$shots/progress-console.bmp"
+fi
+# Its folder goes, so that the folder browser of the run below shows a
+# plain drive C:.
+rm -rf "$WINEPREFIX"/drive_c/dorvex-ui-test-*
 # The progress lines of its checks are left out.
 grep -v 'config check\|duplication check\|^<Process>' "$log" || true
 if [ "$status" -ne 0 ] || ! grep -q '^[0-9]* passed, 0 failed' "$log"; then

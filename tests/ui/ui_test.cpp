@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/report_file.h"
+#include "text/text_cursor.h"
 #include "ui/dialog_front_end.h"
 #include "ui/front_end.h"
 #include "ui/resource.h"
@@ -329,6 +330,9 @@ void testCheckRun(const std::string& folder) {
 
     const dorvex::CheckWorkspace& workspace = dorvex::checkWorkspace();
     check(seen.opened, variant + ": result dialog opened");
+    // The focus is back on the button, as after any box a button opens: it
+    // once went to the left pane, its whole text selected.
+    check(GetFocus() == GetDlgItem(dialog, IDC_CHECK), variant + ": the focus is on CEHCK! again");
     check(seen.summaryChecked && !seen.analysisChecked,
           variant + ": result dialog opens on Summary Result");
     checkEq(seen.sourceName, "source.cfg", variant + ": result left label");
@@ -473,6 +477,78 @@ void testNoInputDuringCheck(const std::string& folder) {
             itemText(dialog, IDC_SETTING_NAME) == "other.cfg",
         "after the check a drop is taken again");
   closeMainDialog(dialog);
+}
+
+// The box "Full syntax, exact cover": clear at start, and a check with it
+// set is the check in those modes, whose report says so in its header.
+// The texts read differently in the two modes (sequence numbers, a remark,
+// an ICMP message), so a mode that did not reach the check shows.
+void testCheckModesBox(const std::string& folder) {
+  const char kSource[] =
+      "ip access-list extended EDGE-IN\r\n"
+      " 10 permit icmp any any echo-reply\r\n"
+      " 20 permit tcp 10.1.0.0 0.0.255.255 any eq 22\r\n"
+      "access-list 10 permit 192.168.0.0 0.0.255.255\r\n";
+  const char kSetting[] =
+      "ip access-list extended EDGE-IN\r\n"
+      " 10 permit icmp any any time-exceeded\r\n"
+      " 15 remark administrators\r\n"
+      " 20 permit tcp 10.1.2.0 0.0.0.255 any eq 22\r\n"
+      "access-list 10 permit host 192.168.1.1\r\n";
+  const char kModesLine[] = "Check Modes  [Syntax=full] [Cover=exact]\r\n";
+  writeFile(folder + "\\modes-source.cfg", kSource);
+  writeFile(folder + "\\modes-setting.cfg", kSetting);
+  struct ModesCase {
+    const char* name;
+    bool boxSet;
+    dorvex::CheckModes modes;
+  };
+  const ModesCase kCases[] = {
+      {"box clear", false, {}},
+      {"box set", true, {dorvex::Syntax::full, dorvex::Cover::exact}},
+  };
+  dorvex::checkWorkspace().setClock(fixedClock);
+  std::string reports[2];
+  for (const ModesCase& c : kCases) {
+    std::string name = c.name;
+    std::string output = folder + "\\modes-" + std::to_string(c.boxSet);
+    std::string reference = output + "-reference";
+    CreateDirectoryA(output.c_str(), nullptr);
+    CreateDirectoryA(reference.c_str(), nullptr);
+    HWND dialog = openMainDialog();
+    check(!isChecked(dialog, IDC_FULL_EXACT), name + ": the box is clear at start");
+    dropAt(dialog, 5, 100, {folder + "\\modes-source.cfg"});
+    dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\modes-setting.cfg"});
+    SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, output.c_str());
+    if (c.boxSet) SendDlgItemMessageA(dialog, IDC_FULL_EXACT, BM_CLICK, 0, 0);
+    check(isChecked(dialog, IDC_FULL_EXACT) == c.boxSet, name + ": the box as the user left it");
+    bool opened = false;
+    resultActions.push_back(closeResult(opened));
+    pressCheck(dialog);
+    check(opened, name + ": the result dialog opened");
+
+    dorvex::CheckRequest request;
+    request.sourceText = kSource;
+    request.settingText = kSetting;
+    request.sourcePath = folder + "\\modes-source.cfg";
+    request.settingPath = folder + "\\modes-setting.cfg";
+    request.outputDirectory = reference;
+    request.modes = c.modes;
+    std::string expected = referenceReport(request);
+    std::string& report = reports[c.boxSet ? 1 : 0];
+    check(readFile(dorvex::frontEndState().reportPath, report), name + ": report written");
+    check(report == expected, name + ": the report is the one of a check in its modes, got \"" +
+                                  printable(report) + "\"");
+    check(contains(report, kModesLine) == c.boxSet,
+          name + ": the header names the modes iff the box is set");
+    closeMainDialog(dialog);
+  }
+  dorvex::checkWorkspace().setClock(nullptr);
+  std::string withoutLine = reports[1];
+  std::size_t at = withoutLine.find(kModesLine);
+  if (at != std::string::npos) withoutLine.erase(at, sizeof kModesLine - 1);
+  check(!reports[0].empty() && withoutLine != reports[0],
+        "the two modes find different duplications in these texts");
 }
 
 // Every long step shows the wait cursor: loading a dropped file into its
@@ -719,17 +795,48 @@ void testReportPathTooLong(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
-void testEmptyPane(const std::string& folder) {
-  HWND dialog = openMainDialog();
-  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
-  SetDlgItemTextA(dialog, IDC_SETTING_PANE, "");
-  pressCheck(dialog);  // a result dialog here would fail: none is queued
-  check(boxes.size() == 2, "empty pane: two boxes, got " + std::to_string(boxes.size()));
-  if (boxes.size() == 2) {
-    checkEq(boxes[1].caption, "error", "empty pane: caption");
-    checkEq(boxes[1].text, kEmptyText, "empty pane: text");
+// A check that stops before its result: one box says why, the result
+// dialog stays closed (none is queued, so one would fail the test) and the
+// last report path is kept. A text past the size limit once showed the
+// out-of-memory box; the limit is lowered here so that a small text
+// reaches it.
+void testStoppedChecks(const std::string& folder) {
+  struct MaxCapacity {
+    explicit MaxCapacity(std::size_t capacity) { dorvex::TextCursor::setMaxCapacity(capacity); }
+    ~MaxCapacity() { dorvex::TextCursor::setMaxCapacity(0); }
+  };
+  std::string longText;
+  while (longText.size() < 8192) longText += "access-list 1 permit host 10.1.1.1\r\n";
+  struct StopCase {
+    const char* name;
+    const char* setting;  // the right pane's text
+    std::size_t maxCapacity;
+    const char* message;
+  };
+  const StopCase kCases[] = {
+      {"empty pane", "", 0, kEmptyText},
+      {"text too large", longText.c_str(), 4096, "Nothing was checked: a text is too large."},
+  };
+  for (const StopCase& c : kCases) {
+    std::string name = c.name;
+    HWND dialog = openMainDialog();
+    SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+    SetDlgItemTextA(dialog, IDC_SETTING_PANE, c.setting);
+    const std::string kLastReport = folder + "\\last-report.txt";
+    dorvex::frontEndState().reportPath = kLastReport;
+    {
+      MaxCapacity limit(c.maxCapacity);
+      pressCheck(dialog);
+    }
+    check(boxes.size() == 2, name + ": two boxes, got " + std::to_string(boxes.size()));
+    if (boxes.size() == 2) {
+      checkEq(boxes[1].caption, "error", name + ": caption");
+      checkEq(boxes[1].text, c.message, name + ": text");
+      check(boxes[1].owner == dialog, name + ": box owned by the dialog");
+    }
+    checkEq(dorvex::frontEndState().reportPath, kLastReport, name + ": last report path kept");
+    closeMainDialog(dialog);
   }
-  closeMainDialog(dialog);
 }
 
 void testAboutDialog() {
@@ -844,13 +951,22 @@ void testProgressConsole() {
     check(IsWindow(console) != FALSE, "the console is still open after the click and Ctrl+C");
     char pictures[MAX_PATH] = {};
     if (GetEnvironmentVariableA("DORVEX_UI_PICTURES", pictures, sizeof pictures) > 0) {
-      // The console paints on its own time: wait until its first line shows.
+      // The caption of a console is the path of its program: the picture
+      // shows that of a program in C:\Dorvex rather than the test's own.
+      const char kTitle[] = "C:\\Dorvex\\dorvex.exe";
+      SetConsoleTitleA(kTitle);
+      // The console paints on its own time: wait until it has its caption,
+      // its first line shows and two pictures in a row are the same, so
+      // that no half-done repaint is taken.
       Picture picture;
       int lineY = GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 8;
       bool painted = waitFor(
           [&] {
-            picture = takePicture(console);
-            for (int x = 0; x < picture.width / 2 && lineY < picture.height; ++x) {
+            if (text(console) != kTitle) return false;
+            Picture now = takePicture(console);
+            bool same = now.pixels == picture.pixels;
+            picture = now;
+            for (int x = 0; same && x < picture.width / 2 && lineY < picture.height; ++x) {
               if (picture.at(x, lineY) != 0) return true;
             }
             return false;
@@ -892,6 +1008,7 @@ const Case kCases[] = {
     {"testLongFileNames", testLongFileNames},
     {"testCheckRun", testCheckRun},
     {"testNoInputDuringCheck", testNoInputDuringCheck},
+    {"testCheckModesBox", testCheckModesBox},
     {"testWaitCursor", testWaitCursor},
     {"testEditAfterDrop", testEditAfterDrop},
     {"testCheckOfHintTexts", testCheckOfHintTexts},
@@ -900,7 +1017,7 @@ const Case kCases[] = {
     {"testHostileDrops", testHostileDrops},
     {"testReportNotWritten", testReportNotWritten},
     {"testReportPathTooLong", testReportPathTooLong},
-    {"testEmptyPane", testEmptyPane},
+    {"testStoppedChecks", testStoppedChecks},
     {"testAboutDialog", [](const std::string&) { testAboutDialog(); }},
     {"testFolderBrowser", testFolderBrowser},
     // Last: it lets go of the console the test was started in.
