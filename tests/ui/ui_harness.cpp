@@ -542,6 +542,22 @@ WindowAction inspectResult(ResultSeen& seen) {
     seen.analysisChecked = isChecked(dialog, IDC_VIEW_ANALYSIS);
     seen.sourceName = itemText(dialog, IDC_SOURCE_NAME);
     seen.settingName = itemText(dialog, IDC_SETTING_NAME);
+    // A long summary goes into its pane a piece at a time after the dialog
+    // opened, but whole at once when the pane takes the focus, before
+    // anything in it can be selected or copied.
+    const dorvex::CheckWorkspace& workspace = dorvex::checkWorkspace();
+    HWND focus = GetFocus();
+    SetFocus(GetDlgItem(dialog, IDC_SOURCE_PANE));
+    seen.summaryWholeOnFocus =
+        paneText(true) == std::string(workspace.leftText(dorvex::ResultView::summary));
+    SetFocus(focus);
+    HWND right = GetDlgItem(dialog, IDC_SETTING_PANE);
+    std::size_t rightSize = workspace.rightText(dorvex::ResultView::summary).size();
+    waitFor(
+        [right, rightSize] {
+          return static_cast<std::size_t>(GetWindowTextLengthA(right)) >= rightSize;
+        },
+        600);
     seen.summaryLeft = paneText(true);
     seen.summaryRight = paneText(false);
     seen.summaryFromStart = fromStart();

@@ -171,11 +171,12 @@ struct ResultSeen {
   std::string sourceName, settingName;
   std::string summaryLeft, summaryRight, analysisLeft, analysisRight;
   bool analysisRadioState = false;
-  bool summaryFromStart = false;   // both panes, as the dialog opened
-  bool analysisFromStart = false;  // both panes, after the switch
-  std::string refilledLeft;        // Summary Result chosen again
-  std::string switchedAgainLeft;   // Analyse Result chosen again
-  int textsSetBySwitches = -1;     // texts set by those switches
+  bool summaryWholeOnFocus = false;  // the left summary pane, once focused
+  bool summaryFromStart = false;     // both panes, once holding their texts
+  bool analysisFromStart = false;    // both panes, after the switch
+  std::string refilledLeft;          // Summary Result chosen again
+  std::string switchedAgainLeft;     // Analyse Result chosen again
+  int textsSetBySwitches = -1;       // texts set by those switches
   bool closed = false;
 };
 WindowAction inspectResult(ResultSeen& seen);

@@ -664,9 +664,37 @@ void testLongTexts(const std::string& folder) {
   check(seen.analysisLeft.size() == analysis.size() && seen.analysisLeft == analysis,
         "result pane shows the whole annotated text: " + std::to_string(seen.analysisLeft.size()) +
             " bytes");
+  check(seen.summaryWholeOnFocus, "long texts: a summary pane given the focus holds it whole");
+  check(seen.summaryLeft == std::string(workspace.leftText(ResultView::summary)),
+        "long texts: the summary pane ends up holding the whole summary");
   check(seen.summaryFromStart,
-        "long texts: the result panes open at line 1, column 1, nothing selected");
+        "long texts: the result panes open at line 1, column 1, nothing selected, and stay there");
   check(seen.analysisFromStart, "long texts: the annotated texts show from line 1, column 1");
+
+  // A summary pane scrolled and selected in while its text still goes in
+  // keeps its place and selection.
+  DWORD kept[4] = {};
+  resultActions.push_back([&kept](HWND result) {
+    HWND pane = GetDlgItem(result, IDC_SOURCE_PANE);
+    // A selection set by message scrolls to it here: select, then scroll.
+    SendMessageA(pane, EM_SETSEL, 100, 200);
+    SendMessageA(pane, EM_LINESCROLL, 0, 40);
+    std::size_t size = dorvex::checkWorkspace().leftText(ResultView::summary).size();
+    waitFor([pane, size] { return static_cast<std::size_t>(GetWindowTextLengthA(pane)) >= size; },
+            600);
+    kept[0] = static_cast<DWORD>(SendMessageA(pane, EM_GETFIRSTVISIBLELINE, 0, 0));
+    SendMessageA(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&kept[1]),
+                 reinterpret_cast<LPARAM>(&kept[2]));
+    kept[3] = static_cast<DWORD>(GetWindowTextLengthA(pane));
+    PostMessageA(result, WM_COMMAND, IDOK, 0);
+    closeLater(result);
+  });
+  pressCheck(dialog);
+  check(kept[0] == 40 && kept[1] == 100 && kept[2] == 200 &&
+            kept[3] == workspace.leftText(ResultView::summary).size(),
+        "long texts: a scrolled summary pane keeps line " + std::to_string(kept[0]) +
+            " on top and selection " + std::to_string(kept[1]) + "-" + std::to_string(kept[2]) +
+            " while the rest goes in");
   closeMainDialog(dialog);
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "ui/front_end.h"
 #include "ui/resource.h"
@@ -33,17 +34,20 @@ DWORD timedSwitch(HWND result, int view) {
   return since(start);
 }
 
-// True once the hidden panes of the annotated texts hold them whole; true
-// at once for a dialog without such panes.
-bool analysisPanesFilled(HWND result) {
+// True once the four panes hold their texts whole; true at once for a
+// dialog without panes of the annotated texts.
+bool panesFilled(HWND result) {
   HWND left = GetDlgItem(result, IDC_SOURCE_ANALYSIS);
   HWND right = GetDlgItem(result, IDC_SETTING_ANALYSIS);
   if (left == nullptr || right == nullptr) return true;
   const dorvex::CheckWorkspace& workspace = dorvex::checkWorkspace();
-  return static_cast<std::size_t>(GetWindowTextLengthA(left)) >=
-             workspace.leftText(dorvex::ResultView::analysis).size() &&
-         static_cast<std::size_t>(GetWindowTextLengthA(right)) >=
-             workspace.rightText(dorvex::ResultView::analysis).size();
+  auto holds = [result](int pane, std::string_view text) {
+    return static_cast<std::size_t>(GetWindowTextLengthA(GetDlgItem(result, pane))) >= text.size();
+  };
+  return holds(IDC_SOURCE_PANE, workspace.leftText(dorvex::ResultView::summary)) &&
+         holds(IDC_SETTING_PANE, workspace.rightText(dorvex::ResultView::summary)) &&
+         holds(IDC_SOURCE_ANALYSIS, workspace.leftText(dorvex::ResultView::analysis)) &&
+         holds(IDC_SETTING_ANALYSIS, workspace.rightText(dorvex::ResultView::analysis));
 }
 
 // Presses "CEHCK!" and runs `inResult` in the result dialog; returns the
@@ -88,7 +92,7 @@ int main(int argc, char** argv) {
 
   opened = timedCheck(dialog, [](HWND result) {
     DWORD waited = GetTickCount();
-    waitFor([result] { return analysisPanesFilled(result); }, 600);
+    waitFor([result] { return panesFilled(result); }, 600);
     report("result dialog waiting for input, until filled", since(waited));
     report("switch to Analyse Result after that", timedSwitch(result, IDC_VIEW_ANALYSIS));
     report("switch back to Summary Result", timedSwitch(result, IDC_VIEW_SUMMARY));
