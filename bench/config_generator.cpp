@@ -283,6 +283,8 @@ class Generator {
   // The two patterns that are hard for an index, as one list each.
   std::vector<AccessList> distinctPortsList();
   std::vector<AccessList> distinctMasksList();
+  template <typename Change>
+  std::vector<AccessList> deriveEachRule(const std::vector<AccessList>& source, Change change);
   std::vector<AccessList> deriveDistinctPorts(const std::vector<AccessList>& source);
   std::vector<AccessList> deriveDistinctMasks(const std::vector<AccessList>& source);
 
@@ -743,9 +745,12 @@ std::vector<AccessList> Generator::distinctPortsList() {
   return lists;
 }
 
-// The setting rules in the same order: most copied, some a range of the
-// one port ("range P P", which "eq P" covers), some moved to another port.
-std::vector<AccessList> Generator::deriveDistinctPorts(const std::vector<AccessList>& source) {
+// The setting list of a one-list shape: each source rule in order, a few
+// dropped, the others copied and passed to `change` with the roll (0-99)
+// that decided they stay.
+template <typename Change>
+std::vector<AccessList> Generator::deriveEachRule(const std::vector<AccessList>& source,
+                                                  Change change) {
   std::vector<AccessList> setting = source;
   std::vector<Rule>& rules = setting[0].rules;
   rules.clear();
@@ -753,15 +758,23 @@ std::vector<AccessList> Generator::deriveDistinctPorts(const std::vector<AccessL
     const int roll = random.below(100);
     if (roll < kDroppedPercent) continue;
     Rule derived = r;
+    change(r, derived, roll);
+    rules.push_back(derived);
+  }
+  return setting;
+}
+
+// The setting rules in the same order: most copied, some a range of the
+// one port ("range P P", which "eq P" covers), some moved to another port.
+std::vector<AccessList> Generator::deriveDistinctPorts(const std::vector<AccessList>& source) {
+  return deriveEachRule(source, [this](const Rule&, Rule& derived, int roll) {
     Port& port = derived.sourcePort.op != kNoPort ? derived.sourcePort : derived.destinationPort;
     if (roll >= 100 - kChangedPortPercent) {
       port = {kEq, random.below(65536), 0, false};
     } else if (roll >= 100 - kChangedPortPercent - kOnePortRangePercent && port.op == kEq) {
       port = {kRange, port.low, port.low, false};
     }
-    rules.push_back(derived);
-  }
-  return setting;
+  });
 }
 
 // Rule k's source wildcard is 2k + 3 ("0.0.0.3", "0.0.0.5", ...):
@@ -787,13 +800,7 @@ std::vector<AccessList> Generator::distinctMasksList() {
 // rule, some the rule itself, some a host beside it: in a gap of a
 // non-contiguous wildcard, else just above the wildcard.
 std::vector<AccessList> Generator::deriveDistinctMasks(const std::vector<AccessList>& source) {
-  std::vector<AccessList> setting = source;
-  std::vector<Rule>& rules = setting[0].rules;
-  rules.clear();
-  for (const Rule& r : source[0].rules) {
-    const int roll = random.below(100);
-    if (roll < kDroppedPercent) continue;
-    Rule derived = r;
+  return deriveEachRule(source, [this](const Rule& r, Rule& derived, int roll) {
     const auto bits = static_cast<std::uint32_t>(random.next());
     if (roll < kDroppedPercent + kHostWithinPercent) {
       derived.source = {AddressForm::host, r.source.address | (bits & r.source.wildcard), 0};
@@ -803,9 +810,7 @@ std::vector<AccessList> Generator::deriveDistinctMasks(const std::vector<AccessL
       const std::uint32_t beside = gaps != 0 ? gaps & (0u - gaps) : wildcard + 1;
       derived.source = {AddressForm::host, r.source.address | (bits & wildcard) | beside, 0};
     }
-    rules.push_back(derived);
-  }
-  return setting;
+  });
 }
 
 ConfigPair Generator::run() {
