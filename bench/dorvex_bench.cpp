@@ -179,7 +179,7 @@ long long readAndSplit(const ConsoleFiles& files) {
     WordRow row;
     char c;
     while (input.peekChar(c) && c != '\0') {
-      row.splitFrom(input, " \r");
+      row.splitFrom(input, Syntax::classic);
       for (int k = 0; !row.isEmpty(k); ++k) ++words;
     }
   }

@@ -7,6 +7,7 @@
 // again in the full syntax and the exact cover, whose candidates the index
 // gives by the classic address tests; and the index's two ways of finding
 // candidates against each other.
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -38,15 +39,28 @@ class CountingSink : public dorvex::ProgressSink {
   std::size_t bytes = 0;
 };
 
-// Whether each "eq" port operand of `source` covers the operand of `setting`
-// on its side.
-bool eqPortsCover(const dorvex::AclEntry& source, const dorvex::AclEntry& setting) {
-  using dorvex::kPortEq;
-  using dorvex::portsCover;
-  return (source.sp_typ != kPortEq || portsCover(kPortEq, source.sp_low, source.sp_hig,
-                                                 setting.sp_typ, setting.sp_low, setting.sp_hig)) &&
-         (source.dp_typ != kPortEq || portsCover(kPortEq, source.dp_low, source.dp_hig,
-                                                 setting.dp_typ, setting.dp_low, setting.dp_hig));
+// The index's two ways of finding candidates in `cover`: the hashed ones
+// are among the scanned ones, and leave out none that the cover test takes.
+void compareIndexWays(const dorvex::AclConfig& source, const dorvex::AclConfig& setting,
+                      dorvex::Cover cover) {
+  static dorvex::DuplicationIndex scanned, hashed;
+  scanned.build(source, setting, cover, INT_MAX);
+  hashed.build(source, setting, cover, 0);
+  std::vector<int> all, some;
+  for (int s = 0; s < setting.entryCount(); ++s) {
+    const dorvex::AclEntry& rule = *setting.entryAt(s);
+    all = scanned.candidates(s);
+    some = hashed.candidates(s);
+    require(std::includes(all.begin(), all.end(), some.begin(), some.end()));
+    for (int r : all) {
+      const dorvex::AclEntry& candidate = *source.entryAt(r);
+      const bool covers = cover == dorvex::Cover::exact
+                              ? dorvex::isReadRule(candidate) && dorvex::isReadRule(rule) &&
+                                    dorvex::exactRuleCovers(candidate, rule)
+                              : dorvex::ruleCovers(candidate, rule);
+      require(!covers || std::binary_search(some.begin(), some.end(), r));
+    }
+  }
 }
 
 bool sameEntries(const dorvex::AclConfig& a, const dorvex::AclConfig& b) {
@@ -112,28 +126,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The index scans small groups and hashes large ones; inputs this size
   // only make small groups, so both ways are built for every group here.
-  // A hashed group also leaves out the source entries whose "eq" port
-  // operands cannot cover: the scanned candidates less those must be the
-  // hashed ones.
-  static dorvex::DuplicationIndex scanned, hashed;
-  scanned.build(indexed.sourceConfig, indexed.settingConfig, INT_MAX);
-  hashed.build(indexed.sourceConfig, indexed.settingConfig, 0);
-  std::vector<int> expected;
-  for (int s = 0; s < indexed.settingConfig.entryCount(); ++s) {
-    const dorvex::AclEntry& rule = *indexed.settingConfig.entryAt(s);
-    expected.clear();
-    for (int r : scanned.candidates(s)) {
-      if (rule.type == dorvex::kStandardRule || eqPortsCover(*indexed.sourceConfig.entryAt(r), rule)) {
-        expected.push_back(r);
-      }
-    }
-    require(expected == hashed.candidates(s));
-  }
+  compareIndexWays(indexed.sourceConfig, indexed.settingConfig, dorvex::Cover::classic);
 
   constexpr dorvex::CheckModes kFullExact{dorvex::Syntax::full, dorvex::Cover::exact};
   require(indexed.load(source, setting, true, kFullExact));
   indexed.checkConfigs(nullptr);
   require(indexed.checkDuplicates(nullptr));
   compareWithPairLoop(indexed, byPairs, source, setting, kFullExact);
+  compareIndexWays(indexed.sourceConfig, indexed.settingConfig, dorvex::Cover::exact);
   return 0;
 }

@@ -7,12 +7,12 @@ namespace dorvex {
 long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& details,
                            std::vector<DuplicatePair>* record, Cover cover) {
   // The index finds, for each setting rule, the source rules that pass the
-  // list, permission and classic address tests, in table order; the whole
-  // pair test then decides, so the pairs and their order are those of the
-  // pair loop. The exact address test is the classic one and more, so the
-  // candidates serve both covers.
+  // list, permission and classic address tests, and the port keys of the
+  // cover, in table order; the whole pair test then decides, so the pairs
+  // and their order are those of the pair loop. The exact address test is
+  // the classic one and more, so the address candidates serve both covers.
   DuplicationIndex index;
-  index.build(source, setting);
+  index.build(source, setting, cover);
   PairTest pairs(source, setting, details, record, cover);
   const int settingCount = setting.entryCount();
   for (int s = 0; s < settingCount; ++s) {

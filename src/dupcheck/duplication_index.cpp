@@ -27,10 +27,20 @@ std::uint64_t portKey(std::uint64_t side, int port) {
 std::uint64_t operandKey(std::uint64_t side, int op, int low) {
   return op == kPortEq ? portKey(side, low) : 0;
 }
-// The key an "eq" operand needs to cover the setting operand, or 0.
-std::uint64_t coveringKey(std::uint64_t side, int op, int low, int high) {
+// The key of a lookup that every "eq" operand of `side` passes.
+std::uint64_t anyPortKey(std::uint64_t side) { return side | 0xFFFFFFFFULL; }
+bool isAnyPortKey(std::uint64_t key) { return (key & 0xFFFFFFFFULL) == 0xFFFFFFFFULL; }
+
+// The key an "eq" operand needs to cover the setting operand in `cover`:
+// that of its one port, that of any port, or 0 when none can.
+std::uint64_t coveringKey(Cover cover, std::uint64_t side, int op, int low, int high) {
   int port = 0;
-  return eqCoveringPort(op, low, high, port) ? portKey(side, port) : 0;
+  switch (eqOperandCovers(cover, op, low, high, port)) {
+    case EqCover::onePort: return portKey(side, port);
+    case EqCover::anyPort: return anyPortKey(side);
+    case EqCover::none: break;
+  }
+  return 0;
 }
 
 // The bits of `keep` from the highest down to the first it does not keep.
@@ -192,7 +202,9 @@ bool DuplicationIndex::hashedAndWanted(int group, int kind) const {
          wanted[kKinds * asIndex(group) + asIndex(kind)] != 0;
 }
 
-void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting, int scanLimit) {
+void DuplicationIndex::build(const AclConfig& source, const AclConfig& setting, Cover coverTest,
+                             int scanLimit) {
+  cover = coverTest;
   sourceConfig = &source;
   settingConfig = &setting;
   last = LastList{};
@@ -394,9 +406,9 @@ DuplicationIndex::Lookup DuplicationIndex::lookupOf(const AclEntry& setting, boo
     lookup.destin = packAddress(setting.destin);
     if (ports) {
       lookup.sourcePort =
-          coveringKey(kSourcePortKey, setting.sp_typ, setting.sp_low, setting.sp_hig);
+          coveringKey(cover, kSourcePortKey, setting.sp_typ, setting.sp_low, setting.sp_hig);
       lookup.destinPort =
-          coveringKey(kDestinPortKey, setting.dp_typ, setting.dp_low, setting.dp_hig);
+          coveringKey(cover, kDestinPortKey, setting.dp_typ, setting.dp_low, setting.dp_hig);
     }
   }
   return lookup;
@@ -405,8 +417,10 @@ DuplicationIndex::Lookup DuplicationIndex::lookupOf(const AclEntry& setting, boo
 bool DuplicationIndex::portsPass(int r, const Lookup& lookup) const {
   const std::uint64_t source = sourcePortOf[asIndex(r)];
   const std::uint64_t destin = destinPortOf[asIndex(r)];
-  return (source == 0 || source == lookup.sourcePort) &&
-         (destin == 0 || destin == lookup.destinPort);
+  const auto passes = [](std::uint64_t key, std::uint64_t wanted) {
+    return key == 0 || key == wanted || (wanted != 0 && isAnyPortKey(wanted));
+  };
+  return passes(source, lookup.sourcePort) && passes(destin, lookup.destinPort);
 }
 
 bool DuplicationIndex::addressesPass(int r, const Lookup& lookup) const {
@@ -490,7 +504,11 @@ int DuplicationIndex::takeBucket(const Bucket& bucket, bool exact, const Lookup&
   int runs = takeRun(entries, entries + (plainEnd - ports), exact, false, lookup);
   for (std::uint64_t key : {lookup.sourcePort, lookup.destinPort}) {
     if (key == 0 || plainEnd == portsEnd) continue;
-    const auto [low, high] = std::equal_range(plainEnd, portsEnd, key);
+    // Any port: every entry ordered by a key of that side.
+    const auto [low, high] =
+        isAnyPortKey(key) ? std::make_pair(std::lower_bound(plainEnd, portsEnd, key & kHighBits),
+                                           std::upper_bound(plainEnd, portsEnd, key))
+                          : std::equal_range(plainEnd, portsEnd, key);
     runs += takeRun(entries + (low - ports), entries + (high - ports), exact, true, lookup);
   }
   return runs;

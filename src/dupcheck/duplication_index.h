@@ -46,6 +46,8 @@
 #include <utility>
 #include <vector>
 
+#include "parser/check_modes.h"
+
 namespace dorvex {
 
 class AclConfig;
@@ -66,15 +68,19 @@ class DuplicationIndex {
   // tests give both ways every group). The index refers to both
   // configurations, which must stay unchanged while it is used (their
   // flags aside).
-  void build(const AclConfig& source, const AclConfig& setting, int scanLimit = kScanLimit);
+  // The "eq" port keys of a hashed group are those `cover` gives
+  // (eqOperandCovers() of rule_cover.h).
+  void build(const AclConfig& source, const AclConfig& setting, Cover cover = Cover::classic,
+             int scanLimit = kScanLimit);
 
   // The indexes of the source entries that may cover the setting entry at
   // `settingIndex` (of the setting config given to build()), in ascending
   // order, each once: every source entry without the error bit, of the same
   // list and permission, whose source address test passes and, unless the
   // setting entry is a standard rule, whose destination address test passes
-  // too and, in a hashed group, each of whose "eq" port operands covers the
-  // setting entry's operand on that side (portsCover()). Rarely (two bucket
+  // too and, in a hashed group, each of whose "eq" port operands can cover
+  // the setting entry's operand on that side in the cover given to build()
+  // (eqOperandCovers()). Rarely (two bucket
   // keys with equal 64-bit hashes share a bucket) a few more. Empty for a
   // setting entry with the error bit, or outside the setting table. Valid
   // until the next call.
@@ -216,6 +222,7 @@ class DuplicationIndex {
 
   const AclConfig* sourceConfig = nullptr;
   const AclConfig* settingConfig = nullptr;
+  Cover cover = Cover::classic;
   std::unordered_map<std::string_view, int> nameIds;  // list names of the source
   struct LastList {
     const AclConfig* config = nullptr;

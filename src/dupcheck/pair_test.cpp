@@ -16,12 +16,14 @@ bool PairTest::sameName(const AclEntry& setting, const AclEntry& source) {
   return lastNames.same;
 }
 
-bool PairTest::exactlyCovers(const AclEntry& source, const AclEntry& setting) {
+bool PairTest::exactlyCovers(int sourceIndex, int settingIndex) {
+  const AclEntry& source = *sourceConfig.entryAt(sourceIndex);
+  const AclEntry& setting = *settingConfig.entryAt(settingIndex);
   if (!isReadRule(source) || !isReadRule(setting) || !exactRuleCovers(source, setting)) {
     return false;
   }
-  const RuleOptions sourceOptions = readOptions(sourceConfig, source);
-  const RuleOptions settingOptions = readOptions(settingConfig, setting);
+  const RuleOptions& sourceOptions = *sourceConfig.optionsAt(sourceIndex);
+  const RuleOptions& settingOptions = *settingConfig.optionsAt(settingIndex);
   if (!optionsCover(sourceOptions, settingOptions)) return false;
   const std::string_view unknown =
       sourceOptions.unknown.empty() ? settingOptions.unknown : sourceOptions.unknown;
@@ -38,7 +40,8 @@ void PairTest::test(int settingIndex, int sourceIndex) {
   const bool named = setting.acl_no >= kNamedListBase;
   if (setting.acl_no != source.acl_no && !(named && source.acl_no >= kNamedListBase)) return;
   if (named && !sameName(setting, source)) return;
-  if (cover == Cover::exact ? !exactlyCovers(source, setting) : !ruleCovers(source, setting)) {
+  if (cover == Cover::exact ? !exactlyCovers(sourceIndex, settingIndex)
+                            : !ruleCovers(source, setting)) {
     return;
   }
   settingConfig.markEntry(settingIndex, kDuplicateBit);

@@ -59,8 +59,8 @@ class PairTest {
  private:
   // True iff the named lists of the two entries have equal names.
   bool sameName(const AclEntry& setting, const AclEntry& source);
-  // The exact cover test of a pair of the same list.
-  bool exactlyCovers(const AclEntry& source, const AclEntry& setting);
+  // The exact cover test of a pair of the same list, by entry indexes.
+  bool exactlyCovers(int sourceIndex, int settingIndex);
 
   AclConfig& sourceConfig;
   AclConfig& settingConfig;

@@ -150,6 +150,20 @@ bool eqCoveringPort(int op, int low, int high, int& port) {
   return true;
 }
 
+EqCover eqOperandCovers(Cover cover, int op, int low, int high, int& port) {
+  if (cover == Cover::classic) {
+    return eqCoveringPort(op, low, high, port) ? EqCover::onePort : EqCover::none;
+  }
+  PortIntervals ports;
+  if (!admitted(op, low, high, ports)) return EqCover::none;
+  if (ports.count == 0) return EqCover::anyPort;
+  if (ports.count == 1 && ports.first[0] == ports.last[0]) {
+    port = static_cast<int>(ports.first[0]);
+    return EqCover::onePort;
+  }
+  return EqCover::none;
+}
+
 bool ruleCovers(const AclEntry& source, const AclEntry& setting) {
   if (setting.permission != source.permission) return false;
   if (!addressCovers(source.source, source.mask_s, setting.source)) return false;

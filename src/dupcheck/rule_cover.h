@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "parser/check_modes.h"
+
 namespace dorvex {
 
 struct AclEntry;
@@ -25,6 +27,16 @@ bool portsCover(int coverOp, int coverLow, int coverHigh, int op, int low, int h
 // sets `port` and returns true; false, `port` unchanged, when no "eq"
 // operand covers the operand (op, low, high).
 bool eqCoveringPort(int op, int low, int high, int& port);
+
+// What a source rule's "eq" port operand must be to cover the setting
+// operand (op, low, high) in `cover`: no "eq" operand can (none), only
+// "eq port" (onePort, `port` set), or every one (anyPort: the operand
+// admits no port at all, which the exact cover counts as covered by any).
+// The index keys its "eq" operands by this and nothing else, and it is
+// solved from the same port sets as the cover tests below, so the index
+// never leaves out a source rule that the pair test would take.
+enum class EqCover : std::uint8_t { none, onePort, anyPort };
+EqCover eqOperandCovers(Cover cover, int op, int low, int high, int& port);
 
 // The four address bytes as one number, first octet highest.
 inline std::uint32_t packAddress(const unsigned char octets[4]) {

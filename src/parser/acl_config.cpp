@@ -24,14 +24,19 @@ void emptyTable(std::vector<Record>& table, std::size_t count) {
 AclConfig::AclConfig() {
   emptyTable(entries, kInitialTableSize);
   entries.emplace_back();
+  emptyTable(options, kInitialTableSize);
+  options.emplace_back();
   emptyTable(names, kInitialTableSize);
 }
 
 bool AclConfig::reset(std::string_view text, bool annotate, Syntax readSyntax) {
   emptyTable(entries, kInitialTableSize);
   entries.emplace_back();  // the current entry
+  emptyTable(options, kInitialTableSize);
+  options.emplace_back();
   entryCount_ = 0;
   emptyTable(names, kInitialTableSize);
+  longNames.clear();
   nameCount_ = 0;
   annotating = false;
   syntax = readSyntax;
@@ -48,13 +53,20 @@ bool AclConfig::checkConfig() {
 }
 
 int AclConfig::addName(std::string_view text, int unsupported) {
-  if (text.size() > static_cast<std::size_t>(kNameLength)) return -1;
-  AclName& record = names.emplace_back();
-  std::memcpy(record.name, text.data(), text.size());
-  record.name[text.size()] = '\0';
-  record.unsupported = unsupported;
   // A name, like any text, ends at its first NUL byte.
-  record.length = static_cast<int>(text.substr(0, text.find('\0')).size());
+  text = text.substr(0, text.find('\0'));
+  const bool isLong = text.size() > static_cast<std::size_t>(kNameLength);
+  if (isLong && syntax == Syntax::classic) return -1;
+  AclName& record = names.emplace_back();
+  const std::size_t kept = isLong ? kNameLength : text.size();
+  std::memcpy(record.name, text.data(), kept);
+  record.name[kept] = '\0';
+  record.unsupported = unsupported;
+  record.length = static_cast<int>(text.size());
+  if (isLong) {
+    record.longIndex = static_cast<int>(longNames.size());
+    longNames.emplace_back(text);
+  }
   return nameCount_++;
 }
 
@@ -72,6 +84,7 @@ void AclConfig::copyAnnotation(char* buffer, std::size_t capacity) const {
 void AclConfig::commit() {
   ++entryCount_;
   entries.emplace_back();  // the next current entry, at its reset values
+  options.emplace_back();
 }
 
 void AclConfig::commitInError() {

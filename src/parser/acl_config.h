@@ -19,24 +19,30 @@
 #define DORVEX_PARSER_ACL_CONFIG_H_
 
 #include <cstddef>
+#include <deque>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "parser/acl_entry.h"
 #include "parser/check_modes.h"
+#include "parser/rule_options.h"
 #include "text/text_cursor.h"
 
 namespace dorvex {
 
-// Longest name a name record holds.
+// Longest name a name record holds in the classic syntax; in the full
+// syntax a name has no such limit.
 constexpr int kNameLength = 25;
 
 // One name record: a list name, an option word, or the empty name that ends
-// a rule's option words.
+// a rule's option words. A name longer than kNameLength bytes (full syntax
+// only) is kept apart, and `name` holds its first kNameLength bytes.
 struct AclName {
   char name[kNameLength + 1] = {};
   int unsupported = 0;  // 1 for an option word that was not recognised
-  int length = 0;       // bytes of `name`, kept for nameView()
+  int length = 0;       // bytes of the whole name, kept for nameView()
+  int longIndex = -1;   // its place among the long names, or -1
 };
 
 // What the parse of one configuration read: counted by line, so that a
@@ -68,13 +74,15 @@ class AclConfig {
   // of the text at line 1, a fresh empty annotation, the read counts 0.
   // Without `annotate`, checkConfig() leaves the annotation empty; the
   // entries and names are the same either way. checkConfig() reads the text
-  // in `syntax`. False when a buffer cannot be obtained.
+  // in `syntax`. Returns true; throws as TextCursor does when a buffer
+  // cannot be had.
   bool reset(std::string_view text, bool annotate = true, Syntax syntax = Syntax::classic);
 
   // Parses the whole input text line by line, filling the entry table, the
-  // name table, the read counts and the annotation (a StatementParser over
-  // this config, in the syntax the last reset() gave).
-  // REQUIRES: reset() has run. Returns true.
+  // name table, the typed options, the read counts and the annotation (a
+  // StatementParser over this config, in the syntax the last reset() gave).
+  // REQUIRES: reset() has run. Returns true; throws std::length_error for a
+  // text of more lines than an entry can number.
   bool checkConfig();
 
   // What the last checkConfig() read, for the front ends to report.
@@ -83,7 +91,8 @@ class AclConfig {
   void setReadCounts(const ReadCounts& read) { counts = read; }
 
   // Appends a name record and returns its index; -1, nothing stored, when
-  // `text` is longer than kNameLength bytes. Never searches the table.
+  // `text` is longer than kNameLength bytes and the syntax is classic.
+  // Never searches the table.
   int addName(std::string_view text, int unsupported);
   // Copies the record at `index` out; `text` must hold kNameLength + 1 bytes.
   // False, outputs untouched, when `index` is not a record in use.
@@ -91,7 +100,9 @@ class AclConfig {
   // The name at `index`, or the empty text outside the records in use.
   std::string_view nameView(int index) const {
     if (index < 0 || index >= nameCount_) return {};
-    return std::string_view(names[index].name, static_cast<std::size_t>(names[index].length));
+    const AclName& record = names[index];
+    if (record.longIndex >= 0) return longNames[static_cast<std::size_t>(record.longIndex)];
+    return std::string_view(record.name, static_cast<std::size_t>(record.length));
   }
   int nameCount() const { return nameCount_; }
 
@@ -101,6 +112,11 @@ class AclConfig {
     return index < 0 || index > entryCount_ ? nullptr : &entries[index];
   }
   int entryCount() const { return entryCount_; }
+  // The typed options of the entry at `index` (rule_options.h), as for
+  // entryAt(); every entry has them, at their reset values without options.
+  const RuleOptions* optionsAt(int index) const {
+    return index < 0 || index > entryCount_ ? nullptr : &options[index];
+  }
   // ORs `bits` into the flags of the entry at `index`; false outside 0 to
   // entryCount().
   bool markEntry(int index, unsigned bits) {
@@ -122,6 +138,7 @@ class AclConfig {
 
   // Record-level steps on the current entry.
   AclEntry& current() { return entries[entryCount_]; }
+  RuleOptions& currentOptions() { return options[entryCount_]; }
   void setRuleKind(int kind) { current().type = kind; }
   void commitInError();
   void commitUnsupported();
@@ -144,7 +161,12 @@ class AclConfig {
   // kInitialTableSize records is set aside, and both tables grow past it.
   std::vector<AclEntry> entries;
   int entryCount_ = 0;
+  // The typed options of each entry, the current one last.
+  std::vector<RuleOptions> options;
   std::vector<AclName> names;  // exactly the nameCount_ records in use
+  // The names longer than kNameLength bytes; a deque, so that a view of
+  // one stays valid while more are added.
+  std::deque<std::string> longNames;
   int nameCount_ = 0;
   TextCursor input;
 };

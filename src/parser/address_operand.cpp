@@ -1,6 +1,7 @@
 // Address operands: "any", "host" a.b.c.d, or an address with its wildcard;
 // in the full syntax also a prefix, or a host without "host".
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "parser/operand_parsers.h"
@@ -9,9 +10,21 @@ namespace dorvex {
 
 namespace {
 
-bool readQuad(const char* word, unsigned char (&out)[4]) {
+bool readQuad(std::string_view word, unsigned char (&out)[4]) {
+  // Groups may carry leading zeros, so a quad has no longest form; a word
+  // of the classic syntax fits the buffer, a longer one is copied apart.
+  char buffer[kWordSize];
+  std::string longer;
+  const char* quad = buffer;
+  if (word.size() < sizeof buffer) {
+    word.copy(buffer, word.size());
+    buffer[word.size()] = '\0';
+  } else {
+    longer.assign(word);
+    quad = longer.c_str();
+  }
   int a, b, c, d;
-  if (!TextCursor::parseDottedQuad(word, a, b, c, d)) return false;
+  if (!TextCursor::parseDottedQuad(quad, a, b, c, d)) return false;
   out[0] = static_cast<unsigned char>(a);
   out[1] = static_cast<unsigned char>(b);
   out[2] = static_cast<unsigned char>(c);
@@ -25,7 +38,7 @@ void setAll(unsigned char (&out)[4], unsigned char value) { std::memset(out, val
 bool parseQuad(ParseTarget& target, const WordRow& words, int& wordIndex,
                unsigned char (&field)[4]) {
   unsigned char value[4];
-  if (!readQuad(words.at(wordIndex), value)) return rejectWord(target, words, wordIndex);
+  if (!readQuad(words.view(wordIndex), value)) return rejectWord(target, words, wordIndex);
   ++wordIndex;
   target.out.quad(value).text(" ");
   std::memcpy(field, value, 4);
@@ -35,13 +48,10 @@ bool parseQuad(ParseTarget& target, const WordRow& words, int& wordIndex,
 // a.b.c.d/n into `address` and the wildcard of an n-bit prefix.
 bool readPrefix(std::string_view word, unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
   const std::size_t slash = word.find('/');
-  if (slash == std::string_view::npos || slash >= kWordSize) return false;
-  char quad[kWordSize];
-  std::memcpy(quad, word.data(), slash);
-  quad[slash] = '\0';
+  if (slash == std::string_view::npos) return false;
   int bits;
   if (!TextCursor::parseDecimal(word.substr(slash + 1), bits) || bits > 32) return false;
-  if (!readQuad(quad, address)) return false;
+  if (!readQuad(word.substr(0, slash), address)) return false;
   const unsigned long long hostBits = (1ULL << (32 - bits)) - 1;
   for (int k = 0; k < 4; ++k) wildcard[k] = static_cast<unsigned char>(hostBits >> (24 - 8 * k));
   return true;
@@ -49,38 +59,9 @@ bool readPrefix(std::string_view word, unsigned char (&address)[4], unsigned cha
 
 bool isObjectGroup(std::string_view word) { return word == "object-group"; }
 
-}  // namespace
-
-bool parseFullAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
-                      unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
-  std::string_view word = words.view(wordIndex);
-  if (isObjectGroup(word)) return leaveUnread(target, "object-group");
-  unsigned char prefix[4], prefixWildcard[4];
-  if (!readPrefix(word, prefix, prefixWildcard)) {
-    return parseAddress(target, words, wordIndex, address, wildcard);
-  }
-  ++wordIndex;
-  target.out.quad(prefix).text(" ").quad(prefixWildcard).text(" ");
-  std::memcpy(address, prefix, 4);
-  std::memcpy(wildcard, prefixWildcard, 4);
-  return true;
-}
-
-bool parseFullStandardAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
-                              unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
-  unsigned char host[4], next[4];
-  if (!readQuad(words.at(wordIndex), host) || readQuad(words.at(wordIndex + 1), next)) {
-    return parseFullAddress(target, words, wordIndex, address, wildcard);
-  }
-  ++wordIndex;
-  target.out.text("host ").quad(host).text(" ");
-  std::memcpy(address, host, 4);
-  setAll(wildcard, 0);
-  return true;
-}
-
-bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
-                  unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
+// The address forms both dialects read.
+bool parseClassicAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                         unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
   std::string_view word = words.view(wordIndex);
   if (word == "any") {
     ++wordIndex;
@@ -97,6 +78,40 @@ bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
   }
   return parseQuad(target, words, wordIndex, address) &&
          parseQuad(target, words, wordIndex, wildcard);
+}
+
+}  // namespace
+
+bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                  unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
+  if (target.syntax == Syntax::classic) {
+    return parseClassicAddress(target, words, wordIndex, address, wildcard);
+  }
+  std::string_view word = words.view(wordIndex);
+  if (isObjectGroup(word)) return leaveUnread(target, "object-group");
+  unsigned char prefix[4], prefixWildcard[4];
+  if (!readPrefix(word, prefix, prefixWildcard)) {
+    return parseClassicAddress(target, words, wordIndex, address, wildcard);
+  }
+  ++wordIndex;
+  target.out.quad(prefix).text(" ").quad(prefixWildcard).text(" ");
+  std::memcpy(address, prefix, 4);
+  std::memcpy(wildcard, prefixWildcard, 4);
+  return true;
+}
+
+bool parseStandardAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                          unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
+  unsigned char host[4], next[4];
+  if (target.syntax == Syntax::classic || !readQuad(words.view(wordIndex), host) ||
+      readQuad(words.view(wordIndex + 1), next)) {
+    return parseAddress(target, words, wordIndex, address, wildcard);
+  }
+  ++wordIndex;
+  target.out.text("host ").quad(host).text(" ");
+  std::memcpy(address, host, 4);
+  setAll(wildcard, 0);
+  return true;
 }
 
 }  // namespace dorvex

@@ -22,16 +22,20 @@
 #include <string_view>
 
 #include "parser/acl_config.h"
+#include "parser/check_modes.h"
 #include "parser/word_row.h"
 #include "text/text_writer.h"
 
 namespace dorvex {
 
 // What an operand parser writes to: the current entry of `config` (and, for
-// the option words, its name table) and the annotation, through `out`.
+// the option words, its name table and typed options) and the annotation,
+// through `out`; `syntax` is the dialect the line is read in, which decides
+// only what the parsers below say it does.
 struct ParseTarget {
   AclConfig& config;
   TextWriter out;
+  Syntax syntax = Syntax::classic;
 };
 
 // Commits the current entry in error and writes "Err(%d):\"%s\"\r\n" for the
@@ -49,28 +53,28 @@ bool parsePermission(ParseTarget& target, const WordRow& words, int& wordIndex);
 // "any", "host" a.b.c.d, or a.b.c.d w.x.y.z into `address` and `wildcard`,
 // two address fields of the current entry. What was read before a failing
 // word stays stored ("host" sets the wildcard first; an address stays when
-// its wildcard fails).
+// its wildcard fails). The full syntax also reads a prefix a.b.c.d/n (n
+// from 0 to 32), stored and written as the address and the wildcard of an
+// n-bit prefix, and leaves the line unread at an "object-group" operand.
 bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
                   unsigned char (&address)[4], unsigned char (&wildcard)[4]);
+// As parseAddress(), for the one address of a standard rule: in the full
+// syntax an address that no wildcard follows is a host, written
+// "host a.b.c.d".
+bool parseStandardAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                          unsigned char (&address)[4], unsigned char (&wildcard)[4]);
 
-// The full syntax: as parseAddress(), and a prefix a.b.c.d/n (n from 0 to
-// 32), stored and written as the address and the wildcard of an n-bit
-// prefix. An "object-group" operand leaves the line unread.
-bool parseFullAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
-                      unsigned char (&address)[4], unsigned char (&wildcard)[4]);
-// As parseFullAddress(), for the one address of a standard rule, where an
-// address that no wildcard follows is a host: written "host a.b.c.d".
-bool parseFullStandardAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
-                              unsigned char (&address)[4], unsigned char (&wildcard)[4]);
-
-// A protocol number or keyword (keyword_tables.h) into `protocol_no`.
+// A protocol number or keyword (keyword_tables.h) into `protocol_no`. In the
+// full syntax a number above 255 is rejected.
 bool parseProtocol(ParseTarget& target, const WordRow& words, int& wordIndex);
 
 // An optional port operand ("eq", "gt", "lt", "neq" and one port, "range"
 // and two) into three port fields of the current entry, the lower bound of
 // a range first. True, consuming and writing nothing, when no operator
 // stands at wordIndex or the current entry's protocol is neither kTcp nor
-// kUdp. The operator code is stored before its port is read.
+// kUdp. The operator code is stored before its port is read. In the full
+// syntax a port above kMaxPort, and a range whose bounds are reversed, are
+// rejected at the offending word; the classic syntax swaps reversed bounds.
 bool parsePort(ParseTarget& target, const WordRow& words, int& wordIndex, int& portType,
                int& portLow, int& portHigh);
 
@@ -81,20 +85,19 @@ bool lookupPort(int protocolNo, std::string_view word, int& number);
 // Takes every word from wordIndex on as an option word of the rule: each is
 // added to the name table (option_idx names the first) and the list closed
 // by an empty name; a word that is not an ICMP message name of a kIcmp rule
-// sets kUnsupportedBit. Nothing is added when no word is left. Never fails:
-// returns true with wordIndex at the first empty word.
+// sets kUnsupportedBit. In the full syntax "log" and "log-input", and the
+// one argument word that may follow either (any word but an option keyword,
+// keyword_tables.h), are understood: recorded with unsupported 0 and written
+// "%s ", without the unsupported bit. Either way the words are read once
+// more into the current entry's typed options (rule_options.h). Nothing is
+// added when no word is left. Never fails: returns true with wordIndex at
+// the first empty word.
 bool parseOptions(ParseTarget& target, const WordRow& words, int& wordIndex);
 
-// The full syntax: as parseOptions(), but "log" and "log-input", and the
-// one argument word that may follow either (any word but an option keyword,
-// keyword_tables.h), are understood: recorded as option words with
-// unsupported 0 and written "%s ", without the unsupported bit.
-bool parseFullOptions(ParseTarget& target, const WordRow& words, int& wordIndex);
-
 // "log" or "log-input" at wordIndex and its argument word, as
-// parseFullOptions() reads them, written but not recorded: the trailing
-// option of a standard rule. True iff it stood there; otherwise nothing
-// is consumed or written.
+// parseOptions() reads them in the full syntax, written but not recorded:
+// the trailing option of a standard rule. True iff it stood there;
+// otherwise nothing is consumed or written.
 bool parseLogOption(ParseTarget& target, const WordRow& words, int& wordIndex);
 
 }  // namespace dorvex

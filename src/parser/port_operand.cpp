@@ -31,6 +31,9 @@ bool readPort(ParseTarget& target, const WordRow& words, int& wordIndex, int& fi
   std::string_view word = words.view(wordIndex);
   int number;
   if (TextCursor::parseDecimal(word, number)) {
+    if (number > kMaxPort && target.syntax == Syntax::full) {
+      return rejectWord(target, words, wordIndex);
+    }
     target.out.number(number).text(" ");
   } else if (lookupPort(target.config.current().protocol_no, word, number)) {
     target.out.text(word).text("(").number(number).text(") ");
@@ -62,7 +65,12 @@ bool parsePort(ParseTarget& target, const WordRow& words, int& wordIndex, int& p
   if (!readPort(target, words, wordIndex, portLow)) return false;
   if (code == kPortRange) {
     if (!readPort(target, words, wordIndex, portHigh)) return false;
-    if (portLow > portHigh) std::swap(portLow, portHigh);
+    if (portLow > portHigh) {
+      // A reversed range admits no port as written: the full syntax says
+      // so rather than read it as another range.
+      if (target.syntax == Syntax::full) return rejectWord(target, words, wordIndex - 1);
+      std::swap(portLow, portHigh);
+    }
   }
   return true;
 }

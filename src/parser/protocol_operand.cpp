@@ -4,10 +4,20 @@
 
 namespace dorvex {
 
+namespace {
+
+// Highest IP protocol number.
+constexpr int kMaxProtocol = 255;
+
+}  // namespace
+
 bool parseProtocol(ParseTarget& target, const WordRow& words, int& wordIndex) {
   std::string_view word = words.view(wordIndex);
   int number;
   if (TextCursor::parseDecimal(word, number)) {
+    if (number > kMaxProtocol && target.syntax == Syntax::full) {
+      return rejectWord(target, words, wordIndex);
+    }
     target.out.number(number).text(" ");
   } else if (lookupProtocol(word, number)) {
     target.out.text(word).text("(").number(number).text(") ");

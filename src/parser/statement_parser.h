@@ -32,7 +32,11 @@
 //   object-group operand), "firewall form" ("access-list NAME extended
 //   ..."), "list entry" (a sequence number before any other word inside a
 //   list), and "logging" or "log-update" for those list settings. A rule of
-//   the open list left unread keeps it open.
+//   the open list left unread keeps it open;
+// - words of any length and lines of any number of words (word_row.h), list
+//   names of any length (acl_config.h);
+// - a protocol number above 255, a port above 65535 and a range whose bounds
+//   are reversed are errors, where the classic syntax reads them.
 // An erroneous rule of an open list keeps the list open in the full
 // syntax, whatever its error. Each Note and Unsupported ends in "\r\n".
 #ifndef DORVEX_PARSER_STATEMENT_PARSER_H_
@@ -63,24 +67,47 @@ class StatementParser {
   // per line; every line commits at most one entry, whose column is the
   // line's number. Leaves the counts of what was read in the config
   // (AclConfig::readCounts()). REQUIRES: config.reset() has run. Returns
-  // true.
+  // true; throws std::length_error for a text of more lines than an int
+  // numbers.
   bool parseAll();
 
  private:
-  enum class StatementKind { numberedRule, listOpening, listRule, notAcl, tooManyWords };
-  // The kind of the line in `words`, by its first word.
-  static StatementKind classify(const WordRow& words);
+  // The kinds of statement line. The classic syntax knows the first four
+  // and tooManyWords; the full syntax all but tooManyWords, since its lines
+  // have no word limit.
+  enum class StatementKind {
+    numberedRule,
+    listOpening,
+    listRule,
+    notAcl,
+    tooManyWords,
+    remark,
+    blank,
+    comment,
+    ipv6List,
+    listEntry,
+  };
+  // The kind of the line in `words`; `complete` is false for a classic line
+  // of too many words. `first` is set to the word after a sequence number
+  // at word 0 (full syntax), else 0.
+  StatementKind classify(bool complete, int& first) const;
 
   // Each parses the line in `words` as its kind and writes its annotation up
-  // to and including the "\r\n" that ends it.
+  // to and including the "\r\n" that ends it; those with `first` start at
+  // that word, 1 after a sequence number, else 0.
   void parseNumberedRule();
   void parseListOpening();
-  void parseListRule();
+  void parseListRule(int first);
   void rejectNotAcl();
   void rejectTooManyWords();
+  void noteRemark(int first);
+  void leaveIpv6ListUnread();
+  void leaveListEntryUnread();
 
-  // Parts of a numbered rule after its list number and permission.
-  void parseStandardRule(int& wordIndex);
+  // The rule after its list number or sequence number and permission:
+  // commits it or rejects it. False iff extra words after a standard rule
+  // rejected it, which in the classic syntax closes an open list.
+  bool parseStandardRule(int& wordIndex);
   void parseExtendedRule(int& wordIndex);
   // Operands of an extended rule after the permission, up to the
   // destination port; false when one was rejected.
@@ -88,12 +115,13 @@ class StatementParser {
   // The list number or name of a list opening; false when the line was
   // rejected.
   bool parseListNumberOrName(int& wordIndex);
-  // A rule of the open standard or extended list.
-  void parseStandardListRule();
-  void parseExtendedListRule();
   // True iff no word stands at wordIndex; otherwise the line is rejected
   // with its first extra word.
   bool endCheck(int wordIndex);
+  // Writes the sequence number at word 0 when `first` is past one.
+  void writeSequenceNumber(int first);
+  // Writes "Note:\"%s\"\r\n"; the line commits nothing.
+  void note(std::string_view what);
 
   // Counts `entry`, which the line just parsed committed, when it is an
   // access-list statement in error or unsupported that kNotReadBit does not
@@ -106,48 +134,13 @@ class StatementParser {
   // (ReadCounts).
   bool looksLikeAclStatement() const;
 
-  // The full syntax, line by line: the statement kinds it adds, and a
-  // function for each. `complete` is false for a line of too many words,
-  // whose first kMaxWords words are in the row.
-  enum class FullKind {
-    numberedRule,
-    listOpening,
-    listRule,
-    remark,
-    blank,
-    comment,
-    ipv6List,
-    listEntry,
-    notAcl,
-    tooManyWords
-  };
-  // The kind of the line; `first` is set to the word after a sequence
-  // number at word 0, else 0.
-  FullKind classifyFull(bool complete, int& first) const;
-  void parseFullLine(bool complete);
-  // Each of the following parses the line in `words` as its kind; those
-  // with `first` start at that word, 1 after a sequence number, else 0.
-  void parseFullNumberedRule();
-  void parseFullListOpening();
-  void parseFullListRule(int first);
-  void parseFullStandardRule(int& wordIndex);
-  void parseFullExtendedRule(int& wordIndex);
-  bool parseFullExtendedOperands(int& wordIndex);
-  void noteRemark(int first);
-  void leaveIpv6ListUnread();
-  void leaveListEntryUnread();
-  void noteNotAcl();
-  // Writes the sequence number at word 0 when `first` is past one.
-  void writeSequenceNumber(int first);
-  // Writes "Note:\"%s\"\r\n"; the line commits nothing.
-  void note(std::string_view what);
+  bool full() const { return target.syntax == Syntax::full; }
 
   // The writer lives in the target, so that the operand parsers reach it
   // at a fixed offset: every piece of the annotation is written through it.
   ParseTarget target;
   AclConfig& config = target.config;
   TextWriter& out = target.out;
-  const Syntax syntax;
   WordRow words;
 };
 

@@ -1,12 +1,18 @@
 // Trailing option words of an extended rule: ICMP message names on ICMP
 // rules, in the full syntax the log options, any other word as an
-// unrecognised option.
+// unrecognised option; and the same words read once more as typed options.
+#include <iterator>
+
 #include "parser/keyword_tables.h"
 #include "parser/operand_parsers.h"
+#include "parser/rule_options.h"
 
 namespace dorvex {
 
 namespace {
+
+// Highest ICMP type and code.
+constexpr int kMaxIcmpNumber = 255;
 
 bool isLogOption(std::string_view word) {
   int kind;
@@ -19,14 +25,122 @@ bool isLogArgument(std::string_view word) {
   return !word.empty() && !lookupName(kOptionKeywordTable, word, kind);
 }
 
-// Every remaining word as an option word of the rule; with `readLog`, the
-// log options and their arguments are understood, as the full syntax reads
-// them.
-bool takeOptions(ParseTarget& target, const WordRow& words, int& wordIndex, bool readLog) {
+// The value of a "tos", "precedence" or "dscp" option: a number, or a name
+// of `names`; kNotSet for any other word.
+int optionValue(std::string_view word, const NameNumber* names) {
+  int value;
+  if (TextCursor::parseDecimal(word, value) || lookupName(names, word, value)) return value;
+  return kNotSet;
+}
+
+unsigned tcpFlagBit(std::string_view word) {
+  static constexpr std::string_view kFlags[] = {"ack", "fin", "psh", "rst", "syn", "urg"};
+  for (unsigned k = 0; k < std::size(kFlags); ++k) {
+    if (word == kFlags[k]) return 1u << k;
+  }
+  return 0;
+}
+
+// The option grammar: reads one option after the other from the words.
+class OptionReader {
+ public:
+  OptionReader(const WordRow& words, int first, bool icmp) : words(words), at(first), icmp(icmp) {}
+
+  void readAll(RuleOptions& options) {
+    while (!word(0).empty()) {
+      const int taken = readOne(options);
+      if (taken == 0) {
+        options.unknown = word(0);
+        return;
+      }
+      at += taken;
+    }
+  }
+
+ private:
+  std::string_view word(int offset) const { return words.view(at + offset); }
+
+  // Reads the option at `at`; returns how many words it took, or 0 when the
+  // word at `at` is not understood there.
+  int readOne(RuleOptions& options) {
+    int kind;
+    if (!lookupName(kOptionKeywordTable, word(0), kind)) return readIcmpMessage(options);
+    switch (kind) {
+      case kLogOption: return isLogArgument(word(1)) ? 2 : 1;
+      case kLoneOption: {
+        bool& flag = word(0) == "established" ? options.established : options.fragments;
+        if (flag) return 0;
+        flag = true;
+        return 1;
+      }
+      case kValueOption: return readValue(options);
+      case kTcpFlagOption: {
+        const unsigned bit = tcpFlagBit(word(0));
+        if (options.tcpFlags & bit) return 0;
+        options.tcpFlags |= bit;
+        return 1;
+      }
+      default: return 0;
+    }
+  }
+
+  int readValue(RuleOptions& options) {
+    const std::string_view name = word(0), value = word(1);
+    if (value.empty()) return 0;
+    if (name == "time-range") {
+      if (!options.timeRange.empty()) return 0;
+      options.timeRange = value;
+      return 2;
+    }
+    int* field = &options.dscp;
+    const NameNumber* names = kDscpTable;
+    if (name == "tos") {
+      field = &options.tos;
+      names = kTosTable;
+    } else if (name == "precedence") {
+      field = &options.precedence;
+      names = kPrecedenceTable;
+    }
+    const int number = optionValue(value, names);
+    if (*field != kNotSet || number == kNotSet) return 0;
+    *field = number;
+    return 2;
+  }
+
+  // An ICMP message name, or a type number and an optional code number.
+  int readIcmpMessage(RuleOptions& options) {
+    if (!icmp || options.icmpType != kNotSet) return 0;
+    int type, code;
+    if (lookupName(kIcmpMessageTable, word(0), type)) {
+      options.icmpType = type;
+      return 1;
+    }
+    if (!TextCursor::parseDecimal(word(0), type) || type > kMaxIcmpNumber) return 0;
+    options.icmpType = type;
+    if (!TextCursor::parseDecimal(word(1), code) || code > kMaxIcmpNumber) return 1;
+    options.icmpCode = code;
+    return 2;
+  }
+
+  const WordRow& words;
+  int at;
+  const bool icmp;
+};
+
+}  // namespace
+
+void readRuleOptions(const WordRow& words, int wordIndex, int protocolNo, RuleOptions& options) {
+  OptionReader(words, wordIndex, protocolNo == kIcmp).readAll(options);
+}
+
+bool parseOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
   if (words.isEmpty(wordIndex)) return true;
   AclConfig& config = target.config;
+  readRuleOptions(words, wordIndex, config.current().protocol_no, config.currentOptions());
   config.current().option_idx = config.nameCount();
   const bool icmp = config.current().protocol_no == kIcmp;
+  // The full syntax understands the log options and their arguments.
+  const bool readLog = target.syntax == Syntax::full;
   bool logArgumentNext = false;
   for (; !words.isEmpty(wordIndex); ++wordIndex) {
     std::string_view word = words.view(wordIndex);
@@ -48,16 +162,6 @@ bool takeOptions(ParseTarget& target, const WordRow& words, int& wordIndex, bool
   }
   config.addName("", 0);
   return true;
-}
-
-}  // namespace
-
-bool parseOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
-  return takeOptions(target, words, wordIndex, false);
-}
-
-bool parseFullOptions(ParseTarget& target, const WordRow& words, int& wordIndex) {
-  return takeOptions(target, words, wordIndex, true);
 }
 
 bool parseLogOption(ParseTarget& target, const WordRow& words, int& wordIndex) {

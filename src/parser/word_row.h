@@ -1,47 +1,49 @@
 // WordRow: the words of one statement line, as the statement parser splits
-// them and the operand parsers read them. Positions count from 0 at the
-// line's first word; every position from the line's last word on, up to and
-// past kMaxWords, reads as the empty word, so a parser may look one word
-// past the end of what it expects without a bounds test of its own.
+// them and the operand parsers read them: views into the configuration text,
+// which must outlive the row's use. Positions count from 0 at the line's
+// first word; every position past the last word reads as the empty word, so
+// a parser may look one word past the end of what it expects without a
+// bounds test of its own.
+//
+// Words are split at blanks and carriage returns; a tab is part of a word.
+// The dialect decides the limits of a line:
+// - classic: a word holds at most kWordSize - 1 bytes, and the rest of a
+//   longer one becomes the next word; a line of kMaxWords words or more is
+//   incomplete and keeps its first kMaxWords words;
+// - full: every word is whole, whatever its length, and a line has as many
+//   words as it holds.
 #ifndef DORVEX_PARSER_WORD_ROW_H_
 #define DORVEX_PARSER_WORD_ROW_H_
 
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
+#include "parser/check_modes.h"
 #include "text/text_cursor.h"
 
 namespace dorvex {
 
-// Most words of one statement line.
+// Most words of one statement line in the classic dialect.
 constexpr int kMaxWords = 15;
 
 class WordRow {
  public:
-  const char* at(int index) const {
-    return index >= 0 && index <= kMaxWords ? slots + kWordSize * index : "";
-  }
-  // The word at `index` as a view, with the length that splitFrom()
-  // measured, so that no word is measured again.
-  // REQUIRES: the row was last filled by splitFrom().
   std::string_view view(int index) const {
-    return index >= 0 && index <= kMaxWords
-               ? std::string_view(slots + kWordSize * index, static_cast<std::size_t>(sizes[index]))
+    return index >= 0 && static_cast<std::size_t>(index) < words.size()
+               ? words[static_cast<std::size_t>(index)]
                : std::string_view();
   }
-  bool isEmpty(int index) const { return at(index)[0] == '\0'; }
-  // The kMaxWords + 1 slots of kWordSize bytes, for TextCursor::splitLine().
-  char* data() { return slots; }
-  // Splits the current line of `input` into the row (TextCursor::splitLine
-  // with kMaxWords), keeping the word lengths for view(). False iff the line
-  // has kMaxWords words or more.
-  bool splitFrom(TextCursor& input, const char* separators) {
-    return input.splitLine(slots, sizes, kMaxWords, separators);
-  }
+  bool isEmpty(int index) const { return view(index).empty(); }
+  int size() const { return static_cast<int>(words.size()); }
+
+  // Splits the current line of `input` into the row in `syntax` and moves
+  // `input` to column 1 of the next line (or the end of the text). False
+  // iff the line is incomplete: a classic line of kMaxWords words or more.
+  bool splitFrom(TextCursor& input, Syntax syntax);
 
  private:
-  char slots[kWordSize * (kMaxWords + 1)] = {};
-  int sizes[kMaxWords + 1] = {};
+  std::vector<std::string_view> words;
 };
 
 }  // namespace dorvex

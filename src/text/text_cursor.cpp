@@ -194,6 +194,19 @@ bool TextCursor::advance(std::size_t count) {
   return true;
 }
 
+bool TextCursor::takeLine(std::string_view& line) {
+  if (!textBuffer || pos >= textLength) return false;
+  pos -= columnNo - 1;
+  columnNo = 1;
+  const char* const lineStart = textBuffer.get() + pos;
+  const std::size_t rest = textLength - pos;
+  const char* const lf = static_cast<const char*>(std::memchr(lineStart, '\n', rest));
+  const std::size_t lineBytes = lf ? static_cast<std::size_t>(lf - lineStart) : rest;
+  line = std::string_view(lineStart, lineBytes);
+  passBytes(lf ? lineBytes + 1 : lineBytes, lf ? 1 : 0);
+  return true;
+}
+
 bool TextCursor::splitLine(char* words, int* lengths, int maxWords, const char* separators) {
   if (!textBuffer || maxWords < 1 || std::strlen(separators) > 255) return false;
   // From column 1 of the line. The text holds no NUL before its end, so the

@@ -117,6 +117,11 @@ class TextCursor {
   // 255 separators.
   // REQUIRES: `separators` holds no LF.
   bool splitLine(char* words, int* lengths, int maxWords, const char* separators);
+  // The current line from its column 1 up to its LF (or the end of the
+  // text) into `line`, a view into the text valid while the text is not
+  // appended to; the position moves to column 1 of the next line, or to the
+  // end of the text. False, changing nothing, at the end of the text.
+  bool takeLine(std::string_view& line);
 
   // Converts a non-empty word of decimal digits (leading zeros allowed).
   // False for any other byte, or a value above 2147483647; `out` is then

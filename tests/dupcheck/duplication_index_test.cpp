@@ -86,8 +86,8 @@ TEST(DuplicationIndexTest, ScannedHashedAndWalkedCandidatesAgree) {
       const AclConfig& source = configs->source;
       const AclConfig& setting = configs->setting;
       DuplicationIndex scanned, hashed;
-      scanned.build(source, setting, INT_MAX);
-      hashed.build(source, setting, 0);
+      scanned.build(source, setting, Cover::classic, INT_MAX);
+      hashed.build(source, setting, Cover::classic, 0);
       for (int s = 0; s < setting.entryCount(); ++s) {
         const std::vector<int> expected = walkedCandidates(source, setting, s, false);
         ASSERT_EQ(expected, scanned.candidates(s)) << "setting entry " << s;
@@ -113,7 +113,7 @@ TEST(DuplicationIndexTest, LookupsInAnyOrder) {
   const AclConfig& source = configs->source;
   const AclConfig& setting = configs->setting;
   DuplicationIndex index;
-  index.build(source, setting, 0);
+  index.build(source, setting, Cover::classic, 0);
   const int count = setting.entryCount();
   for (int s = count - 1; s >= 0; s -= 7) {
     EXPECT_EQ(walkedCandidates(source, setting, s, true), index.candidates(s))
