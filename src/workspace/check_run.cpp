@@ -77,7 +77,8 @@ CheckStatus checkAndReport(CheckWorkspace& workspace, const CheckRequest& reques
 
 }  // namespace
 
-CheckResult CheckWorkspace::runCheck(const CheckRequest& request, CheckFrontEnd& frontEnd) {
+CheckResult runWholeCheck(CheckWorkspace& workspace, const CheckRequest& request,
+                          CheckFrontEnd& frontEnd, void (*clock)(std::string&, std::string&)) {
   CheckResult result;
   // A text ends at its first NUL byte, so it is empty when one starts it;
   // load() cuts the texts there as it copies them, without a search here.
@@ -90,8 +91,7 @@ CheckResult CheckWorkspace::runCheck(const CheckRequest& request, CheckFrontEnd&
   // place that ends such a check is here, so that no shortened text is
   // ever shown or written.
   try {
-    result.status = checkAndReport(*this, request, frontEnd,
-                                   localClock ? localClock : readLocalClock, result.reportPath);
+    result.status = checkAndReport(workspace, request, frontEnd, clock, result.reportPath);
   } catch (const std::bad_alloc&) {
     result.status = CheckStatus::outOfMemory;
   } catch (const std::length_error&) {

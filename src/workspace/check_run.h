@@ -101,6 +101,14 @@ struct CheckResult {
 // Longest report path, in bytes.
 constexpr std::size_t kMaxReportPath = 999;
 
+class CheckWorkspace;
+
+// A whole check on `workspace`, from the two texts of `request` to the
+// report file (CheckWorkspace::runCheck() says how); `clock` gives the
+// local date "MM/DD/YY" and time "HH:MM:SS" of the report.
+CheckResult runWholeCheck(CheckWorkspace& workspace, const CheckRequest& request,
+                          CheckFrontEnd& frontEnd, void (*clock)(std::string&, std::string&));
+
 }  // namespace dorvex
 
 #endif  // DORVEX_WORKSPACE_CHECK_RUN_H_

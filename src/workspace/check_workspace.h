@@ -42,8 +42,10 @@ class CheckWorkspace {
   // result texts fresh and empty, and the duplication check to use
   // modes.cover. Without `analysisText`, the check leaves the annotated
   // texts (the analysis view) empty and every other result as it would be.
-  // Returns false, changing nothing, when either text is empty; false also
-  // when a buffer cannot be obtained (the earlier steps then stay done).
+  // Returns false, changing nothing, when either text is empty. A buffer
+  // that cannot be had throws as TextCursor says (std::bad_alloc,
+  // std::length_error), the earlier steps then staying done; runCheck() is
+  // the one place that catches.
   bool load(std::string_view sourceText, std::string_view settingText, bool analysisText = true,
             CheckModes modes = {});
   // The modes of the last load().
@@ -59,9 +61,9 @@ class CheckWorkspace {
   std::string_view leftText(ResultView view) const;
   std::string_view rightText(ResultView view) const;
 
-  // Runs the statement parser over the source config and then, if that
-  // succeeded, over the setting config, writing a progress line before each
-  // to `console` (may be null). Returns what the parsers report.
+  // Runs the statement parser over the source config and then over the
+  // setting config, writing a progress line before each to `console` (may
+  // be null). Returns true; throws as load() does.
   bool checkConfigs(ProgressSink* console);
 
   // Compares every setting rule with every source rule (findDuplications()
@@ -69,7 +71,8 @@ class CheckWorkspace {
   // sharing an option word with a partner) in both tables, writes
   // duplicationDetails, then both summary listings. Writes
   // "duplication check....\r\n" to `console` first (may be null).
-  // REQUIRES: checkConfigs() has run since load(). Returns true.
+  // REQUIRES: checkConfigs() has run since load(). Returns true; throws as
+  // load() does.
   bool checkDuplicates(ProgressSink* console);
   // The same result by testing every pair; kept as the reference for the
   // indexed check and in the benchmarks.

@@ -3,13 +3,11 @@
 
 #include <cstring>
 
-#include "workspace/check_workspace.h"
 
 namespace dorvex {
 
 namespace {
 
-constexpr char kRule[] = "----------------------------------------\r\n";
 
 #ifdef _WIN32
 constexpr bool kSlashSeparates = false;
@@ -100,72 +98,6 @@ std::string escapedName(std::string_view name) {
     }
   }
   return escaped;
-}
-
-std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view date,
-                                                           std::string_view sourceName,
-                                                           std::string_view settingName,
-                                                           std::string& lines) {
-  // A text ends at its first NUL byte, a name too.
-  sourceName = sourceName.substr(0, sourceName.find('\0'));
-  settingName = settingName.substr(0, settingName.find('\0'));
-  // The formatted lines first, in one text, and the views into it after:
-  // the text must not move once it is viewed.
-  lines.clear();
-  lines += kRule;
-  lines += "Dorvex ver 0.8\r\nResult Report  [Date=";
-  lines += date;
-  lines += "]\r\n";
-  if (!checkModes.isDefault()) {
-    lines += "Check Modes  [Syntax=";
-    lines += checkModes.syntax == Syntax::full ? "full" : "classic";
-    lines += "] [Cover=";
-    lines += checkModes.cover == Cover::exact ? "exact" : "classic";
-    lines += "]\r\n";
-  }
-  lines += kRule;
-  lines += "\r\n";
-  lines += "@Source Filename= ";
-  lines += escapedName(sourceName);
-  lines += " \r\n";
-  const std::size_t sourceEnd = lines.size();
-  lines += "@Setting Filename = ";
-  lines += escapedName(settingName);
-  lines += "\r\n";
-  std::string_view formatted = lines;
-  return {formatted.substr(0, sourceEnd),
-          sourceSummary.view(),
-          "\r\n",
-          formatted.substr(sourceEnd),
-          settingSummary.view(),
-          "\r\n\r\n",
-          "------------ Duplication Details ------\r\n",
-          "\r\n",
-          duplicationDetails.view(),
-          "\r\n",
-          "------------ Report Finished ----------\r\n",
-          "\r\n"};
-}
-
-std::string CheckWorkspace::reportText(std::string_view sourceName, std::string_view settingName) {
-  std::string date, time;
-  (localClock ? localClock : readLocalClock)(date, time);
-  std::string lines;
-  std::vector<std::string_view> pieces = reportPieces(date, sourceName, settingName, lines);
-  std::size_t size = 0;
-  for (std::string_view piece : pieces) size += piece.size();
-  std::string report;
-  report.reserve(size);
-  for (std::string_view piece : pieces) report += piece;
-  return report;
-}
-
-bool CheckWorkspace::buildReport(char* dest, std::size_t capacity, std::string_view sourceName,
-                                 std::string_view settingName) {
-  std::string report = reportText(sourceName, settingName);
-  if (report.size() >= capacity) return false;
-  std::memcpy(dest, report.c_str(), report.size() + 1);
-  return true;
 }
 
 }  // namespace dorvex
