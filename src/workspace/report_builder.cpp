@@ -3,11 +3,9 @@
 
 #include <cstring>
 
-
 namespace dorvex {
 
 namespace {
-
 
 #ifdef _WIN32
 constexpr bool kSlashSeparates = false;
