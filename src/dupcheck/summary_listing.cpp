@@ -1,7 +1,7 @@
 #include "dupcheck/summary_listing.h"
 
-#include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "text/text_writer.h"
 
@@ -42,35 +42,19 @@ constexpr MarkFields kMarkFields;
 std::string_view markLetters(unsigned flags) { return kMarkFields.of(flags).substr(1, 4); }
 
 void writeSummary(AclConfig& config, TextCursor& output) {
-  TextCursor& input = config.inputText();
-  const std::string_view text = input.view();
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  const int entryCount = config.entryCount();
-  int entryIndex = 0;
+  if (config.lines().empty()) config.recordRemainingLines();
   TextWriter out(&output);
-  // A line is listed when text is left for it; the first always is, so an
-  // LF that ends the text starts no line of its own.
-  for (int lineNo = 1; p != end || lineNo == 1; ++lineNo) {
-    const char* lf =
-        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-    const char* endOfLine = lf ? lf : end;
-    if (lineNo > 1) out.lineEnd();
-    unsigned flags = 0;
-    const AclEntry* entry = entryIndex < entryCount ? config.entryAt(entryIndex) : nullptr;
-    if (entry && entry->column == lineNo) {
-      flags = entry->flags;
-      ++entryIndex;
-    }
-    out.padded(lineNo, 3).line(kMarkFields.of(flags));
-    out.line(std::string_view(p, static_cast<std::size_t>(endOfLine - p)));
-    p = lf ? lf + 1 : end;
+  const std::vector<LineRecord>& lines = config.lines();
+  // The first line is listed even when the text has none.
+  if (lines.empty()) out.padded(1, 3).line(kMarkFields.of(0));
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    const LineRecord& line = lines[k];
+    if (k > 0) out.lineEnd();
+    const unsigned flags = line.entry >= 0 ? config.entryAt(line.entry)->flags : 0;
+    out.padded(static_cast<long long>(k) + 1, 3).line(kMarkFields.of(flags));
+    out.line(config.lineText(line));
   }
   out.finish();
-  // The input ends where reading every line would have left it.
-  char c = '\0';
-  input.peekChar(c);
-  if (c != '\0') input.advance(text.size());
 }
 
 }  // namespace dorvex

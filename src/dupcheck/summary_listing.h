@@ -17,9 +17,10 @@
 
 namespace dorvex {
 
-// Appends the summary listing of `config` to `output`. A line shows the
-// marks of the entry whose column is its line number, blank marks when there
-// is none. Leaves config's input text at its end, as a parse does.
+// Appends the summary listing of `config` to `output`, from the line records
+// of its parse (AclConfig::lines()): a line shows the marks of the entry it
+// committed, blank marks when there is none. A text not parsed is listed
+// with blank marks, and its input left at its end, as a parse leaves it.
 void writeSummary(AclConfig& config, TextCursor& output);
 
 // The four marks of an entry with `flags`, as its summary line shows them

@@ -37,6 +37,7 @@ bool AclConfig::reset(std::string_view text, bool annotate, Syntax readSyntax) {
   entryCount_ = 0;
   emptyTable(names, kInitialTableSize);
   longNames.clear();
+  emptyTable(lineRecords, kInitialTableSize);
   nameCount_ = 0;
   annotating = false;
   syntax = readSyntax;
@@ -75,6 +76,17 @@ bool AclConfig::nameAt(int index, char* text, int& unsupported) const {
   std::memcpy(text, names[index].name, kNameLength + 1);
   unsupported = names[index].unsupported;
   return true;
+}
+
+void AclConfig::recordRemainingLines() {
+  const char* const text = input.view().data();
+  std::string_view line;
+  while (input.takeLine(line)) {
+    LineRecord record;
+    record.textStart = static_cast<std::size_t>(line.data() - text);
+    record.textLength = line.size();
+    lineRecords.push_back(record);
+  }
 }
 
 void AclConfig::copyAnnotation(char* buffer, std::size_t capacity) const {

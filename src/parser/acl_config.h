@@ -45,6 +45,19 @@ struct AclName {
   int longIndex = -1;   // its place among the long names, or -1
 };
 
+// One line of a configuration as the parse left it, so that every text
+// written about the line later (summary, JSON, the panes) reads it from
+// here rather than splitting or parsing a text again.
+struct LineRecord {
+  std::size_t textStart = 0;   // the line's first byte in the input text
+  std::size_t textLength = 0;  // its bytes up to its LF (a CR before it included)
+  // Its annotation, after the "%03d: " number and before the CR LF that
+  // ends it; empty when the parse did not annotate.
+  std::size_t annotationStart = 0;
+  std::size_t annotationLength = 0;
+  int entry = -1;  // the entry the line committed, or -1
+};
+
 // What the parse of one configuration read: counted by line, so that a
 // front end can say whether rules were lost. A line "looks like an
 // access-list statement" when its first word, after a sequence number in
@@ -84,6 +97,22 @@ class AclConfig {
   // REQUIRES: reset() has run. Returns true; throws std::length_error for a
   // text of more lines than an entry can number.
   bool checkConfig();
+
+  // Every line the last checkConfig() read, in order: line n at n - 1.
+  const std::vector<LineRecord>& lines() const { return lineRecords; }
+  // The text and the annotation of `line`, a record of lines().
+  std::string_view lineText(const LineRecord& line) const {
+    return input.view().substr(line.textStart, line.textLength);
+  }
+  std::string_view lineAnnotation(const LineRecord& line) const {
+    return annotation.view().substr(line.annotationStart, line.annotationLength);
+  }
+  // Used by the statement parser.
+  void addLine(const LineRecord& line) { lineRecords.push_back(line); }
+  // Records the lines of the input text from its position to its end, as
+  // lines that committed nothing, unannotated; leaves the input at its end,
+  // as a parse does. For a text listed without a parse.
+  void recordRemainingLines();
 
   // What the last checkConfig() read, for the front ends to report.
   const ReadCounts& readCounts() const { return counts; }
@@ -161,6 +190,7 @@ class AclConfig {
   // kInitialTableSize records is set aside, and both tables grow past it.
   std::vector<AclEntry> entries;
   int entryCount_ = 0;
+  std::vector<LineRecord> lineRecords;
   // The typed options of each entry, the current one last.
   std::vector<RuleOptions> options;
   std::vector<AclName> names;  // exactly the nameCount_ records in use

@@ -1,7 +1,6 @@
 // Address operands: "any", "host" a.b.c.d, or an address with its wildcard;
 // in the full syntax also a prefix, or a host without "host".
 #include <cstring>
-#include <string>
 #include <string_view>
 
 #include "parser/operand_parsers.h"
@@ -11,20 +10,8 @@ namespace dorvex {
 namespace {
 
 bool readQuad(std::string_view word, unsigned char (&out)[4]) {
-  // Groups may carry leading zeros, so a quad has no longest form; a word
-  // of the classic syntax fits the buffer, a longer one is copied apart.
-  char buffer[kWordSize];
-  std::string longer;
-  const char* quad = buffer;
-  if (word.size() < sizeof buffer) {
-    word.copy(buffer, word.size());
-    buffer[word.size()] = '\0';
-  } else {
-    longer.assign(word);
-    quad = longer.c_str();
-  }
   int a, b, c, d;
-  if (!TextCursor::parseDottedQuad(quad, a, b, c, d)) return false;
+  if (!TextCursor::parseDottedQuad(word, a, b, c, d)) return false;
   out[0] = static_cast<unsigned char>(a);
   out[1] = static_cast<unsigned char>(b);
   out[2] = static_cast<unsigned char>(c);

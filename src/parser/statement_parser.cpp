@@ -68,8 +68,12 @@ bool StatementParser::parseAll() {
     }
     config.current().column = static_cast<int>(line);
     out.padded(line, 3).text(": ");
+    LineRecord record;
+    record.annotationStart = out.offset();
     const int entries = config.entryCount();
     const bool complete = words.splitFrom(input, target.syntax);
+    record.textStart = static_cast<std::size_t>(words.line().data() - input.view().data());
+    record.textLength = words.line().size();
     int first;
     switch (classify(complete, first)) {
       case StatementKind::numberedRule: parseNumberedRule(); break;
@@ -86,7 +90,16 @@ bool StatementParser::parseAll() {
     // The entries are counted once the parse is done (countEntries()), but
     // for the one thing only the words can tell: whether a line that was not
     // read looks like an access-list statement.
-    if (config.entryCount() != entries) countNotRead(*config.entryAt(entries), counts);
+    if (config.entryCount() != entries) {
+      countNotRead(*config.entryAt(entries), counts);
+      record.entry = entries;
+    }
+    // Every line's annotation ends in CR LF.
+    const std::size_t annotationEnd = out.offset();
+    if (annotationEnd >= record.annotationStart + 2) {
+      record.annotationLength = annotationEnd - 2 - record.annotationStart;
+    }
+    config.addLine(record);
   }
   out.finish();
   countEntries(counts);

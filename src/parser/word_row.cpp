@@ -10,17 +10,18 @@ bool isSeparator(char c) { return c == ' ' || c == '\r'; }
 
 bool WordRow::splitFrom(TextCursor& input, Syntax syntax) {
   words.clear();
-  std::string_view line;
-  if (!input.takeLine(line)) return true;
+  whole = {};
+  if (!input.takeLine(whole)) return true;
   const bool classic = syntax == Syntax::classic;
-  const std::size_t longest = classic ? kWordSize - 1 : line.size();
-  std::size_t at = 0;
+  const char* p = whole.data();
+  const char* const end = p + whole.size();
   while (true) {
-    while (at < line.size() && isSeparator(line[at])) ++at;
-    if (at == line.size()) return true;
-    const std::size_t start = at;
-    while (at < line.size() && at - start < longest && !isSeparator(line[at])) ++at;
-    words.push_back(line.substr(start, at - start));
+    while (p != end && isSeparator(*p)) ++p;
+    if (p == end) return true;
+    const char* const start = p;
+    const char* const limit = classic && end - p > kWordSize - 1 ? p + (kWordSize - 1) : end;
+    while (p != limit && !isSeparator(*p)) ++p;
+    words.emplace_back(start, static_cast<std::size_t>(p - start));
     if (classic && words.size() >= static_cast<std::size_t>(kMaxWords)) return false;
   }
 }

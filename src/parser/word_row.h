@@ -36,6 +36,8 @@ class WordRow {
   }
   bool isEmpty(int index) const { return view(index).empty(); }
   int size() const { return static_cast<int>(words.size()); }
+  // The whole line the row was split from, without its LF.
+  std::string_view line() const { return whole; }
 
   // Splits the current line of `input` into the row in `syntax` and moves
   // `input` to column 1 of the next line (or the end of the text). False
@@ -44,6 +46,7 @@ class WordRow {
 
  private:
   std::vector<std::string_view> words;
+  std::string_view whole;
 };
 
 }  // namespace dorvex

@@ -268,21 +268,27 @@ bool TextCursor::parseDecimal(std::string_view word, int& out) {
 }
 
 bool TextCursor::parseDottedQuad(const char* word, int& a, int& b, int& c, int& d) {
+  return parseDottedQuad(std::string_view(word), a, b, c, d);
+}
+
+bool TextCursor::parseDottedQuad(std::string_view word, int& a, int& b, int& c, int& d) {
   int* outputs[4] = {&a, &b, &c, &d};
-  const char* p = word;
+  const char* p = word.data();
+  const char* const end = p + word.size();
   for (int group = 0; group < 4; ++group) {
     const char* start = p;
     // Up to nine digits are converted as they are read: no such value
     // overflows. A longer group is converted with the range check.
     int value = 0;
-    for (; isDigit(*p) && p - start < 9; ++p) value = value * 10 + (*p - '0');
-    if (isDigit(*p)) {
-      while (isDigit(*p)) ++p;
+    const char* const quick = end - p > 9 ? p + 9 : end;
+    for (; p != quick && isDigit(*p); ++p) value = value * 10 + (*p - '0');
+    if (p != end && isDigit(*p)) {
+      while (p != end && isDigit(*p)) ++p;
       if (!convertDigits(start, p, value)) return false;
     }
     if (p == start) return false;
-    bool last = group == 3;
-    if (last ? *p != '\0' : *p != '.') return false;
+    const bool last = group == 3;
+    if (last ? p != end : p == end || *p != '.') return false;
     *outputs[group] = value;
     if (value > 255) return false;
     if (!last) ++p;

@@ -131,6 +131,8 @@ class TextCursor {
   // dots, each from 0 to 255. Groups converted before a failing check keep
   // their values in the outputs.
   static bool parseDottedQuad(const char* word, int& a, int& b, int& c, int& d);
+  // The same for the whole view: a NUL in it is no digit.
+  static bool parseDottedQuad(std::string_view word, int& a, int& b, int& c, int& d);
 
   // The text itself, for read-only use by its owner; empty without a buffer.
   std::string_view view() const;

@@ -94,6 +94,15 @@ class TextWriter {
   // cursor's position then, so the cursor may be used in between.
   void finish();
 
+  // Bytes of the cursor's text so far, the pieces not yet taken included:
+  // where the next piece goes, for a cursor that is only appended to. 0
+  // for a writer that discards.
+  std::size_t offset() const {
+    if (!out) return 0;
+    const std::string_view text = out->view();
+    return next ? static_cast<std::size_t>(next - text.data()) : text.size();
+  }
+
  private:
   static constexpr std::size_t kShortPiece = 16;
   // The next `count` bytes' place, or nullptr when the room set aside is
