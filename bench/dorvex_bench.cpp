@@ -25,6 +25,7 @@
 #include "cli/console_driver.h"
 #include "config_generator.h"
 #include "parser/word_row.h"
+#include "platform/config_file.h"
 #include "workspace/check_workspace.h"
 
 namespace dorvex::bench {
