@@ -4,6 +4,12 @@
 // both rules' texts, and the report path. The whole document and its rules
 // are in docs/json-output.md, its schema in docs/json-output.schema.json.
 //
+// The document is written as a stream, one value at a time, through a
+// buffer of fixed size: a pair of any size takes no more memory than the
+// per-line index of PairLines on top of the check's own texts, and once
+// that index is built, writing allocates nothing, so a lack of memory can
+// no longer cut a document short.
+//
 // Configuration bytes are not converted. A string taken from them is the
 // bytes read as UTF-8, with U+FFFD for every byte that is no part of a valid
 // sequence; when that happened, a member beside it holds the exact bytes in
@@ -12,38 +18,101 @@
 #ifndef DORVEX_CLI_JSON_OUTPUT_H_
 #define DORVEX_CLI_JSON_OUTPUT_H_
 
-#include <string>
+#include <cstddef>
+#include <iosfwd>
 #include <string_view>
+#include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "parser/check_modes.h"
 #include "workspace/check_workspace.h"
 
 namespace dorvex {
 
-// Members keep the order they are written in, which the document's reader
-// sees.
-using Json = nlohmann::ordered_json;
+// What the document says of one line of a configuration.
+struct LineRecord {
+  long long number = 0;         // from 1
+  std::string_view text;        // without its LF and one CR before it
+  unsigned flags = 0;           // the AclEntry flags of the line's entry; 0: none
+  std::string_view annotation;  // without its "%03d: " number and CR LF
+};
+
+// The lines of one checked configuration, for the document: the one place
+// where per-line data is taken from the check.
+class ConfigLines {
+ public:
+  // Indexes the lines of `config` and their annotations. This is where the
+  // document allocates; it throws std::bad_alloc when it cannot.
+  explicit ConfigLines(AclConfig& config);
+
+  std::size_t count() const { return lines.size(); }
+  // The text of line `number` (from 1); empty past the last.
+  std::string_view text(long long number) const;
+  // The record of every line, in order: each call gives the next.
+  // Returns false after the last.
+  bool next(LineRecord& record);
+
+ private:
+  const AclConfig& config;
+  std::vector<std::string_view> lines;
+  std::vector<std::string_view> annotations;
+  std::size_t position = 0;
+  int entryIndex = 0;
+};
+
+// Writes JSON to a stream through a buffer of its own; allocates nothing.
+// A failed write is seen by the stream's state, as for every other output.
+class JsonWriter {
+ public:
+  explicit JsonWriter(std::ostream& out) : out(out) {}
+  JsonWriter(const JsonWriter&) = delete;
+  JsonWriter& operator=(const JsonWriter&) = delete;
+
+  void raw(std::string_view text);
+  void number(long long value);
+  // `bytes` as a JSON string, read as UTF-8, each byte outside a valid
+  // sequence replaced by U+FFFD. Returns whether any was.
+  bool text(std::string_view bytes);
+  // `bytes` in base64 (RFC 4648, with padding) as a JSON string.
+  void base64(std::string_view bytes);
+  // ,"key": before a member; the first member of an object has no comma.
+  void key(std::string_view name, bool first = false);
+  // The member "key" set to the text of `bytes`, and "<bytesKey>" to the
+  // bytes themselves when they are not UTF-8.
+  void textMember(std::string_view name, std::string_view bytes, std::string_view bytesKey,
+                  bool first = false);
+  // Hands what the buffer holds to the stream and flushes it. Returns false
+  // when the stream has failed.
+  bool flush();
+
+ private:
+  void put(char c) {
+    if (used == sizeof buffer) drain();
+    buffer[used++] = c;
+  }
+  void drain();
+
+  std::ostream& out;
+  char buffer[1 << 16];
+  std::size_t used = 0;
+};
+
+// The document's start, up to and with the opening of its checks array.
+void writeDocumentStart(JsonWriter& json, CheckModes modes);
 
 // The check entry of a pair the check finished: the two configurations
 // under their file paths, the duplicate pairs, the report path
 // (`reportPath` empty: none written) and `exitStatus`.
 // REQUIRES: the check ran with the annotated texts and with its pairs
-// recorded (CheckWorkspace::recordPairs).
-Json checkToJson(CheckWorkspace& workspace, std::string_view sourcePath,
-                 std::string_view settingPath, std::string_view reportPath, int exitStatus);
+// recorded (CheckWorkspace::recordPairs); `source` and `setting` index its
+// two configurations and have given no record yet.
+void writeCheck(JsonWriter& json, const CheckWorkspace& workspace, ConfigLines& source,
+                ConfigLines& setting, std::string_view sourcePath, std::string_view settingPath,
+                std::string_view reportPath, int exitStatus);
 
 // The check entry of a pair that ended in trouble (exit status 2): the file
 // paths and the message.
-Json failedCheckToJson(std::string_view sourcePath, std::string_view settingPath,
-                       std::string_view message);
-
-// A text for a JSON string: `bytes` as UTF-8, each byte outside a valid
-// sequence replaced by U+FFFD. `replaced`, when given, says whether any was.
-std::string utf8Text(std::string_view bytes, bool* replaced = nullptr);
-
-// `bytes` in base64 (RFC 4648, with padding).
-std::string base64(std::string_view bytes);
+void writeFailedCheck(JsonWriter& json, std::string_view sourcePath, std::string_view settingPath,
+                      std::string_view message);
 
 }  // namespace dorvex
 

@@ -54,9 +54,15 @@ MarkCounts countMarks(const AclConfig& config);
 class RunOutput {
  public:
   virtual ~RunOutput() = default;
+  // Called when the check of a pair is done, before its report is stored:
+  // takes what pair() needs of the workspace beyond its texts, so that a
+  // lack of memory stops the pair before a report is written rather than
+  // after. Returns false, holding nothing, when memory is short.
+  virtual bool prepare(CheckWorkspace&) { return true; }
   // Writes what stdout shows of `run`, and of the workspace's results when
-  // it was checked, as soon as the pair is done. False once a write to
-  // stdout has failed.
+  // it was checked, as soon as the pair is done, and flushes it, so that a
+  // pair that has ended is on stdout whatever ends the run later. False
+  // once a write to stdout has failed.
   virtual bool pair(const PairRun& run, CheckWorkspace& workspace) = 0;
   // Ends the output after the last pair, `status` being the run's exit
   // status, and flushes it. False when a write or the flush failed.
