@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-BUILD_PACKAGES=(build-essential cmake libgtest-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+BUILD_PACKAGES=(build-essential cmake libgtest-dev libbenchmark-dev libcli11-dev
   python3 python3-jsonschema)
 
 install_missing() {

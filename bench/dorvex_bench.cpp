@@ -25,6 +25,7 @@
 
 #include "cli/console_driver.h"
 #include "config_generator.h"
+#include "platform/config_file.h"
 #include "text/text_cursor.h"
 #include "workspace/check_workspace.h"
 

@@ -2,7 +2,8 @@
 # Runs the target benchmarks of the performance issue (the Target_*
 # benchmarks of bench/dorvex_bench.cpp) and prints one line per target: the
 # two processor times it compares, their ratio against the limit, the ratio
-# of the wall times beside it, and PASS or FAIL. Each ratio is taken from
+# of the wall times beside it, and PASS or FAIL; then the memory target of
+# the JSON output (bench/json_memory.sh), a line of its own. Each ratio is taken from
 # times measured in the same run; the pair loop alone takes some seconds.
 #
 # Usage: bench/run_targets.sh [BUILD_DIR]    (default: build-perf)
@@ -23,6 +24,7 @@ if ! "$binary" --benchmark_filter='^Target_' --benchmark_out="$json" \
   cat "$log" >&2
   exit 2
 fi
+status=0
 awk '
   /"name":/ {
     name = $0
@@ -44,4 +46,8 @@ awk '
     failed = 1
   }
   END { exit failed }
-' "$json"
+' "$json" || status=1
+memory=0
+bash "$(dirname "$0")/json_memory.sh" "$build" || memory=$?
+[ "$memory" -le "$status" ] || status=$memory
+exit $status

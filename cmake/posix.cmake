@@ -4,25 +4,23 @@ find_package(CLI11 CONFIG REQUIRED)
 
 # The file code of this platform: the report file and the input files.
 add_library(dorvex_platform STATIC
-  src/platform/report_file_posix.cpp
+  src/platform/report_store.cpp
+  src/platform/report_primitives_posix.cpp
   src/platform/input_file.cpp
+  src/platform/config_file.cpp
 )
 target_link_libraries(dorvex_platform PUBLIC dorvex_core)
 
 # The console driver without its entry function, which the benchmarks run too.
-# Its JSON output is written with nlohmann-json (header-only).
-find_package(nlohmann_json 3 CONFIG REQUIRED)
 add_library(dorvex_console STATIC
   src/cli/console_driver.cpp
   src/cli/run_output.cpp
   src/cli/json_output.cpp
 )
-target_link_libraries(dorvex_console PUBLIC dorvex_platform PRIVATE nlohmann_json::nlohmann_json)
-target_compile_definitions(dorvex_console PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
+target_link_libraries(dorvex_console PUBLIC dorvex_platform)
 
 add_executable(dorvex src/cli/main.cpp)
 target_link_libraries(dorvex PRIVATE dorvex_console CLI11::CLI11)
-target_compile_definitions(dorvex PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
 
 if(DORVEX_BUILD_TESTS OR DORVEX_BUILD_BENCHMARKS)
   # The generator of large configuration pairs, shared by the benchmarks and
@@ -57,13 +55,6 @@ if(DORVEX_CROSS_WINDOWS)
     set(cli11ForWindows ${CMAKE_BINARY_DIR}/windows-cli11)
     file(MAKE_DIRECTORY ${cli11ForWindows})
     file(CREATE_LINK ${DORVEX_CLI11_HEADERS}/CLI ${cli11ForWindows}/CLI SYMBOLIC COPY_ON_ERROR)
-    # So does nlohmann-json's, for the console driver's JSON output.
-    get_target_property(jsonIncludes nlohmann_json::nlohmann_json INTERFACE_INCLUDE_DIRECTORIES)
-    find_path(DORVEX_NLOHMANN_HEADERS nlohmann/json.hpp HINTS ${jsonIncludes} REQUIRED)
-    set(jsonForWindows ${CMAKE_BINARY_DIR}/windows-nlohmann)
-    file(MAKE_DIRECTORY ${jsonForWindows})
-    file(CREATE_LINK ${DORVEX_NLOHMANN_HEADERS}/nlohmann ${jsonForWindows}/nlohmann SYMBOLIC
-         COPY_ON_ERROR)
 
     include(ExternalProject)
     ExternalProject_Add(dorvex_windows
@@ -76,7 +67,6 @@ if(DORVEX_CROSS_WINDOWS)
         -DDORVEX_BUILD_TESTS=${DORVEX_BUILD_TESTS}
         -DDORVEX_BUILD_BENCHMARKS=OFF
         -DDORVEX_CLI11_INCLUDE=${cli11ForWindows}
-        -DDORVEX_NLOHMANN_INCLUDE=${jsonForWindows}
       INSTALL_COMMAND ""
       BUILD_ALWAYS ON
       USES_TERMINAL_BUILD ON)

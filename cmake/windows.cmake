@@ -3,26 +3,21 @@
 # run on a bare Windows machine.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-# CLI11 and nlohmann-json are header-only; a cross build is handed a folder
-# holding just the headers of each, a native build finds the installed
-# packages.
+# CLI11 is header-only; a cross build is handed a folder holding just its
+# headers, a native build finds the installed package.
 if(DORVEX_CLI11_INCLUDE)
   add_library(CLI11::CLI11 INTERFACE IMPORTED)
   target_include_directories(CLI11::CLI11 INTERFACE ${DORVEX_CLI11_INCLUDE})
 else()
   find_package(CLI11 CONFIG REQUIRED)
 endif()
-if(DORVEX_NLOHMANN_INCLUDE)
-  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
-  target_include_directories(nlohmann_json::nlohmann_json INTERFACE ${DORVEX_NLOHMANN_INCLUDE})
-else()
-  find_package(nlohmann_json 3 CONFIG REQUIRED)
-endif()
 
 # The file code of this platform: the report file and the input files.
 add_library(dorvex_platform STATIC
-  src/platform/report_file_win32.cpp
+  src/platform/report_store.cpp
+  src/platform/report_primitives_win32.cpp
   src/platform/input_file.cpp
+  src/platform/config_file.cpp
 )
 target_link_libraries(dorvex_platform PUBLIC dorvex_core)
 
@@ -32,8 +27,7 @@ add_executable(dorvex-cli
   src/cli/run_output.cpp
   src/cli/json_output.cpp
 )
-target_link_libraries(dorvex-cli PRIVATE dorvex_platform CLI11::CLI11 nlohmann_json::nlohmann_json)
-target_compile_definitions(dorvex-cli PRIVATE DORVEX_VERSION="${PROJECT_VERSION}")
+target_link_libraries(dorvex-cli PRIVATE dorvex_platform CLI11::CLI11)
 
 # windres is run directly: the project's compiler warnings are no options
 # of the resource compiler.

@@ -5,6 +5,7 @@
 #define DORVEX_TESTS_TEST_FILES_H_
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -77,8 +78,11 @@ class ScratchDirectory {
  public:
   explicit ScratchDirectory(const std::string& prefix) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::temp_directory_path() /
-            (prefix + "-" + info->test_suite_name() + "-" + info->name());
+    // The process id keeps two test runs on one machine (two builds, two
+    // checkouts) out of each other's folders.
+    path_ =
+        std::filesystem::temp_directory_path() / (prefix + "-" + std::to_string(::getpid()) + "-" +
+                                                  info->test_suite_name() + "-" + info->name());
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }

@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "cli/run_output.h"
-#include "platform/input_file.h"
+#include "platform/config_file.h"
 #include "platform/report_file.h"
 #include "text/text_cursor.h"
 #include "workspace/check_workspace.h"
@@ -17,10 +17,6 @@
 namespace dorvex {
 
 namespace {
-
-// How far a file is read past its first NUL byte: enough to tell UTF-16
-// from a text that merely holds a NUL.
-constexpr std::size_t kLookAhead = 512;
 
 class StreamSink : public ProgressSink {
  public:
@@ -55,10 +51,15 @@ class ConsoleReportStore : public ReportStore {
       path.clear();
       return true;
     }
-    return files->store(directory, fileName, pieces, path, reason);
+    path.clear();
+    if (files->store(directory, fileName, pieces, path, reason)) return true;
+    attemptedPath = path;
+    return false;
   }
 
   std::string copy;
+  // The path a failed store was writing under, when it says.
+  std::string attemptedPath;
 
  private:
   ReportStore* files;
@@ -78,6 +79,7 @@ class ConsoleFrontEnd : public CheckFrontEnd {
   void reportNotWritten(const std::string& why) override { reason = why; }
 
   std::string takeReport() { return std::move(reports.copy); }
+  const std::string& attemptedPath() const { return reports.attemptedPath; }
 
   std::string shownPath;
   std::string reason;
@@ -87,22 +89,6 @@ class ConsoleFrontEnd : public CheckFrontEnd {
   bool quiet;
   ConsoleReportStore reports;
 };
-
-// UTF-16 by its byte-order mark, or without one by its NUL bytes: in at
-// least half of the even or of the odd places of `start`, and in few of the
-// others (an 8-bit text with NUL bytes has them anywhere, a file of NUL
-// bytes in every place).
-bool isUtf16(std::string_view start) {
-  if (start.substr(0, 2) == "\xFF\xFE" || start.substr(0, 2) == "\xFE\xFF") return true;
-  const std::size_t units = std::min(start.size(), kLookAhead) / 2;
-  if (units < 2) return false;
-  std::size_t even = 0, odd = 0;
-  for (std::size_t k = 0; k < units; ++k) {
-    even += start[2 * k] == '\0';
-    odd += start[2 * k + 1] == '\0';
-  }
-  return (odd * 2 >= units && even * 8 <= units) || (even * 2 >= units && odd * 8 <= units);
-}
 
 // The check reads a text up to its first NUL byte, as the panes do. The
 // offset is the file's, byte-order mark included, for a look with a hex dump.
@@ -141,11 +127,12 @@ void warnAboutCrLineEnds(const std::string& path, std::string_view text, std::os
 bool loadInput(const std::string& path, std::string& text, std::ostream& err,
                std::string& problem) {
   std::string reason;
-  std::size_t markLength = 0;
-  if (!readConfigFile(path, text, reason, &markLength)) {
+  ConfigFileRead read;
+  if (!readConfigFile(path, text, reason, &read)) {
     problem = path + ": " + reason;
     return false;
   }
+  const std::size_t markLength = read.markLength;
   if (text.empty() || text.front() == '\0') {
     problem = path + ": no configuration text (the file is empty" +
               (text.empty() ? "" : " before its first NUL byte") + ")";
@@ -201,9 +188,10 @@ struct ReportTarget {
 
 // Checks the setting config run.settingPath against `sourceText`, the
 // source config run.sourcePath, writing the report to `reports`, and fills
-// in `run`.
-void checkPair(const DriverOptions& options, std::string_view sourceText, ReportTarget& reports,
-               CheckWorkspace& workspace, PairRun& run, std::ostream& err) {
+// in `run`. Throws std::bad_alloc or std::length_error when even the
+// message of a trouble cannot be made.
+void checkOnePair(const DriverOptions& options, std::string_view sourceText, ReportTarget& reports,
+                  CheckWorkspace& workspace, PairRun& run, std::ostream& err) {
   std::string settingText, problem;
   if (!loadInput(std::string(run.settingPath), settingText, err, problem)) {
     return trouble(run, std::move(problem), err);
@@ -222,8 +210,11 @@ void checkPair(const DriverOptions& options, std::string_view sourceText, Report
   ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", reports.store);
   CheckResult result = workspace.runCheck(request, frontEnd);
 
-  // A named report is meant for its own path, whatever name the check chose.
-  const std::string& meant = options.reportFile.empty() ? result.reportPath : options.reportFile;
+  // A named report is meant for its own path, whatever name the check chose;
+  // another for the path the store was writing, which after reports of the
+  // same second is a later name than the check's first choice.
+  std::string meant = options.reportFile.empty() ? frontEnd.attemptedPath() : options.reportFile;
+  if (meant.empty()) meant = result.reportPath;
   switch (result.status) {
     case CheckStatus::written: break;
     case CheckStatus::notWritten:
@@ -253,6 +244,19 @@ void checkPair(const DriverOptions& options, std::string_view sourceText, Report
   }
   run.reportPath = frontEnd.shownPath;
   run.reportText = frontEnd.takeReport();
+}
+
+// The same, ending the pair in trouble when memory runs short: the pairs
+// after it are checked all the same, each as in a run of its own.
+void checkPair(const DriverOptions& options, std::string_view sourceText, ReportTarget& reports,
+               CheckWorkspace& workspace, PairRun& run, std::ostream& err) {
+  try {
+    checkOnePair(options, sourceText, reports, workspace, run, err);
+  } catch (const std::bad_alloc&) {
+    trouble(run, kOutOfMemory, err);
+  } catch (const std::length_error&) {
+    trouble(run, kTooLarge, err);
+  }
 }
 
 // A failed write to stdout, its final flush included, must not leave the
@@ -305,22 +309,6 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
 }
 
 }  // namespace
-
-bool readConfigFile(const std::string& path, std::string& text, std::string& reason,
-                    std::size_t* markLength) {
-  if (!readInputFile(path, kLookAhead, text, reason)) return false;
-  if (isUtf16(text)) {
-    reason =
-        "UTF-16 text, which cannot be checked; save it as 8-bit text (such as Shift-JIS or UTF-8)";
-    return false;
-  }
-  const std::size_t nul = text.find('\0');
-  if (nul != std::string::npos) text.resize(nul + 1);
-  std::size_t skipped = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-  text.erase(0, skipped);
-  if (markLength) *markLength = skipped;
-  return true;
-}
 
 int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err) {
   // Any allocation of the check, from reading the files to the output,

@@ -7,7 +7,6 @@
 #ifndef DORVEX_CLI_CONSOLE_DRIVER_H_
 #define DORVEX_CLI_CONSOLE_DRIVER_H_
 
-#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -45,19 +44,10 @@ constexpr int kExitTrouble = 2;
 // The check ran and its report was written; this status wins over 0 and 1.
 constexpr int kExitUnread = 3;
 
-// Reads a configuration file as bytes, up to its end or up to and including
-// its first NUL byte, where its text ends (the rest of the file is not
-// read). A UTF-8 byte-order mark at its start is skipped; `markLength`, when
-// given, receives the bytes skipped (0 or 3).
-// Returns false with the reason in `reason` when the file cannot be read or
-// holds UTF-16 text (a byte-order mark, or NUL bytes in every other place),
-// which the check would take for a text of a few bytes.
-bool readConfigFile(const std::string& path, std::string& text, std::string& reason,
-                    std::size_t* markLength = nullptr);
-
 // Runs the check; writes results to `out` and messages to `err`. A failed
-// write to `out`, its final flush included, is trouble. Returns the exit
-// status.
+// write to `out`, its final flush included, is trouble. A pair that cannot
+// be read or checked for lack of memory ends in trouble of its own, the
+// pairs after it checked all the same. Returns the exit status.
 int runDriver(const DriverOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace dorvex

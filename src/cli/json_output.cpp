@@ -1,11 +1,13 @@
 #include "cli/json_output.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
-#include <vector>
+#include <ostream>
 
 #include "cli/console_driver.h"
 #include "cli/run_output.h"
+#include "dorvex_version.h"
 #include "dupcheck/summary_listing.h"
 
 namespace dorvex {
@@ -42,217 +44,268 @@ std::size_t sequenceLength(std::string_view text, std::size_t at) {
   return length;
 }
 
-// Sets `object[key]` to the text of `bytes`, and `object[bytesKey]` to the
-// bytes themselves when they are not UTF-8.
-void putText(Json& object, const char* key, std::string_view bytes, const std::string& bytesKey) {
-  bool replaced = false;
-  object[key] = utf8Text(bytes, &replaced);
-  if (replaced) object[bytesKey] = base64(bytes);
+void writeCounts(JsonWriter& json, const MarkCounts& counts) {
+  json.raw("{\"rules_read\":");
+  json.number(counts.rulesRead);
+  json.raw(",\"E\":");
+  json.number(counts.error);
+  json.raw(",\"U\":");
+  json.number(counts.unsupported);
+  json.raw(",\"D\":");
+  json.number(counts.duplicate);
+  json.raw(",\"O\":");
+  json.number(counts.option);
+  json.raw("}");
 }
 
-void putText(Json& object, const char* key, std::string_view bytes) {
-  putText(object, key, bytes, std::string(key) + "_bytes");
+// A line's text as the document gives it: without one CR before its LF.
+std::string_view documentText(const AclConfig& config, const LineRecord& line) {
+  std::string_view text = config.lineText(line);
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  return text;
 }
 
-// The lines of a configuration text, each without its LF and without one
-// CR before it; a final LF starts no line of its own (as in the summary
-// listing).
-std::vector<std::string_view> splitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < text.size() || lines.empty()) {
-    std::size_t lf = text.find('\n', start);
-    std::size_t end = lf == std::string_view::npos ? text.size() : lf;
-    std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    if (lf == std::string_view::npos) break;
-    start = lf + 1;
+void writeLine(JsonWriter& json, const AclConfig& config, std::size_t index) {
+  const LineRecord& line = config.lines()[index];
+  json.raw("{\"number\":");
+  json.number(static_cast<long long>(index) + 1);
+  json.textMember("text", documentText(config, line), "bytes");
+  json.raw(",\"marks\":");
+  json.text(markLetters(line.entry >= 0 ? config.entryAt(line.entry)->flags : 0));
+  json.textMember("annotation", config.lineAnnotation(line), "annotation_bytes");
+  json.raw("}");
+}
+
+void writeConfig(JsonWriter& json, const AclConfig& config, std::string_view path) {
+  json.textMember("file", path, "file_bytes", true);
+  json.raw(",\"line_count\":");
+  const std::size_t count = config.lines().size();
+  json.number(static_cast<long long>(count));
+  json.raw(",\"counts\":");
+  writeCounts(json, countMarks(config));
+  json.raw(",\"lines\":[");
+  for (std::size_t k = 0; k < count; ++k) {
+    if (k > 0) json.raw(",");
+    writeLine(json, config, k);
   }
-  return lines;
+  json.raw("]");
 }
 
-// The annotation of each of `lineCount` lines: the piece of `text` that
-// starts with the line's "%03d: " number, the number and the CR LF taken
-// off. Placed by its number rather than by its place in the text.
-std::vector<std::string_view> annotationsByLine(std::string_view text, std::size_t lineCount) {
-  std::vector<std::string_view> lines(lineCount);
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(start, end - start);
-    start = end + 2;
-    std::size_t number = 0, at = 0;
-    for (; at < line.size() && line[at] >= '0' && line[at] <= '9' && number <= lineCount; ++at) {
-      number = number * 10 + static_cast<std::size_t>(line[at] - '0');
-    }
-    if (at == 0 || line.substr(at, 2) != ": " || number < 1 || number > lineCount) continue;
-    lines[number - 1] = line.substr(at + 2);
-  }
-  return lines;
-}
-
-Json countsToJson(const MarkCounts& counts) {
-  return Json{{"rules_read", counts.rulesRead},
-              {"E", counts.error},
-              {"U", counts.unsupported},
-              {"D", counts.duplicate},
-              {"O", counts.option}};
-}
-
-struct ConfigJson {
-  Json object;
-  std::vector<std::string_view> lines;  // the text's lines, for the pairs
-};
-
-ConfigJson configToJson(AclConfig& config, std::string_view path) {
-  ConfigJson result;
-  result.lines = splitLines(config.inputText().view());
-  const std::vector<std::string_view> annotation =
-      annotationsByLine(config.annotationText(), result.lines.size());
-  Json lines = Json::array();
-  int entryIndex = 0;
-  const int entryCount = config.entryCount();
-  for (std::size_t k = 0; k < result.lines.size(); ++k) {
-    const long long number = static_cast<long long>(k) + 1;
-    unsigned flags = 0;
-    const AclEntry* entry = entryIndex < entryCount ? config.entryAt(entryIndex) : nullptr;
-    if (entry && entry->column == number) {
-      flags = entry->flags;
-      ++entryIndex;
-    }
-    Json line = {{"number", number}};
-    putText(line, "text", result.lines[k], "bytes");
-    line["marks"] = markLetters(flags);
-    putText(line, "annotation", annotation[k]);
-    lines.push_back(std::move(line));
-  }
-  putText(result.object, "file", path);
-  result.object["line_count"] = result.lines.size();
-  result.object["counts"] = countsToJson(countMarks(config));
-  result.object["lines"] = std::move(lines);
-  return result;
-}
-
-Json ruleSide(const AclEntry& entry, const std::vector<std::string_view>& lines) {
-  Json side = {{"line", entry.column}};
+void writeRuleSide(JsonWriter& json, const AclEntry& entry, const AclConfig& config) {
+  json.raw("{\"line\":");
+  json.number(entry.column);
   const std::size_t at = static_cast<std::size_t>(entry.column) - 1;
-  putText(side, "text", at < lines.size() ? lines[at] : std::string_view(), "bytes");
-  return side;
+  const std::vector<LineRecord>& lines = config.lines();
+  json.textMember("text", at < lines.size() ? documentText(config, lines[at]) : std::string_view(),
+                  "bytes");
+  json.raw("}");
 }
 
 // The list of a pair: named lists by the source rule's list name, others by
 // number; its kind is the setting rule's, which decides the form of the
 // details line.
-Json listOf(const AclConfig& source, const AclEntry& rule, const AclEntry& other) {
-  Json list = {{"kind", other.type == kStandardRule ? "standard" : "extended"}};
+void writeList(JsonWriter& json, const AclConfig& source, const AclEntry& rule,
+               const AclEntry& other) {
+  json.raw(other.type == kStandardRule ? "{\"kind\":\"standard\"" : "{\"kind\":\"extended\"");
   if (rule.acl_no >= kNamedListBase) {
-    putText(list, "name", source.nameView(rule.acl_no - kNamedListBase));
+    json.textMember("name", source.nameView(rule.acl_no - kNamedListBase), "name_bytes");
   } else {
-    list["number"] = rule.acl_no;
+    json.raw(",\"number\":");
+    json.number(rule.acl_no);
   }
-  return list;
+  json.raw("}");
 }
 
-// The option words the two rules share, each as often as the details line
-// names it (every equal pair of words, setting words first): puts
-// "option_words", and "option_words_bytes" when a word is not UTF-8.
-void putOptionWords(Json& pair, const AclConfig& source, const AclEntry& rule,
-                    const AclConfig& setting, const AclEntry& other) {
-  Json words = Json::array(), bytes = Json::array();
-  bool anyReplaced = false;
-  if (other.type == kExtendedRule && other.option_idx != kNotSet && rule.option_idx != kNotSet) {
-    for (int s = other.option_idx; !setting.nameView(s).empty(); ++s) {
-      const std::string_view word = setting.nameView(s);
-      for (int r = rule.option_idx; !source.nameView(r).empty(); ++r) {
-        if (source.nameView(r) != word) continue;
-        bool replaced = false;
-        words.push_back(utf8Text(word, &replaced));
-        bytes.push_back(base64(word));
-        anyReplaced = anyReplaced || replaced;
-      }
+// Calls `each` with every option word the two rules share, as often as the
+// details line names it (every equal pair of words, setting words first).
+template <typename Each>
+void forSharedWords(const AclConfig& source, const AclEntry& rule, const AclConfig& setting,
+                    const AclEntry& other, Each each) {
+  if (other.type != kExtendedRule || other.option_idx == kNotSet || rule.option_idx == kNotSet)
+    return;
+  for (int s = other.option_idx; !setting.nameView(s).empty(); ++s) {
+    const std::string_view word = setting.nameView(s);
+    for (int r = rule.option_idx; !source.nameView(r).empty(); ++r) {
+      if (source.nameView(r) == word) each(word);
     }
   }
-  pair["option_words"] = std::move(words);
-  if (anyReplaced) pair["option_words_bytes"] = std::move(bytes);
+}
+
+// "option_words", and "option_words_bytes" with every word in base64 when
+// a word is not UTF-8.
+void writeOptionWords(JsonWriter& json, const AclConfig& source, const AclEntry& rule,
+                      const AclConfig& setting, const AclEntry& other) {
+  json.raw(",\"option_words\":[");
+  bool first = true, anyReplaced = false;
+  forSharedWords(source, rule, setting, other, [&](std::string_view word) {
+    if (!first) json.raw(",");
+    first = false;
+    anyReplaced = json.text(word) || anyReplaced;
+  });
+  json.raw("]");
+  if (!anyReplaced) return;
+  json.raw(",\"option_words_bytes\":[");
+  first = true;
+  forSharedWords(source, rule, setting, other, [&](std::string_view word) {
+    if (!first) json.raw(",");
+    first = false;
+    json.base64(word);
+  });
+  json.raw("]");
+}
+
+void writePairs(JsonWriter& json, const CheckWorkspace& workspace) {
+  bool first = true;
+  for (const DuplicatePair& pair : workspace.duplicatePairs()) {
+    const AclEntry& rule = *workspace.sourceConfig.entryAt(pair.sourceEntry);
+    const AclEntry& other = *workspace.settingConfig.entryAt(pair.settingEntry);
+    json.raw(first ? "{\"list\":" : ",{\"list\":");
+    first = false;
+    writeList(json, workspace.sourceConfig, rule, other);
+    json.raw(",\"source\":");
+    writeRuleSide(json, rule, workspace.sourceConfig);
+    json.raw(",\"setting\":");
+    writeRuleSide(json, other, workspace.settingConfig);
+    writeOptionWords(json, workspace.sourceConfig, rule, workspace.settingConfig, other);
+    json.raw("}");
+  }
 }
 
 }  // namespace
 
-std::string utf8Text(std::string_view bytes, bool* replaced) {
-  std::string text;
-  text.reserve(bytes.size());
-  bool any = false;
+void JsonWriter::drain() {
+  out.write(buffer, static_cast<std::streamsize>(used));
+  used = 0;
+}
+
+bool JsonWriter::flush() {
+  drain();
+  return static_cast<bool>(out.flush());
+}
+
+void JsonWriter::raw(std::string_view text) {
+  for (char c : text) put(c);
+}
+
+void JsonWriter::number(long long value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  raw(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+bool JsonWriter::text(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  bool replaced = false;
+  put('"');
   for (std::size_t at = 0; at < bytes.size();) {
     const std::size_t length = sequenceLength(bytes, at);
     if (length == 0) {
-      text += "\xEF\xBF\xBD";
-      any = true;
+      raw("\xEF\xBF\xBD");
+      replaced = true;
       ++at;
-    } else {
-      text.append(bytes.substr(at, length));
+      continue;
+    }
+    if (length > 1) {
+      raw(bytes.substr(at, length));
       at += length;
+      continue;
+    }
+    const unsigned char c = static_cast<unsigned char>(bytes[at++]);
+    switch (c) {
+      case '"': raw("\\\""); break;
+      case '\\': raw("\\\\"); break;
+      case '\b': raw("\\b"); break;
+      case '\f': raw("\\f"); break;
+      case '\n': raw("\\n"); break;
+      case '\r': raw("\\r"); break;
+      case '\t': raw("\\t"); break;
+      default:
+        if (c < 0x20) {
+          raw("\\u00");
+          put(kHex[c >> 4]);
+          put(kHex[c & 15]);
+        } else {
+          put(static_cast<char>(c));
+        }
     }
   }
-  if (replaced) *replaced = any;
-  return text;
+  put('"');
+  return replaced;
 }
 
-std::string base64(std::string_view bytes) {
+void JsonWriter::base64(std::string_view bytes) {
   static constexpr char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
+  put('"');
   for (std::size_t at = 0; at < bytes.size(); at += 3) {
     const std::size_t n = std::min<std::size_t>(3, bytes.size() - at);
     std::uint32_t group = 0;
     for (std::size_t k = 0; k < 3; ++k) {
       group = (group << 8) | (k < n ? static_cast<unsigned char>(bytes[at + k]) : 0u);
     }
-    for (std::size_t k = 0; k < 4; ++k) {
-      out += k <= n ? kAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
-    }
+    for (std::size_t k = 0; k < 4; ++k)
+      put(k <= n ? kAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=');
   }
-  return out;
+  put('"');
 }
 
-Json checkToJson(CheckWorkspace& workspace, std::string_view sourcePath,
-                 std::string_view settingPath, std::string_view reportPath, int exitStatus) {
-  ConfigJson source = configToJson(workspace.sourceConfig, sourcePath);
-  ConfigJson setting = configToJson(workspace.settingConfig, settingPath);
-  Json pairs = Json::array();
-  for (const DuplicatePair& pair : workspace.duplicatePairs()) {
-    const AclEntry& rule = *workspace.sourceConfig.entryAt(pair.sourceEntry);
-    const AclEntry& other = *workspace.settingConfig.entryAt(pair.settingEntry);
-    Json entry = {{"list", listOf(workspace.sourceConfig, rule, other)},
-                  {"source", ruleSide(rule, source.lines)},
-                  {"setting", ruleSide(other, setting.lines)}};
-    putOptionWords(entry, workspace.sourceConfig, rule, workspace.settingConfig, other);
-    pairs.push_back(std::move(entry));
-  }
-  Json check = {{"source", std::move(source.object)},
-                {"setting", std::move(setting.object)},
-                {"duplicate_count", workspace.duplicationCount()},
-                {"duplicates", std::move(pairs)}};
+void JsonWriter::key(std::string_view name, bool first) {
+  if (!first) put(',');
+  put('"');
+  raw(name);
+  raw("\":");
+}
+
+void JsonWriter::textMember(std::string_view name, std::string_view bytes,
+                            std::string_view bytesKey, bool first) {
+  key(name, first);
+  if (!text(bytes)) return;
+  key(bytesKey);
+  base64(bytes);
+}
+
+void writeDocumentStart(JsonWriter& json, CheckModes modes) {
+  json.raw("{\"program\":\"dorvex\",\"version\":");
+  json.text(kDorvexVersion);
+  json.raw(",\"format_version\":1,\"modes\":{\"syntax\":");
+  json.raw(modes.syntax == Syntax::full ? "\"full\"" : "\"classic\"");
+  json.raw(",\"cover\":");
+  json.raw(modes.cover == Cover::exact ? "\"exact\"" : "\"classic\"");
+  json.raw("},\"checks\":[\n");
+}
+
+void writeCheck(JsonWriter& json, const CheckWorkspace& workspace, std::string_view sourcePath,
+                std::string_view settingPath, std::string_view reportPath, int exitStatus) {
+  json.raw("{\"source\":{");
+  writeConfig(json, workspace.sourceConfig, sourcePath);
+  json.raw("},\"setting\":{");
+  writeConfig(json, workspace.settingConfig, settingPath);
+  json.raw("},\"duplicate_count\":");
+  json.number(workspace.duplicationCount());
+  json.raw(",\"duplicates\":[");
+  writePairs(json, workspace);
+  json.raw("]");
   if (reportPath.empty()) {
-    check["report"] = nullptr;
+    json.raw(",\"report\":null");
   } else {
-    putText(check, "report", reportPath);
+    json.textMember("report", reportPath, "report_bytes");
   }
-  check["exit_status"] = exitStatus;
-  return check;
+  json.raw(",\"exit_status\":");
+  json.number(exitStatus);
+  json.raw("}");
 }
 
-Json failedCheckToJson(std::string_view sourcePath, std::string_view settingPath,
-                       std::string_view message) {
-  Json source, setting;
-  putText(source, "file", sourcePath);
-  putText(setting, "file", settingPath);
-  Json check = {{"source", std::move(source)}, {"setting", std::move(setting)}};
-  check["report"] = nullptr;
-  check["exit_status"] = kExitTrouble;
-  check["error"] = utf8Text(message);
-  return check;
+void writeFailedCheck(JsonWriter& json, std::string_view sourcePath, std::string_view settingPath,
+                      std::string_view message) {
+  json.raw("{\"source\":{");
+  json.textMember("file", sourcePath, "file_bytes", true);
+  json.raw("},\"setting\":{");
+  json.textMember("file", settingPath, "file_bytes", true);
+  json.raw("},\"report\":null,\"exit_status\":");
+  json.number(kExitTrouble);
+  json.raw(",\"error\":");
+  json.text(message);
+  json.raw("}");
 }
 
 }  // namespace dorvex

@@ -8,14 +8,11 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/console_driver.h"
+#include "dorvex_version.h"
 #include "platform/report_file.h"
 
-#ifndef DORVEX_VERSION
-#define DORVEX_VERSION "0.8"
-#endif
-
 int main(int argc, char** argv) {
-  dorvex::removeTemporaryReportOnInterrupt();
+  dorvex::handleSignalsOfReportWrites();
   dorvex::DriverOptions options;
   CLI::App app{
       "Checks the access lists of a setting config against a source config: writes the report\n"
@@ -24,7 +21,7 @@ int main(int argc, char** argv) {
       "Several SETTINGs are each checked against SOURCE, with a report and a line on stdout\n"
       "each, and the highest of their exit statuses.",
       "dorvex"};
-  app.set_version_flag("--version", "dorvex " DORVEX_VERSION);
+  app.set_version_flag("--version", std::string("dorvex ") + dorvex::kDorvexVersion);
   app.add_option("SOURCE", options.sourcePath, "source config file (the rules checked against)")
       ->required();
   std::vector<std::string> settingPaths;
@@ -49,9 +46,15 @@ int main(int argc, char** argv) {
                "exit 3 when a line that looks like an access-list statement was not read");
 
   // For scripts: the report's name or none, JSON, stdout without headers.
+  // An empty name would leave the report under a name of the driver's
+  // choosing, which no script that names its report expects.
+  const CLI::Validator namesAFile(
+      [](std::string& name) { return name.empty() ? std::string("names no file") : std::string(); },
+      "FILE");
   CLI::Option* report =
       app.add_option("--report", options.reportFile,
                      "write the report to exactly this file, never replacing one (see --force)")
+          ->check(namesAFile)
           ->excludes("--output-dir");
   app.add_flag("--force", options.replaceReport, "let --report replace an existing file")
       ->needs(report);

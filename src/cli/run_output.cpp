@@ -1,13 +1,10 @@
 #include "cli/run_output.h"
 
+#include <new>
 #include <ostream>
 
 #include "cli/json_output.h"
 #include "workspace/report_builder.h"
-
-#ifndef DORVEX_VERSION
-#define DORVEX_VERSION "0.8"
-#endif
 
 namespace dorvex {
 
@@ -57,7 +54,7 @@ class SinglePairOutput : public RunOutput {
     if (!run.reportPath.empty() && !(printText(out, run.reportPath) && printText(out, "\n"))) {
       return false;
     }
-    return printChosenText(options, run, workspace, out);
+    return printChosenText(options, run, workspace, out) && out.flush();
   }
   bool finish(int) override { return static_cast<bool>(out.flush()); }
 
@@ -87,7 +84,8 @@ class PairLinesOutput : public RunOutput {
       line += "\terror=" + escapedName(run.error);
     }
     line += '\n';
-    return printText(out, line) && (!run.checked || printChosenText(options, run, workspace, out));
+    return printText(out, line) &&
+           (!run.checked || printChosenText(options, run, workspace, out)) && out.flush();
   }
   bool finish(int) override { return static_cast<bool>(out.flush()); }
 
@@ -97,54 +95,41 @@ class PairLinesOutput : public RunOutput {
 };
 
 // One JSON document, written as the pairs end so that a run over many
-// setting configs never holds more than one pair's entry:
+// setting configs never holds more than one pair's lines:
 //   {"program":...,"checks":[
 //   {entry of the first pair},
 //   {entry of the second pair}
 //   ],"exit_status":N}
 class JsonDocumentOutput : public RunOutput {
  public:
-  JsonDocumentOutput(CheckModes modes, std::ostream& out) : modes(modes), out(out) {}
+  JsonDocumentOutput(CheckModes modes, std::ostream& out) : modes(modes), json(out) {}
 
   bool pair(const PairRun& run, CheckWorkspace& workspace) override {
-    const Json check = run.checked ? checkToJson(workspace, run.sourcePath, run.settingPath,
-                                                 run.reportPath, run.status)
-                                   : failedCheckToJson(run.sourcePath, run.settingPath, run.error);
-    std::string text = started ? ",\n" : documentStart(modes);
+    if (started) {
+      json.raw(",\n");
+    } else {
+      writeDocumentStart(json, modes);
+    }
     started = true;
-    text += dumped(check);
-    return printText(out, text);
+    if (run.checked) {
+      writeCheck(json, workspace, run.sourcePath, run.settingPath, run.reportPath, run.status);
+    } else {
+      writeFailedCheck(json, run.sourcePath, run.settingPath, run.error);
+    }
+    return json.flush();
   }
 
   bool finish(int status) override {
-    std::string text = started ? "" : documentStart(modes);
-    text += "\n],\"exit_status\":" + std::to_string(status) + "}\n";
-    return printText(out, text) && out.flush();
+    if (!started) writeDocumentStart(json, modes);
+    json.raw("\n],\"exit_status\":");
+    json.number(status);
+    json.raw("}\n");
+    return json.flush();
   }
 
  private:
-  // Every string was made UTF-8 on its way in; should one not be, it is
-  // mended rather than thrown about.
-  static std::string dumped(const Json& value) {
-    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
-  }
-
-  // The document up to the first check entry.
-  static std::string documentStart(CheckModes modes) {
-    const Json head = {{"program", "dorvex"},
-                       {"version", DORVEX_VERSION},
-                       {"format_version", 1},
-                       {"modes",
-                        {{"syntax", modes.syntax == Syntax::full ? "full" : "classic"},
-                         {"cover", modes.cover == Cover::exact ? "exact" : "classic"}}}};
-    std::string text = dumped(head);
-    text.pop_back();  // its closing brace: the checks follow
-    text += ",\"checks\":[\n";
-    return text;
-  }
-
   CheckModes modes;
-  std::ostream& out;
+  JsonWriter json;
   bool started = false;
 };
 

@@ -55,8 +55,9 @@ class RunOutput {
  public:
   virtual ~RunOutput() = default;
   // Writes what stdout shows of `run`, and of the workspace's results when
-  // it was checked, as soon as the pair is done. False once a write to
-  // stdout has failed.
+  // it was checked, as soon as the pair is done, and flushes it, so that a
+  // pair that has ended is on stdout whatever ends the run later. False
+  // once a write to stdout has failed.
   virtual bool pair(const PairRun& run, CheckWorkspace& workspace) = 0;
   // Ends the output after the last pair, `status` being the run's exit
   // status, and flushes it. False when a write or the flush failed.

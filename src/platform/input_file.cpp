@@ -28,6 +28,18 @@ bool isDirectory(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// Closes a descriptor however its reading ends, a lack of memory included.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd(fd) {}
+  ~Descriptor() { close(fd); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+ private:
+  const int fd;
+};
+
 // Reads up to `size` bytes into `into`, retrying after an interrupt.
 // Returns the count (0 at the end of the file) or -1 with errno set.
 long readSome(int fd, char* into, std::size_t size) {
@@ -39,21 +51,21 @@ long readSome(int fd, char* into, std::size_t size) {
 
 }  // namespace
 
-bool readInputFile(const std::string& path, std::size_t lookAhead, std::string& bytes,
-                   std::string& reason) {
+InputFileStatus readInputFile(const std::string& path, std::size_t lookAhead, std::string& bytes,
+                              std::string& reason) {
   bytes.clear();
   const int fd = open(path.c_str(), kReadFlags);
   if (fd < 0) {
     const int error = errno;
     // The Windows C runtime refuses to open a directory at all.
     reason = isDirectory(path) ? "is a directory" : std::strerror(error);
-    return false;
+    return InputFileStatus::notOpened;
   }
+  Descriptor closer(fd);
   struct stat status {};
   if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
     reason = S_ISDIR(status.st_mode) ? "is a directory" : std::strerror(errno);
-    close(fd);
-    return false;
+    return InputFileStatus::notOpened;
   }
   bool nulSeen = false;
   bool reserved = false;
@@ -64,8 +76,7 @@ bool readInputFile(const std::string& path, std::size_t lookAhead, std::string& 
     if (count < 0) {
       reason = std::strerror(errno);
       bytes.resize(start);
-      close(fd);
-      return false;
+      return InputFileStatus::readFailed;
     }
     bytes.resize(start + static_cast<std::size_t>(count));
     if (count == 0) break;
@@ -79,8 +90,7 @@ bool readInputFile(const std::string& path, std::size_t lookAhead, std::string& 
       reserved = true;
     }
   }
-  close(fd);
-  return true;
+  return InputFileStatus::read;
 }
 
 }  // namespace dorvex

@@ -1,8 +1,9 @@
 // The report file on disk: the ReportStores (workspace/check_run.h) of this
 // platform, ReportFiles, which the console driver and both Windows programs
 // hand to the check, and NamedReportFile for a name the user chooses; and
-// the console driver's clean-up on interrupts. One source per
-// platform: report_file_posix.cpp, report_file_win32.cpp.
+// the console driver's clean-up on interrupts. The policy below is written
+// once (report_store.cpp) over the few system calls of
+// report_primitives.h, which each platform supplies.
 //
 // A report is written to a temporary file of its own, created exclusively
 // under a random name beside the report (".Result<stamp>.tmp-XXXXXX", which
@@ -28,7 +29,9 @@ namespace dorvex {
 class ReportFiles : public ReportStore {
  public:
   // See ReportStore::store. On failure `reason` is the system's text for the
-  // error (as strerror gives it). Names are tried up to kMaxNumber. After
+  // error (as strerror gives it), and `path` the path the report was being
+  // written for: the name tried last, or, when no name was tried yet, the
+  // first it would have tried. Names are tried up to kMaxNumber. After
   // this store has taken the N-th name for `fileName` in `directory`, it
   // starts there next time at the (N+1)-th: the ones before are taken, and
   // a run that writes many reports within one second must not try them all
@@ -61,7 +64,8 @@ class ReportFiles : public ReportStore {
 // is never followed or opened: without `replace` the store fails and leaves
 // it; with `replace` a file or link there is replaced in one step (the
 // link itself, not its target), so no reader ever sees a part of the
-// report. store() ignores the directory and the name the check proposes.
+// report; a folder there is never replaced. store() ignores the directory
+// and the name the check proposes.
 class NamedReportFile : public ReportStore {
  public:
   NamedReportFile(std::string path, bool replace)
@@ -73,8 +77,8 @@ class NamedReportFile : public ReportStore {
              const std::vector<std::string_view>& pieces, std::string& path,
              std::string& reason) override;
 
-  // Whether the last store() failed because the name was taken (and not to
-  // be replaced).
+  // Whether the last store() failed because a file or link (not a folder)
+  // holds the name, which `replace` would have replaced.
   bool nameTaken() const { return taken; }
 
   static constexpr char kTemporaryPrefix[] = ".dorvex-report.tmp-";
@@ -90,8 +94,10 @@ class NamedReportFile : public ReportStore {
 // console) that comes while a report is being written removes its
 // temporary file, then ends the process as the interrupt would have (a
 // POSIX shell sees the status 128 + the signal number). Outside a write
-// the interrupts end the process as before.
-void removeTemporaryReportOnInterrupt();
+// the interrupts end the process as before. On POSIX, SIGXFSZ is ignored:
+// a write past the file-size limit fails with "File too large" and is
+// handled as a full disk is, nothing left behind.
+void handleSignalsOfReportWrites();
 
 }  // namespace dorvex
 

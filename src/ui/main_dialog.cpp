@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "platform/config_file.h"
 #include "ui/dialog_front_end.h"
 #include "ui/front_end.h"
 #include "ui/resource.h"
@@ -66,17 +67,6 @@ std::string takeLastDroppedPath(HDROP drop) {
   return path;
 }
 
-// Reads the whole of an open file; what cannot be read is left out.
-std::string readWholeFile(HANDLE file) {
-  DWORD size = GetFileSize(file, nullptr);
-  if (size == INVALID_FILE_SIZE) return std::string();
-  std::string bytes(size, '\0');
-  DWORD read = 0;
-  if (size != 0 && !ReadFile(file, bytes.data(), size, &read, nullptr)) read = 0;
-  bytes.resize(read);
-  return bytes;
-}
-
 bool cursorInLeftHalf(HWND dialog) {
   POINT cursor = {};
   GetCursorPos(&cursor);
@@ -90,20 +80,24 @@ void onDropFiles(HWND dialog, HDROP drop) {
   // Reading a big file and handing it to a pane takes a while.
   WaitCursor waiting;
   std::string path = takeLastDroppedPath(drop);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    showMessage(dialog, IDS_CANNOT_OPEN, 0, MB_OK);
+  // The console driver's reader: a file checks the same in both programs.
+  std::string bytes, reason;
+  ConfigFileRead read;
+  if (!readConfigFile(path, bytes, reason, &read)) {
+    if (read.opened) {
+      MessageBoxA(dialog, reason.c_str(), loadText(IDS_ERROR).c_str(), MB_OK);
+    } else {
+      showMessage(dialog, IDS_CANNOT_OPEN, 0, MB_OK);
+    }
     return;
   }
   bool left = cursorInLeftHalf(dialog);
-  std::string text = paneTextOf(readWholeFile(file));
+  std::string text = paneTextOf(bytes);
   SetDlgItemTextA(dialog, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE, text.c_str());
   FrontEndState& state = frontEndState();
   std::string& panePath = left ? state.sourcePath : state.settingPath;
   panePath = path;
   showFileName(dialog, left ? IDC_SOURCE_NAME : IDC_SETTING_NAME, panePath);
-  CloseHandle(file);
 }
 
 void onBrowse(HWND dialog) {

@@ -36,8 +36,10 @@ class DriverTest : public ::testing::Test {
   // How a run is set up beyond its arguments.
   struct Setup {
     // Caps every file the driver writes (as a full disk does); SIGXFSZ is
-    // ignored so that the write fails instead of killing it.
+    // ignored so that the write fails instead of killing it, unless
+    // `fileSizeSignal` leaves it as a shell's ulimit -f does.
     rlim_t fileSizeLimit = RLIM_INFINITY;
+    bool fileSizeSignal = false;
     // Caps the driver's address space, as a machine short of memory does.
     rlim_t memoryLimit = RLIM_INFINITY;
     // Where stdout goes; empty: a file the outcome is read from.
@@ -95,7 +97,7 @@ class DriverTest : public ::testing::Test {
         ::_exit(126);
       }
       if (setup.fileSizeLimit != RLIM_INFINITY) {
-        ::signal(SIGXFSZ, SIG_IGN);
+        ::signal(SIGXFSZ, setup.fileSizeSignal ? SIG_DFL : SIG_IGN);
         rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
       }

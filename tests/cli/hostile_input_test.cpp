@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -431,6 +432,72 @@ TEST_F(HostileInputTest, DiskFullWhileTheReportIsWritten) {
   EXPECT_TRUE(filesIn(directory / "out").empty());
 }
 
+// The file-size limit of a shell's ulimit -f, its signal left as the shell
+// leaves it: the driver is not killed by SIGXFSZ but says why the report
+// was not written, and leaves nothing, its temporary file included.
+TEST_F(HostileInputTest, FileSizeLimitIsToldLikeAFullDisk) {
+  const struct {
+    std::vector<std::string> options;
+    const char* path;  // the report's path in the message
+  } kCases[] = {{{"-o", "out"}, "out/Result[0-9]{12}\\.txt"}, {{"--report", "r.txt"}, "r.txt"}};
+  Setup setup;
+  setup.fileSizeLimit = 1024;
+  setup.fileSizeSignal = true;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.path);
+    std::vector<std::string> arguments = {"-q"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    arguments.insert(arguments.end(), {examplePath("source.cfg"), examplePath("setting.cfg")});
+    Outcome result = run(arguments, setup);
+    EXPECT_EQ(2, result.status);
+    EXPECT_EQ("", result.out);
+    EXPECT_TRUE(std::regex_match(result.err, std::regex(std::string("dorvex: Result File could not "
+                                                                    "open: ") +
+                                                        c.path + ": File too large\n")))
+        << result.err;
+    EXPECT_TRUE(filesIn(directory / "out").empty());
+    EXPECT_EQ((std::vector<std::string>{"out"}), filesIn(directory));
+  }
+}
+
+// --format json short of memory at any point (the address space capped at
+// a range of sizes): the whole document as without the cap, or exit 2 with
+// the reason on stderr, no report, and on stdout either nothing or a whole
+// JSON document (python3 reads it); never an abort or a document cut short.
+TEST_F(HostileInputTest, JsonShortOfMemory) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizers reserve address space of their own";
+  {
+    std::ofstream big(directory / "big.cfg", std::ios::binary);
+    // Rules of their own, so that the document, not the pairs, is big.
+    for (int k = 0; k < 50000; ++k)
+      big << "access-list 10 permit host 10." << (k >> 8) << "." << (k & 255) << ".1\n";
+  }
+  const std::vector<std::string> arguments = {"-q",   "-o",      "out",    "--format",
+                                              "json", "big.cfg", "big.cfg"};
+  const std::string isJson = "python3 -c 'import json,sys; json.load(sys.stdin)' < ";
+  int shortOfMemory = 0;
+  for (rlim_t megabytes = 16; megabytes <= 160; megabytes += 8) {
+    SCOPED_TRACE(megabytes);
+    Setup setup;
+    setup.memoryLimit = megabytes << 20;
+    setup.stdoutPath = (directory / "json.txt").string();
+    Outcome result = run(arguments, setup);
+    const bool empty = fs::file_size(setup.stdoutPath) == 0;
+    EXPECT_TRUE(empty || std::system((isJson + setup.stdoutPath).c_str()) == 0);
+    if (result.status == 2) {
+      ++shortOfMemory;
+      EXPECT_NE(std::string::npos, result.err.find("not enough memory")) << result.err;
+      EXPECT_TRUE(filesIn(directory / "out").empty());
+    } else {
+      EXPECT_EQ(1, result.status) << result.err;
+      EXPECT_FALSE(empty);
+      fs::remove_all(directory / "out");
+      fs::create_directory(directory / "out");
+    }
+  }
+  EXPECT_GT(shortOfMemory, 0);
+}
+
 // UTF-16 (as one editor saves "Unicode"), with or without a byte-order
 // mark: stopped with the reason rather than checked as a text of a few bytes.
 TEST_F(HostileInputTest, Utf16IsRefused) {
@@ -552,7 +619,10 @@ TEST_F(HostileInputTest, OutOfMemoryFailsTheWholeCheck) {
     if (result.status == 2) {
       ++outOfMemory;
       EXPECT_EQ("", result.out);
-      EXPECT_EQ("dorvex: not enough memory for the check\n", result.err);
+      // Short of memory for reading the file, or for checking it.
+      EXPECT_TRUE(result.err == "dorvex: not enough memory for the check\n" ||
+                  result.err == "dorvex: big.cfg: not enough memory to read the file\n")
+          << result.err;
       EXPECT_TRUE(filesIn(directory / "out").empty());
     } else {
       EXPECT_EQ(1, result.status) << result.err;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The options of `dorvex --help`, of the man page and of the bash completion
-# are the same set, so that none of them falls behind the others.
+# are the same set, so that none of them falls behind the others; and the
+# man page states the version the program says it is.
 #   options_agree.sh DORVEX MAN_PAGE COMPLETION
 set -euo pipefail
 dorvex=$1 manPage=$2 completion=$3
@@ -25,6 +26,12 @@ fi
 if [ "$help" != "$completion" ]; then
   echo "--help and the completion differ (< help, > completion):"
   diff <(echo "$help") <(echo "$completion") || true
+  status=1
+fi
+version=$("$dorvex" --version)
+manVersion=$(sed -n 's/^\.TH [^"]*"[^"]*" "\([^"]*\)".*/\1/p' "$manPage")
+if [ "$version" != "$manVersion" ]; then
+  echo "the man page says \"$manVersion\", --version \"$version\""
   status=1
 fi
 exit $status

@@ -3,9 +3,14 @@
 // config against many setting configs. The JSON output is tested against
 // its schema by json_output_test.py.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -107,6 +112,12 @@ TEST_F(ScriptingTest, NamedReportIsWrittenExactlyThereAndReplacesOnlyWithForce) 
        {"--report", "r.txt"},
        2,
        refused,
+       ""},
+      {"a folder",
+       [&] { fs::create_directory(named); },
+       {"--report", "r.txt"},
+       2,
+       "dorvex: Result File could not open: r.txt: File exists\n",
        ""},
       {"a folder, --force",
        [&] { fs::create_directory(named); },
@@ -220,6 +231,7 @@ TEST_F(ScriptingTest, OptionsThatDoNotGoTogether) {
        "dorvex: --print does not go with --format json, which holds every text\n"},
       {{"--report", "r.txt", "a.cfg", "b.cfg", "c.cfg"},
        "dorvex: --report names the report of one setting config, but 2 are given\n"},
+      {{"--report", "", "a.cfg", "b.cfg"}, "--report: names no file"},
   };
   const std::vector<std::string> before = filesIn(directory);
   for (const auto& c : kCases) {
@@ -331,6 +343,91 @@ TEST_F(ScriptingTest, ManySettingConfigsWithTheirTexts) {
       " ACL=10 source row=1 set row=1\r\n"
       "c.cfg\tstatus=0\tpairs=0\trules=1\tE=0\tU=0\tD=0\tO=0\treport=\n",
       result.out);
+}
+
+// One setting config too big for the memory left (malloc refused above 4
+// MB by the fault shim) ends in trouble of its own, named; the pairs
+// before and after it are checked as in runs of their own.
+TEST_F(ScriptingTest, OneSettingShortOfMemoryLeavesTheOthersChecked) {
+  {
+    std::ofstream huge(directory / "huge.cfg", std::ios::binary);
+    for (int k = 0; k < 150000; ++k)
+      huge << "access-list 10 permit host 10.1." << k % 250 << ".1\n";
+  }
+  const char kTrouble[] = "huge.cfg: not enough memory to read the file";
+  const char kLine[] = "b.cfg\tstatus=1\tpairs=1\trules=1\tE=0\tU=0\tD=1\tO=0\treport=\n";
+  const Setup shortOfMemory = withFaults({"DORVEX_FAIL_ALLOC_ABOVE=4194304"});
+  Outcome text = run({"-q", "--no-report", "a.cfg", "b.cfg", "huge.cfg", "b.cfg"}, shortOfMemory);
+  EXPECT_EQ(2, text.status);
+  EXPECT_EQ(std::string("dorvex: ") + kTrouble + "\n", text.err);
+  EXPECT_EQ(kLine + std::string("huge.cfg\tstatus=2\terror=") + kTrouble + "\n" + kLine, text.out);
+
+  Outcome json =
+      run({"-q", "--no-report", "--format", "json", "a.cfg", "huge.cfg", "b.cfg"}, shortOfMemory);
+  EXPECT_EQ(2, json.status);
+  EXPECT_NE(std::string::npos,
+            json.out.find(std::string("\"setting\":{\"file\":\"huge.cfg\"},\"report\":null,"
+                                      "\"exit_status\":2,\"error\":\"") +
+                          kTrouble + "\"},\n{\"source\":{\"file\":\"a.cfg\",\"line_count\""))
+      << json.out;
+}
+
+// The output of a finished pair is on stdout at once: an interrupt while
+// the next setting config is read (a FIFO that blocks until this test lets
+// it go) loses nothing of it.
+TEST_F(ScriptingTest, AFinishedPairIsOnStdoutWhenTheRunIsEnded) {
+  const struct {
+    const char* format;
+    const char* finished;  // what stdout must hold of the first pair
+  } kCases[] = {
+      {"text", "b.cfg\tstatus=1\tpairs=1\trules=1\tE=0\tU=0\tD=1\tO=0\treport=\n"},
+      {"json", "\"exit_status\":1}"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.format);
+    const fs::path fifo = directory / "fifo.cfg";
+    fs::remove(fifo);
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0644));
+    const fs::path outPath = directory / "out.txt", errPath = directory / "err.txt";
+    pid_t child = start({"-q", "--no-report", "--format", c.format, "a.cfg", "b.cfg", "fifo.cfg"},
+                        Setup(), outPath, errPath);
+    // The driver has finished the first pair once it waits on the FIFO,
+    // which a writer that does not wait can then open.
+    int writer = -1;
+    for (int tries = 0; writer < 0 && tries < 600000; ++tries) {
+      writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer < 0) ::usleep(1000);
+    }
+    ASSERT_GE(writer, 0) << std::strerror(errno);
+    ::kill(child, SIGTERM);
+    EXPECT_EQ(128 + SIGTERM, finish(child));
+    ::close(writer);
+    const std::string out = readBytes(outPath);
+    EXPECT_NE(std::string::npos, out.find(c.finished)) << out;
+  }
+}
+
+// A disk that fills up at the second report of a run: the message names
+// that report's path, not the first pair's report written before it.
+TEST_F(ScriptingTest, DiskFullNamesTheReportBeingWritten) {
+  std::string many;
+  for (int k = 0; k < 400; ++k)
+    many += "access-list 10 permit host 10.1.1." + std::to_string(k % 250) + "\n";
+  write("many.cfg", many);
+  Setup setup;
+  setup.fileSizeLimit = 8192;
+  Outcome result = run({"-q", "-o", "out", "a.cfg", "b.cfg", "many.cfg"}, setup);
+  EXPECT_EQ(2, result.status);
+  std::smatch lines;
+  ASSERT_TRUE(std::regex_match(
+      result.out, lines,
+      std::regex("b\\.cfg\tstatus=1\t.*\treport=(out/Result[0-9]{12}(-[0-9]+)?\\.txt)\n"
+                 "many\\.cfg\tstatus=2\terror=Result File could not open: "
+                 "(out/Result[0-9]{12}(-[0-9]+)?\\.txt): File too large\n")))
+      << result.out;
+  EXPECT_NE(lines[1].str(), lines[3].str());
+  EXPECT_EQ(std::vector<std::string>{fs::path(lines[1].str()).filename().string()},
+            filesIn(directory / "out"));
 }
 
 }  // namespace

@@ -133,6 +133,31 @@ void testDropOfMissingFile(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+// A drop is read by the console driver's reader: a UTF-8 mark is skipped,
+// UTF-16 is refused with the reader's reason and leaves the pane as it was.
+void testDropsReadLikeTheConsole(const std::string& folder) {
+  const std::string rule = "access-list 1 permit any\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : rule) utf16 += std::string(1, c) + '\0';
+  writeFile(folder + "\\mark.cfg", "\xEF\xBB\xBF" + rule);
+  writeFile(folder + "\\utf16.cfg", utf16);
+  HWND dialog = openMainDialog();
+  boxes.clear();
+  dropAt(dialog, 5, 100, {folder + "\\mark.cfg"});
+  checkEq(itemText(dialog, IDC_SOURCE_PANE), rule, "UTF-8 mark skipped");
+  dropAt(dialog, 5, 100, {folder + "\\utf16.cfg"});
+  pumpMessages();
+  check(boxes.size() == 1, "one box for a UTF-16 file");
+  if (!boxes.empty()) {
+    checkEq(boxes[0].text,
+            "UTF-16 text, which cannot be checked; save it as 8-bit text (such as Shift-JIS or "
+            "UTF-8)",
+            "UTF-16 box text");
+  }
+  checkEq(itemText(dialog, IDC_SOURCE_PANE), rule, "pane unchanged after a UTF-16 drop");
+  closeMainDialog(dialog);
+}
+
 // What fittedFileName() makes of a name for a width, in the dialog font.
 struct FitCase {
   const char* name;
@@ -1032,6 +1057,7 @@ const Case kCases[] = {
     {"testInitialState", [](const std::string&) { testInitialState(); }},
     {"testDrops", testDrops},
     {"testDropOfMissingFile", testDropOfMissingFile},
+    {"testDropsReadLikeTheConsole", testDropsReadLikeTheConsole},
     {"testDoubleByteFileName", testDoubleByteFileName},
     {"testLongFileNames", testLongFileNames},
     {"testCheckRun", testCheckRun},
