@@ -8,6 +8,7 @@
 #include "cli/console_driver.h"
 #include "cli/run_output.h"
 #include "dorvex_version.h"
+#include "dupcheck/details_writer.h"
 #include "dupcheck/summary_listing.h"
 
 namespace dorvex {
@@ -116,28 +117,13 @@ void writeList(JsonWriter& json, const AclConfig& source, const AclEntry& rule,
   json.raw("}");
 }
 
-// Calls `each` with every option word the two rules share, as often as the
-// details line names it (every equal pair of words, setting words first).
-template <typename Each>
-void forSharedWords(const AclConfig& source, const AclEntry& rule, const AclConfig& setting,
-                    const AclEntry& other, Each each) {
-  if (other.type != kExtendedRule || other.option_idx == kNotSet || rule.option_idx == kNotSet)
-    return;
-  for (int s = other.option_idx; !setting.nameView(s).empty(); ++s) {
-    const std::string_view word = setting.nameView(s);
-    for (int r = rule.option_idx; !source.nameView(r).empty(); ++r) {
-      if (source.nameView(r) == word) each(word);
-    }
-  }
-}
-
 // "option_words", and "option_words_bytes" with every word in base64 when
 // a word is not UTF-8.
 void writeOptionWords(JsonWriter& json, const AclConfig& source, const AclEntry& rule,
                       const AclConfig& setting, const AclEntry& other) {
   json.raw(",\"option_words\":[");
   bool first = true, anyReplaced = false;
-  forSharedWords(source, rule, setting, other, [&](std::string_view word) {
+  forEachSharedWord(source, rule, setting, other, [&](std::string_view word) {
     if (!first) json.raw(",");
     first = false;
     anyReplaced = json.text(word) || anyReplaced;
@@ -146,7 +132,7 @@ void writeOptionWords(JsonWriter& json, const AclConfig& source, const AclEntry&
   if (!anyReplaced) return;
   json.raw(",\"option_words_bytes\":[");
   first = true;
-  forSharedWords(source, rule, setting, other, [&](std::string_view word) {
+  forEachSharedWord(source, rule, setting, other, [&](std::string_view word) {
     if (!first) json.raw(",");
     first = false;
     json.base64(word);

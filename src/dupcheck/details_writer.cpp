@@ -29,18 +29,10 @@ void DetailsWriter::writeNotCovered(const AclEntry& source, const AclEntry& sett
 bool DetailsWriter::writeExtended(const AclEntry& source, const AclEntry& setting) {
   writePairStart(source, setting);
   bool shared = false;
-  if (setting.option_idx != kNotSet && source.option_idx != kNotSet) {
-    // Each option word of the setting rule against each of the source rule:
-    // a word twice on one side is named twice.
-    for (int s = setting.option_idx; !settingConfig.nameView(s).empty(); ++s) {
-      const std::string_view word = settingConfig.nameView(s);
-      for (int r = source.option_idx; !sourceConfig.nameView(r).empty(); ++r) {
-        if (sourceConfig.nameView(r) != word) continue;
-        shared = true;
-        out.text("option-word=").text(word).text(" ");
-      }
-    }
-  }
+  forEachSharedWord(sourceConfig, source, settingConfig, setting, [&](std::string_view word) {
+    shared = true;
+    out.text("option-word=").text(word).text(" ");
+  });
   out.lineEnd();
   return shared;
 }

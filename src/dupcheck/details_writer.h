@@ -25,6 +25,22 @@
 
 namespace dorvex {
 
+// Calls `each` with every option word the two rules share, as often as a
+// details line names it: every equal pair of words, the setting rule's words
+// first. The one loop over shared words, for the details and every other
+// writer that names them.
+template <typename Each>
+void forEachSharedWord(const AclConfig& sourceConfig, const AclEntry& source,
+                       const AclConfig& settingConfig, const AclEntry& setting, Each each) {
+  if (setting.option_idx == kNotSet || source.option_idx == kNotSet) return;
+  for (int s = setting.option_idx; !settingConfig.nameView(s).empty(); ++s) {
+    const std::string_view word = settingConfig.nameView(s);
+    for (int r = source.option_idx; !sourceConfig.nameView(r).empty(); ++r) {
+      if (sourceConfig.nameView(r) == word) each(word);
+    }
+  }
+}
+
 class DetailsWriter {
  public:
   // Appends to `details`; the entries passed in later come from `source` and
