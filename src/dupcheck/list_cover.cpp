@@ -1,0 +1,389 @@
+#include "dupcheck/list_cover.h"
+
+#include <algorithm>
+#include <bit>
+#include <optional>
+#include <utility>
+
+namespace dorvex {
+
+namespace {
+
+// Lists of at most so many boxes are scanned: building the keys would cost
+// more than testing every box.
+constexpr std::size_t kScanLimit = 64;
+
+// `count` bits of the 128-bit address (high, low), starting `start` bits
+// below the top.
+std::uint64_t addressBits(std::uint64_t high, std::uint64_t low, int start, int count) {
+  std::uint64_t mask = (std::uint64_t{1} << count) - 1;
+  int end = start + count;  // bits from the top through the last one taken
+  if (end <= 64) return (high >> (64 - end)) & mask;
+  if (start >= 64) return (low >> (128 - end)) & mask;
+  return ((high << (end - 64)) | (low >> (128 - end))) & mask;
+}
+
+bool caresAll(const Box& box, int side, int start, int count) {
+  std::uint64_t mask = (std::uint64_t{1} << count) - 1;
+  return addressBits(box.care[side], box.care[side + 1], start, count) == mask;
+}
+
+std::string lineReason(const CoverRule& rule) {
+  return "line " + std::to_string(rule.line) + ": " + rule.reason;
+}
+
+// One rule's packets walked down a list. `sure` holds the packets that
+// surely reach the current rule, `maybe` those that reach it only if rules
+// not exactly known let them through. The two stay disjoint.
+struct Walk {
+  BoxSet sure, maybe;
+  std::vector<int> deciding;
+  struct Decided {
+    int line;
+    Action action;
+    long double volume;
+  };
+  std::vector<Decided> decided;            // by exact rules, when measured
+  const CoverRule* maybeOrigin = nullptr;  // first to feed `maybe`
+  std::string doubt;                       // why some packet may be decided the other way
+  BoxSet wrong;                            // packets surely decided the other way, by wrongRule
+  const CoverRule* wrongRule = nullptr;
+  bool wrongByDefault = false;  // by the implicit deny
+  std::size_t work = 0;
+  bool overBudget = false;
+
+  bool done() const { return overBudget || !wrong.empty() || (sure.empty() && maybe.empty()); }
+};
+
+void noteDoubt(Walk& walk, const std::string& why) {
+  if (walk.doubt.empty()) walk.doubt = why;
+}
+
+std::string maybeReason(const Walk& walk) {
+  return walk.maybeOrigin ? lineReason(*walk.maybeOrigin) : std::string("unknown");
+}
+
+bool removeRule(BoxSet& set, const CoverRule& rule, std::size_t& work) {
+  bool met = false;
+  for (const Box& box : rule.boxes) met |= removeFrom(set, box, work);
+  return met;
+}
+
+BoxSet meetRule(const BoxSet& set, const CoverRule& rule) {
+  BoxSet met;
+  for (const Box& box : rule.boxes) intersectInto(set, box, met);
+  return met;
+}
+
+// An exactly known rule: it decides every packet of the walk it matches.
+// `wanted` empty: every action counts as the walk's own.
+void stepExact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted, bool measure) {
+  if (wanted && rule.action != *wanted) {
+    walk.wrong = meetRule(walk.sure, rule);
+    walk.work += walk.sure.size() * rule.boxes.size();
+    if (!walk.wrong.empty()) {
+      walk.wrongRule = &rule;
+      return;
+    }
+    if (removeRule(walk.maybe, rule, walk.work)) noteDoubt(walk, maybeReason(walk));
+    return;
+  }
+  long double before = measure ? volume(walk.sure) : 0;
+  bool met = removeRule(walk.sure, rule, walk.work);
+  met |= removeRule(walk.maybe, rule, walk.work);
+  if (!met) return;
+  walk.deciding.push_back(rule.line);
+  if (measure) walk.decided.push_back({rule.line, rule.action, before - volume(walk.sure)});
+}
+
+// A rule not exactly known: the packets of the walk in its boxes may be
+// decided by it or go on, so they move to `maybe`.
+void stepInexact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted) {
+  BoxSet moved = meetRule(walk.sure, rule);
+  bool meetsMaybe = false;
+  for (const Box& box : rule.boxes) {
+    for (const Box& piece : walk.maybe) meetsMaybe = meetsMaybe || intersects(piece, box);
+  }
+  walk.work += (walk.sure.size() + walk.maybe.size()) * rule.boxes.size();
+  if (moved.empty() && !meetsMaybe) return;
+  if (wanted && rule.action != *wanted) {
+    noteDoubt(walk, lineReason(rule));
+  } else {
+    walk.deciding.push_back(rule.line);
+  }
+  if (moved.empty()) return;
+  removeRule(walk.sure, rule, walk.work);
+  if (!walk.maybeOrigin) walk.maybeOrigin = &rule;
+  walk.maybe.insert(walk.maybe.end(), moved.begin(), moved.end());
+}
+
+void step(Walk& walk, const CoverRule& rule, std::optional<Action> wanted, bool measure,
+          const CoverLimits& limits) {
+  if (rule.exact) {
+    stepExact(walk, rule, wanted, measure);
+  } else {
+    stepInexact(walk, rule, wanted);
+  }
+  if (walk.sure.size() + walk.maybe.size() > limits.maxPieces || walk.work > limits.maxWork) {
+    walk.overBudget = true;
+  }
+}
+
+// The end of the list: the implicit deny decides what is left.
+void finish(Walk& walk, Action wanted) {
+  if (walk.overBudget || !walk.wrong.empty()) return;
+  if (wanted == Action::deny) {
+    if (!walk.sure.empty() || !walk.maybe.empty()) walk.deciding.push_back(0);
+  } else if (!walk.sure.empty()) {
+    walk.wrong = walk.sure;
+    walk.wrongByDefault = true;
+  } else if (!walk.maybe.empty()) {
+    noteDoubt(walk, maybeReason(walk));
+  }
+}
+
+// Walks `walk` over the rules of `list` at `positions`, in order.
+void walkOver(Walk& walk, const RuleList& list, const std::vector<int>& positions,
+              std::optional<Action> wanted, bool measure, const CoverLimits& limits) {
+  for (int position : positions) {
+    if (walk.done()) return;
+    step(walk, list.rules()[position], wanted, measure, limits);
+  }
+}
+
+// The walk's outcome as a verdict for a rule of action `wanted`.
+Verdict verdictOf(const Walk& walk, const CoverRule& rule) {
+  Verdict result;
+  result.deciding_lines = walk.deciding;
+  if (walk.overBudget) {
+    result.reason = "budget";
+  } else if (!walk.wrong.empty() && !rule.exact) {
+    result.reason = lineReason(rule);
+  } else if (!walk.wrong.empty()) {
+    result.kind = VerdictKind::notCovered;
+    result.witness = pickPacket(walk.wrong);
+    result.witness_line = walk.wrongByDefault ? 0 : walk.wrongRule->line;
+    result.witness_action = walk.wrongByDefault ? Action::deny : walk.wrongRule->action;
+    result.deciding_lines.clear();
+  } else if (!walk.doubt.empty()) {
+    result.reason = walk.doubt;
+  } else {
+    result.kind = VerdictKind::covered;
+  }
+  return result;
+}
+
+// Earlier exact rules of `pool` whose union covers `target`, picked greedily
+// by the volume each adds. REQUIRES: the pool's union covers `target`.
+std::vector<int> greedyCover(BoxSet target, const RuleList& list, std::vector<int> pool,
+                             std::size_t& work) {
+  std::vector<int> chosen;
+  Box piece;
+  while (!target.empty() && !pool.empty()) {
+    std::size_t best = 0;
+    long double bestVolume = -1;
+    for (std::size_t i = 0; i < pool.size(); ++i) {
+      long double covered = 0;
+      for (const Box& box : list.rules()[pool[i]].boxes) {
+        for (const Box& t : target) {
+          if (intersect(t, box, piece)) covered += volume(piece);
+        }
+      }
+      work += target.size();
+      if (covered > bestVolume) bestVolume = covered, best = i;
+    }
+    const CoverRule& rule = list.rules()[pool[best]];
+    chosen.push_back(rule.line);
+    removeRule(target, rule, work);
+    pool.erase(pool.begin() + best);
+  }
+  return chosen;
+}
+
+Finding unreachable(const RuleList& list, int position, const std::vector<int>& earlier,
+                    const Walk& walk, std::size_t& work) {
+  const CoverRule& rule = list.rules()[position];
+  Finding finding{rule.line, FindingKind::unreachable, {}, 0, {}};
+  std::vector<int> pool;
+  for (int p : earlier) {
+    if (list.rules()[p].exact) pool.push_back(p);
+  }
+  finding.lines = greedyCover(rule.boxes, list, std::move(pool), work);
+  long double most = 0;
+  for (const Walk::Decided& d : walk.decided) {
+    if (d.action != rule.action && d.volume > most)
+      most = d.volume, finding.conflicting_line = d.line;
+  }
+  return finding;
+}
+
+std::optional<Finding> judgeLine(const RuleList& list, int position,
+                                 const std::vector<int>& candidates, const CoverLimits& limits) {
+  const CoverRule& rule = list.rules()[position];
+  auto split = std::lower_bound(candidates.begin(), candidates.end(), position);
+  std::vector<int> earlier(candidates.begin(), split);
+  std::vector<int> later(split + (split != candidates.end() && *split == position),
+                         candidates.end());
+  Walk walk;
+  walk.sure = rule.boxes;
+  walkOver(walk, list, earlier, std::nullopt, true, limits);
+  if (walk.overBudget) return Finding{rule.line, FindingKind::undecided, {}, 0, "budget"};
+  if (walk.sure.empty() && walk.maybe.empty()) {
+    return unreachable(list, position, earlier, walk, walk.work);
+  }
+  if (walk.sure.empty()) {
+    return Finding{rule.line, FindingKind::undecided, {}, 0, maybeReason(walk)};
+  }
+  if (!rule.exact) return Finding{rule.line, FindingKind::undecided, {}, 0, lineReason(rule)};
+  Walk rest;
+  rest.sure = std::move(walk.sure);
+  rest.maybe = std::move(walk.maybe);
+  rest.maybeOrigin = walk.maybeOrigin;
+  rest.work = walk.work;
+  walkOver(rest, list, later, rule.action, false, limits);
+  finish(rest, rule.action);
+  Verdict outcome = verdictOf(rest, rule);
+  switch (outcome.kind) {
+    case VerdictKind::covered:
+      return Finding{rule.line, FindingKind::redundant, outcome.deciding_lines, 0, {}};
+    case VerdictKind::undecided:
+      return Finding{rule.line, FindingKind::undecided, {}, 0, outcome.reason};
+    case VerdictKind::notCovered: break;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+RuleList::RuleList(std::vector<CoverRule> rules) : rules_(std::move(rules)) {
+  for (int r = 0; r < int(rules_.size()); ++r) {
+    rules_[r].boxes = disjointUnion(rules_[r].boxes);
+    for (const Box& box : rules_[r].boxes) entries_.push_back({box, r});
+  }
+  indexed_ = entries_.size() > kScanLimit;
+  if (!indexed_) return;
+  buildSide(sides_[0], kSrcHigh);
+  buildSide(sides_[1], kDstHigh);
+}
+
+void RuleList::buildSide(SideIndex& index, int side) {
+  index.side = side;
+  // The leading bits every box cares about with the same value.
+  std::uint64_t alike[2] = {~0ull, ~0ull};
+  const Box& first = entries_.front().box;
+  for (const Entry& entry : entries_) {
+    for (int w = 0; w < 2; ++w) {
+      alike[w] &= entry.box.care[side + w] & ~(entry.box.value[side + w] ^ first.value[side + w]);
+    }
+  }
+  int skip = std::countl_one(alike[0]);
+  if (skip == 64) skip += std::countl_one(alike[1]);
+  index.skip = std::min(skip, 112);
+  index.skipValue[0] = first.value[side] & alike[0];
+  index.skipValue[1] = first.value[side + 1] & alike[1];
+  for (int e = 0; e < int(entries_.size()); ++e) {
+    const Box& box = entries_[e].box;
+    auto key = [&](int count) {
+      return std::uint32_t(addressBits(box.value[side], box.value[side + 1], index.skip, count));
+    };
+    if (caresAll(box, side, index.skip, 16)) {
+      index.by16.push_back({key(16), e});
+    } else if (caresAll(box, side, index.skip, 8)) {
+      index.by8.push_back({key(8), e});
+    } else {
+      index.wide.push_back(e);
+    }
+  }
+  std::sort(index.by16.begin(), index.by16.end());
+  std::sort(index.by8.begin(), index.by8.end());
+}
+
+template <typename Visit>
+std::size_t RuleList::probe(const SideIndex& index, const Box& box, const Visit* visit) const {
+  auto keyRange = [](const std::vector<KeyEntry>& keys, std::uint32_t low, std::uint32_t high) {
+    auto begin = std::lower_bound(keys.begin(), keys.end(), KeyEntry{low, -1});
+    auto end = std::lower_bound(begin, keys.end(), KeyEntry{high + 1, -1});
+    return std::make_pair(begin, end);
+  };
+  int side = index.side;
+  bool keyed = true;
+  for (int start = 0; keyed && start < index.skip; start += 16) {
+    keyed = caresAll(box, side, start, std::min(16, index.skip - start));
+  }
+  if (!keyed || !caresAll(box, side, index.skip, 8)) {
+    // The box spans many keys: every entry may meet it.
+    if (visit) {
+      for (int e = 0; e < int(entries_.size()); ++e) (*visit)(e);
+    }
+    return entries_.size();
+  }
+  std::uint64_t cared[2] = {box.care[side], box.care[side + 1]};
+  for (int w = 0; w < 2; ++w) {
+    std::uint64_t skipMask = w == 0 ? (index.skip >= 64 ? ~0ull : ~(~0ull >> index.skip))
+                                    : (index.skip <= 64 ? 0 : ~(~0ull >> (index.skip - 64)));
+    if ((box.value[side + w] ^ index.skipValue[w]) & cared[w] & skipMask) return 0;
+  }
+  std::uint32_t key8 = addressBits(box.value[side], box.value[side + 1], index.skip, 8);
+  auto [low16, high16] =
+      caresAll(box, side, index.skip, 16)
+          ? keyRange(
+                index.by16,
+                std::uint32_t(addressBits(box.value[side], box.value[side + 1], index.skip, 16)),
+                std::uint32_t(addressBits(box.value[side], box.value[side + 1], index.skip, 16)))
+          : keyRange(index.by16, key8 << 8, (key8 << 8) | 255);
+  auto [low8, high8] = keyRange(index.by8, key8, key8);
+  std::size_t count = (high16 - low16) + (high8 - low8) + index.wide.size();
+  if (visit) {
+    for (auto it = low16; it != high16; ++it) (*visit)(it->entry);
+    for (auto it = low8; it != high8; ++it) (*visit)(it->entry);
+    for (int e : index.wide) (*visit)(e);
+  }
+  return count;
+}
+
+void RuleList::candidates(const std::vector<Box>& boxes, std::vector<int>& out) const {
+  out.clear();
+  auto take = [&](int e) {
+    for (const Box& box : boxes) {
+      if (intersects(entries_[e].box, box)) {
+        out.push_back(entries_[e].rule);
+        return;
+      }
+    }
+  };
+  if (!indexed_) {
+    for (int e = 0; e < int(entries_.size()); ++e) take(e);
+  } else {
+    for (const Box& box : boxes) {
+      using Take = decltype(take);
+      std::size_t bySource = probe<Take>(sides_[0], box, nullptr);
+      std::size_t byDestination = probe<Take>(sides_[1], box, nullptr);
+      probe(sides_[bySource <= byDestination ? 0 : 1], box, &take);
+    }
+    std::sort(out.begin(), out.end());
+  }
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
+Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits) {
+  Walk walk;
+  walk.sure = disjointUnion(setting.boxes);
+  std::vector<int> positions;
+  source.candidates(walk.sure, positions);
+  walkOver(walk, source, positions, setting.action, false, limits);
+  finish(walk, setting.action);
+  return verdictOf(walk, setting);
+}
+
+std::vector<Finding> within(const RuleList& list, const CoverLimits& limits) {
+  std::vector<Finding> findings;
+  std::vector<int> positions;
+  for (int position = 0; position < int(list.rules().size()); ++position) {
+    list.candidates(list.rules()[position].boxes, positions);
+    std::optional<Finding> finding = judgeLine(list, position, positions, limits);
+    if (finding) findings.push_back(std::move(*finding));
+  }
+  return findings;
+}
+
+}  // namespace dorvex

@@ -1,0 +1,119 @@
+// The header space of the exact cover: every packet a rule can tell apart,
+// as a point of a product of fields, and sets of packets as disjoint boxes.
+//
+// A packet has a protocol, a source and a destination address (128 bits
+// each: an IPv4 address is the low 32 bits, with the 96 bits above cared
+// about and zero, so that an IPv4 block never meets an IPv6 one), source and
+// destination ports, an ICMP type and code, six TCP flag bits, the ToS byte,
+// a fragment bit and a TTL. Every packet has every field: a rule that does
+// not name a field (ports of an ICMP rule, say) leaves it whole, so the
+// fields a protocol lacks never tell two rules apart and the arithmetic
+// stays exact for the real packets.
+//
+// A Box is a product of one set per field: an inclusive range for the
+// protocol, ports, ICMP type and code and TTL; a value under a care mask for
+// the addresses (so wildcards of any shape fit, "0.0.255.0" too) and for the
+// bits of the TCP flags, the ToS byte and the fragment bit. A BoxSet is a
+// vector of pairwise disjoint boxes; subtraction keeps it so.
+#ifndef DORVEX_DUPCHECK_PACKET_SPACE_H_
+#define DORVEX_DUPCHECK_PACKET_SPACE_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dorvex {
+
+// The ranged fields, as indexes into Box::lo and Box::hi.
+enum RangeField { kProtocol, kSrcPort, kDstPort, kIcmpType, kIcmpCode, kTtl, kRangeFields };
+
+// The masked words, as indexes into Box::value and Box::care: an address is
+// two words, the high 64 bits first; the last word holds the TCP flags, the
+// ToS byte and the fragment bit at the shifts below.
+enum MaskWord { kSrcHigh, kSrcLow, kDstHigh, kDstLow, kMiscWord, kMaskWords };
+
+// TCP flag bits, each a bit of the flag field (value and care).
+enum TcpFlag : unsigned { kFin = 1, kSyn = 2, kRst = 4, kPsh = 8, kAck = 16, kUrg = 32 };
+constexpr int kFlagShift = 0;  // 6 bits
+constexpr int kTosShift = 8;   // 8 bits
+constexpr int kFragmentShift = 16;
+constexpr std::uint64_t kMiscBits = 0x1FF3Full;
+
+struct Box {
+  // The whole space: every field unconstrained.
+  Box();
+
+  std::uint32_t lo[kRangeFields];
+  std::uint32_t hi[kRangeFields];
+  // REQUIRES: value & ~care == 0 in every word (the setters keep it).
+  std::uint64_t value[kMaskWords];
+  std::uint64_t care[kMaskWords];
+
+  // Narrowing setters for building rules; each intersects with what the
+  // field already holds, so a box may end up empty (isEmpty()).
+  void setRange(RangeField field, std::uint32_t low, std::uint32_t high);
+  // An IPv4 block: `address` under the wildcard `wildcard` (a set bit = any).
+  void setIpv4(bool source, std::uint32_t address, std::uint32_t wildcard);
+  // An IPv6 block: the first `prefixLength` bits of (high, low).
+  void setIpv6(bool source, std::uint64_t high, std::uint64_t low, int prefixLength);
+  // Bits `mustSet` set and `mustClear` clear; other flags free.
+  void setTcpFlags(unsigned mustSet, unsigned mustClear);
+  // The ToS byte's bits under `mask` equal `bits`: dscp d is (d << 2, 0xFC),
+  // precedence p (p << 5, 0xE0), tos t (t << 1, 0x1E).
+  void setTos(unsigned bits, unsigned mask);
+  void setFragment(bool fragment);
+
+  bool isEmpty() const;
+};
+
+// One packet: every field a value. `shown` holds a bit (1 << RangeField) for
+// each ranged field and (1 << (kRangeFields + k)) for the addresses (k = 0
+// source, 1 destination), flags (2), ToS (3) and fragment (4) that a rule
+// constrains where the packet was picked; describe() prints those and the
+// ones the protocol always has.
+struct Packet {
+  std::uint32_t field[kRangeFields] = {};
+  std::uint64_t word[kMaskWords] = {};
+  unsigned shown = 0;
+};
+
+using BoxSet = std::vector<Box>;
+
+// Sets `out` to a ∩ b; returns false iff it is empty (`out` then undefined).
+bool intersect(const Box& a, const Box& b, Box& out);
+bool intersects(const Box& a, const Box& b);
+// True iff every packet of `inner` lies in `outer`.
+bool contains(const Box& outer, const Box& inner);
+// Appends a minus b to `out` as disjoint boxes (at most one per range bound
+// and one per bit that b cares about and a does not).
+void subtract(const Box& a, const Box& b, BoxSet& out);
+// The number of packets, as a floating value (it may exceed 2^300).
+long double volume(const Box& box);
+long double volume(const BoxSet& set);
+bool matches(const Box& box, const Packet& packet);
+
+// Removes `cut` from every box of `set`; returns true iff some box met it.
+// `work` grows by the boxes tested.
+bool removeFrom(BoxSet& set, const Box& cut, std::size_t& work);
+// Appends set ∩ cut to `out`.
+void intersectInto(const BoxSet& set, const Box& cut, BoxSet& out);
+// The boxes of `boxes` made disjoint (same union).
+BoxSet disjointUnion(const std::vector<Box>& boxes);
+
+// The packet of `box` a person recognises best: an ICMP echo (type 8 code
+// 0) if the box has one, else TCP, else UDP, else the lowest protocol; a
+// destination port as low as the box allows but not 0; a source port above
+// 1023 where it can; an address with its free bits clear but the lowest (so
+// 10.1.2.1 of 10.1.2.0/24, a host as it is); no TCP flag but the ones
+// required, and SYN when nothing else is; TTL 64 when allowed.
+// REQUIRES: !box.isEmpty().
+Packet pickPacket(const Box& box);
+// The best such packet over the boxes. REQUIRES: !set.empty().
+Packet pickPacket(const BoxSet& set);
+
+// The packet as text, e.g. "tcp 10.1.2.1 port 1024 > 192.0.2.1 port 80".
+std::string describe(const Packet& packet);
+
+}  // namespace dorvex
+
+#endif  // DORVEX_DUPCHECK_PACKET_SPACE_H_

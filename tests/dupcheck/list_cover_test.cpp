@@ -1,0 +1,466 @@
+// The list cover: worked examples, and generated lists against a first-match
+// reference over every packet class (packet_reference.h).
+#include "dupcheck/list_cover.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "packet_reference.h"
+
+namespace dorvex {
+namespace {
+
+using reference::Unknown;
+
+// Reads "permit tcp 10.1.2.0/24 host 192.0.2.1 eq 80": an action, ip, tcp,
+// udp or icmp, two addresses (any, host A, A/len), then "eq N" (destination
+// port), "echo" (ICMP type 8) or "unknown" (an option not understood).
+CoverRule rule(int line, std::string_view text) {
+  std::istringstream in{std::string(text)};
+  std::string action, protocol, word;
+  in >> action >> protocol;
+  CoverRule r;
+  r.line = line;
+  r.action = action == "permit" ? Action::permit : Action::deny;
+  Box box;
+  if (protocol != "ip") {
+    std::uint32_t number = protocol == "icmp" ? 1 : protocol == "tcp" ? 6 : 17;
+    box.setRange(kProtocol, number, number);
+  }
+  for (bool source : {true, false}) {
+    in >> word;
+    if (word == "host") in >> word, word += "/32";
+    unsigned a = 0, b = 0, c = 0, d = 0, length = 0;
+    if (word != "any") std::sscanf(word.c_str(), "%u.%u.%u.%u/%u", &a, &b, &c, &d, &length);
+    std::uint32_t wildcard = length == 32 ? 0 : 0xFFFFFFFFu >> length;
+    box.setIpv4(source, (a << 24) | (b << 16) | (c << 8) | d, wildcard);
+  }
+  while (in >> word) {
+    if (word == "eq") {
+      std::uint32_t port;
+      in >> port;
+      box.setRange(kDstPort, port, port);
+    } else if (word == "echo") {
+      box.setRange(kIcmpType, 8, 8);
+    } else {
+      r.exact = false;
+      r.reason = "option not understood: " + word;
+    }
+  }
+  r.boxes.push_back(box);
+  return r;
+}
+
+RuleList list(std::initializer_list<const char*> texts) {
+  std::vector<CoverRule> rules;
+  for (const char* text : texts) rules.push_back(rule(int(rules.size()) + 1, text));
+  return RuleList(std::move(rules));
+}
+
+std::string joined(const std::vector<int>& lines) {
+  std::string text;
+  for (int line : lines) text += (text.empty() ? "" : ",") + std::to_string(line);
+  return text;
+}
+
+std::string dump(const Verdict& v) {
+  switch (v.kind) {
+    case VerdictKind::covered: return "covered by " + joined(v.deciding_lines);
+    case VerdictKind::notCovered:
+      return "not covered: " + describe(v.witness) + " by " + std::to_string(v.witness_line) +
+             (v.witness_action == Action::permit ? " permit" : " deny");
+    case VerdictKind::undecided: break;
+  }
+  return "undecided: " + v.reason;
+}
+
+std::string dump(const std::vector<Finding>& findings) {
+  static const char* const kKinds[] = {"unreachable", "redundant", "undecided"};
+  std::string text;
+  for (const Finding& f : findings) {
+    text += std::to_string(f.line) + " " + kKinds[int(f.kind)] + " " + joined(f.lines);
+    if (f.conflicting_line) text += " against " + std::to_string(f.conflicting_line);
+    text += f.reason.empty() ? ";" : " (" + f.reason + ");";
+  }
+  return text;
+}
+
+TEST(ListCoverTest, WorkedVerdicts) {
+  struct Case {
+    std::initializer_list<const char*> source;
+    const char* setting;
+    const char* expected;
+  };
+  const Case kCases[] = {
+      {{"permit ip 10.1.2.0/25 any", "permit ip 10.1.2.128/25 any"},
+       "permit ip 10.1.2.0/24 any",
+       "covered by 1,2"},
+      {{"permit tcp any any eq 80"}, "deny udp any any", "covered by 0"},
+      {{"permit tcp 10.1.2.0/25 any"},
+       "permit tcp 10.1.2.0/24 host 192.0.2.1 eq 80",
+       "not covered: tcp 10.1.2.129 port 1024 > 192.0.2.1 port 80 by 0 deny"},
+      {{"deny icmp any any", "permit ip any any"},
+       "permit ip 10.0.0.0/8 any",
+       "not covered: icmp 10.0.0.1 > 0.0.0.1 type 8 code 0 by 1 deny"},
+      {{"permit tcp any any unknown"},
+       "permit tcp any any eq 80",
+       "undecided: line 1: option not understood: unknown"},
+      // Decided before the rule not understood is reached; its known part
+      // decided whole.
+      {{"permit tcp any any", "deny ip any any unknown"},
+       "permit tcp any any eq 80",
+       "covered by 1"},
+      {{"permit icmp any any"}, "permit icmp any any echo unknown", "covered by 1"},
+      {{"permit tcp any any eq 80 unknown", "permit tcp any any"},
+       "permit tcp any any eq 80",
+       "covered by 1,2"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.setting);
+    EXPECT_EQ(c.expected, dump(verdict(list(c.source), rule(9, c.setting))));
+  }
+}
+
+TEST(ListCoverTest, WorkedFindings) {
+  struct Case {
+    std::initializer_list<const char*> rules;
+    const char* expected;
+  };
+  const Case kCases[] = {
+      {{"deny ip 10.1.2.0/24 any", "permit tcp 10.1.2.0/25 any eq 80"},
+       "2 unreachable 1 against 1;"},
+      {{"permit ip 10.1.2.0/25 any", "permit ip 10.1.2.128/25 any", "permit tcp 10.1.2.0/24 any"},
+       "3 unreachable 1,2;"},
+      {{"permit tcp host 10.1.2.5 any eq 80", "permit tcp 10.1.2.0/24 any"}, "1 redundant 2;"},
+      {{"permit tcp any any eq 80", "deny udp any any"}, "2 redundant 0;"},
+      {{"permit tcp any any unknown", "permit tcp any any eq 80"},
+       "1 undecided  (line 1: option not understood: unknown);"
+       "2 undecided  (line 1: option not understood: unknown);"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(*c.rules.begin());
+    EXPECT_EQ(c.expected, dump(within(list(c.rules))));
+  }
+}
+
+TEST(ListCoverTest, BudgetGivesUndecided) {
+  RuleList source = list({"permit tcp host 10.1.2.1 any", "permit tcp host 10.1.2.3 any",
+                          "permit tcp host 10.1.2.5 any", "deny ip any any"});
+  CoverLimits tight{4, 1000};
+  EXPECT_EQ("undecided: budget", dump(verdict(source, rule(9, "permit tcp any any"), tight)));
+}
+
+// Random rules over a few blocks, ports and options, so that they overlap.
+struct Generator {
+  std::mt19937 rng;
+  explicit Generator(unsigned seed) : rng(seed) {}
+  std::uint32_t pick(std::uint32_t n) { return rng() % n; }
+  template <typename T>
+  T among(std::initializer_list<T> values) {
+    return values.begin()[pick(std::uint32_t(values.size()))];
+  }
+
+  static void fork(std::vector<Box>& boxes, auto&& one, auto&& other) {
+    std::vector<Box> out;
+    for (const Box& b : boxes) {
+      out.push_back(b), one(out.back());
+      out.push_back(b), other(out.back());
+    }
+    boxes.swap(out);
+  }
+  // Big lists spread their addresses wide (IPv4 or IPv6), so that every
+  // level of the index is met.
+  int spread = 0;  // 0 none, 4 IPv4, 6 IPv6
+  void spreadAddress(Box& box, bool source) {
+    std::uint32_t length = among<std::uint32_t>({0, 4, 8, 12, 16, 20, 24, 32});
+    std::uint64_t high =
+        std::uint64_t(among<std::uint32_t>({10, 11, 172})) << 56 | std::uint64_t(rng()) << 24;
+    if (spread == 6) return box.setIpv6(source, high, std::uint64_t(rng()) << 32, length * 2);
+    std::uint32_t wildcard = length == 0 ? ~0u : length == 32 ? 0 : ~0u >> length;
+    box.setIpv4(source, std::uint32_t(high >> 32), wildcard | (pick(8) == 0 ? 0xF00 : 0));
+  }
+  void address(Box& box, bool source) {
+    if (spread) return spreadAddress(box, source);
+    std::uint32_t base = 0x0A010200 | (pick(2) << 8) | pick(256);
+    switch (pick(6)) {
+      case 0: return box.setIpv4(source, 0, 0xFFFFFFFF);
+      case 1: return box.setIpv4(source, base, 0);
+      default:
+        return box.setIpv4(
+            source, base,
+            among<std::uint32_t>({0xFF, 0x7F, 0x3F, 0x1FF, 0xF0}) | (pick(3) == 0 ? pick(256) : 0));
+    }
+  }
+  void ports(std::vector<Box>& boxes, RangeField f) {
+    std::uint32_t p = among<std::uint32_t>({53, 80, 443, 1023, 1024});
+    switch (pick(f == kDstPort ? 6 : 3)) {
+      case 0: return;
+      case 1:
+        for (Box& b : boxes) b.setRange(f, p, p);
+        return;
+      case 2:
+        for (Box& b : boxes) b.setRange(f, p, p + pick(2000));
+        return;
+      case 3:
+        for (Box& b : boxes) b.setRange(f, 0, p - 1);
+        return;
+      case 4:
+        for (Box& b : boxes) b.setRange(f, p + 1, 65535);
+        return;
+      default:
+        fork(
+            boxes, [&](Box& b) { b.setRange(f, 0, p - 1); },
+            [&](Box& b) { b.setRange(f, p + 1, 65535); });
+    }
+  }
+  void tcpFlags(std::vector<Box>& boxes) {
+    switch (pick(6)) {
+      case 3:  // established
+        return fork(
+            boxes, [](Box& b) { b.setTcpFlags(kAck, 0); },
+            [](Box& b) { b.setTcpFlags(kRst, kAck); });
+      case 4: {
+        unsigned set = pick(16), clear = pick(16) & ~set;
+        for (Box& b : boxes) b.setTcpFlags(set, clear);
+        return;
+      }
+      case 5:  // match-any +ack +syn
+        return fork(
+            boxes, [](Box& b) { b.setTcpFlags(kAck, 0); },
+            [](Box& b) { b.setTcpFlags(kSyn, kAck); });
+    }
+  }
+  void options(std::vector<Box>& boxes) {
+    if (pick(10) == 0)
+      for (Box& b : boxes) b.setFragment(true);
+    std::uint32_t tosKind = pick(16);
+    for (Box& b : boxes) {
+      if (tosKind == 0) b.setTos(among(46u, 10u) << 2, 0xFC);
+      if (tosKind == 1) b.setTos(among(5u, 0u) << 5, 0xE0);
+      if (tosKind == 2) b.setTos(among(4u, 0u) << 1, 0x1E);
+    }
+    std::uint32_t ttl = among<std::uint32_t>({5, 64}), ttlKind = pick(20);
+    if (ttlKind == 0)
+      for (Box& b : boxes) b.setRange(kTtl, 0, ttl - 1);
+    if (ttlKind == 1) {
+      fork(
+          boxes, [&](Box& b) { b.setRange(kTtl, 0, ttl - 1); },
+          [&](Box& b) { b.setRange(kTtl, ttl + 1, 255); });
+    }
+  }
+  std::uint32_t among(std::uint32_t a, std::uint32_t b) { return pick(2) ? a : b; }
+
+  CoverRule make(int line) {
+    CoverRule r;
+    r.line = line;
+    r.action = pick(5) < 3 ? Action::permit : Action::deny;
+    std::vector<Box> boxes(1);
+    std::uint32_t protocol = among<std::uint32_t>({0, 1, 6, 6, 17});
+    if (protocol) boxes[0].setRange(kProtocol, protocol, protocol);
+    address(boxes[0], true);
+    address(boxes[0], false);
+    if (protocol == 6 || protocol == 17) ports(boxes, kDstPort), ports(boxes, kSrcPort);
+    if (protocol == 6) tcpFlags(boxes);
+    if (protocol == 1 && pick(2)) {
+      std::uint32_t type = among<std::uint32_t>({8, 0, 3, 11});
+      for (Box& b : boxes) b.setRange(kIcmpType, type, type);
+      if (type == 3 && pick(2))
+        for (Box& b : boxes) b.setRange(kIcmpCode, 1, 1);
+    }
+    options(boxes);
+    r.boxes = boxes;
+    if (pick(12) == 0) r.exact = false, r.reason = "option not understood: x";
+    return r;
+  }
+  // A source rule, kept or narrowed to one source host, its action flipped
+  // now and then: settings that the source covers in part or whole.
+  CoverRule variant(const CoverRule& of, int line) {
+    CoverRule r = of;
+    r.line = line;
+    if (pick(4) == 0) r.action = r.action == Action::permit ? Action::deny : Action::permit;
+    if (pick(2)) {
+      std::uint32_t host = 0x0A010200 | pick(512);
+      for (Box& b : r.boxes) b.setIpv4(true, host, 0);
+    }
+    return r;
+  }
+};
+
+const Unknown kEveryUnknown[] = {Unknown::all, Unknown::none, Unknown::half};
+
+bool allExact(const std::vector<CoverRule>& rules) {
+  return std::all_of(rules.begin(), rules.end(), [](const CoverRule& r) { return r.exact; });
+}
+
+// The lines that decide `packets` in `rules` (skipping position `skip`), in
+// list order, 0 last.
+std::vector<int> decidingLines(const std::vector<CoverRule>& rules,
+                               const std::vector<Packet>& packets, int skip = -1) {
+  std::vector<int> positions;
+  for (const Packet& p : packets) positions.push_back(reference::firstMatch(rules, p, {}, skip));
+  std::sort(positions.begin(), positions.end(),
+            [](int a, int b) { return unsigned(a) < unsigned(b); });
+  positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+  std::vector<int> lines;
+  for (int position : positions) lines.push_back(reference::lineOf(rules, position));
+  return lines;
+}
+
+void checkVerdict(const std::vector<CoverRule>& source, const CoverRule& setting,
+                  const std::vector<Packet>& classes) {
+  Verdict v = verdict(RuleList(source), setting);
+  SCOPED_TRACE(dump(v));
+  std::vector<Packet> mine;
+  for (const Packet& p : classes) {
+    if (reference::ruleMatches(setting, p, Unknown::all)) mine.push_back(p);
+  }
+  bool exact = setting.exact && allExact(source);
+  for (Unknown unknown : kEveryUnknown) {
+    bool covered = std::all_of(mine.begin(), mine.end(), [&](const Packet& p) {
+      return reference::actionOf(source, reference::firstMatch(source, p, unknown)) ==
+             setting.action;
+    });
+    if (v.kind == VerdictKind::covered) {
+      EXPECT_TRUE(covered);
+    }
+    if (exact) {
+      EXPECT_EQ(covered, v.kind == VerdictKind::covered);
+    }
+    if (v.kind == VerdictKind::notCovered) {
+      int decider = reference::firstMatch(source, v.witness, unknown);
+      EXPECT_TRUE(reference::ruleMatches(setting, v.witness, unknown));
+      EXPECT_EQ(v.witness_line, reference::lineOf(source, decider));
+      EXPECT_EQ(v.witness_action, reference::actionOf(source, decider));
+      EXPECT_NE(v.witness_action, setting.action);
+    }
+  }
+  if (exact && v.kind == VerdictKind::covered) {
+    EXPECT_EQ(decidingLines(source, mine), v.deciding_lines);
+  }
+  if (v.kind == VerdictKind::undecided) {
+    EXPECT_FALSE(exact);
+  }
+}
+
+// Each finding against the reference; in an exactly known list the lines
+// flagged too.
+void checkWithin(const std::vector<CoverRule>& rules, const std::vector<Packet>& classes) {
+  std::vector<Finding> findings = within(RuleList(rules));
+  SCOPED_TRACE(dump(findings));
+  bool exact = allExact(rules);
+  auto found = findings.begin();
+  for (int i = 0; i < int(rules.size()); ++i) {
+    std::vector<Packet> mine, reaching;
+    for (const Packet& p : classes) {
+      if (!reference::ruleMatches(rules[i], p, Unknown::all)) continue;
+      mine.push_back(p);
+      if (reference::firstMatch(rules, p, {}) == i) reaching.push_back(p);
+    }
+    const Finding* f = found != findings.end() && found->line == i + 1 ? &*found++ : nullptr;
+    for (Unknown unknown : kEveryUnknown) {
+      for (const Packet& p : mine) {
+        int decider = reference::firstMatch(rules, p, unknown);
+        int without = reference::firstMatch(rules, p, unknown, i);
+        if (f && f->kind == FindingKind::unreachable) {
+          EXPECT_LT(decider, i);
+        }
+        if (f && f->kind == FindingKind::redundant && decider == i) {
+          EXPECT_EQ(rules[i].action, reference::actionOf(rules, without));
+        }
+      }
+    }
+    if (f && f->kind == FindingKind::unreachable) {
+      for (const Packet& p : mine) {  // the blocking lines hold every packet
+        EXPECT_TRUE(std::any_of(f->lines.begin(), f->lines.end(), [&](int line) {
+          return line <= i && reference::ruleMatches(rules[line - 1], p, Unknown::none);
+        }));
+      }
+      bool conflicting = std::any_of(mine.begin(), mine.end(), [&](const Packet& p) {
+        return reference::actionOf(rules, reference::firstMatch(rules, p, Unknown::none)) !=
+               rules[i].action;
+      });
+      if (exact) {
+        EXPECT_EQ(conflicting, f->conflicting_line != 0);
+      }
+    }
+    if (!exact) {
+      EXPECT_TRUE(!f || f->kind != FindingKind::undecided || f->reason.find("line") == 0);
+      continue;
+    }
+    bool unreachableNow = reaching.empty();
+    bool redundantNow =
+        !unreachableNow && std::all_of(reaching.begin(), reaching.end(), [&](const Packet& p) {
+          return reference::actionOf(rules, reference::firstMatch(rules, p, {}, i)) ==
+                 rules[i].action;
+        });
+    SCOPED_TRACE("line " + std::to_string(i + 1));
+    EXPECT_EQ(unreachableNow, f && f->kind == FindingKind::unreachable);
+    EXPECT_EQ(redundantNow, f && f->kind == FindingKind::redundant);
+    if (redundantNow && f) {
+      EXPECT_EQ(decidingLines(rules, reaching, i), f->lines);
+    }
+  }
+  EXPECT_TRUE(found == findings.end());
+}
+
+// Every rule's boxes as they are, and with either address cleared so that
+// the index is probed by the other.
+void checkCandidates(const std::vector<CoverRule>& rules) {
+  RuleList indexed(rules);
+  std::vector<int> got;
+  for (const CoverRule& r : indexed.rules()) {
+    for (int cleared : {-1, int(kSrcHigh), int(kDstHigh)}) {
+      std::vector<Box> query = r.boxes;
+      for (Box& b : query) {
+        for (int w = cleared; w >= 0 && w < cleared + 2; ++w) b.value[w] = b.care[w] = 0;
+      }
+      indexed.candidates(query, got);
+      std::vector<int> expected;
+      for (int k = 0; k < int(rules.size()); ++k) {
+        for (const Box& a : indexed.rules()[k].boxes) {
+          for (const Box& b : query) {
+            if (intersects(a, b) && (expected.empty() || expected.back() != k)) {
+              expected.push_back(k);
+            }
+          }
+        }
+      }
+      ASSERT_EQ(expected, got) << "rule at line " << r.line << ", cleared " << cleared;
+    }
+  }
+}
+
+TEST(ListCoverTest, AgreesWithFirstMatchOnGeneratedLists) {
+  for (unsigned seed = 1; seed <= 600; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Generator gen(seed);
+    std::vector<CoverRule> source;
+    gen.spread = seed % 50 == 0 ? 4 : seed % 50 == 25 ? 6 : 0;
+    int size = gen.spread ? 70 + gen.pick(200) : 2 + gen.pick(9);
+    for (int line = 1; line <= size; ++line) source.push_back(gen.make(line));
+    std::vector<CoverRule> settings;
+    for (int k = 0; k < 4; ++k) {
+      settings.push_back(k % 2 ? gen.variant(source[gen.pick(size)], 101 + k) : gen.make(101 + k));
+    }
+    if (size > 64) {
+      checkCandidates(source);
+      continue;
+    }
+    std::vector<Box> boxes;
+    for (const auto* rules : {&source, &settings}) {
+      for (const CoverRule& r : *rules) boxes.insert(boxes.end(), r.boxes.begin(), r.boxes.end());
+    }
+    std::vector<Packet> classes = reference::packetClasses(boxes);
+    for (const CoverRule& setting : settings) checkVerdict(source, setting, classes);
+    checkWithin(source, classes);
+    if (HasFailure()) return;
+  }
+}
+
+}  // namespace
+}  // namespace dorvex
