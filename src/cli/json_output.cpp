@@ -157,6 +157,90 @@ void writePairs(JsonWriter& json, const CheckWorkspace& workspace) {
   }
 }
 
+const char* actionName(Action action) { return action == Action::permit ? "permit" : "deny"; }
+
+void writeNumbers(JsonWriter& json, const std::vector<int>& numbers) {
+  json.raw("[");
+  for (std::size_t k = 0; k < numbers.size(); ++k) {
+    if (k > 0) json.raw(",");
+    json.number(numbers[k]);
+  }
+  json.raw("]");
+}
+
+// The witness packet: the fields its protocol has, and the line that
+// decides it the other way.
+void writeWitness(JsonWriter& json, const Verdict& verdict) {
+  const Packet& packet = verdict.witness;
+  const std::uint32_t protocol = packet.field[kProtocol];
+  const bool ported = protocol == kTcp || protocol == kUdp;
+  json.raw("{\"protocol\":");
+  json.number(protocol);
+  json.raw(",\"source\":");
+  json.text(addressText(packet.word[kSrcHigh], packet.word[kSrcLow]));
+  if (ported) {
+    json.raw(",\"source_port\":");
+    json.number(packet.field[kSrcPort]);
+  }
+  json.raw(",\"destination\":");
+  json.text(addressText(packet.word[kDstHigh], packet.word[kDstLow]));
+  if (ported) {
+    json.raw(",\"destination_port\":");
+    json.number(packet.field[kDstPort]);
+  }
+  if (protocol == kIcmp) {
+    json.raw(",\"icmp_type\":");
+    json.number(packet.field[kIcmpType]);
+    json.raw(",\"icmp_code\":");
+    json.number(packet.field[kIcmpCode]);
+  }
+  if (protocol == kTcp) {
+    json.raw(",\"tcp_flags\":");
+    json.text(flagsText(static_cast<unsigned>(packet.word[kMiscWord] >> kFlagShift) & 63u));
+  }
+  json.raw(",\"decided_by\":{\"line\":");
+  json.number(verdict.witness_line);
+  json.raw(",\"action\":\"");
+  json.raw(actionName(verdict.witness_action));
+  json.raw("\"}}");
+}
+
+void writeVerdict(JsonWriter& json, const CheckWorkspace& workspace, const ListVerdict& result) {
+  static constexpr const char* kKinds[] = {"covered", "not-covered", "undecided", "no-source-list"};
+  const AclConfig& setting = workspace.settingConfig;
+  const AclEntry& rule = *setting.entryAt(result.settingEntry);
+  json.raw("{\"list\":");
+  writeList(json, setting, rule, rule);
+  json.raw(",\"setting_line\":");
+  json.number(rule.column);
+  json.raw(",\"action\":\"");
+  json.raw(rule.permission == kDeny ? "deny" : "permit");
+  json.raw("\",\"verdict\":\"");
+  json.raw(kKinds[static_cast<int>(result.kind)]);
+  json.raw("\",\"deciding_lines\":");
+  writeNumbers(json, result.verdict.deciding_lines);
+  if (result.kind == ListVerdictKind::notCovered) {
+    json.raw(",\"witness\":");
+    writeWitness(json, result.verdict);
+  }
+  if (result.kind == ListVerdictKind::undecided) {
+    json.raw(",\"reason\":");
+    json.text(result.verdict.reason);
+  }
+  json.raw("}");
+}
+
+void writeVerdicts(JsonWriter& json, const CheckWorkspace& workspace) {
+  json.raw(",\"verdicts\":[");
+  bool first = true;
+  for (const ListVerdict& result : workspace.listVerdicts()) {
+    if (!first) json.raw(",");
+    first = false;
+    writeVerdict(json, workspace, result);
+  }
+  json.raw("]");
+}
+
 }  // namespace
 
 void JsonWriter::drain() {
@@ -256,7 +340,9 @@ void writeDocumentStart(JsonWriter& json, CheckModes modes) {
   json.raw(",\"format_version\":1,\"modes\":{\"syntax\":");
   json.raw(modes.syntax == Syntax::full ? "\"full\"" : "\"classic\"");
   json.raw(",\"cover\":");
-  json.raw(modes.cover == Cover::exact ? "\"exact\"" : "\"classic\"");
+  json.raw("\"");
+  json.raw(coverName(modes.cover));
+  json.raw("\"");
   json.raw("},\"checks\":[\n");
 }
 
@@ -271,6 +357,7 @@ void writeCheck(JsonWriter& json, const CheckWorkspace& workspace, std::string_v
   json.raw(",\"duplicates\":[");
   writePairs(json, workspace);
   json.raw("]");
+  if (workspace.modes().cover == Cover::list) writeVerdicts(json, workspace);
   if (reportPath.empty()) {
     json.raw(",\"report\":null");
   } else {

@@ -40,8 +40,10 @@ int main(int argc, char** argv) {
                  "statement language (default classic); full also reads running configurations")
       ->check(CLI::IsMember({"classic", "full"}));
   app.add_option("--cover", cover,
-                 "cover test (default classic); exact: every packet of the setting rule matched")
-      ->check(CLI::IsMember({"classic", "exact"}));
+                 "cover test (default classic); exact: every packet of the setting rule "
+                 "matched; list: decided alike by the whole source list, in order (with "
+                 "--syntax full)")
+      ->check(CLI::IsMember({"classic", "exact", "list"}));
   app.add_flag("--fail-on-unread", options.failOnUnread,
                "exit 3 when a line that looks like an access-list statement was not read");
 
@@ -74,7 +76,14 @@ int main(int argc, char** argv) {
     return status == 0 ? 0 : dorvex::kExitTrouble;
   }
   options.modes.syntax = syntax == "full" ? dorvex::Syntax::full : dorvex::Syntax::classic;
-  options.modes.cover = cover == "exact" ? dorvex::Cover::exact : dorvex::Cover::classic;
+  options.modes.cover = cover == "list"    ? dorvex::Cover::list
+                        : cover == "exact" ? dorvex::Cover::exact
+                                           : dorvex::Cover::classic;
+  if (options.modes.cover == dorvex::Cover::list && options.modes.syntax != dorvex::Syntax::full) {
+    std::cerr << "dorvex: --cover list reads lists as running configurations hold them: it "
+                 "needs --syntax full\n";
+    return dorvex::kExitTrouble;
+  }
   options.settingPath = settingPaths.front();
   options.moreSettingPaths.assign(settingPaths.begin() + 1, settingPaths.end());
   return dorvex::runDriver(options, std::cout, std::cerr);

@@ -5,7 +5,9 @@
 namespace dorvex {
 
 long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& details,
-                           std::vector<DuplicatePair>* record, Cover cover) {
+                           std::vector<DuplicatePair>* record, Cover cover,
+                           std::vector<ListVerdict>* verdicts) {
+  if (cover == Cover::list) return checkListCover(source, setting, details, record, verdicts);
   // The index finds, for each setting rule, the source rules that pass the
   // list, permission and classic address tests, and the port keys of the
   // cover, in table order; the whole pair test then decides, so the pairs
@@ -22,7 +24,9 @@ long long findDuplications(AclConfig& source, AclConfig& setting, TextCursor& de
 }
 
 long long findDuplicationsByPairs(AclConfig& source, AclConfig& setting, TextCursor& details,
-                                  std::vector<DuplicatePair>* record, Cover cover) {
+                                  std::vector<DuplicatePair>* record, Cover cover,
+                                  std::vector<ListVerdict>* verdicts) {
+  if (cover == Cover::list) return checkListCover(source, setting, details, record, verdicts);
   PairTest pairs(source, setting, details, record, cover);
   const int settingCount = setting.entryCount();
   const int sourceCount = source.entryCount();

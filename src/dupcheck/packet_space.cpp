@@ -85,6 +85,8 @@ int protocolRank(const Box& box) {
   return 4;
 }
 
+}  // namespace
+
 std::string addressText(std::uint64_t high, std::uint64_t low) {
   char text[64];
   if (high == 0 && (low >> 32) == 0) {
@@ -108,8 +110,6 @@ std::string flagsText(unsigned flags) {
   }
   return text.empty() ? "none" : text;
 }
-
-}  // namespace
 
 Box::Box() {
   for (int f = 0; f < kRangeFields; ++f) lo[f] = 0, hi[f] = kFieldMax[f];

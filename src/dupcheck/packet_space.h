@@ -111,6 +111,12 @@ Packet pickPacket(const Box& box);
 // The best such packet over the boxes. REQUIRES: !set.empty().
 Packet pickPacket(const BoxSet& set);
 
+// An address of the space as text: a.b.c.d for IPv4, eight groups of hex
+// digits for IPv6.
+std::string addressText(std::uint64_t high, std::uint64_t low);
+// TCP flag bits as their names joined by commas, highest first; "none".
+std::string flagsText(unsigned flags);
+
 // The packet as text, e.g. "tcp 10.1.2.1 port 1024 > 192.0.2.1 port 80".
 std::string describe(const Packet& packet);
 

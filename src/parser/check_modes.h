@@ -20,7 +20,14 @@ enum class Cover : std::uint8_t {
   classic,  // the source rule's wildcards, a symmetric protocol test, the
             // port table of the classic check, option words never decide
   exact,    // every packet the setting rule matches, the source rule matches
+  list,     // the source list, read in order with its implicit deny, gives
+            // every packet the setting rule matches the setting rule's action
 };
+
+// The word that names a cover in options, reports and documents.
+constexpr const char* coverName(Cover cover) {
+  return cover == Cover::list ? "list" : cover == Cover::exact ? "exact" : "classic";
+}
 
 struct CheckModes {
   Syntax syntax = Syntax::classic;

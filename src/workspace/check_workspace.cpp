@@ -59,8 +59,10 @@ bool CheckWorkspace::checkConfigs(ProgressSink* console) {
 bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
   if (console) console->write("duplication check....\r\n");
   pairRecord.clear();
+  verdictRecord.clear();
   duplicationPairs = findDuplications(sourceConfig, settingConfig, duplicationDetails,
-                                      recordingPairs ? &pairRecord : nullptr, checkModes.cover);
+                                      recordingPairs ? &pairRecord : nullptr, checkModes.cover,
+                                      recordingPairs ? &verdictRecord : nullptr);
   dorvex::writeSummary(sourceConfig, sourceSummary);
   dorvex::writeSummary(settingConfig, settingSummary);
   return true;
@@ -69,9 +71,10 @@ bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
 bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
   if (console) console->write("duplication check....\r\n");
   pairRecord.clear();
-  duplicationPairs =
-      findDuplicationsByPairs(sourceConfig, settingConfig, duplicationDetails,
-                              recordingPairs ? &pairRecord : nullptr, checkModes.cover);
+  verdictRecord.clear();
+  duplicationPairs = findDuplicationsByPairs(
+      sourceConfig, settingConfig, duplicationDetails, recordingPairs ? &pairRecord : nullptr,
+      checkModes.cover, recordingPairs ? &verdictRecord : nullptr);
   dorvex::writeSummary(sourceConfig, sourceSummary);
   dorvex::writeSummary(settingConfig, settingSummary);
   return true;
@@ -100,7 +103,7 @@ std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view date
     lines += "Check Modes  [Syntax=";
     lines += checkModes.syntax == Syntax::full ? "full" : "classic";
     lines += "] [Cover=";
-    lines += checkModes.cover == Cover::exact ? "exact" : "classic";
+    lines += coverName(checkModes.cover);
     lines += "]\r\n";
   }
   lines += kRule;

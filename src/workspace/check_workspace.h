@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dupcheck/list_check.h"
 #include "dupcheck/pair_test.h"
 #include "parser/acl_config.h"
 #include "parser/check_modes.h"
@@ -101,13 +102,17 @@ class CheckWorkspace {
   // Runs a whole check from two texts to the report file (see check_run.h).
   CheckResult runCheck(const CheckRequest& request, CheckFrontEnd& frontEnd);
 
-  // Number of duplicate pairs the last checkDuplicates() found.
+  // Number of duplicate pairs the last checkDuplicates() found; in the list
+  // cover, of setting rules covered.
   long long duplicationCount() const { return duplicationPairs; }
   // With `record`, later checks keep their duplicate pairs in the order of
   // the details lines, for duplicatePairs(); a caller that does not need
   // them saves their memory. Off at start.
   void recordPairs(bool record) { recordingPairs = record; }
   const std::vector<DuplicatePair>& duplicatePairs() const { return pairRecord; }
+  // In the list cover, recorded alike: the verdict of every setting rule
+  // read, in table order (dupcheck/list_check.h).
+  const std::vector<ListVerdict>& listVerdicts() const { return verdictRecord; }
 
   // The local date and time used for the report, "MM/DD/YY" and "HH:MM:SS".
   // Tests replace it to make the report name and header predictable.
@@ -125,6 +130,7 @@ class CheckWorkspace {
   long long duplicationPairs = 0;
   bool recordingPairs = false;
   std::vector<DuplicatePair> pairRecord;
+  std::vector<ListVerdict> verdictRecord;
   Clock localClock = nullptr;
 };
 

@@ -198,7 +198,8 @@ TEST_F(ConsoleDriverTest, SyntaxCoverAndWhatWasRead) {
   const std::size_t written = reports().size();
   const std::pair<const char*, const char*> kWrong[] = {
       {"--syntax extended", "--syntax: extended not in {classic,full}"},
-      {"--cover strict", "--cover: strict not in {classic,exact}"}};
+      {"--cover strict", "--cover: strict not in {classic,exact,list}"},
+      {"--cover list", "dorvex: --cover list reads lists as running configurations hold them"}};
   for (const auto& [wrong, message] : kWrong) {
     SCOPED_TRACE(wrong);
     Outcome r = run(std::string("-q -o out ") + wrong + " router.cfg revision.cfg");

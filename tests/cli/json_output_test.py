@@ -206,6 +206,32 @@ class JsonOutputTest(unittest.TestCase):
         document = self.document(["--no-report", source, setting], 1)
         self.cross_check(document["checks"][0], source, setting)
 
+    def test_list_cover_verdicts(self):
+        """Every setting rule read has one verdict, whose kind its details
+        line says, and the source lines it names decide packets of it."""
+        source, setting = (os.path.join(self.dir, name) for name in ("s.cfg", "t.cfg"))
+        subprocess.run([CONFIG_PAIR, "rules=1500,many,edgeCases=1,seed=3", source, setting],
+                       check=True)
+        arguments = ["--no-report", "--syntax", "full", "--cover", "list", source, setting]
+        check = self.document(arguments, 1)["checks"][0]
+        verdicts = check["verdicts"]
+        self.assertEqual(check["setting"]["counts"]["rules_read"], len(verdicts))
+        kinds = {verdict["verdict"] for verdict in verdicts}
+        self.assertTrue({"covered", "not-covered"} <= kinds, kinds)
+        self.assertEqual(sum(v["verdict"] == "covered" for v in verdicts), check["duplicate_count"])
+        code, details, err = run(["-q", "--print", "details"] + arguments, self.dir)
+        lines = details.split(b"\r\n")[:-1]
+        for verdict in verdicts:
+            row = b"setting-row=%d " % verdict["setting_line"]
+            mine = [line for line in lines if row in line]
+            if verdict["verdict"] == "covered":
+                self.assertEqual(len(verdict["deciding_lines"]), len(mine))
+            else:
+                self.assertEqual(1, len(mine), verdict)
+                word = {"not-covered": b"not-covered", "undecided": b"undecided",
+                        "no-source-list": b"no-source-list"}[verdict["verdict"]]
+                self.assertIn(word, mine[0])
+
     def test_shift_jis_bytes_survive(self):
         name = b"\x83\x5c\x83\x7c"  # two katakana, the second bytes "\" and "|"
         comment = b"! \x95\x5c\x8e\xa6 comment \x83\x7c\x81\x5c"

@@ -1,0 +1,79 @@
+// The list cover through the whole check: each form of its details line,
+// with the marks it leaves. (Its verdicts are held against a brute-force
+// reference in exact_cover_test.cpp.)
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "checked_configs.h"
+
+namespace dorvex {
+namespace {
+
+constexpr CheckModes kFullList{Syntax::full, Cover::list};
+
+struct ListCase {
+  const char* what;
+  const char* source;
+  const char* setting;
+  const char* details;
+  const char* settingMarks;  // the D marks of the setting's lines, "-" or "D" each
+};
+
+const ListCase kCases[] = {
+    {"a /24 covered by two /25s together",
+     "ip access-list extended L\n permit ip 10.1.2.0 0.0.0.127 any\n"
+     " permit ip 10.1.2.128 0.0.0.127 any\n",
+     "ip access-list extended L\n permit tcp 10.1.2.0 0.0.0.255 any eq 443\n",
+     " ACL=L source-row=2 setting-row=2 \r\n ACL=L source-row=3 setting-row=2 \r\n", "-D"},
+    {"a deny covered only by the implicit deny",
+     "ip access-list extended L\n permit tcp any any eq 22\n",
+     "ip access-list extended L\n deny udp any any\n",
+     " ACL=L source-row=implicit-deny setting-row=2 \r\n", "-D"},
+    {"an earlier deny takes part of a permit: the witness, ICMP echo first",
+     "ip access-list extended L\n deny ip host 10.1.2.66 any\n permit ip 10.1.2.0 0.0.0.255 any\n",
+     "ip access-list extended L\n permit ip 10.1.2.0 0.0.0.255 any\n",
+     " ACL=L source-row=2 setting-row=2 not-covered by=deny witness=icmp 10.1.2.66 > 0.0.0.1 "
+     "type 8 code 0\r\n",
+     "--"},
+    {"the implicit deny decides the witness, a port above 1023 to the rule's own port",
+     "access-list 101 permit tcp 10.0.0.0 0.255.255.255 any eq 80\n",
+     "access-list 101 permit tcp any host 192.0.2.7 eq 80\n",
+     " ACL=101 source-row=implicit-deny setting-row=1 not-covered by=deny witness=tcp 128.0.0.1 "
+     "port 1024 > 192.0.2.7 port 80\r\n",
+     "-"},
+    {"a source line not read that decides alike either way",
+     "ip access-list extended L\n permit tcp any object-group WEB eq 80\n permit ip any any\n",
+     "ip access-list extended L\n permit tcp any any eq 80\n",
+     " ACL=L source-row=2 setting-row=2 \r\n ACL=L source-row=3 setting-row=2 \r\n", "-D"},
+    {"a time-range leaves the verdict undecided",
+     "ip access-list extended L\n permit tcp any any eq 80\n",
+     "ip access-list extended L\n permit ip any any time-range WORK\n",
+     " ACL=L setting-row=2 undecided reason=line 2: time-range WORK\r\n", "--"},
+    {"a source line not read that may decide the other way",
+     "ip access-list extended L\n deny tcp any object-group WEB eq 80\n permit ip any any\n",
+     "ip access-list extended L\n permit tcp any any eq 80\n",
+     " ACL=L setting-row=2 undecided reason=line 2: line 2 not read\r\n", "--"},
+    {"a list the source does not have", "ip access-list extended L\n permit ip any any\n",
+     "ip access-list extended M\n permit ip any any\n", " ACL=M setting-row=2 no-source-list\r\n",
+     "--"},
+};
+
+TEST(ListCheckTest, DetailsAndMarksOfEachVerdict) {
+  auto checked = CheckedConfigs::make();
+  for (const ListCase& c : kCases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(checked->check(c.source, c.setting, false, kFullList));
+    EXPECT_EQ(c.details, checked->details.view());
+    std::string marks;
+    for (const LineRecord& line : checked->setting.lines()) {
+      const bool duplicate =
+          line.entry >= 0 && (checked->setting.entryAt(line.entry)->flags & kDuplicateBit);
+      marks += duplicate ? 'D' : '-';
+    }
+    EXPECT_EQ(c.settingMarks, marks);
+  }
+}
+
+}  // namespace
+}  // namespace dorvex
