@@ -192,8 +192,10 @@ struct ReportTarget {
 // message of a trouble cannot be made.
 void checkOnePair(const DriverOptions& options, std::string_view sourceText, ReportTarget& reports,
                   CheckWorkspace& workspace, PairRun& run, std::ostream& err) {
+  // No setting config: the within analysis of the source config alone.
   std::string settingText, problem;
-  if (!loadInput(std::string(run.settingPath), settingText, err, problem)) {
+  if (!run.settingPath.empty() &&
+      !loadInput(std::string(run.settingPath), settingText, err, problem)) {
     return trouble(run, std::move(problem), err);
   }
 
@@ -232,10 +234,13 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
     case CheckStatus::tooLarge: return trouble(run, kTooLarge, err);
   }
   run.checked = true;
-  run.status = workspace.duplicationCount() > 0 ? kExitDuplicates : kExitClean;
+  const bool found = workspace.duplicationCount() > 0 || workspace.withinCount() > 0;
+  run.status = found ? kExitDuplicates : kExitClean;
   if (!options.quiet) {
     printWhatWasRead(options.sourcePath, workspace.sourceConfig, err);
-    printWhatWasRead(std::string(run.settingPath), workspace.settingConfig, err);
+    if (!workspace.single()) {
+      printWhatWasRead(std::string(run.settingPath), workspace.settingConfig, err);
+    }
   }
   if (options.failOnUnread && (workspace.sourceConfig.readCounts().anyNotRead() ||
                                workspace.settingConfig.readCounts().anyNotRead())) {

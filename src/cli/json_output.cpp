@@ -77,7 +77,12 @@ void writeLine(JsonWriter& json, const AclConfig& config, std::size_t index) {
   json.raw("}");
 }
 
-void writeConfig(JsonWriter& json, const AclConfig& config, std::string_view path) {
+void writeWithin(JsonWriter& json, const AclConfig& config,
+                 const std::vector<WithinFinding>& findings);
+
+// `within`: the within analysis's findings, when it ran.
+void writeConfig(JsonWriter& json, const AclConfig& config, std::string_view path,
+                 const std::vector<WithinFinding>* within) {
   json.textMember("file", path, "file_bytes", true);
   json.raw(",\"line_count\":");
   const std::size_t count = config.lines().size();
@@ -90,6 +95,7 @@ void writeConfig(JsonWriter& json, const AclConfig& config, std::string_view pat
     writeLine(json, config, k);
   }
   json.raw("]");
+  if (within) writeWithin(json, config, *within);
 }
 
 void writeRuleSide(JsonWriter& json, const AclEntry& entry, const AclConfig& config) {
@@ -230,6 +236,45 @@ void writeVerdict(JsonWriter& json, const CheckWorkspace& workspace, const ListV
   json.raw("}");
 }
 
+void writeWithin(JsonWriter& json, const AclConfig& config,
+                 const std::vector<WithinFinding>& findings) {
+  static constexpr const char* kKinds[] = {"unreachable", "redundant", "undecided"};
+  json.raw(",\"within\":[");
+  for (std::size_t k = 0; k < findings.size(); ++k) {
+    const WithinFinding& finding = findings[k];
+    const AclEntry& rule = *config.entryAt(finding.entry);
+    json.raw(k > 0 ? ",{\"list\":" : "{\"list\":");
+    writeList(json, config, rule, rule);
+    json.raw(",\"line\":");
+    json.number(rule.column);
+    json.raw(",\"kind\":\"");
+    json.raw(kKinds[static_cast<int>(finding.kind)]);
+    json.raw("\"");
+    switch (finding.kind) {
+      case FindingKind::unreachable:
+        json.raw(",\"blocking_lines\":");
+        writeNumbers(json, finding.lines);
+        json.raw(",\"conflicting_line\":");
+        if (finding.conflictingLine == 0) {
+          json.raw("null");
+        } else {
+          json.number(finding.conflictingLine);
+        }
+        break;
+      case FindingKind::redundant:
+        json.raw(",\"deciding_lines\":");
+        writeNumbers(json, finding.lines);
+        break;
+      case FindingKind::undecided:
+        json.raw(",\"reason\":");
+        json.text(finding.reason);
+        break;
+    }
+    json.raw("}");
+  }
+  json.raw("]");
+}
+
 void writeVerdicts(JsonWriter& json, const CheckWorkspace& workspace) {
   json.raw(",\"verdicts\":[");
   bool first = true;
@@ -342,17 +387,25 @@ void writeDocumentStart(JsonWriter& json, CheckModes modes) {
   json.raw(",\"cover\":");
   json.raw("\"");
   json.raw(coverName(modes.cover));
-  json.raw("\"");
+  json.raw(modes.within ? "\",\"within\":true" : "\"");
   json.raw("},\"checks\":[\n");
 }
 
 void writeCheck(JsonWriter& json, const CheckWorkspace& workspace, std::string_view sourcePath,
                 std::string_view settingPath, std::string_view reportPath, int exitStatus) {
+  const bool within = workspace.modes().within;
   json.raw("{\"source\":{");
-  writeConfig(json, workspace.sourceConfig, sourcePath);
-  json.raw("},\"setting\":{");
-  writeConfig(json, workspace.settingConfig, settingPath);
-  json.raw("},\"duplicate_count\":");
+  writeConfig(json, workspace.sourceConfig, sourcePath,
+              within ? &workspace.sourceWithin() : nullptr);
+  if (workspace.single()) {
+    // One configuration alone: no setting, nothing compared.
+    json.raw("},\"setting\":null,\"duplicate_count\":");
+  } else {
+    json.raw("},\"setting\":{");
+    writeConfig(json, workspace.settingConfig, settingPath,
+                within ? &workspace.settingWithin() : nullptr);
+    json.raw("},\"duplicate_count\":");
+  }
   json.number(workspace.duplicationCount());
   json.raw(",\"duplicates\":[");
   writePairs(json, workspace);

@@ -27,8 +27,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> settingPaths;
   app.add_option("SETTING", settingPaths,
                  "setting config file (the rules checked); each further one is checked "
-                 "against SOURCE as well, with a report of its own")
-      ->required();
+                 "against SOURCE as well, with a report of its own; none with --within");
   app.add_option("-o,--output-dir", options.outputDirectory,
                  "directory for the report file (default: the current directory)");
   app.add_option("--print", options.print, "also write this text to stdout")
@@ -44,6 +43,9 @@ int main(int argc, char** argv) {
                  "matched; list: decided alike by the whole source list, in order (with "
                  "--syntax full)")
       ->check(CLI::IsMember({"classic", "exact", "list"}));
+  app.add_flag("--within", options.modes.within,
+               "also each configuration's unreachable and redundant lines, list by list "
+               "(the full syntax); with SOURCE alone, that one analysed on its own");
   app.add_flag("--fail-on-unread", options.failOnUnread,
                "exit 3 when a line that looks like an access-list statement was not read");
 
@@ -75,6 +77,18 @@ int main(int argc, char** argv) {
     int status = app.exit(error);
     return status == 0 ? 0 : dorvex::kExitTrouble;
   }
+  if (settingPaths.empty() && !options.modes.within) {
+    // As the option parser says of a positional it requires.
+    std::cerr << "SETTING is required\nRun with --help for more information.\n";
+    return dorvex::kExitTrouble;
+  }
+  // The within analysis reads lists as running configurations hold them.
+  if (options.modes.within && app.count("--syntax") == 0) syntax = "full";
+  if (options.modes.within && syntax != "full") {
+    std::cerr << "dorvex: --within reads lists as running configurations hold them: it needs "
+                 "--syntax full\n";
+    return dorvex::kExitTrouble;
+  }
   options.modes.syntax = syntax == "full" ? dorvex::Syntax::full : dorvex::Syntax::classic;
   options.modes.cover = cover == "list"    ? dorvex::Cover::list
                         : cover == "exact" ? dorvex::Cover::exact
@@ -84,7 +98,9 @@ int main(int argc, char** argv) {
                  "needs --syntax full\n";
     return dorvex::kExitTrouble;
   }
-  options.settingPath = settingPaths.front();
-  options.moreSettingPaths.assign(settingPaths.begin() + 1, settingPaths.end());
+  if (!settingPaths.empty()) {
+    options.settingPath = settingPaths.front();
+    options.moreSettingPaths.assign(settingPaths.begin() + 1, settingPaths.end());
+  }
   return dorvex::runDriver(options, std::cout, std::cerr);
 }

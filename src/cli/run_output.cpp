@@ -30,13 +30,14 @@ bool printChosenText(const DriverOptions& options, const PairRun& run,
                      const CheckWorkspace& workspace, std::ostream& out) {
   if (options.print == "summary" || options.print == "analysis") {
     ResultView view = options.print == "analysis" ? ResultView::analysis : ResultView::summary;
+    // One configuration alone has one text.
     if (options.printRaw) {
       return printViewText(out, workspace.leftText(view)) &&
-             printViewText(out, workspace.rightText(view));
+             (workspace.single() || printViewText(out, workspace.rightText(view)));
     }
     return printHeader(out, run.sourcePath) && printViewText(out, workspace.leftText(view)) &&
-           printText(out, "\n") && printHeader(out, run.settingPath) &&
-           printViewText(out, workspace.rightText(view));
+           (workspace.single() || (printText(out, "\n") && printHeader(out, run.settingPath) &&
+                                   printViewText(out, workspace.rightText(view))));
   }
   if (options.print == "details") return printText(out, workspace.duplicationDetails.view());
   if (options.print == "report") return printText(out, run.reportText);

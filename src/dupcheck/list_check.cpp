@@ -37,6 +37,34 @@ std::map<ListKey, std::vector<int>> listsOf(const AclConfig& config) {
   return lists;
 }
 
+// The cover rules of a list's entries, in order.
+std::vector<CoverRule> coverRulesOf(const AclConfig& config, const std::vector<int>& entries) {
+  std::vector<CoverRule> rules;
+  rules.reserve(entries.size());
+  for (int k : entries) rules.push_back(coverRuleOf(config, k));
+  return rules;
+}
+
+void writeListName(TextWriter& out, const ListKey& key) {
+  out.text(" ACL=");
+  if (key.first >= 0) {
+    out.number(key.first);
+  } else {
+    out.text(key.second);
+  }
+}
+
+void writeRows(TextWriter& out, const std::vector<int>& lines) {
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    if (k > 0) out.text(",");
+    if (lines[k] == 0) {
+      out.text("implicit-deny");
+    } else {
+      out.number(lines[k]);
+    }
+  }
+}
+
 class ListCheckRun {
  public:
   ListCheckRun(AclConfig& source, AclConfig& setting, TextCursor& details,
@@ -45,10 +73,7 @@ class ListCheckRun {
 
   long long run() {
     for (auto& [key, entries] : listsOf(source)) {
-      std::vector<CoverRule> rules;
-      rules.reserve(entries.size());
-      for (int k : entries) rules.push_back(coverRuleOf(source, k));
-      sourceLists.emplace(key, RuleList(std::move(rules)));
+      sourceLists.emplace(key, RuleList(coverRulesOf(source, entries)));
     }
     ListKey key;
     for (int s = 0; s < setting.entryCount(); ++s) {
@@ -104,14 +129,7 @@ class ListCheckRun {
     return ListVerdictKind::undecided;
   }
 
-  void writeList(const ListKey& key) {
-    out.text(" ACL=");
-    if (key.first >= 0) {
-      out.number(key.first);
-    } else {
-      out.text(key.second);
-    }
-  }
+  void writeList(const ListKey& key) { writeListName(out, key); }
   void writeStart(const ListKey& key, int settingIndex) {
     writeList(key);
     out.text(" setting-row=").number(setting.entryAt(settingIndex)->column).text(" ");
@@ -141,6 +159,45 @@ class ListCheckRun {
 };
 
 }  // namespace
+
+long long analyseWithin(const AclConfig& config, std::string_view which, TextCursor& details,
+                        std::vector<WithinFinding>* findings) {
+  TextWriter out(&details);
+  long long found = 0;
+  for (const auto& [key, entries] : listsOf(config)) {
+    const RuleList list(coverRulesOf(config, entries));
+    for (const Finding& finding : within(list)) {
+      const int entry = config.lines()[static_cast<std::size_t>(finding.line) - 1].entry;
+      // A line that was not read is undecided wherever packets reach it:
+      // its own annotation says so already.
+      if (entry < 0 || !isReadRule(*config.entryAt(entry))) continue;
+      writeListName(out, key);
+      out.text(" config=").text(which).text(" row=").number(finding.line).text(" ");
+      switch (finding.kind) {
+        case FindingKind::unreachable:
+          ++found;
+          out.text("unreachable blocking-rows=");
+          writeRows(out, finding.lines);
+          if (finding.conflicting_line != 0) {
+            out.text(" conflicting-row=").number(finding.conflicting_line);
+          }
+          break;
+        case FindingKind::redundant:
+          ++found;
+          out.text("redundant deciding-rows=");
+          writeRows(out, finding.lines);
+          break;
+        case FindingKind::undecided: out.text("undecided reason=").text(finding.reason); break;
+      }
+      out.lineEnd();
+      if (findings) {
+        findings->push_back(WithinFinding{entry, finding.kind, finding.lines,
+                                          finding.conflicting_line, finding.reason});
+      }
+    }
+  }
+  return found;
+}
 
 long long checkListCover(AclConfig& source, AclConfig& setting, TextCursor& details,
                          std::vector<DuplicatePair>* pairs, std::vector<ListVerdict>* verdicts) {

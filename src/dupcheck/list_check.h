@@ -1,5 +1,8 @@
-// ListCheck: the duplication check in the list cover (Cover::list), the
-// order-aware one. Each list of the setting config is held against the
+// ListCheck: the checks that read access lists in order, as a device does:
+// the duplication check in the list cover (Cover::list), and the within
+// analysis of one configuration's lists (below).
+//
+// The list cover: Each list of the setting config is held against the
 // source config's list of the same name (or number), read in order: the
 // first rule that matches a packet decides it, and a packet no rule matches
 // is denied. A setting rule is covered when that list gives its action to
@@ -28,6 +31,7 @@
 #define DORVEX_DUPCHECK_LIST_CHECK_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dupcheck/list_cover.h"
@@ -55,6 +59,38 @@ struct ListVerdict {
 // REQUIRES: both configurations are parsed (AclConfig::checkConfig()).
 long long checkListCover(AclConfig& source, AclConfig& setting, TextCursor& details,
                          std::vector<DuplicatePair>* pairs, std::vector<ListVerdict>* verdicts);
+
+// What the within analysis found of one line of a configuration's list.
+struct WithinFinding {
+  int entry = -1;  // the line's entry
+  // unreachable: every packet it matches is decided by earlier lines;
+  // redundant: later lines (or the implicit deny) would decide the packets
+  // that reach it alike; undecided: which depends on traffic not exactly
+  // known (only for lines that were read).
+  FindingKind kind = FindingKind::undecided;
+  // unreachable: the blocking lines, a small set found greedily, largest
+  // overlap first; redundant: the deciding lines in order, 0 for the
+  // implicit deny.
+  std::vector<int> lines;
+  int conflictingLine = 0;  // unreachable: the largest blocker of the other action, or 0
+  std::string reason;       // undecided: why
+};
+
+// The within analysis of every list of `config` on its own, read as the
+// list cover reads a source list. Appends one details line per finding to
+// `details`, the configuration named by `which` ("source", "setting"):
+//
+//   " ACL=<list> config=<which> row=<line> unreachable blocking-rows=<l>,<l>
+//   [conflicting-row=<l>]\r\n"
+//   " ACL=<list> config=<which> row=<line> redundant deciding-rows=<l>,...\r\n"
+//   (implicit-deny for the end of the list)
+//   " ACL=<list> config=<which> row=<line> undecided reason=<why>\r\n"
+//
+// and each finding to `findings` when given. Returns the number of lines
+// found unreachable or redundant.
+// REQUIRES: config is parsed (AclConfig::checkConfig()).
+long long analyseWithin(const AclConfig& config, std::string_view which, TextCursor& details,
+                        std::vector<WithinFinding>* findings);
 
 }  // namespace dorvex
 

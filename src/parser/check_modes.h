@@ -32,7 +32,12 @@ constexpr const char* coverName(Cover cover) {
 struct CheckModes {
   Syntax syntax = Syntax::classic;
   Cover cover = Cover::classic;
-  bool isDefault() const { return syntax == Syntax::classic && cover == Cover::classic; }
+  // Also the within analysis: each configuration's unreachable and redundant
+  // lines, list by list (dupcheck/list_check.h).
+  bool within = false;
+  bool isDefault() const {
+    return syntax == Syntax::classic && cover == Cover::classic && !within;
+  }
 };
 
 }  // namespace dorvex

@@ -83,7 +83,9 @@ CheckResult runWholeCheck(CheckWorkspace& workspace, const CheckRequest& request
   // A text ends at its first NUL byte, so it is empty when one starts it;
   // load() cuts the texts there as it copies them, without a search here.
   auto isEmpty = [](std::string_view text) { return text.empty() || text.front() == '\0'; };
-  if (isEmpty(request.sourceText) || isEmpty(request.settingText)) {
+  // With the within analysis, a setting text that is empty means one
+  // configuration alone.
+  if (isEmpty(request.sourceText) || (isEmpty(request.settingText) && !request.modes.within)) {
     result.status = CheckStatus::emptyText;
     return result;
   }

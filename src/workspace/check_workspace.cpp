@@ -18,15 +18,24 @@ constexpr char kRule[] = "----------------------------------------\r\n";
 bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingText,
                           bool analysisText, CheckModes modes) {
   // A text ends at its first NUL byte; a text that ends before it starts is empty.
-  if (sourceText.empty() || sourceText.front() == '\0') return false;
-  if (settingText.empty() || settingText.front() == '\0') return false;
+  auto isEmpty = [](std::string_view text) { return text.empty() || text.front() == '\0'; };
+  if (isEmpty(sourceText)) return false;
+  if (isEmpty(settingText) && !modes.within) return false;
   checkModes = modes;
+  singleConfig = isEmpty(settingText);
   if (!sourceConfig.reset(sourceText, analysisText, modes.syntax)) return false;
-  if (!settingConfig.reset(settingText, analysisText, modes.syntax)) return false;
+  if (!settingConfig.reset(singleConfig ? std::string_view() : settingText, analysisText,
+                           modes.syntax)) {
+    return false;
+  }
   duplicationPairs = 0;
+  withinLines = 0;
   pairRecord.clear();
+  verdictRecord.clear();
+  for (std::vector<WithinFinding>& record : withinRecord) record.clear();
   return sourceSummary.allocate(kResultTextSize) && settingSummary.allocate(kResultTextSize) &&
-         duplicationDetails.allocate(kResultTextSize);
+         duplicationDetails.allocate(kResultTextSize) &&
+         withinDetails.allocate(modes.within ? kResultTextSize : 1);
 }
 
 std::string_view CheckWorkspace::leftText(ResultView view) const {
@@ -52,20 +61,34 @@ bool CheckWorkspace::copyViews(ResultView view, char* left, std::size_t leftCapa
 bool CheckWorkspace::checkConfigs(ProgressSink* console) {
   if (console) console->write("source config check....\r\n");
   if (!sourceConfig.checkConfig()) return false;
+  if (singleConfig) return true;
   if (console) console->write("setting config check....\r\n");
   return settingConfig.checkConfig();
 }
 
 bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
-  if (console) console->write("duplication check....\r\n");
   pairRecord.clear();
   verdictRecord.clear();
-  duplicationPairs = findDuplications(sourceConfig, settingConfig, duplicationDetails,
-                                      recordingPairs ? &pairRecord : nullptr, checkModes.cover,
-                                      recordingPairs ? &verdictRecord : nullptr);
+  if (!singleConfig) {
+    if (console) console->write("duplication check....\r\n");
+    duplicationPairs = findDuplications(sourceConfig, settingConfig, duplicationDetails,
+                                        recordingPairs ? &pairRecord : nullptr, checkModes.cover,
+                                        recordingPairs ? &verdictRecord : nullptr);
+  }
+  if (checkModes.within) analyseWithin();
   dorvex::writeSummary(sourceConfig, sourceSummary);
-  dorvex::writeSummary(settingConfig, settingSummary);
+  if (!singleConfig) dorvex::writeSummary(settingConfig, settingSummary);
   return true;
+}
+
+void CheckWorkspace::analyseWithin() {
+  withinLines = 0;
+  for (int k = 0; k < (singleConfig ? 1 : 2); ++k) {
+    withinRecord[k].clear();
+    withinLines +=
+        dorvex::analyseWithin(k == 0 ? sourceConfig : settingConfig, k == 0 ? "source" : "setting",
+                              withinDetails, recordingPairs ? &withinRecord[k] : nullptr);
+  }
 }
 
 bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
@@ -104,7 +127,7 @@ std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view date
     lines += checkModes.syntax == Syntax::full ? "full" : "classic";
     lines += "] [Cover=";
     lines += coverName(checkModes.cover);
-    lines += "]\r\n";
+    lines += checkModes.within ? "] [Within]\r\n" : "]\r\n";
   }
   lines += kRule;
   lines += "\r\n";
@@ -112,22 +135,27 @@ std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view date
   lines += escapedName(sourceName);
   lines += " \r\n";
   const std::size_t sourceEnd = lines.size();
-  lines += "@Setting Filename = ";
-  lines += escapedName(settingName);
-  lines += "\r\n";
+  if (!singleConfig) {
+    lines += "@Setting Filename = ";
+    lines += escapedName(settingName);
+    lines += "\r\n";
+  }
   std::string_view formatted = lines;
-  return {formatted.substr(0, sourceEnd),
-          sourceSummary.view(),
-          "\r\n",
-          formatted.substr(sourceEnd),
-          settingSummary.view(),
-          "\r\n\r\n",
-          "------------ Duplication Details ------\r\n",
-          "\r\n",
-          duplicationDetails.view(),
-          "\r\n",
-          "------------ Report Finished ----------\r\n",
-          "\r\n"};
+  std::vector<std::string_view> pieces = {formatted.substr(0, sourceEnd), sourceSummary.view(),
+                                          "\r\n"};
+  if (!singleConfig) {
+    pieces.insert(pieces.end(), {formatted.substr(sourceEnd), settingSummary.view(), "\r\n\r\n",
+                                 "------------ Duplication Details ------\r\n", "\r\n",
+                                 duplicationDetails.view(), "\r\n"});
+  } else {
+    pieces.push_back("\r\n");
+  }
+  if (checkModes.within) {
+    pieces.insert(pieces.end(), {"------------ Within Details ---------\r\n", "\r\n",
+                                 withinDetails.view(), "\r\n"});
+  }
+  pieces.insert(pieces.end(), {"------------ Report Finished ----------\r\n", "\r\n"});
+  return pieces;
 }
 
 std::string CheckWorkspace::reportText(std::string_view sourceName, std::string_view settingName) {

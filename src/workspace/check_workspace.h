@@ -39,11 +39,14 @@ class CheckWorkspace {
   virtual ~CheckWorkspace() = default;
 
   // Loads the two texts (each up to its first NUL) for a new check in
-  // `modes`: both configurations reset to be read in modes.syntax, the three
+  // `modes`: both configurations reset to be read in modes.syntax, the
   // result texts fresh and empty, and the duplication check to use
   // modes.cover. Without `analysisText`, the check leaves the annotated
   // texts (the analysis view) empty and every other result as it would be.
-  // Returns false, changing nothing, when either text is empty. A buffer
+  // With modes.within, an empty setting text is one configuration alone
+  // (single()): it is parsed and analysed, and nothing is compared.
+  // Returns false, changing nothing, when a text that must be there is
+  // empty. A buffer
   // that cannot be had throws as TextCursor says (std::bad_alloc,
   // std::length_error), the earlier steps then staying done; runCheck() is
   // the one place that catches.
@@ -51,6 +54,8 @@ class CheckWorkspace {
             CheckModes modes = {});
   // The modes of the last load().
   const CheckModes& modes() const { return checkModes; }
+  // Whether the last load() took one configuration alone.
+  bool single() const { return singleConfig; }
 
   // Copies the two texts of `view` into the caller's buffers. A text that
   // does not fit its buffer with its NUL, or that does not exist yet, leaves
@@ -71,7 +76,9 @@ class CheckWorkspace {
   // of dupcheck/duplication_check.h): marks duplicated rules (and those
   // sharing an option word with a partner) in both tables, writes
   // duplicationDetails, then both summary listings. Writes
-  // "duplication check....\r\n" to `console` first (may be null).
+  // "duplication check....\r\n" to `console` first (may be null). With
+  // modes.within, then analyses each configuration's lists into
+  // withinDetails; of one configuration alone, only that.
   // REQUIRES: checkConfigs() has run since load(). Returns true; throws as
   // load() does.
   bool checkDuplicates(ProgressSink* console);
@@ -113,6 +120,11 @@ class CheckWorkspace {
   // In the list cover, recorded alike: the verdict of every setting rule
   // read, in table order (dupcheck/list_check.h).
   const std::vector<ListVerdict>& listVerdicts() const { return verdictRecord; }
+  // With modes.within, recorded alike: the findings of each configuration.
+  const std::vector<WithinFinding>& sourceWithin() const { return withinRecord[0]; }
+  const std::vector<WithinFinding>& settingWithin() const { return withinRecord[1]; }
+  // Lines the last within analysis found unreachable or redundant.
+  long long withinCount() const { return withinLines; }
 
   // The local date and time used for the report, "MM/DD/YY" and "HH:MM:SS".
   // Tests replace it to make the report name and header predictable.
@@ -124,6 +136,7 @@ class CheckWorkspace {
   TextCursor sourceSummary;
   TextCursor settingSummary;
   TextCursor duplicationDetails;
+  TextCursor withinDetails;
 
  private:
   CheckModes checkModes;
@@ -131,6 +144,11 @@ class CheckWorkspace {
   bool recordingPairs = false;
   std::vector<DuplicatePair> pairRecord;
   std::vector<ListVerdict> verdictRecord;
+  std::vector<WithinFinding> withinRecord[2];
+  long long withinLines = 0;
+  bool singleConfig = false;
+  // The within analysis of both configurations, or of the one.
+  void analyseWithin();
   Clock localClock = nullptr;
 };
 

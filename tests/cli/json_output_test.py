@@ -232,6 +232,28 @@ class JsonOutputTest(unittest.TestCase):
                         "no-source-list": b"no-source-list"}[verdict["verdict"]]
                 self.assertIn(word, mine[0])
 
+    def test_within_one_configuration_and_a_pair(self):
+        """Each flagged line of the within analysis has its details line, for
+        one configuration alone and for both of a pair."""
+        source, setting = (os.path.join(self.dir, name) for name in ("s.cfg", "t.cfg"))
+        subprocess.run([CONFIG_PAIR, "rules=800,many,edgeCases=1,seed=5", source, setting],
+                       check=True)
+        for configs in ([source], [source, setting]):
+            arguments = ["--no-report", "--within"] + configs
+            check = self.document(arguments, 1)["checks"][0]
+            code, details, err = run(["-q", "--print", "report"] + arguments, self.dir)
+            self.assertEqual(1, code, err)
+            for side in ("source", "setting"):
+                if check[side] is None:
+                    self.assertEqual([source], configs)
+                    continue
+                findings = check[side]["within"]
+                self.assertTrue(findings)
+                for finding in findings:
+                    line = b"config=%s row=%d %s" % (side.encode(), finding["line"],
+                                                     finding["kind"].encode())
+                    self.assertIn(line, details)
+
     def test_shift_jis_bytes_survive(self):
         name = b"\x83\x5c\x83\x7c"  # two katakana, the second bytes "\" and "|"
         comment = b"! \x95\x5c\x8e\xa6 comment \x83\x7c\x81\x5c"

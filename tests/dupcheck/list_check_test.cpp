@@ -75,5 +75,42 @@ TEST(ListCheckTest, DetailsAndMarksOfEachVerdict) {
   }
 }
 
+// The README's worked examples of the within analysis.
+TEST(ListCheckTest, WithinFindsHiddenAndRedundantLines) {
+  const struct {
+    const char* what;
+    const char* list;
+    const char* details;
+  } kLists[] = {
+      {"hidden by a broader earlier permit",
+       "ip access-list extended A\n permit tcp 10.1.0.0 0.0.255.255 any\n"
+       " permit tcp 10.1.2.0 0.0.0.255 any eq 443\n",
+       " ACL=A config=source row=3 unreachable blocking-rows=2\r\n"},
+      {"hidden by two earlier lines together",
+       "ip access-list extended B\n permit tcp 10.2.0.0 0.0.0.127 any\n"
+       " permit tcp 10.2.0.128 0.0.0.127 any\n permit tcp 10.2.0.0 0.0.0.255 any eq 80\n",
+       " ACL=B config=source row=4 unreachable blocking-rows=2,3\r\n"},
+      {"contradicted by an earlier deny",
+       "ip access-list extended C\n deny ip host 10.3.0.1 any\n permit ip host 10.3.0.1 any\n"
+       " permit ip any any\n",
+       " ACL=C config=source row=3 unreachable blocking-rows=2 conflicting-row=2\r\n"},
+      {"redundant before a broader later line",
+       "ip access-list extended D\n permit tcp host 10.4.0.1 any eq 22\n"
+       " permit tcp 10.4.0.0 0.0.0.255 any\n",
+       " ACL=D config=source row=2 redundant deciding-rows=3\r\n"},
+      {"a final deny the implicit deny repeats",
+       "ip access-list extended E\n permit udp any any eq 53\n deny ip any any\n",
+       " ACL=E config=source row=3 redundant deciding-rows=implicit-deny\r\n"},
+  };
+  auto checked = CheckedConfigs::make();
+  for (const auto& c : kLists) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(checked->parse(c.list, c.list, Syntax::full));
+    std::vector<WithinFinding> findings;
+    EXPECT_EQ(1, analyseWithin(checked->source, "source", checked->details, &findings));
+    EXPECT_EQ(c.details, checked->details.view());
+  }
+}
+
 }  // namespace
 }  // namespace dorvex
