@@ -35,9 +35,7 @@ struct CheckModes {
   // Also the within analysis: each configuration's unreachable and redundant
   // lines, list by list (dupcheck/list_check.h).
   bool within = false;
-  bool isDefault() const {
-    return syntax == Syntax::classic && cover == Cover::classic && !within;
-  }
+  bool isDefault() const { return syntax == Syntax::classic && cover == Cover::classic && !within; }
 };
 
 }  // namespace dorvex
