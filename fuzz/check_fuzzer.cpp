@@ -6,7 +6,8 @@
 // workspace: both must mark and report the same duplications; the same
 // again in the full syntax and the exact cover, whose candidates the index
 // gives by the classic address tests; and the index's two ways of finding
-// candidates against each other.
+// candidates against each other; and the list cover and the within
+// analysis, with every witness re-checked.
 #include <algorithm>
 #include <climits>
 #include <cstddef>
@@ -18,6 +19,7 @@
 
 #include "dupcheck/duplication_check.h"
 #include "dupcheck/duplication_index.h"
+#include "dupcheck/rule_boxes.h"
 #include "dupcheck/rule_cover.h"
 #include "dupcheck/summary_listing.h"
 #include "workspace/check_workspace.h"
@@ -60,6 +62,53 @@ void compareIndexWays(const dorvex::AclConfig& source, const dorvex::AclConfig& 
                               : dorvex::ruleCovers(candidate, rule);
       require(!covers || std::binary_search(some.begin(), some.end(), r));
     }
+  }
+}
+
+// Whether two entries belong to lists of one name (or number).
+bool sameList(const dorvex::AclConfig& a, const dorvex::AclEntry& x, const dorvex::AclConfig& b,
+              const dorvex::AclEntry& y) {
+  using dorvex::kNamedListBase;
+  if (x.acl_no >= kNamedListBase && y.acl_no >= kNamedListBase) {
+    return a.nameView(x.acl_no - kNamedListBase) == b.nameView(y.acl_no - kNamedListBase);
+  }
+  return x.acl_no == y.acl_no;
+}
+
+bool matchesAny(const dorvex::CoverRule& rule, const dorvex::Packet& packet) {
+  for (const dorvex::Box& box : rule.boxes) {
+    if (dorvex::matches(box, packet)) return true;
+  }
+  return false;
+}
+
+// Every witness of the list cover, re-checked by a plain first-match walk
+// of the source entries: the setting rule matches it, and the first source
+// rule of its list that matches it is the one named, and takes the other
+// action (the implicit deny when none does). Rules not exactly known stop
+// the walk: past them the first match is not known.
+void recheckWitnesses(const dorvex::CheckWorkspace& workspace) {
+  const dorvex::AclConfig& source = workspace.sourceConfig;
+  const dorvex::AclConfig& setting = workspace.settingConfig;
+  for (const dorvex::ListVerdict& verdict : workspace.listVerdicts()) {
+    if (verdict.kind != dorvex::ListVerdictKind::notCovered) continue;
+    const dorvex::CoverRule rule = dorvex::coverRuleOf(setting, verdict.settingEntry);
+    const dorvex::Packet& witness = verdict.verdict.witness;
+    require(matchesAny(rule, witness));
+    const dorvex::AclEntry& settingEntry = *setting.entryAt(verdict.settingEntry);
+    int decidedBy = 0;
+    dorvex::Action action = dorvex::Action::deny;
+    for (int k = 0; k < source.entryCount(); ++k) {
+      if (!sameList(source, *source.entryAt(k), setting, settingEntry)) continue;
+      const dorvex::CoverRule candidate = dorvex::coverRuleOf(source, k);
+      if (!matchesAny(candidate, witness)) continue;
+      require(candidate.exact);
+      decidedBy = candidate.line;
+      action = candidate.action;
+      break;
+    }
+    require(decidedBy == verdict.verdict.witness_line);
+    require(action == verdict.verdict.witness_action && action != rule.action);
   }
 }
 
@@ -134,5 +183,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(indexed.checkDuplicates(nullptr));
   compareWithPairLoop(indexed, byPairs, source, setting, kFullExact);
   compareIndexWays(indexed.sourceConfig, indexed.settingConfig, dorvex::Cover::exact);
+
+  // The list cover and the within analysis: no crash, no sanitizer report,
+  // and every witness re-checked.
+  constexpr dorvex::CheckModes kFullList{dorvex::Syntax::full, dorvex::Cover::list, true};
+  indexed.recordPairs(true);
+  require(indexed.load(source, setting, true, kFullList));
+  indexed.checkConfigs(nullptr);
+  require(indexed.checkDuplicates(nullptr));
+  recheckWitnesses(indexed);
+  indexed.recordPairs(false);
   return 0;
 }

@@ -60,7 +60,8 @@ int AclConfig::addName(std::string_view text, int unsupported) {
   if (isLong && syntax == Syntax::classic) return -1;
   AclName& record = names.emplace_back();
   const std::size_t kept = isLong ? kNameLength : text.size();
-  std::memcpy(record.name, text.data(), kept);
+  // An empty view may have no bytes at all to point at.
+  if (kept > 0) std::memcpy(record.name, text.data(), kept);
   record.name[kept] = '\0';
   record.unsupported = unsupported;
   record.length = static_cast<int>(text.size());
