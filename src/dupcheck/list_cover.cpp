@@ -39,9 +39,8 @@ struct Walk {
   BoxSet sure, maybe;
   std::vector<int> deciding;
   struct Decided {
-    int line;
-    Action action;
-    long double volume;
+    const CoverRule* rule;
+    long double volume;  // of the packets that surely reach it
   };
   std::vector<Decided> decided;            // by exact rules, when measured
   const CoverRule* maybeOrigin = nullptr;  // first to feed `maybe`
@@ -93,7 +92,7 @@ void stepExact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted, 
   met |= removeRule(walk.maybe, rule, walk.work);
   if (!met) return;
   walk.deciding.push_back(rule.line);
-  if (measure) walk.decided.push_back({rule.line, rule.action, before - volume(walk.sure)});
+  if (measure) walk.decided.push_back({&rule, before - volume(walk.sure)});
 }
 
 // A rule not exactly known: the packets of the walk in its boxes may be
@@ -209,17 +208,202 @@ Finding unreachable(const RuleList& list, int position, const std::vector<int>& 
     if (list.rules()[p].exact) pool.push_back(p);
   }
   finding.lines = greedyCover(rule.boxes, list, std::move(pool), work);
-  long double most = 0;
+  long double most = -1;
+  BoxSet shared;
   for (const Walk::Decided& d : walk.decided) {
-    if (d.action != rule.action && d.volume > most)
-      most = d.volume, finding.conflicting_line = d.line;
+    if (d.rule->action == rule.action || d.volume <= 0) continue;
+    shared.clear();
+    for (const Box& box : d.rule->boxes) intersectInto(rule.boxes, box, shared);
+    long double size = volume(shared);
+    if (size > most) most = size, finding.conflicting_line = d.rule->line;
   }
   return finding;
+}
+
+// Probes per box of a line before any walk; the corners and a few more.
+constexpr std::uint64_t kProbes = 8;
+
+// The position (among `positions`, ascending) of the first rule other than
+// `skip` that matches `p`, -1 for the implicit deny, or -2 when a rule not
+// exactly known may match it first.
+int firstMatch(const RuleList& list, const std::vector<int>& positions, const Packet& p, int skip) {
+  for (int position : positions) {
+    if (position == skip) continue;
+    const CoverRule& rule = list.rules()[position];
+    bool inBoxes = false;
+    for (const Box& box : rule.boxes) inBoxes = inBoxes || matches(box, p);
+    if (inBoxes) return rule.exact ? position : -2;
+  }
+  return -1;
+}
+
+// What probe packets of a line showed.
+struct ProbeResult {
+  bool needed = false;        // one reaches the line and the rest decide it the other way
+  bool reached = false;       // one reaches the line
+  std::vector<int> deciders;  // positions deciding a reaching one without the line; -1 none
+};
+
+// Probes the line at `position` with a few packets of each of its boxes.
+// Most lines are settled so without splitting any box.
+ProbeResult probeLine(const RuleList& list, int position, const std::vector<int>& candidates) {
+  const CoverRule& rule = list.rules()[position];
+  ProbeResult result;
+  if (!rule.exact) return result;
+  for (const Box& box : rule.boxes) {
+    for (std::uint64_t seed = 0; seed < kProbes; ++seed) {
+      Packet p = samplePacket(box, seed);
+      if (firstMatch(list, candidates, p, -1) != position) continue;
+      result.reached = true;
+      int without = firstMatch(list, candidates, p, position);
+      if (without == -2) continue;
+      Action other = without < 0 ? Action::deny : list.rules()[without].action;
+      if (other != rule.action) {
+        result.needed = true;
+        return result;
+      }
+      result.deciders.push_back(without);
+    }
+  }
+  return result;
+}
+
+enum class Rest { empty, nonempty, budget };
+
+// Removes from `target` every rule at `positions`, the largest first, so
+// that a rule holding all of it ends the work at once; `target` keeps the
+// rest. The order does not change the rest, only the pieces on the way.
+// When `keepRest` is false a probe packet of `target` outside every rule
+// settles it as nonempty before anything is cut (`target` is then left
+// whole); `outside`, when given, receives that packet.
+Rest subtractAll(BoxSet& target, const RuleList& list, const std::vector<int>& positions,
+                 const CoverLimits& limits, std::size_t& work, bool keepRest = false,
+                 Packet* outside = nullptr) {
+  for (std::size_t b = 0; !keepRest && b < target.size() && b < 4; ++b) {
+    for (std::uint64_t seed = 0; seed <= kProbes; ++seed) {
+      // The recognisable packet first, for a witness a person reads.
+      Packet p = seed == 0 ? pickPacket(target[b]) : samplePacket(target[b], seed - 1);
+      if (firstMatch(list, positions, p, -1) != -1) continue;
+      if (outside) *outside = p;
+      return Rest::nonempty;
+    }
+  }
+  work += positions.size() * kProbes;
+  std::vector<std::pair<long double, int>> bySize;
+  for (int p : positions) bySize.emplace_back(-volume(list.rules()[p].boxes), p);
+  std::sort(bySize.begin(), bySize.end());
+  for (const auto& entry : bySize) {
+    if (target.empty()) return Rest::empty;
+    removeRule(target, list.rules()[entry.second], work);
+    if (target.size() > limits.maxPieces || work > limits.maxWork) return Rest::budget;
+  }
+  return target.empty() ? Rest::empty : Rest::nonempty;
+}
+
+// Sets `part` to the packets of the line at `position` that the rule at
+// `decider` decides in the list without the line: both their boxes, minus
+// every rule before `decider` but the line (only when `keepRest`; else it
+// may be left larger once known nonempty). REQUIRES: those rules are
+// exactly known.
+Rest decidedBy(const RuleList& list, int position, int decider, BoxSet& part,
+               const CoverLimits& limits, std::size_t& work, bool keepRest = false) {
+  part.clear();
+  for (const Box& box : list.rules()[decider].boxes) {
+    intersectInto(list.rules()[position].boxes, box, part);
+  }
+  if (part.empty()) return Rest::empty;
+  std::vector<int> before;
+  list.candidates(part, before);
+  std::erase_if(before, [&](int p) { return p >= decider || p == position; });
+  return subtractAll(part, list, before, limits, work, keepRest);
+}
+
+Finding undecided(const CoverRule& rule, std::string reason) {
+  return Finding{rule.line, FindingKind::undecided, {}, 0, std::move(reason)};
+}
+
+// An unreachable line whose earlier neighbours are all exactly known.
+Finding unreachableAmongExact(const RuleList& list, int position, const std::vector<int>& earlier,
+                              const CoverLimits& limits, std::size_t& work) {
+  const CoverRule& rule = list.rules()[position];
+  Finding finding{rule.line, FindingKind::unreachable, {}, 0, {}};
+  finding.lines = greedyCover(rule.boxes, list, earlier, work);
+  // The other action's lines by the packets they share with the line, the
+  // most first; the first that decides some of them is the one named.
+  std::vector<std::pair<long double, int>> byOverlap;
+  BoxSet part;
+  for (int p : earlier) {
+    if (list.rules()[p].action == rule.action) continue;
+    part.clear();
+    for (const Box& box : list.rules()[p].boxes) intersectInto(rule.boxes, box, part);
+    byOverlap.emplace_back(-volume(part), p);
+  }
+  std::sort(byOverlap.begin(), byOverlap.end());
+  bool unsure = false;
+  for (const auto& entry : byOverlap) {
+    Rest outcome = decidedBy(list, position, entry.second, part, limits, work);
+    unsure = unsure || outcome == Rest::budget;
+    if (outcome != Rest::nonempty) continue;
+    finding.conflicting_line = list.rules()[entry.second].line;
+    return finding;
+  }
+  if (unsure) return undecided(rule, "budget");
+  return finding;
+}
+
+// A line that, like every rule its boxes meet, is exactly known: each later
+// rule is asked on its own which packets of the line it would decide, over
+// only the rules that meet those, so a broad line never has to be cut by
+// all its neighbours at once.
+std::optional<Finding> judgeAmongExact(const RuleList& list, int position,
+                                       const std::vector<int>& candidates,
+                                       const CoverLimits& limits) {
+  const CoverRule& rule = list.rules()[position];
+  ProbeResult probe = probeLine(list, position, candidates);
+  if (probe.needed) return std::nullopt;
+  auto split = std::lower_bound(candidates.begin(), candidates.end(), position);
+  std::vector<int> earlier(candidates.begin(), split);
+  std::vector<int> later(split + 1, candidates.end());
+  std::size_t work = 0;
+  if (!probe.reached) {
+    BoxSet rest = rule.boxes;
+    Rest outcome = subtractAll(rest, list, earlier, limits, work);
+    if (outcome == Rest::budget) return undecided(rule, "budget");
+    if (outcome == Rest::empty) return unreachableAmongExact(list, position, earlier, limits, work);
+  }
+  auto proven = [&](int p) {
+    return std::find(probe.deciders.begin(), probe.deciders.end(), p) != probe.deciders.end();
+  };
+  std::vector<int> deciding;
+  BoxSet part;
+  for (int p : later) {
+    Rest outcome = proven(p) ? Rest::nonempty : decidedBy(list, position, p, part, limits, work);
+    if (outcome == Rest::budget) return undecided(rule, "budget");
+    if (outcome == Rest::empty) continue;
+    if (list.rules()[p].action != rule.action) return std::nullopt;
+    deciding.push_back(list.rules()[p].line);
+  }
+  // What no other rule matches falls to the implicit deny.
+  Rest outcome = Rest::nonempty;
+  if (!proven(-1)) {
+    BoxSet rest = rule.boxes;
+    std::vector<int> others(earlier);
+    others.insert(others.end(), later.begin(), later.end());
+    outcome = subtractAll(rest, list, others, limits, work);
+  }
+  if (outcome == Rest::budget) return undecided(rule, "budget");
+  if (outcome == Rest::nonempty && rule.action == Action::permit) return std::nullopt;
+  if (outcome == Rest::nonempty) deciding.push_back(0);
+  return Finding{rule.line, FindingKind::redundant, deciding, 0, {}};
 }
 
 std::optional<Finding> judgeLine(const RuleList& list, int position,
                                  const std::vector<int>& candidates, const CoverLimits& limits) {
   const CoverRule& rule = list.rules()[position];
+  bool exactNeighbours = std::all_of(candidates.begin(), candidates.end(),
+                                     [&](int p) { return list.rules()[p].exact; });
+  if (exactNeighbours) return judgeAmongExact(list, position, candidates, limits);
+  if (probeLine(list, position, candidates).needed) return std::nullopt;
   auto split = std::lower_bound(candidates.begin(), candidates.end(), position);
   std::vector<int> earlier(candidates.begin(), split);
   std::vector<int> later(split + (split != candidates.end() && *split == position),
@@ -251,6 +435,68 @@ std::optional<Finding> judgeLine(const RuleList& list, int position,
     case VerdictKind::notCovered: break;
   }
   return std::nullopt;
+}
+
+// The packets of `target` that the source rule at `decider` decides (its
+// boxes minus every earlier rule), into `part`; a packet of them into
+// `witness` when `witness` is given and `part` is nonempty.
+Rest decidedInSource(const RuleList& source, const BoxSet& target, int decider, BoxSet& part,
+                     const CoverLimits& limits, std::size_t& work, Packet* witness) {
+  part.clear();
+  if (decider < 0) {
+    part = target;
+  } else {
+    for (const Box& box : source.rules()[decider].boxes) intersectInto(target, box, part);
+  }
+  if (part.empty()) return Rest::empty;
+  std::vector<int> before;
+  source.candidates(part, before);
+  if (decider >= 0) std::erase_if(before, [&](int p) { return p >= decider; });
+  if (!witness) return subtractAll(part, source, before, limits, work);
+  BoxSet whole = part;
+  Rest outcome = subtractAll(part, source, before, limits, work, true);
+  if (outcome == Rest::nonempty) *witness = pickPacket(part);
+  // Too many pieces for the whole rest: a probe may still find one packet.
+  if (outcome == Rest::budget)
+    outcome = subtractAll(whole, source, before, limits, work, false, witness);
+  return outcome;
+}
+
+// The verdict when the walk ran out of budget and every source rule it
+// meets is exactly known: each source rule is asked on its own which of
+// the setting rule's packets it decides, as judgeAmongExact() does.
+Verdict verdictAmongExact(const RuleList& source, const CoverRule& setting,
+                          const std::vector<int>& positions, const CoverLimits& limits) {
+  Verdict result;
+  BoxSet target = disjointUnion(setting.boxes), part;
+  std::size_t work = 0;
+  std::vector<int> deciders(positions);
+  deciders.push_back(-1);  // the implicit deny
+  for (int p : deciders) {
+    Action action = p < 0 ? Action::deny : source.rules()[p].action;
+    bool wrong = action != setting.action;
+    Rest outcome =
+        decidedInSource(source, target, p, part, limits, work, wrong ? &result.witness : nullptr);
+    if (outcome == Rest::budget) {
+      result.reason = "budget";
+      return result;
+    }
+    if (outcome == Rest::empty) continue;
+    if (wrong && !setting.exact) {
+      result.reason = lineReason(setting);
+      return result;
+    }
+    if (wrong) {
+      result.kind = VerdictKind::notCovered;
+      result.witness_line = p < 0 ? 0 : source.rules()[p].line;
+      result.witness_action = action;
+      result.deciding_lines.clear();
+      return result;
+    }
+    result.deciding_lines.push_back(p < 0 ? 0 : source.rules()[p].line);
+  }
+  result.kind = VerdictKind::covered;
+  return result;
 }
 
 }  // namespace
@@ -372,6 +618,11 @@ Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLim
   source.candidates(walk.sure, positions);
   walkOver(walk, source, positions, setting.action, false, limits);
   finish(walk, setting.action);
+  bool exactNeighbours = std::all_of(positions.begin(), positions.end(),
+                                     [&](int p) { return source.rules()[p].exact; });
+  if (walk.overBudget && exactNeighbours) {
+    return verdictAmongExact(source, setting, positions, limits);
+  }
   return verdictOf(walk, setting);
 }
 

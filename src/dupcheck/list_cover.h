@@ -131,8 +131,8 @@ struct Finding {
   // set found greedily, largest overlap first. redundant: the later lines
   // (0 for the implicit deny) that decide its reaching packets, in order.
   std::vector<int> lines;
-  // unreachable: of the earlier lines that decide some of its packets, the
-  // one of the other action deciding the most; 0 when none does.
+  // unreachable: of the earlier lines of the other action that decide some
+  // of its packets, the one sharing the most packets with it; 0 when none.
   int conflicting_line = 0;
   std::string reason;  // undecided: why
 };

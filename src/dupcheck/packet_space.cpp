@@ -294,6 +294,28 @@ Packet pickPacket(const BoxSet& set) {
   return pickPacket(set[best]);
 }
 
+Packet samplePacket(const Box& box, std::uint64_t seed) {
+  Packet p;
+  std::uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
+  auto next = [&state] {  // splitmix64
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  };
+  for (int f = 0; f < kRangeFields; ++f) {
+    std::uint32_t span = box.hi[f] - box.lo[f];
+    p.field[f] = seed == 0   ? box.lo[f]
+                 : seed == 1 ? box.hi[f]
+                             : box.lo[f] + std::uint32_t(next() % (std::uint64_t{span} + 1));
+  }
+  for (int w = 0; w < kMaskWords; ++w) {
+    std::uint64_t free = kWordBits[w] & ~box.care[w];
+    p.word[w] = box.value[w] | (seed == 0 ? 0 : seed == 1 ? free : next() & free);
+  }
+  return p;
+}
+
 std::string describe(const Packet& packet) {
   std::uint32_t protocol = packet.field[kProtocol];
   bool ported = protocol == 6 || protocol == 17;

@@ -111,6 +111,11 @@ Packet pickPacket(const Box& box);
 // The best such packet over the boxes. REQUIRES: !set.empty().
 Packet pickPacket(const BoxSet& set);
 
+// A packet of `box` for probing: seed 0 its lowest corner (every range at its
+// low end, free bits clear), 1 its highest, any other a pseudo-random one
+// that depends only on the box and the seed. REQUIRES: !box.isEmpty().
+Packet samplePacket(const Box& box, std::uint64_t seed);
+
 // The packet as text, e.g. "tcp 10.1.2.1 port 1024 > 192.0.2.1 port 80".
 std::string describe(const Packet& packet);
 
