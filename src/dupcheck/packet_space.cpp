@@ -75,6 +75,19 @@ std::uint64_t pickAddressWord(const Box& box, int high, std::uint64_t& low) {
   return result;
 }
 
+// The fields `box` constrains, as Packet::shown.
+unsigned shownFields(const Box& box) {
+  unsigned shown = 0;
+  for (int f = 0; f < kRangeFields; ++f) {
+    if (!isFull(box, f)) shown |= 1u << f;
+  }
+  const std::uint64_t kParts[] = {63ull << kFlagShift, 255ull << kTosShift, 1ull << kFragmentShift};
+  for (int k = 0; k < 3; ++k) {
+    if (box.care[kMiscWord] & kParts[k]) shown |= 1u << (kRangeFields + 2 + k);
+  }
+  return shown;
+}
+
 // Lower is better: ICMP echo, TCP, UDP, other ICMP, anything else.
 int protocolRank(const Box& box) {
   auto has = [&](int f, std::uint32_t v) { return box.lo[f] <= v && v <= box.hi[f]; };
@@ -276,13 +289,7 @@ Packet pickPacket(const Box& box) {
   unsigned flagCare = unsigned(box.care[kMiscWord] >> kFlagShift) & 63u;
   if (((misc >> kFlagShift) & 63u) == 0 && !(flagCare & kSyn)) misc |= kSyn << kFlagShift;
   p.word[kMiscWord] = misc;
-  for (int f = 0; f < kRangeFields; ++f) {
-    if (!isFull(box, f)) p.shown |= 1u << f;
-  }
-  const std::uint64_t kParts[] = {63ull << kFlagShift, 255ull << kTosShift, 1ull << kFragmentShift};
-  for (int k = 0; k < 3; ++k) {
-    if (box.care[kMiscWord] & kParts[k]) p.shown |= 1u << (kRangeFields + 2 + k);
-  }
+  p.shown = shownFields(box);
   return p;
 }
 
@@ -313,6 +320,7 @@ Packet samplePacket(const Box& box, std::uint64_t seed) {
     std::uint64_t free = kWordBits[w] & ~box.care[w];
     p.word[w] = box.value[w] | (seed == 0 ? 0 : seed == 1 ? free : next() & free);
   }
+  p.shown = shownFields(box);
   return p;
 }
 

@@ -202,26 +202,17 @@ struct Generator {
             among<std::uint32_t>({0xFF, 0x7F, 0x3F, 0x1FF, 0xF0}) | (pick(3) == 0 ? pick(256) : 0));
     }
   }
+  // Any, eq, range, lt, gt, or neq (two boxes).
   void ports(std::vector<Box>& boxes, RangeField f) {
-    std::uint32_t p = among<std::uint32_t>({53, 80, 443, 1023, 1024});
-    switch (pick(f == kDstPort ? 6 : 3)) {
-      case 0: return;
-      case 1:
-        for (Box& b : boxes) b.setRange(f, p, p);
-        return;
-      case 2:
-        for (Box& b : boxes) b.setRange(f, p, p + pick(2000));
-        return;
-      case 3:
-        for (Box& b : boxes) b.setRange(f, 0, p - 1);
-        return;
-      case 4:
-        for (Box& b : boxes) b.setRange(f, p + 1, 65535);
-        return;
-      default:
-        fork(
-            boxes, [&](Box& b) { b.setRange(f, 0, p - 1); },
-            [&](Box& b) { b.setRange(f, p + 1, 65535); });
+    std::uint32_t p = among<std::uint32_t>({53, 80, 443, 1023, 1024}), kind = pick(6);
+    const std::uint32_t lows[] = {0, p, p, 0, p + 1};
+    const std::uint32_t highs[] = {65535, p, p + pick(2000), p - 1, 65535};
+    if (kind < 5) {
+      for (Box& b : boxes) b.setRange(f, lows[kind], highs[kind]);
+    } else {
+      fork(
+          boxes, [&](Box& b) { b.setRange(f, 0, p - 1); },
+          [&](Box& b) { b.setRange(f, p + 1, 65535); });
     }
   }
   void tcpFlags(std::vector<Box>& boxes) {
