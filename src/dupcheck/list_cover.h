@@ -16,9 +16,15 @@
 // result is "undecided" with the reason. So is a rule whose walk exceeds the
 // work budget (reason "budget").
 //
-// Each rule is walked only over the rules that can overlap it, which an
-// index finds (RuleList::candidates()); the sets stay as disjoint boxes,
-// split only by those rules.
+// How: a rule's packets are walked down the list over only the rules that
+// can overlap them, which an index finds (RuleList::candidates()), as sets
+// of disjoint boxes split only by those rules. A few probe packets settle
+// most lines of within() before any split. Where every rule met is exactly
+// known, a line is not walked but each later rule is asked on its own which
+// of its packets it would decide (their common boxes minus the rules that
+// meet those), and a verdict whose walk runs out of budget is retried so;
+// a broad rule behind thousands of narrow ones then never has to be cut by
+// all of them at once. The answers are the same either way.
 #ifndef DORVEX_DUPCHECK_LIST_COVER_H_
 #define DORVEX_DUPCHECK_LIST_COVER_H_
 
@@ -47,10 +53,12 @@ struct CoverRule {
   std::string reason;
 };
 
-// How far one rule's walk may go before it is undecided (reason "budget").
+// How far the work on one rule (one verdict, one line of within()) may go
+// before it is undecided (reason "budget"); the defaults leave fewer than
+// ten lines of a 10k-rule ClassBench list undecided.
 struct CoverLimits {
-  std::size_t maxPieces = 4096;     // boxes held at once in its sets
-  std::size_t maxWork = 4'000'000;  // box tests made for one rule
+  std::size_t maxPieces = 4096;     // boxes held at once in one set
+  std::size_t maxWork = 4'000'000;  // box tests, about 0.1 s
 };
 
 // The rules of one list in order, with their index. Owns its rules.
