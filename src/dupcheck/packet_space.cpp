@@ -169,6 +169,37 @@ bool Box::isEmpty() const {
   return false;
 }
 
+BoxSet anyFlag(const BoxSet& boxes, unsigned anyOf) {
+  BoxSet out;
+  for (const Box& box : boxes) {
+    // The first flag set, in turn: each box has the flags before it clear.
+    unsigned clear = 0;
+    for (unsigned flag = 1; flag <= kUrg; flag <<= 1) {
+      if (!(anyOf & flag)) continue;
+      Box piece = box;
+      piece.setTcpFlags(flag, clear);
+      if (!piece.isEmpty()) out.push_back(piece);
+      clear |= flag;
+    }
+  }
+  return out;
+}
+
+BoxSet exceptValue(const BoxSet& boxes, RangeField field, std::uint32_t value) {
+  BoxSet out;
+  for (const Box& box : boxes) {
+    if (value > box.lo[field]) {
+      out.push_back(box);
+      out.back().setRange(field, box.lo[field], value - 1);
+    }
+    if (value < box.hi[field]) {
+      out.push_back(box);
+      out.back().setRange(field, value + 1, box.hi[field]);
+    }
+  }
+  return out;
+}
+
 bool intersect(const Box& a, const Box& b, Box& out) {
   for (int f = 0; f < kRangeFields; ++f) {
     out.lo[f] = a.lo[f] > b.lo[f] ? a.lo[f] : b.lo[f];

@@ -79,6 +79,14 @@ struct Packet {
 
 using BoxSet = std::vector<Box>;
 
+// Narrowings that make one box several (the caller's rule then holds the
+// union), each giving disjoint boxes.
+// Only packets with at least one of the flags `anyOf` set: "established" is
+// anyFlag(boxes, kAck | kRst) of TCP boxes, match-any "+ack +rst" the same.
+BoxSet anyFlag(const BoxSet& boxes, unsigned anyOf);
+// Only packets whose `field` is not `value` ("neq" of a port or the TTL).
+BoxSet exceptValue(const BoxSet& boxes, RangeField field, std::uint32_t value);
+
 // Sets `out` to a ∩ b; returns false iff it is empty (`out` then undefined).
 bool intersect(const Box& a, const Box& b, Box& out);
 bool intersects(const Box& a, const Box& b);

@@ -161,6 +161,34 @@ TEST(ListCoverTest, BudgetGivesUndecided) {
             dump(verdict(source, rule(9, "permit tcp 10.1.2.0/30 any"), kTight)));
 }
 
+// Every packet lies in as many boxes of a narrowing as it should: none, or
+// exactly one (the boxes are disjoint).
+TEST(ListCoverTest, NarrowingsGiveDisjointUnions) {
+  Box tcp;
+  tcp.setRange(kProtocol, 6, 6);
+  tcp.setRange(kDstPort, 80, 90);
+  auto countIn = [](const BoxSet& boxes, const Packet& p) {
+    return std::count_if(boxes.begin(), boxes.end(), [&](const Box& b) { return matches(b, p); });
+  };
+  for (unsigned anyOf : {kAck | kRst, unsigned(kSyn), kFin | kUrg | kPsh, 0u}) {
+    BoxSet boxes = anyFlag({tcp}, anyOf);
+    for (unsigned flags = 0; flags < 64; ++flags) {
+      Packet p = pickPacket(tcp);
+      p.word[kMiscWord] = flags << kFlagShift;
+      EXPECT_EQ((flags & anyOf) ? 1 : 0, countIn(boxes, p)) << anyOf << " " << flags;
+    }
+  }
+  for (std::uint32_t except : {79u, 80u, 85u, 90u, 91u}) {
+    BoxSet boxes = exceptValue({tcp}, kDstPort, except);
+    for (std::uint32_t port = 78; port <= 92; ++port) {
+      Packet p = pickPacket(tcp);
+      p.field[kDstPort] = port;
+      EXPECT_EQ(port >= 80 && port <= 90 && port != except, countIn(boxes, p))
+          << except << " " << port;
+    }
+  }
+}
+
 // Random rules over a few blocks, ports and options, so that they overlap.
 struct Generator {
   std::mt19937 rng;
