@@ -15,6 +15,14 @@
 // the addresses (so wildcards of any shape fit, "0.0.255.0" too) and for the
 // bits of the TCP flags, the ToS byte and the fragment bit. A BoxSet is a
 // vector of pairwise disjoint boxes; subtraction keeps it so.
+//
+// A rule as boxes, e.g. "permit tcp 10.0.0.0 0.0.0.255 any eq 80 established":
+//   Box box;
+//   box.setRange(kProtocol, 6, 6);
+//   box.setIpv4(true, 0x0A000000, 0x000000FF);
+//   box.setIpv4(false, 0, 0xFFFFFFFF);  // "any" of an IPv4 list, not Box()'s
+//   box.setRange(kDstPort, 80, 80);
+//   BoxSet boxes = anyFlag({box}, kAck | kRst);
 #ifndef DORVEX_DUPCHECK_PACKET_SPACE_H_
 #define DORVEX_DUPCHECK_PACKET_SPACE_H_
 
@@ -53,6 +61,8 @@ struct Box {
   // field already holds, so a box may end up empty (isEmpty()).
   void setRange(RangeField field, std::uint32_t low, std::uint32_t high);
   // An IPv4 block: `address` under the wildcard `wildcard` (a set bit = any).
+  // IPv4 "any" is wildcard 0xFFFFFFFF: left unset, the field holds IPv6
+  // too, and a host cut from it leaves 128 pieces instead of 32.
   void setIpv4(bool source, std::uint32_t address, std::uint32_t wildcard);
   // An IPv6 block: the first `prefixLength` bits of (high, low).
   void setIpv6(bool source, std::uint64_t high, std::uint64_t low, int prefixLength);
