@@ -38,11 +38,6 @@ std::string lineReason(const CoverRule& rule) {
 struct Walk {
   BoxSet sure, maybe;
   std::vector<int> deciding;
-  struct Decided {
-    const CoverRule* rule;
-    long double volume;  // of the packets that surely reach it
-  };
-  std::vector<Decided> decided;            // by exact rules, when measured
   const CoverRule* maybeOrigin = nullptr;  // first to feed `maybe`
   std::string doubt;                       // why some packet may be decided the other way
   BoxSet wrong;                            // packets surely decided the other way, by wrongRule
@@ -75,9 +70,8 @@ BoxSet meetRule(const BoxSet& set, const CoverRule& rule) {
 }
 
 // An exactly known rule: it decides every packet of the walk it matches.
-// `wanted` empty: every action counts as the walk's own.
-void stepExact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted, bool measure) {
-  if (wanted && rule.action != *wanted) {
+void stepExact(Walk& walk, const CoverRule& rule, Action wanted) {
+  if (rule.action != wanted) {
     walk.wrong = meetRule(walk.sure, rule);
     walk.work += walk.sure.size() * rule.boxes.size();
     if (!walk.wrong.empty()) {
@@ -87,17 +81,14 @@ void stepExact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted, 
     if (removeRule(walk.maybe, rule, walk.work)) noteDoubt(walk, maybeReason(walk));
     return;
   }
-  long double before = measure ? volume(walk.sure) : 0;
   bool met = removeRule(walk.sure, rule, walk.work);
   met |= removeRule(walk.maybe, rule, walk.work);
-  if (!met) return;
-  walk.deciding.push_back(rule.line);
-  if (measure) walk.decided.push_back({&rule, before - volume(walk.sure)});
+  if (met) walk.deciding.push_back(rule.line);
 }
 
 // A rule not exactly known: the packets of the walk in its boxes may be
 // decided by it or go on, so they move to `maybe`.
-void stepInexact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted) {
+void stepInexact(Walk& walk, const CoverRule& rule, Action wanted) {
   BoxSet moved = meetRule(walk.sure, rule);
   bool meetsMaybe = false;
   for (const Box& box : rule.boxes) {
@@ -105,7 +96,7 @@ void stepInexact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted
   }
   walk.work += (walk.sure.size() + walk.maybe.size()) * rule.boxes.size();
   if (moved.empty() && !meetsMaybe) return;
-  if (wanted && rule.action != *wanted) {
+  if (rule.action != wanted) {
     noteDoubt(walk, lineReason(rule));
   } else {
     walk.deciding.push_back(rule.line);
@@ -116,10 +107,9 @@ void stepInexact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted
   walk.maybe.insert(walk.maybe.end(), moved.begin(), moved.end());
 }
 
-void step(Walk& walk, const CoverRule& rule, std::optional<Action> wanted, bool measure,
-          const CoverLimits& limits) {
+void step(Walk& walk, const CoverRule& rule, Action wanted, const CoverLimits& limits) {
   if (rule.exact) {
-    stepExact(walk, rule, wanted, measure);
+    stepExact(walk, rule, wanted);
   } else {
     stepInexact(walk, rule, wanted);
   }
@@ -142,11 +132,11 @@ void finish(Walk& walk, Action wanted) {
 }
 
 // Walks `walk` over the rules of `list` at `positions`, in order.
-void walkOver(Walk& walk, const RuleList& list, const std::vector<int>& positions,
-              std::optional<Action> wanted, bool measure, const CoverLimits& limits) {
+void walkOver(Walk& walk, const RuleList& list, const std::vector<int>& positions, Action wanted,
+              const CoverLimits& limits) {
   for (int position : positions) {
     if (walk.done()) return;
-    step(walk, list.rules()[position], wanted, measure, limits);
+    step(walk, list.rules()[position], wanted, limits);
   }
 }
 
@@ -197,27 +187,6 @@ std::vector<int> greedyCover(BoxSet target, const RuleList& list, std::vector<in
     pool.erase(pool.begin() + best);
   }
   return chosen;
-}
-
-Finding unreachable(const RuleList& list, int position, const std::vector<int>& earlier,
-                    const Walk& walk, std::size_t& work) {
-  const CoverRule& rule = list.rules()[position];
-  Finding finding{rule.line, FindingKind::unreachable, {}, 0, {}};
-  std::vector<int> pool;
-  for (int p : earlier) {
-    if (list.rules()[p].exact) pool.push_back(p);
-  }
-  finding.lines = greedyCover(rule.boxes, list, std::move(pool), work);
-  long double most = -1;
-  BoxSet shared;
-  for (const Walk::Decided& d : walk.decided) {
-    if (d.rule->action == rule.action || d.volume <= 0) continue;
-    shared.clear();
-    for (const Box& box : d.rule->boxes) intersectInto(rule.boxes, box, shared);
-    long double size = volume(shared);
-    if (size > most) most = size, finding.conflicting_line = d.rule->line;
-  }
-  return finding;
 }
 
 // Probes per box of a line before any walk; the corners and a few more.
@@ -300,12 +269,22 @@ Rest subtractAll(BoxSet& target, const RuleList& list, const std::vector<int>& p
   return target.empty() ? Rest::empty : Rest::nonempty;
 }
 
-// Sets `part` to the packets of the line at `position` that the rule at
-// `decider` decides in the list without the line: both their boxes, minus
-// every rule before `decider` but the line (only when `keepRest`; else it
-// may be left larger once known nonempty). REQUIRES: those rules are
-// exactly known.
-Rest decidedBy(const RuleList& list, int position, int decider, BoxSet& part,
+// Which rules a difference takes away: every one, its known boxes whole
+// (what is left then surely gets past them), or only those exactly known
+// (what is left may get past).
+enum class Cut { all, exactOnly };
+
+std::vector<int> cutBy(const RuleList& list, std::vector<int> positions, Cut cut) {
+  if (cut == Cut::exactOnly)
+    std::erase_if(positions, [&](int p) { return !list.rules()[p].exact; });
+  return positions;
+}
+
+// Sets `part` to the packets of the line at `position` that reach the rule
+// at `decider` in the list without the line: both their boxes, minus the
+// rules before `decider` but the line that `cut` takes (only when
+// `keepRest`; else `part` may be left larger once known nonempty).
+Rest decidedBy(const RuleList& list, int position, int decider, Cut cut, BoxSet& part,
                const CoverLimits& limits, std::size_t& work, bool keepRest = false) {
   part.clear();
   for (const Box& box : list.rules()[decider].boxes) {
@@ -315,21 +294,37 @@ Rest decidedBy(const RuleList& list, int position, int decider, BoxSet& part,
   std::vector<int> before;
   list.candidates(part, before);
   std::erase_if(before, [&](int p) { return p >= decider || p == position; });
-  return subtractAll(part, list, before, limits, work, keepRest);
+  return subtractAll(part, list, cutBy(list, std::move(before), cut), limits, work, keepRest);
 }
 
 Finding undecided(const CoverRule& rule, std::string reason) {
   return Finding{rule.line, FindingKind::undecided, {}, 0, std::move(reason)};
 }
 
-// An unreachable line whose earlier neighbours are all exactly known.
-Finding unreachableAmongExact(const RuleList& list, int position, const std::vector<int>& earlier,
-                              const CoverLimits& limits, std::size_t& work) {
+// The reason of the first rule at `positions` not exactly known whose boxes
+// meet the line at `position`: one that may catch its packets.
+std::string firstUnknown(const RuleList& list, int position, const std::vector<int>& positions) {
+  for (int p : positions) {
+    const CoverRule& other = list.rules()[p];
+    if (other.exact || p == position) continue;
+    for (const Box& a : other.boxes) {
+      for (const Box& b : list.rules()[position].boxes) {
+        if (intersects(a, b)) return lineReason(other);
+      }
+    }
+  }
+  return "unknown";
+}
+
+// An unreachable line: `earlier` are the exactly known earlier rules that
+// meet it.
+Finding unreachable(const RuleList& list, int position, const std::vector<int>& earlier,
+                    const CoverLimits& limits, std::size_t& work) {
   const CoverRule& rule = list.rules()[position];
   Finding finding{rule.line, FindingKind::unreachable, {}, 0, {}};
   finding.lines = greedyCover(rule.boxes, list, earlier, work);
   // The other action's lines by the packets they share with the line, the
-  // most first; the first that decides some of them is the one named.
+  // most first; the first that surely decides some of them is the one named.
   std::vector<std::pair<long double, int>> byOverlap;
   BoxSet part;
   for (int p : earlier) {
@@ -341,7 +336,7 @@ Finding unreachableAmongExact(const RuleList& list, int position, const std::vec
   std::sort(byOverlap.begin(), byOverlap.end());
   bool unsure = false;
   for (const auto& entry : byOverlap) {
-    Rest outcome = decidedBy(list, position, entry.second, part, limits, work);
+    Rest outcome = decidedBy(list, position, entry.second, Cut::all, part, limits, work);
     unsure = unsure || outcome == Rest::budget;
     if (outcome != Rest::nonempty) continue;
     finding.conflicting_line = list.rules()[entry.second].line;
@@ -351,90 +346,88 @@ Finding unreachableAmongExact(const RuleList& list, int position, const std::vec
   return finding;
 }
 
-// A line that, like every rule its boxes meet, is exactly known: each later
-// rule is asked on its own which packets of the line it would decide, over
-// only the rules that meet those, so a broad line never has to be cut by
-// all its neighbours at once.
-std::optional<Finding> judgeAmongExact(const RuleList& list, int position,
-                                       const std::vector<int>& candidates,
-                                       const CoverLimits& limits) {
+// Whether the line at `position` is reached: nullopt when some packet
+// surely reaches it, else its finding (unreachable, or undecided when only
+// rules not exactly known may stop its packets).
+std::optional<Finding> judgeReach(const RuleList& list, int position,
+                                  const std::vector<int>& earlier, const CoverLimits& limits,
+                                  std::size_t& work) {
+  const CoverRule& rule = list.rules()[position];
+  std::vector<int> earlierExact = cutBy(list, earlier, Cut::exactOnly);
+  BoxSet rest = rule.boxes;
+  Rest outcome = subtractAll(rest, list, earlierExact, limits, work);
+  if (outcome == Rest::budget) return undecided(rule, "budget");
+  if (outcome == Rest::empty) return unreachable(list, position, earlierExact, limits, work);
+  if (earlierExact.size() == earlier.size()) return std::nullopt;
+  rest = rule.boxes;
+  outcome = subtractAll(rest, list, earlier, limits, work);
+  if (outcome == Rest::budget) return undecided(rule, "budget");
+  if (outcome == Rest::empty) return undecided(rule, firstUnknown(list, position, earlier));
+  return std::nullopt;
+}
+
+// The finding of the line at `position`, or nullopt when it is needed (or,
+// not exactly known, never reported otherwise). Each later rule is asked on
+// its own which packets of the line it would decide without the line, over
+// only the rules that meet those, so a broad line is never cut by all its
+// neighbours at once; probes settle most lines before that. The outcome is
+// the walk's: packets that may get past rules not exactly known and then
+// be decided the other way leave the line undecided.
+std::optional<Finding> judgeLine(const RuleList& list, int position,
+                                 const std::vector<int>& candidates, const CoverLimits& limits) {
   const CoverRule& rule = list.rules()[position];
   ProbeResult probe = probeLine(list, position, candidates);
   if (probe.needed) return std::nullopt;
   auto split = std::lower_bound(candidates.begin(), candidates.end(), position);
   std::vector<int> earlier(candidates.begin(), split);
-  std::vector<int> later(split + 1, candidates.end());
+  std::vector<int> others(earlier);
+  others.insert(others.end(), split + 1, candidates.end());
   std::size_t work = 0;
   if (!probe.reached) {
-    BoxSet rest = rule.boxes;
-    Rest outcome = subtractAll(rest, list, earlier, limits, work);
-    if (outcome == Rest::budget) return undecided(rule, "budget");
-    if (outcome == Rest::empty) return unreachableAmongExact(list, position, earlier, limits, work);
+    std::optional<Finding> reach = judgeReach(list, position, earlier, limits, work);
+    if (reach) return reach;
   }
+  if (!rule.exact) return undecided(rule, lineReason(rule));
   auto proven = [&](int p) {
     return std::find(probe.deciders.begin(), probe.deciders.end(), p) != probe.deciders.end();
   };
+  std::string doubt;
   std::vector<int> deciding;
   BoxSet part;
-  for (int p : later) {
-    Rest outcome = proven(p) ? Rest::nonempty : decidedBy(list, position, p, part, limits, work);
-    if (outcome == Rest::budget) return undecided(rule, "budget");
-    if (outcome == Rest::empty) continue;
-    if (list.rules()[p].action != rule.action) return std::nullopt;
-    deciding.push_back(list.rules()[p].line);
+  for (auto it = split + 1; it != candidates.end(); ++it) {
+    const CoverRule& other = list.rules()[*it];
+    Rest may = proven(*it) ? Rest::nonempty
+                           : decidedBy(list, position, *it, Cut::exactOnly, part, limits, work);
+    if (may == Rest::budget) return undecided(rule, "budget");
+    if (may == Rest::empty) continue;
+    if (other.action == rule.action) {
+      deciding.push_back(other.line);
+      continue;
+    }
+    Rest sure = !other.exact  ? Rest::empty
+                : proven(*it) ? Rest::nonempty
+                              : decidedBy(list, position, *it, Cut::all, part, limits, work);
+    if (sure == Rest::budget) return undecided(rule, "budget");
+    if (sure == Rest::nonempty) return std::nullopt;
+    if (doubt.empty())
+      doubt = other.exact ? firstUnknown(list, position, others) : lineReason(other);
   }
   // What no other rule matches falls to the implicit deny.
-  Rest outcome = Rest::nonempty;
-  if (!proven(-1)) {
-    BoxSet rest = rule.boxes;
-    std::vector<int> others(earlier);
-    others.insert(others.end(), later.begin(), later.end());
-    outcome = subtractAll(rest, list, others, limits, work);
+  BoxSet rest = rule.boxes;
+  Rest may = proven(-1)
+                 ? Rest::nonempty
+                 : subtractAll(rest, list, cutBy(list, others, Cut::exactOnly), limits, work);
+  if (may == Rest::budget) return undecided(rule, "budget");
+  if (may == Rest::nonempty && rule.action == Action::deny) deciding.push_back(0);
+  if (may == Rest::nonempty && rule.action == Action::permit) {
+    rest = rule.boxes;
+    Rest sure = proven(-1) ? Rest::nonempty : subtractAll(rest, list, others, limits, work);
+    if (sure == Rest::budget) return undecided(rule, "budget");
+    if (sure == Rest::nonempty) return std::nullopt;
+    if (doubt.empty()) doubt = firstUnknown(list, position, others);
   }
-  if (outcome == Rest::budget) return undecided(rule, "budget");
-  if (outcome == Rest::nonempty && rule.action == Action::permit) return std::nullopt;
-  if (outcome == Rest::nonempty) deciding.push_back(0);
+  if (!doubt.empty()) return undecided(rule, doubt);
   return Finding{rule.line, FindingKind::redundant, deciding, 0, {}};
-}
-
-std::optional<Finding> judgeLine(const RuleList& list, int position,
-                                 const std::vector<int>& candidates, const CoverLimits& limits) {
-  const CoverRule& rule = list.rules()[position];
-  bool exactNeighbours = std::all_of(candidates.begin(), candidates.end(),
-                                     [&](int p) { return list.rules()[p].exact; });
-  if (exactNeighbours) return judgeAmongExact(list, position, candidates, limits);
-  if (probeLine(list, position, candidates).needed) return std::nullopt;
-  auto split = std::lower_bound(candidates.begin(), candidates.end(), position);
-  std::vector<int> earlier(candidates.begin(), split);
-  std::vector<int> later(split + (split != candidates.end() && *split == position),
-                         candidates.end());
-  Walk walk;
-  walk.sure = rule.boxes;
-  walkOver(walk, list, earlier, std::nullopt, true, limits);
-  if (walk.overBudget) return Finding{rule.line, FindingKind::undecided, {}, 0, "budget"};
-  if (walk.sure.empty() && walk.maybe.empty()) {
-    return unreachable(list, position, earlier, walk, walk.work);
-  }
-  if (walk.sure.empty()) {
-    return Finding{rule.line, FindingKind::undecided, {}, 0, maybeReason(walk)};
-  }
-  if (!rule.exact) return Finding{rule.line, FindingKind::undecided, {}, 0, lineReason(rule)};
-  Walk rest;
-  rest.sure = std::move(walk.sure);
-  rest.maybe = std::move(walk.maybe);
-  rest.maybeOrigin = walk.maybeOrigin;
-  rest.work = walk.work;
-  walkOver(rest, list, later, rule.action, false, limits);
-  finish(rest, rule.action);
-  Verdict outcome = verdictOf(rest, rule);
-  switch (outcome.kind) {
-    case VerdictKind::covered:
-      return Finding{rule.line, FindingKind::redundant, outcome.deciding_lines, 0, {}};
-    case VerdictKind::undecided:
-      return Finding{rule.line, FindingKind::undecided, {}, 0, outcome.reason};
-    case VerdictKind::notCovered: break;
-  }
-  return std::nullopt;
 }
 
 // The packets of `target` that the source rule at `decider` decides (its
@@ -464,7 +457,7 @@ Rest decidedInSource(const RuleList& source, const BoxSet& target, int decider, 
 
 // The verdict when the walk ran out of budget and every source rule it
 // meets is exactly known: each source rule is asked on its own which of
-// the setting rule's packets it decides, as judgeAmongExact() does.
+// the setting rule's packets it decides, as judgeLine() does.
 Verdict verdictAmongExact(const RuleList& source, const CoverRule& setting,
                           const std::vector<int>& positions, const CoverLimits& limits) {
   Verdict result;
@@ -616,7 +609,7 @@ Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLim
   walk.sure = disjointUnion(setting.boxes);
   std::vector<int> positions;
   source.candidates(walk.sure, positions);
-  walkOver(walk, source, positions, setting.action, false, limits);
+  walkOver(walk, source, positions, setting.action, limits);
   finish(walk, setting.action);
   bool exactNeighbours = std::all_of(positions.begin(), positions.end(),
                                      [&](int p) { return source.rules()[p].exact; });
