@@ -16,15 +16,16 @@
 // result is "undecided" with the reason. So is a rule whose walk exceeds the
 // work budget (reason "budget").
 //
-// How: a rule's packets are walked down the list over only the rules that
-// can overlap them, which an index finds (RuleList::candidates()), as sets
-// of disjoint boxes split only by those rules. A few probe packets settle
-// most lines of within() before any split. Where every rule met is exactly
-// known, a line is not walked but each later rule is asked on its own which
-// of its packets it would decide (their common boxes minus the rules that
-// meet those), and a verdict whose walk runs out of budget is retried so;
-// a broad rule behind thousands of narrow ones then never has to be cut by
-// all of them at once. The answers are the same either way.
+// How: verdict() walks the setting rule's packets down the source list over
+// only the rules that can overlap them, which an index finds
+// (RuleList::candidates()), as sets of disjoint boxes split only by those
+// rules. within() does not walk: a few probe packets settle most lines, and
+// for the rest each later rule is asked on its own which of the line's
+// packets it would decide without the line (their common boxes minus the
+// rules that meet those), so a broad line behind thousands of narrow ones is
+// never cut by all of them at once. A verdict whose walk runs out of budget
+// among exactly known rules is retried that way. The answers are the same
+// either way.
 #ifndef DORVEX_DUPCHECK_LIST_COVER_H_
 #define DORVEX_DUPCHECK_LIST_COVER_H_
 
