@@ -225,6 +225,7 @@ bool intersects(const Box& a, const Box& b) {
 }
 
 bool contains(const Box& outer, const Box& inner) {
+  if (inner.isEmpty()) return true;
   for (int f = 0; f < kRangeFields; ++f) {
     if (inner.lo[f] < outer.lo[f] || inner.hi[f] > outer.hi[f]) return false;
   }

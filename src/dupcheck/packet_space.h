@@ -100,7 +100,8 @@ BoxSet exceptValue(const BoxSet& boxes, RangeField field, std::uint32_t value);
 // Sets `out` to a ∩ b; returns false iff it is empty (`out` then undefined).
 bool intersect(const Box& a, const Box& b, Box& out);
 bool intersects(const Box& a, const Box& b);
-// True iff every packet of `inner` lies in `outer`.
+// True iff every packet of `inner` lies in `outer` (so always for an empty
+// `inner`).
 bool contains(const Box& outer, const Box& inner);
 // Appends a minus b to `out` as disjoint boxes (at most one per range bound
 // and one per bit that b cares about and a does not).

@@ -494,6 +494,14 @@ TEST(ListCoverTest, AgreesWithFirstMatchOnGeneratedLists) {
       for (const CoverRule& r : *rules) boxes.insert(boxes.end(), r.boxes.begin(), r.boxes.end());
     }
     std::vector<Packet> classes = reference::packetClasses(boxes);
+    for (std::size_t a = 0; a < boxes.size() && a < 8; ++a) {  // subset, against the classes
+      for (std::size_t b = 0; b < boxes.size() && b < 8; ++b) {
+        bool inside = std::all_of(classes.begin(), classes.end(), [&](const Packet& p) {
+          return !matches(boxes[b], p) || matches(boxes[a], p);
+        });
+        EXPECT_EQ(inside, contains(boxes[a], boxes[b])) << a << " " << b;
+      }
+    }
     // The default budget, and one so small that most walks hand over to
     // asking each rule on its own, or give up.
     for (const CoverLimits& limits : {CoverLimits{}, CoverLimits{3, 300}}) {
