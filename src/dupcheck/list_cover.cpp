@@ -162,13 +162,14 @@ Verdict verdictOf(const Walk& walk, const CoverRule& rule) {
   return result;
 }
 
-// Earlier exact rules of `pool` whose union covers `target`, picked greedily
-// by the volume each adds. REQUIRES: the pool's union covers `target`.
-std::vector<int> greedyCover(BoxSet target, const RuleList& list, std::vector<int> pool,
-                             std::size_t& work) {
-  std::vector<int> chosen;
+// Sets `chosen` to lines of rules of `pool` whose union covers `target`,
+// picked greedily by the volume each adds. Returns false iff the budget ran
+// out first. REQUIRES: the pool's union covers `target`.
+bool greedyCover(BoxSet target, const RuleList& list, std::vector<int> pool,
+                 const CoverLimits& limits, std::size_t& work, std::vector<int>& chosen) {
   Box piece;
   while (!target.empty() && !pool.empty()) {
+    if (target.size() > limits.maxPieces || work > limits.maxWork) return false;
     std::size_t best = 0;
     long double bestVolume = -1;
     for (std::size_t i = 0; i < pool.size(); ++i) {
@@ -186,7 +187,7 @@ std::vector<int> greedyCover(BoxSet target, const RuleList& list, std::vector<in
     removeRule(target, rule, work);
     pool.erase(pool.begin() + best);
   }
-  return chosen;
+  return true;
 }
 
 // Probes per box of a line before any walk; the corners and a few more.
@@ -322,7 +323,9 @@ Finding unreachable(const RuleList& list, int position, const std::vector<int>& 
                     const CoverLimits& limits, std::size_t& work) {
   const CoverRule& rule = list.rules()[position];
   Finding finding{rule.line, FindingKind::unreachable, {}, 0, {}};
-  finding.lines = greedyCover(rule.boxes, list, earlier, work);
+  if (!greedyCover(rule.boxes, list, earlier, limits, work, finding.lines)) {
+    return undecided(rule, "budget");
+  }
   // The other action's lines by the packets they share with the line, the
   // most first; the first that surely decides some of them is the one named.
   std::vector<std::pair<long double, int>> byOverlap;
