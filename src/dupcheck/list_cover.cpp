@@ -38,12 +38,6 @@ std::string lineReason(const CoverRule& rule) {
 struct Walk {
   BoxSet sure, maybe;
   std::vector<int> deciding;
-  struct Decided {
-    int line;
-    Action action;
-    long double volume;
-  };
-  std::vector<Decided> decided;            // by exact rules, when measured
   const CoverRule* maybeOrigin = nullptr;  // first to feed `maybe`
   std::string doubt;                       // why some packet may be decided the other way
   BoxSet wrong;                            // packets surely decided the other way, by wrongRule
@@ -76,9 +70,8 @@ BoxSet meetRule(const BoxSet& set, const CoverRule& rule) {
 }
 
 // An exactly known rule: it decides every packet of the walk it matches.
-// `wanted` empty: every action counts as the walk's own.
-void stepExact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted, bool measure) {
-  if (wanted && rule.action != *wanted) {
+void stepExact(Walk& walk, const CoverRule& rule, Action wanted) {
+  if (rule.action != wanted) {
     walk.wrong = meetRule(walk.sure, rule);
     walk.work += walk.sure.size() * rule.boxes.size();
     if (!walk.wrong.empty()) {
@@ -88,17 +81,14 @@ void stepExact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted, 
     if (removeRule(walk.maybe, rule, walk.work)) noteDoubt(walk, maybeReason(walk));
     return;
   }
-  long double before = measure ? volume(walk.sure) : 0;
   bool met = removeRule(walk.sure, rule, walk.work);
   met |= removeRule(walk.maybe, rule, walk.work);
-  if (!met) return;
-  walk.deciding.push_back(rule.line);
-  if (measure) walk.decided.push_back({rule.line, rule.action, before - volume(walk.sure)});
+  if (met) walk.deciding.push_back(rule.line);
 }
 
 // A rule not exactly known: the packets of the walk in its boxes may be
 // decided by it or go on, so they move to `maybe`.
-void stepInexact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted) {
+void stepInexact(Walk& walk, const CoverRule& rule, Action wanted) {
   BoxSet moved = meetRule(walk.sure, rule);
   bool meetsMaybe = false;
   for (const Box& box : rule.boxes) {
@@ -106,7 +96,7 @@ void stepInexact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted
   }
   walk.work += (walk.sure.size() + walk.maybe.size()) * rule.boxes.size();
   if (moved.empty() && !meetsMaybe) return;
-  if (wanted && rule.action != *wanted) {
+  if (rule.action != wanted) {
     noteDoubt(walk, lineReason(rule));
   } else {
     walk.deciding.push_back(rule.line);
@@ -117,10 +107,9 @@ void stepInexact(Walk& walk, const CoverRule& rule, std::optional<Action> wanted
   walk.maybe.insert(walk.maybe.end(), moved.begin(), moved.end());
 }
 
-void step(Walk& walk, const CoverRule& rule, std::optional<Action> wanted, bool measure,
-          const CoverLimits& limits) {
+void step(Walk& walk, const CoverRule& rule, Action wanted, const CoverLimits& limits) {
   if (rule.exact) {
-    stepExact(walk, rule, wanted, measure);
+    stepExact(walk, rule, wanted);
   } else {
     stepInexact(walk, rule, wanted);
   }
@@ -143,11 +132,11 @@ void finish(Walk& walk, Action wanted) {
 }
 
 // Walks `walk` over the rules of `list` at `positions`, in order.
-void walkOver(Walk& walk, const RuleList& list, const std::vector<int>& positions,
-              std::optional<Action> wanted, bool measure, const CoverLimits& limits) {
+void walkOver(Walk& walk, const RuleList& list, const std::vector<int>& positions, Action wanted,
+              const CoverLimits& limits) {
   for (int position : positions) {
     if (walk.done()) return;
-    step(walk, list.rules()[position], wanted, measure, limits);
+    step(walk, list.rules()[position], wanted, limits);
   }
 }
 
@@ -173,13 +162,14 @@ Verdict verdictOf(const Walk& walk, const CoverRule& rule) {
   return result;
 }
 
-// Earlier exact rules of `pool` whose union covers `target`, picked greedily
-// by the volume each adds. REQUIRES: the pool's union covers `target`.
-std::vector<int> greedyCover(BoxSet target, const RuleList& list, std::vector<int> pool,
-                             std::size_t& work) {
-  std::vector<int> chosen;
+// Sets `chosen` to lines of rules of `pool` whose union covers `target`,
+// picked greedily by the volume each adds. Returns false iff the budget ran
+// out first. REQUIRES: the pool's union covers `target`.
+bool greedyCover(BoxSet target, const RuleList& list, std::vector<int> pool,
+                 const CoverLimits& limits, std::size_t& work, std::vector<int>& chosen) {
   Box piece;
   while (!target.empty() && !pool.empty()) {
+    if (target.size() > limits.maxPieces || work > limits.maxWork) return false;
     std::size_t best = 0;
     long double bestVolume = -1;
     for (std::size_t i = 0; i < pool.size(); ++i) {
@@ -197,60 +187,314 @@ std::vector<int> greedyCover(BoxSet target, const RuleList& list, std::vector<in
     removeRule(target, rule, work);
     pool.erase(pool.begin() + best);
   }
-  return chosen;
+  return true;
 }
 
+// Probes per box of a line before any walk; the corners and a few more.
+constexpr std::uint64_t kProbes = 8;
+
+// The position (among `positions`, ascending) of the first rule other than
+// `skip` that matches `p`, -1 for the implicit deny, or -2 when a rule not
+// exactly known may match it first.
+int firstMatch(const RuleList& list, const std::vector<int>& positions, const Packet& p, int skip) {
+  for (int position : positions) {
+    if (position == skip) continue;
+    const CoverRule& rule = list.rules()[position];
+    bool inBoxes = false;
+    for (const Box& box : rule.boxes) inBoxes = inBoxes || matches(box, p);
+    if (inBoxes) return rule.exact ? position : -2;
+  }
+  return -1;
+}
+
+// What probe packets of a line showed.
+struct ProbeResult {
+  bool needed = false;        // one reaches the line and the rest decide it the other way
+  bool reached = false;       // one reaches the line
+  std::vector<int> deciders;  // positions deciding a reaching one without the line; -1 none
+};
+
+// Probes the line at `position` with a few packets of each of its boxes.
+// Most lines are settled so without splitting any box.
+ProbeResult probeLine(const RuleList& list, int position, const std::vector<int>& candidates) {
+  const CoverRule& rule = list.rules()[position];
+  ProbeResult result;
+  if (!rule.exact) return result;
+  for (const Box& box : rule.boxes) {
+    for (std::uint64_t seed = 0; seed < kProbes; ++seed) {
+      Packet p = samplePacket(box, seed);
+      if (firstMatch(list, candidates, p, -1) != position) continue;
+      result.reached = true;
+      int without = firstMatch(list, candidates, p, position);
+      if (without == -2) continue;
+      Action other = without < 0 ? Action::deny : list.rules()[without].action;
+      if (other != rule.action) {
+        result.needed = true;
+        return result;
+      }
+      result.deciders.push_back(without);
+    }
+  }
+  return result;
+}
+
+enum class Rest { empty, nonempty, budget };
+
+// Removes from `target` every rule at `positions`, the largest first, so
+// that a rule holding all of it ends the work at once; `target` keeps the
+// rest. The order does not change the rest, only the pieces on the way.
+// When `keepRest` is false a probe packet of `target` outside every rule
+// settles it as nonempty before anything is cut (`target` is then left
+// whole); `outside`, when given, receives that packet.
+Rest subtractAll(BoxSet& target, const RuleList& list, const std::vector<int>& positions,
+                 const CoverLimits& limits, std::size_t& work, bool keepRest = false,
+                 Packet* outside = nullptr) {
+  for (std::size_t b = 0; !keepRest && b < target.size() && b < 4; ++b) {
+    for (std::uint64_t seed = 0; seed <= kProbes; ++seed) {
+      // The recognisable packet first, for a witness a person reads.
+      Packet p = seed == 0 ? pickPacket(target[b]) : samplePacket(target[b], seed - 1);
+      if (firstMatch(list, positions, p, -1) != -1) continue;
+      if (outside) *outside = p;
+      return Rest::nonempty;
+    }
+  }
+  work += positions.size() * kProbes;
+  std::vector<std::pair<long double, int>> bySize;
+  for (int p : positions) bySize.emplace_back(-volume(list.rules()[p].boxes), p);
+  std::sort(bySize.begin(), bySize.end());
+  for (const auto& entry : bySize) {
+    if (target.empty()) return Rest::empty;
+    removeRule(target, list.rules()[entry.second], work);
+    if (target.size() > limits.maxPieces || work > limits.maxWork) return Rest::budget;
+  }
+  return target.empty() ? Rest::empty : Rest::nonempty;
+}
+
+// Which rules a difference takes away: every one, its known boxes whole
+// (what is left then surely gets past them), or only those exactly known
+// (what is left may get past).
+enum class Cut { all, exactOnly };
+
+std::vector<int> cutBy(const RuleList& list, std::vector<int> positions, Cut cut) {
+  if (cut == Cut::exactOnly)
+    std::erase_if(positions, [&](int p) { return !list.rules()[p].exact; });
+  return positions;
+}
+
+// Sets `part` to the packets of the line at `position` that reach the rule
+// at `decider` in the list without the line: both their boxes, minus the
+// rules before `decider` but the line that `cut` takes (only when
+// `keepRest`; else `part` may be left larger once known nonempty).
+Rest decidedBy(const RuleList& list, int position, int decider, Cut cut, BoxSet& part,
+               const CoverLimits& limits, std::size_t& work, bool keepRest = false) {
+  part.clear();
+  for (const Box& box : list.rules()[decider].boxes) {
+    intersectInto(list.rules()[position].boxes, box, part);
+  }
+  if (part.empty()) return Rest::empty;
+  std::vector<int> before;
+  list.candidates(part, before);
+  std::erase_if(before, [&](int p) { return p >= decider || p == position; });
+  return subtractAll(part, list, cutBy(list, std::move(before), cut), limits, work, keepRest);
+}
+
+Finding undecided(const CoverRule& rule, std::string reason) {
+  return Finding{rule.line, FindingKind::undecided, {}, 0, std::move(reason)};
+}
+
+// The reason of the first rule at `positions` not exactly known whose boxes
+// meet the line at `position`: one that may catch its packets.
+std::string firstUnknown(const RuleList& list, int position, const std::vector<int>& positions) {
+  for (int p : positions) {
+    const CoverRule& other = list.rules()[p];
+    if (other.exact || p == position) continue;
+    for (const Box& a : other.boxes) {
+      for (const Box& b : list.rules()[position].boxes) {
+        if (intersects(a, b)) return lineReason(other);
+      }
+    }
+  }
+  return "unknown";
+}
+
+// An unreachable line: `earlier` are the exactly known earlier rules that
+// meet it.
 Finding unreachable(const RuleList& list, int position, const std::vector<int>& earlier,
-                    const Walk& walk, std::size_t& work) {
+                    const CoverLimits& limits, std::size_t& work) {
   const CoverRule& rule = list.rules()[position];
   Finding finding{rule.line, FindingKind::unreachable, {}, 0, {}};
-  std::vector<int> pool;
+  if (!greedyCover(rule.boxes, list, earlier, limits, work, finding.lines)) {
+    return undecided(rule, "budget");
+  }
+  // The other action's lines by the packets they share with the line, the
+  // most first; the first that surely decides some of them is the one named.
+  std::vector<std::pair<long double, int>> byOverlap;
+  BoxSet part;
   for (int p : earlier) {
-    if (list.rules()[p].exact) pool.push_back(p);
+    if (list.rules()[p].action == rule.action) continue;
+    part.clear();
+    for (const Box& box : list.rules()[p].boxes) intersectInto(rule.boxes, box, part);
+    byOverlap.emplace_back(-volume(part), p);
   }
-  finding.lines = greedyCover(rule.boxes, list, std::move(pool), work);
-  long double most = 0;
-  for (const Walk::Decided& d : walk.decided) {
-    if (d.action != rule.action && d.volume > most)
-      most = d.volume, finding.conflicting_line = d.line;
+  std::sort(byOverlap.begin(), byOverlap.end());
+  bool unsure = false;
+  for (const auto& entry : byOverlap) {
+    Rest outcome = decidedBy(list, position, entry.second, Cut::all, part, limits, work);
+    unsure = unsure || outcome == Rest::budget;
+    if (outcome != Rest::nonempty) continue;
+    finding.conflicting_line = list.rules()[entry.second].line;
+    return finding;
   }
+  if (unsure) return undecided(rule, "budget");
   return finding;
 }
 
+// Whether the line at `position` is reached: nullopt when some packet
+// surely reaches it, else its finding (unreachable, or undecided when only
+// rules not exactly known may stop its packets).
+std::optional<Finding> judgeReach(const RuleList& list, int position,
+                                  const std::vector<int>& earlier, const CoverLimits& limits,
+                                  std::size_t& work) {
+  const CoverRule& rule = list.rules()[position];
+  std::vector<int> earlierExact = cutBy(list, earlier, Cut::exactOnly);
+  BoxSet rest = rule.boxes;
+  Rest outcome = subtractAll(rest, list, earlierExact, limits, work);
+  if (outcome == Rest::budget) return undecided(rule, "budget");
+  if (outcome == Rest::empty) return unreachable(list, position, earlierExact, limits, work);
+  if (earlierExact.size() == earlier.size()) return std::nullopt;
+  rest = rule.boxes;
+  outcome = subtractAll(rest, list, earlier, limits, work);
+  if (outcome == Rest::budget) return undecided(rule, "budget");
+  if (outcome == Rest::empty) return undecided(rule, firstUnknown(list, position, earlier));
+  return std::nullopt;
+}
+
+// The finding of the line at `position`, or nullopt when it is needed (or,
+// not exactly known, never reported otherwise). Each later rule is asked on
+// its own which packets of the line it would decide without the line, over
+// only the rules that meet those, so a broad line is never cut by all its
+// neighbours at once; probes settle most lines before that. The outcome is
+// the walk's: packets that may get past rules not exactly known and then
+// be decided the other way leave the line undecided.
 std::optional<Finding> judgeLine(const RuleList& list, int position,
                                  const std::vector<int>& candidates, const CoverLimits& limits) {
   const CoverRule& rule = list.rules()[position];
+  ProbeResult probe = probeLine(list, position, candidates);
+  if (probe.needed) return std::nullopt;
   auto split = std::lower_bound(candidates.begin(), candidates.end(), position);
   std::vector<int> earlier(candidates.begin(), split);
-  std::vector<int> later(split + (split != candidates.end() && *split == position),
-                         candidates.end());
-  Walk walk;
-  walk.sure = rule.boxes;
-  walkOver(walk, list, earlier, std::nullopt, true, limits);
-  if (walk.overBudget) return Finding{rule.line, FindingKind::undecided, {}, 0, "budget"};
-  if (walk.sure.empty() && walk.maybe.empty()) {
-    return unreachable(list, position, earlier, walk, walk.work);
+  std::vector<int> others(earlier);
+  // A line that matches no packet meets no box, not even its own.
+  const bool itself = split != candidates.end() && *split == position;
+  others.insert(others.end(), split + (itself ? 1 : 0), candidates.end());
+  std::size_t work = 0;
+  if (!probe.reached) {
+    std::optional<Finding> reach = judgeReach(list, position, earlier, limits, work);
+    if (reach) return reach;
   }
-  if (walk.sure.empty()) {
-    return Finding{rule.line, FindingKind::undecided, {}, 0, maybeReason(walk)};
+  if (!rule.exact) return undecided(rule, lineReason(rule));
+  auto proven = [&](int p) {
+    return std::find(probe.deciders.begin(), probe.deciders.end(), p) != probe.deciders.end();
+  };
+  std::string doubt;
+  std::vector<int> deciding;
+  BoxSet part;
+  for (auto it = split + 1; it != candidates.end(); ++it) {
+    const CoverRule& other = list.rules()[*it];
+    Rest may = proven(*it) ? Rest::nonempty
+                           : decidedBy(list, position, *it, Cut::exactOnly, part, limits, work);
+    if (may == Rest::budget) return undecided(rule, "budget");
+    if (may == Rest::empty) continue;
+    if (other.action == rule.action) {
+      deciding.push_back(other.line);
+      continue;
+    }
+    Rest sure = !other.exact  ? Rest::empty
+                : proven(*it) ? Rest::nonempty
+                              : decidedBy(list, position, *it, Cut::all, part, limits, work);
+    if (sure == Rest::budget) return undecided(rule, "budget");
+    if (sure == Rest::nonempty) return std::nullopt;
+    if (doubt.empty())
+      doubt = other.exact ? firstUnknown(list, position, others) : lineReason(other);
   }
-  if (!rule.exact) return Finding{rule.line, FindingKind::undecided, {}, 0, lineReason(rule)};
-  Walk rest;
-  rest.sure = std::move(walk.sure);
-  rest.maybe = std::move(walk.maybe);
-  rest.maybeOrigin = walk.maybeOrigin;
-  rest.work = walk.work;
-  walkOver(rest, list, later, rule.action, false, limits);
-  finish(rest, rule.action);
-  Verdict outcome = verdictOf(rest, rule);
-  switch (outcome.kind) {
-    case VerdictKind::covered:
-      return Finding{rule.line, FindingKind::redundant, outcome.deciding_lines, 0, {}};
-    case VerdictKind::undecided:
-      return Finding{rule.line, FindingKind::undecided, {}, 0, outcome.reason};
-    case VerdictKind::notCovered: break;
+  // What no other rule matches falls to the implicit deny.
+  BoxSet rest = rule.boxes;
+  Rest may = proven(-1)
+                 ? Rest::nonempty
+                 : subtractAll(rest, list, cutBy(list, others, Cut::exactOnly), limits, work);
+  if (may == Rest::budget) return undecided(rule, "budget");
+  if (may == Rest::nonempty && rule.action == Action::deny) deciding.push_back(0);
+  if (may == Rest::nonempty && rule.action == Action::permit) {
+    rest = rule.boxes;
+    Rest sure = proven(-1) ? Rest::nonempty : subtractAll(rest, list, others, limits, work);
+    if (sure == Rest::budget) return undecided(rule, "budget");
+    if (sure == Rest::nonempty) return std::nullopt;
+    if (doubt.empty()) doubt = firstUnknown(list, position, others);
   }
-  return std::nullopt;
+  if (!doubt.empty()) return undecided(rule, doubt);
+  return Finding{rule.line, FindingKind::redundant, deciding, 0, {}};
+}
+
+// The packets of `target` that the source rule at `decider` decides (its
+// boxes minus every earlier rule), into `part`; a packet of them into
+// `witness` when `witness` is given and `part` is nonempty.
+Rest decidedInSource(const RuleList& source, const BoxSet& target, int decider, BoxSet& part,
+                     const CoverLimits& limits, std::size_t& work, Packet* witness) {
+  part.clear();
+  if (decider < 0) {
+    part = target;
+  } else {
+    for (const Box& box : source.rules()[decider].boxes) intersectInto(target, box, part);
+  }
+  if (part.empty()) return Rest::empty;
+  std::vector<int> before;
+  source.candidates(part, before);
+  if (decider >= 0) std::erase_if(before, [&](int p) { return p >= decider; });
+  if (!witness) return subtractAll(part, source, before, limits, work);
+  BoxSet whole = part;
+  Rest outcome = subtractAll(part, source, before, limits, work, true);
+  if (outcome == Rest::nonempty) *witness = pickPacket(part);
+  // Too many pieces for the whole rest: a probe may still find one packet.
+  if (outcome == Rest::budget)
+    outcome = subtractAll(whole, source, before, limits, work, false, witness);
+  return outcome;
+}
+
+// The verdict when the walk ran out of budget and every source rule it
+// meets is exactly known: each source rule is asked on its own which of
+// the setting rule's packets it decides, as judgeLine() does.
+Verdict verdictAmongExact(const RuleList& source, const CoverRule& setting,
+                          const std::vector<int>& positions, const CoverLimits& limits) {
+  Verdict result;
+  BoxSet target = disjointUnion(setting.boxes), part;
+  std::size_t work = 0;
+  std::vector<int> deciders(positions);
+  deciders.push_back(-1);  // the implicit deny
+  for (int p : deciders) {
+    Action action = p < 0 ? Action::deny : source.rules()[p].action;
+    bool wrong = action != setting.action;
+    Rest outcome =
+        decidedInSource(source, target, p, part, limits, work, wrong ? &result.witness : nullptr);
+    if (outcome == Rest::budget) {
+      result.reason = "budget";
+      return result;
+    }
+    if (outcome == Rest::empty) continue;
+    if (wrong && !setting.exact) {
+      result.reason = lineReason(setting);
+      return result;
+    }
+    if (wrong) {
+      result.kind = VerdictKind::notCovered;
+      result.witness_line = p < 0 ? 0 : source.rules()[p].line;
+      result.witness_action = action;
+      result.deciding_lines.clear();
+      return result;
+    }
+    result.deciding_lines.push_back(p < 0 ? 0 : source.rules()[p].line);
+  }
+  result.kind = VerdictKind::covered;
+  return result;
 }
 
 }  // namespace
@@ -370,8 +614,13 @@ Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLim
   walk.sure = disjointUnion(setting.boxes);
   std::vector<int> positions;
   source.candidates(walk.sure, positions);
-  walkOver(walk, source, positions, setting.action, false, limits);
+  walkOver(walk, source, positions, setting.action, limits);
   finish(walk, setting.action);
+  bool exactNeighbours = std::all_of(positions.begin(), positions.end(),
+                                     [&](int p) { return source.rules()[p].exact; });
+  if (walk.overBudget && exactNeighbours) {
+    return verdictAmongExact(source, setting, positions, limits);
+  }
   return verdictOf(walk, setting);
 }
 

@@ -75,6 +75,19 @@ std::uint64_t pickAddressWord(const Box& box, int high, std::uint64_t& low) {
   return result;
 }
 
+// The fields `box` constrains, as Packet::shown.
+unsigned shownFields(const Box& box) {
+  unsigned shown = 0;
+  for (int f = 0; f < kRangeFields; ++f) {
+    if (!isFull(box, f)) shown |= 1u << f;
+  }
+  const std::uint64_t kParts[] = {63ull << kFlagShift, 255ull << kTosShift, 1ull << kFragmentShift};
+  for (int k = 0; k < 3; ++k) {
+    if (box.care[kMiscWord] & kParts[k]) shown |= 1u << (kRangeFields + 2 + k);
+  }
+  return shown;
+}
+
 // Lower is better: ICMP echo, TCP, UDP, other ICMP, anything else.
 int protocolRank(const Box& box) {
   auto has = [&](int f, std::uint32_t v) { return box.lo[f] <= v && v <= box.hi[f]; };
@@ -156,6 +169,37 @@ bool Box::isEmpty() const {
   return false;
 }
 
+BoxSet anyFlag(const BoxSet& boxes, unsigned anyOf) {
+  BoxSet out;
+  for (const Box& box : boxes) {
+    // The first flag set, in turn: each box has the flags before it clear.
+    unsigned clear = 0;
+    for (unsigned flag = 1; flag <= kUrg; flag <<= 1) {
+      if (!(anyOf & flag)) continue;
+      Box piece = box;
+      piece.setTcpFlags(flag, clear);
+      if (!piece.isEmpty()) out.push_back(piece);
+      clear |= flag;
+    }
+  }
+  return out;
+}
+
+BoxSet exceptValue(const BoxSet& boxes, RangeField field, std::uint32_t value) {
+  BoxSet out;
+  for (const Box& box : boxes) {
+    if (value > box.lo[field]) {
+      out.push_back(box);
+      out.back().setRange(field, box.lo[field], value - 1);
+    }
+    if (value < box.hi[field]) {
+      out.push_back(box);
+      out.back().setRange(field, value + 1, box.hi[field]);
+    }
+  }
+  return out;
+}
+
 bool intersect(const Box& a, const Box& b, Box& out) {
   for (int f = 0; f < kRangeFields; ++f) {
     out.lo[f] = a.lo[f] > b.lo[f] ? a.lo[f] : b.lo[f];
@@ -181,6 +225,7 @@ bool intersects(const Box& a, const Box& b) {
 }
 
 bool contains(const Box& outer, const Box& inner) {
+  if (inner.isEmpty()) return true;
   for (int f = 0; f < kRangeFields; ++f) {
     if (inner.lo[f] < outer.lo[f] || inner.hi[f] > outer.hi[f]) return false;
   }
@@ -276,13 +321,7 @@ Packet pickPacket(const Box& box) {
   unsigned flagCare = unsigned(box.care[kMiscWord] >> kFlagShift) & 63u;
   if (((misc >> kFlagShift) & 63u) == 0 && !(flagCare & kSyn)) misc |= kSyn << kFlagShift;
   p.word[kMiscWord] = misc;
-  for (int f = 0; f < kRangeFields; ++f) {
-    if (!isFull(box, f)) p.shown |= 1u << f;
-  }
-  const std::uint64_t kParts[] = {63ull << kFlagShift, 255ull << kTosShift, 1ull << kFragmentShift};
-  for (int k = 0; k < 3; ++k) {
-    if (box.care[kMiscWord] & kParts[k]) p.shown |= 1u << (kRangeFields + 2 + k);
-  }
+  p.shown = shownFields(box);
   return p;
 }
 
@@ -292,6 +331,29 @@ Packet pickPacket(const BoxSet& set) {
     if (protocolRank(set[i]) < protocolRank(set[best])) best = i;
   }
   return pickPacket(set[best]);
+}
+
+Packet samplePacket(const Box& box, std::uint64_t seed) {
+  Packet p;
+  std::uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
+  auto next = [&state] {  // splitmix64
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  };
+  for (int f = 0; f < kRangeFields; ++f) {
+    std::uint32_t span = box.hi[f] - box.lo[f];
+    p.field[f] = seed == 0   ? box.lo[f]
+                 : seed == 1 ? box.hi[f]
+                             : box.lo[f] + std::uint32_t(next() % (std::uint64_t{span} + 1));
+  }
+  for (int w = 0; w < kMaskWords; ++w) {
+    std::uint64_t free = kWordBits[w] & ~box.care[w];
+    p.word[w] = box.value[w] | (seed == 0 ? 0 : seed == 1 ? free : next() & free);
+  }
+  p.shown = shownFields(box);
+  return p;
 }
 
 std::string describe(const Packet& packet) {

@@ -15,6 +15,14 @@
 // the addresses (so wildcards of any shape fit, "0.0.255.0" too) and for the
 // bits of the TCP flags, the ToS byte and the fragment bit. A BoxSet is a
 // vector of pairwise disjoint boxes; subtraction keeps it so.
+//
+// A rule as boxes, e.g. "permit tcp 10.0.0.0 0.0.0.255 any eq 80 established":
+//   Box box;
+//   box.setRange(kProtocol, 6, 6);
+//   box.setIpv4(true, 0x0A000000, 0x000000FF);
+//   box.setIpv4(false, 0, 0xFFFFFFFF);  // "any" of an IPv4 list, not Box()'s
+//   box.setRange(kDstPort, 80, 80);
+//   BoxSet boxes = anyFlag({box}, kAck | kRst);
 #ifndef DORVEX_DUPCHECK_PACKET_SPACE_H_
 #define DORVEX_DUPCHECK_PACKET_SPACE_H_
 
@@ -53,6 +61,8 @@ struct Box {
   // field already holds, so a box may end up empty (isEmpty()).
   void setRange(RangeField field, std::uint32_t low, std::uint32_t high);
   // An IPv4 block: `address` under the wildcard `wildcard` (a set bit = any).
+  // IPv4 "any" is wildcard 0xFFFFFFFF: left unset, the field holds IPv6
+  // too, and a host cut from it leaves 128 pieces instead of 32.
   void setIpv4(bool source, std::uint32_t address, std::uint32_t wildcard);
   // An IPv6 block: the first `prefixLength` bits of (high, low).
   void setIpv6(bool source, std::uint64_t high, std::uint64_t low, int prefixLength);
@@ -79,10 +89,19 @@ struct Packet {
 
 using BoxSet = std::vector<Box>;
 
+// Narrowings that make one box several (the caller's rule then holds the
+// union), each giving disjoint boxes.
+// Only packets with at least one of the flags `anyOf` set: "established" is
+// anyFlag(boxes, kAck | kRst) of TCP boxes, match-any "+ack +rst" the same.
+BoxSet anyFlag(const BoxSet& boxes, unsigned anyOf);
+// Only packets whose `field` is not `value` ("neq" of a port or the TTL).
+BoxSet exceptValue(const BoxSet& boxes, RangeField field, std::uint32_t value);
+
 // Sets `out` to a ∩ b; returns false iff it is empty (`out` then undefined).
 bool intersect(const Box& a, const Box& b, Box& out);
 bool intersects(const Box& a, const Box& b);
-// True iff every packet of `inner` lies in `outer`.
+// True iff every packet of `inner` lies in `outer` (so always for an empty
+// `inner`).
 bool contains(const Box& outer, const Box& inner);
 // Appends a minus b to `out` as disjoint boxes (at most one per range bound
 // and one per bit that b cares about and a does not).
@@ -110,6 +129,11 @@ BoxSet disjointUnion(const std::vector<Box>& boxes);
 Packet pickPacket(const Box& box);
 // The best such packet over the boxes. REQUIRES: !set.empty().
 Packet pickPacket(const BoxSet& set);
+
+// A packet of `box` for probing: seed 0 its lowest corner (every range at its
+// low end, free bits clear), 1 its highest, any other a pseudo-random one
+// that depends only on the box and the seed. REQUIRES: !box.isEmpty().
+Packet samplePacket(const Box& box, std::uint64_t seed);
 
 // An address of the space as text: a.b.c.d for IPv4, eight groups of hex
 // digits for IPv6.

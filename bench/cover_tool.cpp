@@ -1,0 +1,115 @@
+// dorvex_cover: the ClassBench filter sets through the list cover, and as
+// access-list text for the whole check.
+//
+//   dorvex_cover text FILE [NAME]      the list as "access-list NAME ..." lines
+//                                      (NAME default 101; a name that is not a
+//                                      number gives "ip access-list extended NAME")
+//   dorvex_cover check SOURCE SETTING  the verdict of every setting rule
+//   dorvex_cover check SOURCE shifted  the same, the setting being SOURCE
+//                                      rotated by half (classbench_lists.h)
+//   dorvex_cover within FILE           the findings in one list
+//
+// check and within print counts, the seconds taken (processor time) and the
+// peak resident memory in MiB, one "name value" pair a line.
+#include <sys/resource.h>
+
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <string>
+
+#include "classbench_lists.h"
+
+namespace {
+
+using namespace dorvex;
+using namespace dorvex::bench;
+
+double processorSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+
+double peakMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+bool load(const std::string& path, std::vector<FilterRule>& rules) {
+  std::string error;
+  if (readFilterFile(path, rules, error)) return true;
+  std::fprintf(stderr, "dorvex_cover: %s\n", error.c_str());
+  return false;
+}
+
+void print(const std::map<std::string, double>& figures) {
+  for (const auto& [name, value] : figures) std::printf("%s %.6g\n", name.c_str(), value);
+}
+
+int check(const std::string& sourcePath, const std::string& settingPath) {
+  std::vector<FilterRule> source, setting;
+  if (!load(sourcePath, source)) return 2;
+  if (settingPath == "shifted") {
+    setting = shiftedHalf(source);
+  } else if (!load(settingPath, setting)) {
+    return 2;
+  }
+  double start = processorSeconds();
+  RuleList list(coverRules(source));
+  std::map<std::string, double> figures{
+      {"covered", 0}, {"not_covered", 0}, {"undecided", 0}, {"undecided_budget", 0}};
+  for (const CoverRule& rule : coverRules(setting)) {
+    Verdict v = verdict(list, rule);
+    if (v.kind == VerdictKind::covered) ++figures["covered"];
+    if (v.kind == VerdictKind::notCovered) ++figures["not_covered"];
+    if (v.kind == VerdictKind::undecided)
+      ++figures[v.reason == "budget" ? "undecided_budget" : "undecided"];
+  }
+  figures["seconds"] = processorSeconds() - start;
+  figures["peak_mib"] = peakMiB();
+  print(figures);
+  return 0;
+}
+
+int withinList(const std::string& path) {
+  std::vector<FilterRule> rules;
+  if (!load(path, rules)) return 2;
+  double start = processorSeconds();
+  std::vector<Finding> findings = within(RuleList(coverRules(rules)));
+  std::map<std::string, double> figures{{"unreachable", 0},      {"redundant", 0},
+                                        {"undecided", 0},        {"blocking_at_most_5", 0},
+                                        {"blocking_largest", 0}, {"conflicting", 0}};
+  for (const Finding& f : findings) {
+    static const char* const kKinds[] = {"unreachable", "redundant", "undecided"};
+    ++figures[kKinds[int(f.kind)]];
+    if (f.kind != FindingKind::unreachable) continue;
+    figures["blocking_at_most_5"] += f.lines.size() <= 5;
+    figures["blocking_largest"] = std::max(figures["blocking_largest"], double(f.lines.size()));
+    figures["conflicting"] += f.conflicting_line != 0;
+  }
+  figures["seconds"] = processorSeconds() - start;
+  figures["peak_mib"] = peakMiB();
+  print(figures);
+  return 0;
+}
+
+int text(const std::string& path, const std::string& name) {
+  std::vector<FilterRule> rules;
+  if (!load(path, rules)) return 2;
+  bool numbered = !name.empty() && std::isdigit(static_cast<unsigned char>(name[0]));
+  std::fputs(accessListText(rules, name, !numbered).c_str(), stdout);
+  return std::fflush(stdout) == 0 ? 0 : 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string command = argc > 1 ? argv[1] : "";
+  if (command == "text" && (argc == 3 || argc == 4))
+    return text(argv[2], argc == 4 ? argv[3] : "101");
+  if (command == "check" && argc == 4) return check(argv[2], argv[3]);
+  if (command == "within" && argc == 3) return withinList(argv[2]);
+  std::fprintf(stderr,
+               "usage: dorvex_cover text FILE [NAME] | check SOURCE SETTING|shifted | "
+               "within FILE\n");
+  return 2;
+}
