@@ -52,7 +52,7 @@ bool isFirewallListKind(std::string_view word) {
 }  // namespace
 
 StatementParser::StatementParser(AclConfig& config, TextCursor* annotation, Syntax syntax)
-    : target{config, TextWriter(annotation), syntax} {}
+    : target{config, TextWriter(annotation), syntax, PendingMatch{}, nullptr} {}
 
 bool StatementParser::parseAll() {
   TextCursor& input = config.inputText();
@@ -74,6 +74,7 @@ bool StatementParser::parseAll() {
     const bool complete = words.splitFrom(input, target.syntax);
     record.textStart = static_cast<std::size_t>(words.line().data() - input.view().data());
     record.textLength = words.line().size();
+    target.pending = PendingMatch{};
     int first;
     switch (classify(complete, first)) {
       case StatementKind::numberedRule: parseNumberedRule(); break;
@@ -263,6 +264,7 @@ bool StatementParser::parseStandardRule(int& wordIndex) {
   if (full()) parseLogOption(target, words, wordIndex);
   if (!endCheck(wordIndex)) return false;
   out.text("OK\r\n");
+  finishMatch(target);
   config.commit();
   return true;
 }
@@ -290,6 +292,7 @@ void StatementParser::parseExtendedRule(int& wordIndex) {
   if (!parseExtendedOperands(wordIndex)) return;
   parseOptions(target, words, wordIndex);
   out.text("OK\r\n");
+  finishMatch(target);
   config.commit();
 }
 

@@ -160,7 +160,7 @@ TEST(StatementParserTest, ReadCountsInBothSyntaxes) {
       {"ip access-list extended A\n 10 permit ip any any\n remark x\n permit tcp any any eq 22\n",
        {0, 2, 0, 0},
        {2, 0, 0, 0}},
-      {"access-list 101 permit tcp any any established\n", {1, 0, 1, 0}, {1, 0, 1, 0}},
+      {"access-list 101 permit tcp any any established\n", {1, 0, 1, 0}, {1, 0, 0, 0}},
       {"access-list 101 permit ip any any log\n", {1, 0, 1, 0}, {1, 0, 0, 0}},
       {"ip access-list logging interval 10\n", {0, 0, 1, 1}, {0, 0, 1, 1}},
       {"ipv6 access-list V6\n permit ipv6 any any\n", {0, 2, 0, 0}, {0, 0, 2, 2}},
