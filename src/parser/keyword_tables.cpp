@@ -230,6 +230,15 @@ bool lookupProtocol(std::string_view word, int& number) {
   return lookupName(kProtocolTable, word, number);
 }
 
+bool lookupFullProtocol(std::string_view word, bool ipv6List, int& number) {
+  static const NameNumber kMore[] = {
+      {"icmp6", 58}, {"icmpv6", 58}, {"ah", 51},   {"sctp", 132},
+      {"l2tp", 115}, {"vrrp", 112},  {"ipv6", 41}, {"", -1},
+  };
+  if (ipv6List && word == "ipv6") return false;
+  return lookupName(kMore, word, number);
+}
+
 const NameNumber* portTableFor(int protocolNo) {
   if (protocolNo == kTcp) return kTcpPortTable;
   if (protocolNo == kUdp) return kUdpPortTable;

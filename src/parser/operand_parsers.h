@@ -57,7 +57,7 @@ struct ParseTarget {
   PendingMatch pending;
   // The object groups of the configuration (object_groups.h); nullptr in
   // the classic syntax.
-  const class ObjectGroups* groups = nullptr;
+  class ObjectGroups* groups = nullptr;
 };
 
 // When the rule just read has parts its classic fields cannot hold, makes

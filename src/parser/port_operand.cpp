@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "parser/keyword_tables.h"
+#include "parser/object_groups.h"
 #include "parser/operand_parsers.h"
 
 namespace dorvex {
@@ -90,11 +91,30 @@ bool lookupPort(int protocolNo, std::string_view word, int& number) {
   return table != nullptr && lookupName(table, word, number);
 }
 
+// "portgroup NAME", or "object-group NAME" of a port or service group, as
+// the port operand of the side of `portLow` (full syntax).
+bool parsePortGroup(ParseTarget& target, const WordRow& words, int& wordIndex, int& portLow) {
+  const SetRef ref{words.view(wordIndex + 1), false};
+  PortSet ports;
+  std::string reason;
+  if (!target.groups->ports(ref, ports, reason)) return leaveUnread(target, reason);
+  target.out.text(words.view(wordIndex)).text(" ").text(ref.name).text(" ");
+  wordIndex += 2;
+  (&portLow == &target.config.current().sp_low ? target.pending.sourcePorts
+                                               : target.pending.destinPorts) = std::move(ports);
+  return true;
+}
+
 bool parsePort(ParseTarget& target, const WordRow& words, int& wordIndex, int& portType,
                int& portLow, int& portHigh) {
   const int protocol = target.config.current().protocol_no;
   if (protocol != kTcp && protocol != kUdp) return true;
   std::string_view word = words.view(wordIndex);
+  if (target.groups != nullptr && !words.isEmpty(wordIndex + 1) &&
+      (word == "portgroup" ||
+       (word == "object-group" && target.groups->isPortGroup(SetRef{words.view(wordIndex + 1)})))) {
+    return parsePortGroup(target, words, wordIndex, portLow);
+  }
   const int code = operatorCode(word);
   if (code == kNoPort) return true;
   portType = code;

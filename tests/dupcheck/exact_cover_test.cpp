@@ -127,9 +127,14 @@ TEST(ExactCoverTest, KindsOfListAndLinesThatAreNoRules) {
        " permit ip any host 10.9.9.9\n",
        "ip access-list standard L\n permit host 10.1.1.1\n",
        " ACL=10000 source row=3 set row=2\r\n"},
-      {"IPv6 lists are never compared", "ipv6 access-list L\n permit ipv6 any any\n",
+      {"IPv6 lists meet IPv6 lists", "ipv6 access-list L\n permit ipv6 any any\n",
+       "ipv6 access-list L\n permit tcp 2001:db8::/32 any eq 443\n",
+       " ACL=L source-row=2 setting-row=2 \r\n"},
+      {"an IPv6 list never meets an IPv4 list of its name",
+       "ip access-list extended L\n permit ip any any\n",
        "ipv6 access-list L\n permit ipv6 any any\n", ""},
-      {"nor object groups", "ip access-list extended L\n permit ip object-group A any\n",
+      {"a missing object group leaves a rule unread",
+       "ip access-list extended L\n permit ip object-group A any\n",
        "ip access-list extended L\n permit ip object-group A any\n", ""},
       {"nor list settings", "ip access-list logging interval 10\n",
        "ip access-list log-update threshold 1\n", ""},
@@ -141,7 +146,7 @@ TEST(ExactCoverTest, KindsOfListAndLinesThatAreNoRules) {
     EXPECT_EQ(c.details, checked->details.view());
   }
   // Unread lines are never compared in the classic cover either.
-  ASSERT_TRUE(checked->check(kMore[2].source, kMore[2].setting, false,
+  ASSERT_TRUE(checked->check(kMore[4].source, kMore[4].setting, false,
                              CheckModes{Syntax::full, Cover::classic}));
   EXPECT_EQ("", checked->details.view());
 }

@@ -163,13 +163,13 @@ TEST(StatementParserTest, ReadCountsInBothSyntaxes) {
       {"access-list 101 permit tcp any any established\n", {1, 0, 1, 0}, {1, 0, 0, 0}},
       {"access-list 101 permit ip any any log\n", {1, 0, 1, 0}, {1, 0, 0, 0}},
       {"ip access-list logging interval 10\n", {0, 0, 1, 1}, {0, 0, 1, 1}},
-      {"ipv6 access-list V6\n permit ipv6 any any\n", {0, 2, 0, 0}, {0, 0, 2, 2}},
+      {"ipv6 access-list V6\n permit ipv6 any any\n", {0, 2, 0, 0}, {1, 0, 0, 0}},
       {"ip access-list extended A\n permit tcp object-group G any\n 10 dynamic D\n",
        {0, 1, 0, 0},
        {0, 0, 2, 2}},
       {"access-list OUT extended permit ip any any\naccess-list 300 permit any\n",
        {0, 2, 0, 0},
-       {0, 1, 1, 1}},
+       {1, 1, 0, 0}},
       {"permit ip any any\nip route 0.0.0.0 0.0.0.0 10.0.0.1\n", {0, 1, 0, 0}, {0, 1, 0, 0}},
   };
   auto config = std::make_unique<AclConfig>();
