@@ -278,6 +278,13 @@ void ObjectGroups::readDefinitions(std::string_view text) {
     const std::size_t lf = text.find('\n');
     const std::string_view line = text.substr(0, lf);
     text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
+    // Only definitions and their members are split: the pass costs little
+    // more than a search for line ends in a configuration of rules.
+    const bool member = open != nullptr && !line.empty() && line[0] == ' ';
+    if (!member && line.substr(0, 6) != "object") {
+      open = nullptr;
+      continue;
+    }
     words.split(line, Syntax::full);
     if (words.size() == 0) continue;
     const bool indented = line[0] == ' ';
