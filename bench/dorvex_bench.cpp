@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,8 @@
 
 #include "cli/console_driver.h"
 #include "config_generator.h"
+#include "dupcheck/duplication_check.h"
+#include "parser/acl_config.h"
 #include "platform/config_file.h"
 #include "text/text_cursor.h"
 #include "workspace/check_workspace.h"
@@ -224,25 +227,48 @@ void BM_DuplicationCheck(benchmark::State& state, Shape shape, Method method,
   state.counters["duplicates"] = static_cast<double>(workspace->duplicationCount());
 }
 BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_many_lists, Shape::manyLists, Method::indexed)
-    ->Arg(3000)->Arg(30000)->Arg(60000)->Unit(benchmark::kMillisecond);
+    ->Arg(3000)
+    ->Arg(30000)
+    ->Arg(60000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_one_list, Shape::oneList, Method::indexed)
-    ->Arg(3000)->Arg(30000)->Arg(60000)->Unit(benchmark::kMillisecond);
+    ->Arg(3000)
+    ->Arg(30000)
+    ->Arg(60000)
+    ->Unit(benchmark::kMillisecond);
 // One host with a port per rule, and a wildcard mask per rule: shapes that
 // an index on addresses alone checks in quadratic time.
-BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_distinct_ports, Shape::distinctPorts, Method::indexed)
-    ->Arg(10000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_distinct_masks, Shape::distinctMasks, Method::indexed)
-    ->Arg(10000)->Arg(20000)->Arg(40000)->Arg(80000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_distinct_ports, Shape::distinctPorts,
+                  Method::indexed)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_distinct_masks, Shape::distinctMasks,
+                  Method::indexed)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Arg(40000)
+    ->Arg(80000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_full_exact_many_lists, Shape::manyLists,
                   Method::indexed, kFullExact)
-    ->Arg(30000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_full_exact_one_list, Shape::oneList,
-                  Method::indexed, kFullExact)
-    ->Arg(30000)->Unit(benchmark::kMillisecond);
+    ->Arg(30000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_DuplicationCheck, indexed_full_exact_one_list, Shape::oneList, Method::indexed,
+                  kFullExact)
+    ->Arg(30000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DuplicationCheck, pairs_many_lists, Shape::manyLists, Method::pairs)
-    ->Arg(3000)->Arg(30000)->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Arg(3000)
+    ->Arg(30000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_DuplicationCheck, pairs_one_list, Shape::oneList, Method::pairs)
-    ->Arg(3000)->Arg(30000)->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Arg(3000)
+    ->Arg(30000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ParseBoth(benchmark::State& state) {
   const ConfigPair& pair = pairFor(Shape::manyLists, static_cast<int>(state.range(0)));
@@ -290,7 +316,8 @@ void Target_IndexedVsPairs(benchmark::State& state, Shape shape, double limit) {
     std::string expectedSetting(workspace->settingSummary.view());
     long long expectedCount = workspace->duplicationCount();
     Times indexed;
-    for (int k = 0; k < kRepeats; ++k) indexed.keepBest(timeCheck(*workspace, pair, Method::indexed));
+    for (int k = 0; k < kRepeats; ++k)
+      indexed.keepBest(timeCheck(*workspace, pair, Method::indexed));
     if (workspace->duplicationDetails.view() != expected ||
         workspace->duplicationCount() != expectedCount ||
         workspace->sourceSummary.view() != expectedSource ||
@@ -303,9 +330,11 @@ void Target_IndexedVsPairs(benchmark::State& state, Shape shape, double limit) {
   }
 }
 BENCHMARK_CAPTURE(Target_IndexedVsPairs, 1_many_lists, Shape::manyLists, 50.0)
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Target_IndexedVsPairs, 2_one_list, Shape::oneList, 10.0)
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // Target 3: doubling the rules (from `rules`) at most 2.5 times the
 // check's time.
@@ -325,13 +354,17 @@ void Target_Growth(benchmark::State& state, Shape shape, int rules) {
   }
 }
 BENCHMARK_CAPTURE(Target_Growth, 3_many_lists, Shape::manyLists, kTargetRules)
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Target_Growth, 3_one_list, Shape::oneList, kTargetRules)
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Target_Growth, 3_distinct_ports, Shape::distinctPorts, 20000)
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Target_Growth, 3_distinct_masks, Shape::distinctMasks, 20000)
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // Target 4: the whole console check at most 3 times reading and splitting.
 void Target_ConsoleVsReadAndSplit(benchmark::State& state) {
@@ -346,8 +379,10 @@ void Target_ConsoleVsReadAndSplit(benchmark::State& state) {
     report(state, "check", check, "read+split", split, 3.0, true);
   }
 }
-BENCHMARK(Target_ConsoleVsReadAndSplit)->Name("Target_ConsoleVsReadAndSplit/4")
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Target_ConsoleVsReadAndSplit)
+    ->Name("Target_ConsoleVsReadAndSplit/4")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 // Target 6: the whole console check in the full syntax and the exact cover
 // at most 1.3 times the same check in the default modes.
@@ -364,8 +399,55 @@ void Target_FullExactVsDefault(benchmark::State& state) {
     report(state, "full+exact", fullExact, "default", classic, 1.3, true);
   }
 }
-BENCHMARK(Target_FullExactVsDefault)->Name("Target_FullExactVsDefault/6")
-    ->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Target_FullExactVsDefault)
+    ->Name("Target_FullExactVsDefault/6")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Target 7: an object group of twice the members (from `members`) at most
+// 2.5 times the check's time: two configurations whose rules use one
+// network group each, of hosts apart from each other, compared in the full
+// syntax and the exact cover.
+std::string groupConfig(int members) {
+  std::string text = "object-group network BIG\n";
+  for (int k = 0; k < members; ++k) {
+    const int address = 4 * k;
+    text += " host 10." + std::to_string((address >> 16) & 255) + "." +
+            std::to_string((address >> 8) & 255) + "." + std::to_string(address & 255) + "\n";
+  }
+  text += "ip access-list extended L\n permit tcp object-group BIG any eq 443\n";
+  text += " permit udp any object-group BIG eq 53\n";
+  return text;
+}
+
+Times timeGroupCheck(const std::string& text) {
+  auto source = std::make_unique<AclConfig>();
+  auto setting = std::make_unique<AclConfig>();
+  TextCursor details;
+  return timesOf([&] {
+    source->reset(text, false, Syntax::full);
+    source->checkConfig();
+    setting->reset(text, false, Syntax::full);
+    setting->checkConfig();
+    details.allocate(4096);
+    if (findDuplications(*source, *setting, details, nullptr, Cover::exact) != 2) std::abort();
+  });
+}
+
+void Target_GroupGrowth(benchmark::State& state, int members) {
+  const std::string small = groupConfig(members), large = groupConfig(2 * members);
+  for (auto _ : state) {
+    Times smallTimes, largeTimes;
+    for (int k = 0; k < kRepeats; ++k) {
+      smallTimes.keepBest(timeGroupCheck(small));
+      largeTimes.keepBest(timeGroupCheck(large));
+    }
+    report(state, "20k members", largeTimes, "10k members", smallTimes, 2.5, true);
+  }
+}
+BENCHMARK_CAPTURE(Target_GroupGrowth, 7_object_group, 10000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -190,7 +190,9 @@ int DuplicationIndex::groupOf(const AclEntry& entry, const AclConfig& config, bo
     }
   }
   if (!named || number != -1) {
-    Key key{{named ? 1u : 0u, asWord(number), asWord(entry.permission), 0}};
+    // IPv6 lists are lists of their own, whatever their names.
+    Key key{{named ? 1u : 0u, asWord(number), asWord(entry.permission),
+             entry.type == kIpv6Rule ? 1u : 0u}};
     group = add ? groups.insert(key) : groups.find(key);
   }
   if (cached) last.group[entry.permission] = group;

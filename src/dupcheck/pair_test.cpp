@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "dupcheck/option_cover.h"
+#include "dupcheck/rule_boxes.h"
 #include "dupcheck/rule_cover.h"
 
 namespace dorvex {
@@ -16,15 +17,37 @@ bool PairTest::sameName(const AclEntry& setting, const AclEntry& source) {
   return lastNames.same;
 }
 
+bool PairTest::needsSpace(int sourceIndex, int settingIndex) const {
+  return sourceConfig.matchAt(sourceIndex) != nullptr ||
+         settingConfig.matchAt(settingIndex) != nullptr ||
+         hasFullOptions(*sourceConfig.optionsAt(sourceIndex)) ||
+         hasFullOptions(*settingConfig.optionsAt(settingIndex));
+}
+
+bool PairTest::spaceCoversPair(int sourceIndex, int settingIndex) {
+  const AclEntry& source = *sourceConfig.entryAt(sourceIndex);
+  const AclEntry& setting = *settingConfig.entryAt(settingIndex);
+  return source.permission == setting.permission &&
+         spaceCovers(ruleSpaceOf(sourceConfig, sourceIndex),
+                     ruleSpaceOf(settingConfig, settingIndex));
+}
+
 bool PairTest::exactlyCovers(int sourceIndex, int settingIndex) {
   const AclEntry& source = *sourceConfig.entryAt(sourceIndex);
   const AclEntry& setting = *settingConfig.entryAt(settingIndex);
-  if (!isReadRule(source) || !isReadRule(setting) || !exactRuleCovers(source, setting)) {
-    return false;
-  }
+  if (!isReadRule(source) || !isReadRule(setting)) return false;
   const RuleOptions& sourceOptions = *sourceConfig.optionsAt(sourceIndex);
   const RuleOptions& settingOptions = *settingConfig.optionsAt(settingIndex);
-  if (!optionsCover(sourceOptions, settingOptions)) return false;
+  if (needsSpace(sourceIndex, settingIndex)) {
+    // The sets, IPv6 and the full syntax's options by the boxes; a
+    // time-range still only by the same one.
+    if (!spaceCoversPair(sourceIndex, settingIndex) ||
+        !(sourceOptions.timeRange.empty() || sourceOptions.timeRange == settingOptions.timeRange)) {
+      return false;
+    }
+  } else if (!exactRuleCovers(source, setting) || !optionsCover(sourceOptions, settingOptions)) {
+    return false;
+  }
   const std::string_view unknown =
       sourceOptions.unknown.empty() ? settingOptions.unknown : sourceOptions.unknown;
   if (unknown.empty()) return true;
@@ -40,10 +63,19 @@ void PairTest::test(int settingIndex, int sourceIndex) {
   const bool named = setting.acl_no >= kNamedListBase;
   if (setting.acl_no != source.acl_no && !(named && source.acl_no >= kNamedListBase)) return;
   if (named && !sameName(setting, source)) return;
-  if (cover == Cover::exact ? !exactlyCovers(sourceIndex, settingIndex)
-                            : !ruleCovers(source, setting)) {
-    return;
+  // IPv4 and IPv6 lists of one name are two lists.
+  if ((setting.type == kIpv6Rule) != (source.type == kIpv6Rule)) return;
+  bool covered;
+  if (cover == Cover::exact) {
+    covered = exactlyCovers(sourceIndex, settingIndex);
+  } else if (needsSpace(sourceIndex, settingIndex)) {
+    // Sets and IPv6 have no classic fields to compare: what they match
+    // decides in either cover.
+    covered = spaceCoversPair(sourceIndex, settingIndex);
+  } else {
+    covered = ruleCovers(source, setting);
   }
+  if (!covered) return;
   settingConfig.markEntry(settingIndex, kDuplicateBit);
   sourceConfig.markEntry(sourceIndex, kDuplicateBit);
   ++pairs;

@@ -10,6 +10,11 @@
 // then marked with kDuplicateBit, and with kOptionBit too when they share an
 // option word; its details line is written and the pair counted.
 //
+// A pair of rules of which either has sets, IPv6 addresses or the full
+// syntax's option restrictions is decided by what the rules match
+// (rule_boxes.h spaceCovers()), in either cover; an IPv6 list never meets
+// an IPv4 list of its name.
+//
 // In the exact cover, a pair that would be a duplicate but for an option
 // word that is not understood (on either rule: on the source rule it may
 // restrict it, on the setting rule widen it) is no duplicate; it gets a
@@ -61,6 +66,13 @@ class PairTest {
   bool sameName(const AclEntry& setting, const AclEntry& source);
   // The exact cover test of a pair of the same list, by entry indexes.
   bool exactlyCovers(int sourceIndex, int settingIndex);
+  // Whether either rule of the pair has what only its boxes can compare:
+  // a RuleMatch (sets, IPv6) or options of the full syntax (ttl,
+  // match-any, match-all).
+  bool needsSpace(int sourceIndex, int settingIndex) const;
+  // The same permission, and every packet of the setting rule's space in
+  // the source rule's (rule_boxes.h).
+  bool spaceCoversPair(int sourceIndex, int settingIndex);
 
   AclConfig& sourceConfig;
   AclConfig& settingConfig;

@@ -1,42 +1,26 @@
 #include "dupcheck/rule_boxes.h"
 
+#include <algorithm>
 #include <string>
-
-#include "dupcheck/rule_cover.h"
+#include <utility>
 
 namespace dorvex {
 
 namespace {
 
-// The port ranges an operand admits, at most two.
-struct PortRanges {
-  std::uint32_t low[2];
-  std::uint32_t high[2];
-  int count = 0;
-  void add(long long from, long long to) {
-    from = from < 0 ? 0 : from;
-    to = to > kMaxPort ? kMaxPort : to;
-    if (from > to) return;
-    low[count] = static_cast<std::uint32_t>(from);
-    high[count] = static_cast<std::uint32_t>(to);
-    ++count;
-  }
-};
+using U128 = unsigned __int128;
 
-PortRanges portRangesOf(int op, long long low, long long high) {
-  PortRanges ranges;
-  switch (op) {
-    case kPortEq: ranges.add(low, low); break;
-    case kPortGt: ranges.add(low + 1, kMaxPort); break;
-    case kPortLt: ranges.add(0, low - 1); break;
-    case kPortNeq:
-      ranges.add(0, low - 1);
-      ranges.add(low + 1, kMaxPort);
-      break;
-    case kPortRange: ranges.add(low, high); break;
-    default: ranges.add(0, kMaxPort); break;
+// The rule's service terms: its RuleMatch's, or the one of its fields.
+std::vector<ServiceTerm> termsOf(const AclEntry& entry, const RuleMatch* match) {
+  if (match != nullptr) return match->services;
+  if (entry.type == kStandardRule) return {ServiceTerm{}};
+  ServiceTerm term;
+  term.protocol = entry.protocol_no;
+  if (entry.protocol_no == kTcp || entry.protocol_no == kUdp) {
+    term.sourcePorts = portSetOf(entry.sp_typ, entry.sp_low, entry.sp_hig);
+    term.destinPorts = portSetOf(entry.dp_typ, entry.dp_low, entry.dp_hig);
   }
-  return ranges;
+  return {term};
 }
 
 // The ToS bits of the value options.
@@ -48,17 +32,19 @@ void narrowTos(Box& box, const RuleOptions& options) {
   if (options.tos != kNotSet) box.setTos(static_cast<unsigned>(options.tos) << 1, 0x1E);
 }
 
-// The box of the rule's operands and options but the ports and
-// "established", which split it.
-Box baseBox(const AclEntry& entry, const RuleOptions& options) {
-  Box box;
-  box.setIpv4(true, packAddress(entry.source), packAddress(entry.mask_s));
-  if (entry.type == kStandardRule) return box;
-  if (entry.protocol_no != kAnyProtocol) {
-    const auto protocol = static_cast<std::uint32_t>(entry.protocol_no);
-    box.setRange(kProtocol, protocol, protocol);
+// The flag bits of the option grammar, in its order (ack fin psh rst syn
+// urg), as the engine's.
+unsigned engineFlags(unsigned optionBits) {
+  static constexpr unsigned kFlagOfWord[] = {kAck, kFin, kPsh, kRst, kSyn, kUrg};
+  unsigned flags = 0;
+  for (unsigned k = 0; k < 6; ++k) {
+    if (optionBits & (1u << k)) flags |= kFlagOfWord[k];
   }
-  box.setIpv4(false, packAddress(entry.destin), packAddress(entry.mask_d));
+  return flags;
+}
+
+// The restrictions that narrow each box alike.
+void narrowByOptions(Box& box, const RuleOptions& options) {
   if (options.fragments) box.setFragment(true);
   if (options.icmpType != kNotSet) {
     const auto type = static_cast<std::uint32_t>(options.icmpType);
@@ -68,19 +54,202 @@ Box baseBox(const AclEntry& entry, const RuleOptions& options) {
       box.setRange(kIcmpCode, code, code);
     }
   }
-  // The flag words of the option grammar, in its bit order: ack fin psh rst
-  // syn urg.
-  static constexpr unsigned kFlagOfWord[] = {kAck, kFin, kPsh, kRst, kSyn, kUrg};
-  unsigned mustSet = 0;
-  for (unsigned k = 0; k < 6; ++k) {
-    if (options.tcpFlags & (1u << k)) mustSet |= kFlagOfWord[k];
-  }
-  if (mustSet != 0) box.setTcpFlags(mustSet, 0);
+  const unsigned mustSet = engineFlags(options.tcpFlags | options.allSet);
+  const unsigned mustClear = engineFlags(options.allClear);
+  if ((mustSet | mustClear) != 0) box.setTcpFlags(mustSet, mustClear);
   narrowTos(box, options);
-  return box;
+}
+
+// Each box of `boxes` replaced by its pieces under `split`, in order.
+template <typename Split>
+void splitEach(std::vector<Box>& boxes, Split split) {
+  std::vector<Box> pieces;
+  for (const Box& box : boxes) split(box, pieces);
+  boxes.swap(pieces);
+}
+
+// The options that make several boxes of one: "established", "match-any",
+// "ttl neq".
+void splitByOptions(std::vector<Box>& boxes, const RuleOptions& options) {
+  if (options.established) {
+    // TCP with ACK set, or with ACK clear and RST set.
+    splitEach(boxes, [](const Box& box, std::vector<Box>& out) {
+      Box withAck = box, withRst = box;
+      withAck.setRange(kProtocol, kTcp, kTcp);
+      withRst.setRange(kProtocol, kTcp, kTcp);
+      withAck.setTcpFlags(kAck, 0);
+      withRst.setTcpFlags(kRst, kAck);
+      out.push_back(withAck);
+      out.push_back(withRst);
+    });
+  }
+  if (options.anySet | options.anyClear) {
+    splitEach(boxes, [&](const Box& box, std::vector<Box>& out) {
+      for (unsigned k = 0; k < 6; ++k) {
+        const unsigned bit = 1u << k;
+        if (options.anySet & bit) out.push_back(box), out.back().setTcpFlags(engineFlags(bit), 0);
+        if (options.anyClear & bit) out.push_back(box), out.back().setTcpFlags(0, engineFlags(bit));
+      }
+    });
+  }
+  if (options.ttlOp != kNoPort) {
+    const PortSet ttl = portSetOf(options.ttlOp, options.ttlLow, options.ttlHigh);
+    splitEach(boxes, [&](const Box& box, std::vector<Box>& out) {
+      for (const PortRange& range : ttl) {
+        out.push_back(box);
+        out.back().setRange(kTtl, static_cast<std::uint32_t>(range.low),
+                            static_cast<std::uint32_t>(std::min(range.high, 255)));
+      }
+    });
+  }
+}
+
+std::vector<Box> serviceOf(const AclEntry& entry, const RuleMatch* match,
+                           const RuleOptions& options) {
+  std::vector<Box> boxes;
+  if (entry.type == kStandardRule) {
+    boxes.emplace_back();
+    return boxes;
+  }
+  for (const ServiceTerm& term : termsOf(entry, match)) {
+    Box base;
+    if (term.protocol != kAnyProtocol) {
+      const auto protocol = static_cast<std::uint32_t>(term.protocol);
+      base.setRange(kProtocol, protocol, protocol);
+    }
+    if (term.icmpType != kNotSet) {
+      const auto type = static_cast<std::uint32_t>(term.icmpType);
+      base.setRange(kIcmpType, type, type);
+      if (term.icmpCode != kNotSet) {
+        const auto code = static_cast<std::uint32_t>(term.icmpCode);
+        base.setRange(kIcmpCode, code, code);
+      }
+    }
+    narrowByOptions(base, options);
+    const bool ported = term.protocol == kTcp || term.protocol == kUdp;
+    if (!ported) {
+      boxes.push_back(base);
+      continue;
+    }
+    for (const PortRange& source : term.sourcePorts) {
+      for (const PortRange& destin : term.destinPorts) {
+        Box box = base;
+        box.setRange(kSrcPort, static_cast<std::uint32_t>(source.low),
+                     static_cast<std::uint32_t>(source.high));
+        box.setRange(kDstPort, static_cast<std::uint32_t>(destin.low),
+                     static_cast<std::uint32_t>(destin.high));
+        boxes.push_back(box);
+      }
+    }
+  }
+  splitByOptions(boxes, options);
+  return boxes;
+}
+
+// Puts `block` into the address words of `box` from `word` (kSrcHigh or
+// kDstHigh), whose addresses are free.
+void placeBlock(Box& box, int word, const AddressBlock& block) {
+  box.value[word] = block.high;
+  box.care[word] = ~block.wildHigh;
+  box.value[word + 1] = block.low;
+  box.care[word + 1] = ~block.wildLow;
+}
+
+// A block as the interval of its addresses, when its wildcard is a run of
+// low bits.
+bool intervalOf(const AddressBlock& block, U128& first, U128& last) {
+  const U128 wildcard = wildcardOf(block);
+  if ((wildcard & (wildcard + 1)) != 0) return false;
+  first = addressOf(block);
+  last = first | wildcard;
+  return true;
+}
+
+// Every address of `set` within `cover`, by boxes: for the rare wildcards
+// that are not prefixes.
+bool blocksCoverByBoxes(const AddressSet& cover, const AddressSet& set) {
+  BoxSet rest;
+  for (const AddressBlock& block : set) placeBlock(rest.emplace_back(), kSrcHigh, block);
+  std::size_t work = 0;
+  for (const AddressBlock& block : cover) {
+    Box cut;
+    placeBlock(cut, kSrcHigh, block);
+    removeFrom(rest, cut, work);
+    if (rest.empty()) return true;
+  }
+  return rest.empty();
+}
+
+bool addressesCover(const AddressSet& cover, const AddressSet& set) {
+  std::vector<std::pair<U128, U128>> covering;
+  covering.reserve(cover.size());
+  U128 first, last;
+  for (const AddressBlock& block : cover) {
+    if (!intervalOf(block, first, last)) return blocksCoverByBoxes(cover, set);
+    covering.emplace_back(first, last);
+  }
+  std::sort(covering.begin(), covering.end());
+  // Merged into disjoint intervals, adjacent ones joined.
+  std::vector<std::pair<U128, U128>> merged;
+  for (const auto& interval : covering) {
+    if (!merged.empty() && merged.back().second != ~U128{0} &&
+        interval.first <= merged.back().second + 1) {
+      merged.back().second = std::max(merged.back().second, interval.second);
+    } else if (merged.empty() || merged.back().second != ~U128{0}) {
+      merged.push_back(interval);
+    }
+  }
+  for (const AddressBlock& block : set) {
+    if (!intervalOf(block, first, last)) return blocksCoverByBoxes(cover, set);
+    auto at = std::upper_bound(merged.begin(), merged.end(), std::make_pair(first, ~U128{0}));
+    if (at == merged.begin() || std::prev(at)->second < last) return false;
+  }
+  return true;
+}
+
+bool serviceCovers(const std::vector<Box>& cover, const std::vector<Box>& set) {
+  BoxSet rest;
+  for (const Box& box : set) {
+    if (!box.isEmpty()) rest.push_back(box);
+  }
+  std::size_t work = 0;
+  for (const Box& box : cover) {
+    if (rest.empty()) return true;
+    removeFrom(rest, box, work);
+  }
+  return rest.empty();
+}
+
+bool isEmptyService(const std::vector<Box>& boxes) {
+  return std::all_of(boxes.begin(), boxes.end(), [](const Box& box) { return box.isEmpty(); });
 }
 
 }  // namespace
+
+RuleSpace ruleSpaceOf(const AclConfig& config, int entryIndex) {
+  const AclEntry& entry = *config.entryAt(entryIndex);
+  const RuleOptions& options = *config.optionsAt(entryIndex);
+  const RuleMatch* match = config.matchAt(entryIndex);
+  RuleSpace space;
+  if (match != nullptr) {
+    space.source = match->source;
+    space.destin = match->destin;
+  } else {
+    space.source = {ipv4Block(packQuad(entry.source), packQuad(entry.mask_s))};
+    space.destin = {entry.type == kStandardRule
+                        ? AddressBlock{}
+                        : ipv4Block(packQuad(entry.destin), packQuad(entry.mask_d))};
+  }
+  space.service = serviceOf(entry, match, options);
+  if (!options.timeRange.empty()) {
+    space.exact = false;
+    space.reason = "time-range " + std::string(options.timeRange);
+  } else if (!options.unknown.empty()) {
+    space.exact = false;
+    space.reason = "option not understood: " + std::string(options.unknown);
+  }
+  return space;
+}
 
 CoverRule coverRuleOf(const AclConfig& config, int entryIndex) {
   const AclEntry& entry = *config.entryAt(entryIndex);
@@ -93,42 +262,29 @@ CoverRule coverRuleOf(const AclConfig& config, int entryIndex) {
     rule.reason = "line " + std::to_string(entry.column) + " not read";
     return rule;
   }
-  const RuleOptions& options = *config.optionsAt(entryIndex);
-  const Box base = baseBox(entry, options);
-  const bool ported =
-      entry.type == kExtendedRule && (entry.protocol_no == kTcp || entry.protocol_no == kUdp);
-  const PortRanges source =
-      ported ? portRangesOf(entry.sp_typ, entry.sp_low, entry.sp_hig) : portRangesOf(kNoPort, 0, 0);
-  const PortRanges destination =
-      ported ? portRangesOf(entry.dp_typ, entry.dp_low, entry.dp_hig) : portRangesOf(kNoPort, 0, 0);
-  for (int s = 0; s < source.count; ++s) {
-    for (int d = 0; d < destination.count; ++d) {
-      Box box = base;
-      if (ported) {
-        box.setRange(kSrcPort, source.low[s], source.high[s]);
-        box.setRange(kDstPort, destination.low[d], destination.high[d]);
-      }
-      if (!options.established) {
+  RuleSpace space = ruleSpaceOf(config, entryIndex);
+  for (const AddressBlock& source : space.source) {
+    for (const AddressBlock& destin : space.destin) {
+      for (const Box& service : space.service) {
+        Box box = service;
+        placeBlock(box, kSrcHigh, source);
+        placeBlock(box, kDstHigh, destin);
         rule.boxes.push_back(box);
-        continue;
       }
-      // TCP with ACK set, or with ACK clear and RST set.
-      box.setRange(kProtocol, kTcp, kTcp);
-      Box withAck = box, withRst = box;
-      withAck.setTcpFlags(kAck, 0);
-      withRst.setTcpFlags(kRst, kAck);
-      rule.boxes.push_back(withAck);
-      rule.boxes.push_back(withRst);
     }
   }
-  if (!options.timeRange.empty()) {
-    rule.exact = false;
-    rule.reason = "time-range " + std::string(options.timeRange);
-  } else if (!options.unknown.empty()) {
-    rule.exact = false;
-    rule.reason = "option not understood: " + std::string(options.unknown);
-  }
+  rule.exact = space.exact;
+  rule.reason = std::move(space.reason);
   return rule;
+}
+
+bool spaceCovers(const RuleSpace& source, const RuleSpace& setting) {
+  if (setting.source.empty() || setting.destin.empty() || isEmptyService(setting.service)) {
+    return true;
+  }
+  return addressesCover(source.source, setting.source) &&
+         addressesCover(source.destin, setting.destin) &&
+         serviceCovers(source.service, setting.service);
 }
 
 }  // namespace dorvex

@@ -26,6 +26,7 @@ AclConfig::AclConfig() {
   entries.emplace_back();
   emptyTable(options, kInitialTableSize);
   options.emplace_back();
+  matchIndex.assign(1, -1);
   emptyTable(names, kInitialTableSize);
 }
 
@@ -34,6 +35,8 @@ bool AclConfig::reset(std::string_view text, bool annotate, Syntax readSyntax) {
   entries.emplace_back();  // the current entry
   emptyTable(options, kInitialTableSize);
   options.emplace_back();
+  matchIndex.assign(1, -1);
+  matchTable.clear();
   entryCount_ = 0;
   emptyTable(names, kInitialTableSize);
   longNames.clear();
@@ -98,6 +101,7 @@ void AclConfig::commit() {
   ++entryCount_;
   entries.emplace_back();  // the next current entry, at its reset values
   options.emplace_back();
+  matchIndex.push_back(-1);
 }
 
 void AclConfig::commitInError() {

@@ -22,10 +22,12 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "parser/acl_entry.h"
 #include "parser/check_modes.h"
+#include "parser/rule_match.h"
 #include "parser/rule_options.h"
 #include "text/text_cursor.h"
 
@@ -146,6 +148,18 @@ class AclConfig {
   const RuleOptions* optionsAt(int index) const {
     return index < 0 || index > entryCount_ ? nullptr : &options[index];
   }
+  // The RuleMatch of the entry at `index` (rule_match.h), or nullptr when
+  // its classic fields say all it matches, or outside 0 to entryCount().
+  const RuleMatch* matchAt(int index) const {
+    if (index < 0 || index > entryCount_) return nullptr;
+    const int at = matchIndex[static_cast<std::size_t>(index)];
+    return at < 0 ? nullptr : &matchTable[static_cast<std::size_t>(at)];
+  }
+  // Gives the current entry `match`. Used by the statement parser.
+  void attachMatch(RuleMatch match) {
+    matchIndex.back() = static_cast<int>(matchTable.size());
+    matchTable.push_back(std::move(match));
+  }
   // ORs `bits` into the flags of the entry at `index`; false outside 0 to
   // entryCount().
   bool markEntry(int index, unsigned bits) {
@@ -193,6 +207,9 @@ class AclConfig {
   std::vector<LineRecord> lineRecords;
   // The typed options of each entry, the current one last.
   std::vector<RuleOptions> options;
+  // Per entry, the current one last: its place in matchTable, or -1.
+  std::vector<int> matchIndex;
+  std::vector<RuleMatch> matchTable;
   std::vector<AclName> names;  // exactly the nameCount_ records in use
   // The names longer than kNameLength bytes; a deque, so that a view of
   // one stays valid while more are added.

@@ -12,6 +12,10 @@ constexpr int kNotSet = -1;
 // AclEntry::type.
 constexpr int kStandardRule = 0;
 constexpr int kExtendedRule = 1;
+// A rule of an IPv6 list (full syntax only): read as an extended rule, its
+// match held in a RuleMatch (rule_match.h); lists of this kind never meet
+// IPv4 lists of the same name.
+constexpr int kIpv6Rule = 2;
 
 // AclEntry::permission.
 constexpr int kPermit = 0;
@@ -22,6 +26,7 @@ constexpr int kAnyProtocol = 0;  // "ip"
 constexpr int kIcmp = 1;         // its option words may be ICMP message names
 constexpr int kTcp = 6;
 constexpr int kUdp = 17;
+constexpr int kIcmpv6 = 58;  // "icmp" in an IPv6 list
 
 // AclEntry::sp_typ and dp_typ: the port operator of an operand.
 constexpr int kNoPort = -1;
@@ -51,7 +56,7 @@ constexpr int kNamedListBase = 10000;
 // 255.255.255.255 in an address field mean "not set".
 struct AclEntry {
   int acl_no = -1;       // list number, kNamedListBase + k for a named list
-  int type = -1;         // kStandardRule or kExtendedRule
+  int type = -1;         // kStandardRule, kExtendedRule or kIpv6Rule
   int permission = -1;   // kPermit or kDeny
   int protocol_no = -1;  // IP protocol number of an extended rule, kAnyProtocol = any
   unsigned char source[4] = {255, 255, 255, 255};

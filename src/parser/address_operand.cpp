@@ -2,7 +2,9 @@
 // in the full syntax also a prefix, or a host without "host".
 #include <cstring>
 #include <string_view>
+#include <utility>
 
+#include "parser/object_groups.h"
 #include "parser/operand_parsers.h"
 
 namespace dorvex {
@@ -67,6 +69,38 @@ bool parseClassicAddress(ParseTarget& target, const WordRow& words, int& wordInd
          parseQuad(target, words, wordIndex, wildcard);
 }
 
+// An address operand the classic fields cannot hold: a group, an object,
+// a range, an IPv6 operand, any operand of the firewall form; into the
+// pending set of its side, its words written as they stand.
+bool parseSetAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
+                     unsigned char (&address)[4]) {
+  const PendingMatch::Form form = target.pending.form;
+  const bool firewall = form == PendingMatch::Form::subnetMask;
+  AddressSet set;
+  SetRef ref;
+  const AnyMeans any = firewall                           ? AnyMeans::both
+                       : form == PendingMatch::Form::ipv6 ? AnyMeans::ipv6
+                                                          : AnyMeans::ipv4;
+  const int taken = readAddressWords(
+      words, wordIndex, firewall ? MaskKind::subnet : MaskKind::wildcard, any, set, ref);
+  if (taken == 0) return rejectWord(target, words, wordIndex);
+  std::string reason;
+  if (!ref.name.empty() &&
+      (target.groups == nullptr || !target.groups->addresses(ref, set, reason))) {
+    return leaveUnread(target, reason);
+  }
+  for (int k = 0; k < taken; ++k) target.out.text(words.view(wordIndex + k)).text(" ");
+  wordIndex += taken;
+  (&address == &target.config.current().source ? target.pending.source : target.pending.destin) =
+      std::move(set);
+  return true;
+}
+
+bool isSetOperand(std::string_view word) {
+  return isObjectGroup(word) || word == "object" || word == "net-group" || word == "addrgroup" ||
+         word == "range";
+}
+
 }  // namespace
 
 bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
@@ -75,7 +109,9 @@ bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
     return parseClassicAddress(target, words, wordIndex, address, wildcard);
   }
   std::string_view word = words.view(wordIndex);
-  if (isObjectGroup(word)) return leaveUnread(target, "object-group");
+  if (target.pending.form != PendingMatch::Form::wildcard || isSetOperand(word)) {
+    return parseSetAddress(target, words, wordIndex, address);
+  }
   unsigned char prefix[4], prefixWildcard[4];
   if (!readPrefix(word, prefix, prefixWildcard)) {
     return parseClassicAddress(target, words, wordIndex, address, wildcard);
@@ -90,8 +126,8 @@ bool parseAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
 bool parseStandardAddress(ParseTarget& target, const WordRow& words, int& wordIndex,
                           unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
   unsigned char host[4], next[4];
-  if (target.syntax == Syntax::classic || !readQuad(words.view(wordIndex), host) ||
-      readQuad(words.view(wordIndex + 1), next)) {
+  if (target.syntax == Syntax::classic || target.pending.form != PendingMatch::Form::wildcard ||
+      !readQuad(words.view(wordIndex), host) || readQuad(words.view(wordIndex + 1), next)) {
     return parseAddress(target, words, wordIndex, address, wildcard);
   }
   ++wordIndex;

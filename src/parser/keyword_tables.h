@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "parser/check_modes.h"
+
 namespace dorvex {
 
 struct NameNumber {
@@ -21,6 +23,21 @@ extern const NameNumber kTcpPortTable[];
 extern const NameNumber kUdpPortTable[];
 extern const NameNumber kIcmpMessageTable[];
 
+// The full syntax's tables: port names beyond the classic ones, and every
+// ICMP and ICMPv6 message name with its type and code, numbered by
+// icmpMessage() (the classic ICMP table stays as it is, and the classic
+// annotation with it).
+extern const NameNumber kTcpPortMoreTable[];
+extern const NameNumber kUdpPortMoreTable[];
+extern const NameNumber kIcmpFullTable[];
+extern const NameNumber kIcmpv6Table[];
+
+// An ICMP message as one table number: its type, and its code or kNotSet
+// (-1) for every code; never -1 itself, which closes a table.
+constexpr int icmpMessage(int type, int code) { return type * 512 + code + 1; }
+constexpr int icmpTypeOf(int message) { return message / 512; }
+constexpr int icmpCodeOf(int message) { return message - icmpTypeOf(message) * 512 - 1; }
+
 // The keywords that begin a trailing option of an extended rule, each with
 // the kind of option it begins (below). The classic syntax understands none
 // of them; the full syntax understands the log options; the exact cover
@@ -31,6 +48,9 @@ constexpr int kLoneOption = 1;     // "established", "fragments": a restriction 
 constexpr int kValueOption = 2;    // "time-range", "tos", "precedence", "dscp": a value follows
 constexpr int kTcpFlagOption = 3;  // "ack", "fin", "psh", "rst", "syn", "urg"
 constexpr int kOtherOption = 4;    // an option of its own syntax, not evaluated
+// Understood in the full syntax only:
+constexpr int kTtlOption = 5;    // "ttl" and a port-like operator on 0-255
+constexpr int kMatchOption = 6;  // "match-any", "match-all" and +flag / -flag words
 
 // The named values of the "precedence", "tos" and "dscp" options.
 extern const NameNumber kPrecedenceTable[];
@@ -54,9 +74,17 @@ bool lookupName(const NameNumber* table, std::string_view word, int& number);
 // The protocol keyword table lookup: "tcp" gives 6, "ip" gives 0.
 bool lookupProtocol(std::string_view word, int& number);
 
+// The full syntax's further protocol names ("icmp6", "sctp", "ah", ...;
+// "ipv6" is protocol 41 outside IPv6 lists): true and the number.
+bool lookupFullProtocol(std::string_view word, bool ipv6List, int& number);
+
 // The port-name table of a protocol: TCP for kTcp, UDP for kUdp, nullptr
 // otherwise.
 const NameNumber* portTableFor(int protocolNo);
+
+// True and the port of the name `word` of protocol `protocolNo` (kTcp,
+// kUdp): the classic table, and in the full syntax the further names.
+bool lookupPortName(int protocolNo, std::string_view word, Syntax syntax, int& number);
 
 }  // namespace dorvex
 

@@ -30,3 +30,54 @@ bool parsePermission(ParseTarget& target, const WordRow& words, int& wordIndex) 
 }
 
 }  // namespace dorvex
+
+namespace dorvex {
+
+namespace {
+
+// The service term of the classic fields of `entry`, with the pending port
+// sets in place of its operands.
+ServiceTerm classicTerm(const AclEntry& entry, const PendingMatch& pending) {
+  ServiceTerm term;
+  term.protocol = entry.protocol_no == kNotSet ? kAnyProtocol : entry.protocol_no;
+  if (term.protocol == kTcp || term.protocol == kUdp) {
+    term.sourcePorts = pending.sourcePorts ? *pending.sourcePorts
+                                           : portSetOf(entry.sp_typ, entry.sp_low, entry.sp_hig);
+    term.destinPorts = pending.destinPorts ? *pending.destinPorts
+                                           : portSetOf(entry.dp_typ, entry.dp_low, entry.dp_hig);
+  }
+  return term;
+}
+
+}  // namespace
+
+void finishMatch(ParseTarget& target) {
+  PendingMatch& pending = target.pending;
+  const PendingMatch::Form form = pending.form;
+  if (pending.needed()) {
+    AclEntry& entry = target.config.current();
+    RuleMatch match;
+    match.ipv6 = form == PendingMatch::Form::ipv6;
+    match.source = pending.source
+                       ? std::move(*pending.source)
+                       : AddressSet{ipv4Block(packQuad(entry.source), packQuad(entry.mask_s))};
+    if (entry.type == kStandardRule) {
+      match.destin = AddressSet{AddressBlock{}};
+      match.services = {ServiceTerm{}};
+    } else {
+      match.destin = pending.destin
+                         ? std::move(*pending.destin)
+                         : AddressSet{ipv4Block(packQuad(entry.destin), packQuad(entry.mask_d))};
+      if (pending.services) {
+        match.services = std::move(*pending.services);
+      } else {
+        match.services = {classicTerm(entry, pending)};
+      }
+    }
+    matchHull(match, entry);
+    target.config.attachMatch(std::move(match));
+  }
+  pending = PendingMatch{};
+}
+
+}  // namespace dorvex

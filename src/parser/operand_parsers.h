@@ -19,9 +19,12 @@
 #ifndef DORVEX_PARSER_OPERAND_PARSERS_H_
 #define DORVEX_PARSER_OPERAND_PARSERS_H_
 
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "parser/acl_config.h"
+#include "parser/rule_match.h"
 #include "parser/check_modes.h"
 #include "parser/word_row.h"
 #include "text/text_writer.h"
@@ -32,11 +35,36 @@ namespace dorvex {
 // the option words, its name table and typed options) and the annotation,
 // through `out`; `syntax` is the dialect the line is read in, which decides
 // only what the parsers below say it does.
+// The parts of the rule being read that its classic fields cannot hold
+// (full syntax only): each, when set, replaces what the classic fields say
+// in the rule's RuleMatch (rule_match.h), which finishMatch() builds.
+struct PendingMatch {
+  std::optional<AddressSet> source, destin;
+  std::optional<PortSet> sourcePorts, destinPorts;
+  std::optional<std::vector<ServiceTerm>> services;
+  // How the address operands are written: wildcards (the list statements),
+  // subnet masks (the firewall form) or IPv6 prefixes (IPv6 lists).
+  enum class Form { wildcard, subnetMask, ipv6 } form = Form::wildcard;
+  bool needed() const {
+    return source || destin || sourcePorts || destinPorts || services || form == Form::ipv6;
+  }
+};
+
 struct ParseTarget {
   AclConfig& config;
   TextWriter out;
   Syntax syntax = Syntax::classic;
+  PendingMatch pending;
+  // The object groups of the configuration (object_groups.h); nullptr in
+  // the classic syntax.
+  class ObjectGroups* groups = nullptr;
 };
+
+// When the rule just read has parts its classic fields cannot hold, makes
+// its RuleMatch from the classic fields and target.pending, attaches it to
+// the current entry and sets the classic fields to its hull (matchHull()).
+// Clears target.pending either way.
+void finishMatch(ParseTarget& target);
 
 // Commits the current entry in error and writes "Err(%d):\"%s\"\r\n" for the
 // word at `wordIndex`. Returns false, for the parsers to pass on.
@@ -82,13 +110,20 @@ bool parsePort(ParseTarget& target, const WordRow& words, int& wordIndex, int& p
 // kUdp); false, `number` unchanged, for any other word or protocol.
 bool lookupPort(int protocolNo, std::string_view word, int& number);
 
+// In the full syntax, after "eq" or "neq" further ports may follow, and
+// the operand is their set (target.pending); names come from the larger
+// tables of keyword_tables.h. "portgroup NAME" and, after the source
+// address, "object-group NAME" of a port group stand for a port operand.
+
 // Takes every word from wordIndex on as an option word of the rule: each is
 // added to the name table (option_idx names the first) and the list closed
 // by an empty name; a word that is not an ICMP message name of a kIcmp rule
 // sets kUnsupportedBit. In the full syntax "log" and "log-input", and the
 // one argument word that may follow either (any word but an option keyword,
-// keyword_tables.h), are understood: recorded with unsupported 0 and written
-// "%s ", without the unsupported bit. Either way the words are read once
+// keyword_tables.h), and every word the option grammar of rule_options.h
+// reads before its first unknown word, are understood: recorded with
+// unsupported 0 and written "%s " (an ICMP message "%s(%d/%d) " with its
+// code), without the unsupported bit. Either way the words are read once
 // more into the current entry's typed options (rule_options.h). Nothing is
 // added when no word is left. Never fails: returns true with wordIndex at
 // the first empty word.

@@ -2,7 +2,10 @@
 
 #include <limits>
 #include <stdexcept>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace dorvex {
 
@@ -13,10 +16,7 @@ constexpr int kNoList = kNotSet;
 // acl_no of a list whose name could not be stored.
 constexpr int kUnstoredNameList = kNamedListBase - 1;
 
-// acl_no that the current entry carries in an IPv6 list (full syntax).
-constexpr int kIpv6List = -2;
-
-enum class ListKind { none, standard, extended, unusable };
+enum class ListKind { none, standard, extended, ipv6, unusable };
 
 bool isStandardNumber(int n) { return (n >= 1 && n <= 99) || (n >= 1300 && n <= 1999); }
 bool isExtendedNumber(int n) { return (n >= 100 && n <= 199) || (n >= 2000 && n <= 2699); }
@@ -33,6 +33,7 @@ ListKind kindOf(const AclEntry& entry) {
   if (entry.acl_no >= kNamedListBase) {
     if (entry.type == kStandardRule) return ListKind::standard;
     if (entry.type == kExtendedRule) return ListKind::extended;
+    if (entry.type == kIpv6Rule) return ListKind::ipv6;
   }
   return ListKind::unusable;
 }
@@ -49,14 +50,45 @@ bool isFirewallListKind(std::string_view word) {
          word == "line";
 }
 
+// A device listing's count: "(12 matches)", "(1 match)", "(hitcnt=3)".
+bool isCountWord(std::string_view word, std::string_view next) {
+  return word.size() > 1 && word[0] == '(' &&
+         (word.substr(0, 8) == "(hitcnt=" || next == "matches)" || next == "match)");
+}
+
 }  // namespace
 
 StatementParser::StatementParser(AclConfig& config, TextCursor* annotation, Syntax syntax)
-    : target{config, TextWriter(annotation), syntax} {}
+    : target{config, TextWriter(annotation), syntax, PendingMatch{}, nullptr} {
+  if (full()) target.groups = &groups;
+}
+
+void StatementParser::normaliseListing() {
+  for (int k = 0; k < words.size(); ++k) {
+    if (isCountWord(words.view(k), words.view(k + 1))) {
+      words.truncate(k);
+      break;
+    }
+  }
+  const int size = words.size();
+  if (size > 2 && words.view(size - 2) == "sequence" && isDigitString(words.view(size - 1))) {
+    words.truncate(size - 2);
+  }
+  for (int k = 0; k + 3 < words.size(); ++k) {
+    const std::string_view word = words.view(k);
+    if (word.size() > 1 && word.back() == ',' && words.view(k + 1) == "wildcard" &&
+        words.view(k + 2) == "bits") {
+      words.set(k, word.substr(0, word.size() - 1));
+      words.erase(k + 1, 2);
+    }
+  }
+}
 
 bool StatementParser::parseAll() {
   TextCursor& input = config.inputText();
   ReadCounts counts;
+  // A rule may use a group defined further down.
+  if (full()) groups.readDefinitions(input.view());
   char c;
   while (input.peekChar(c) && c != '\0') {
     std::size_t column, line;
@@ -74,8 +106,12 @@ bool StatementParser::parseAll() {
     const bool complete = words.splitFrom(input, target.syntax);
     record.textStart = static_cast<std::size_t>(words.line().data() - input.view().data());
     record.textLength = words.line().size();
+    target.pending = PendingMatch{};
+    if (full()) normaliseListing();
     int first;
-    switch (classify(complete, first)) {
+    const StatementKind kind = classify(complete, first);
+    inDefinition = kind == StatementKind::groupDefinition || kind == StatementKind::groupMember;
+    switch (kind) {
       case StatementKind::numberedRule: parseNumberedRule(); break;
       case StatementKind::listOpening: parseListOpening(); break;
       case StatementKind::listRule: parseListRule(first); break;
@@ -84,8 +120,14 @@ bool StatementParser::parseAll() {
       case StatementKind::remark: noteRemark(first); break;
       case StatementKind::blank: note("blank"); break;
       case StatementKind::comment: note("comment"); break;
-      case StatementKind::ipv6List: leaveIpv6ListUnread(); break;
+      case StatementKind::ipv6List: parseIpv6Opening(); break;
       case StatementKind::listEntry: leaveListEntryUnread(); break;
+      case StatementKind::listingOpening: parseListingOpening(); break;
+      case StatementKind::listingHeader: noteOutsideList("listing"); break;
+      case StatementKind::evaluate: leaveEvaluateUnread(); break;
+      case StatementKind::firewallRule: parseFirewallRule(); break;
+      case StatementKind::groupDefinition: noteOutsideList("object-group"); break;
+      case StatementKind::groupMember: note("group member"); break;
     }
     // The entries are counted once the parse is done (countEntries()), but
     // for the one thing only the words can tell: whether a line that was not
@@ -144,17 +186,33 @@ StatementParser::StatementKind StatementParser::classify(bool complete, int& fir
     if (word == "access-list") return StatementKind::numberedRule;
     return StatementKind::notAcl;
   }
+  if (inDefinition && !word.empty() && words.line()[0] == ' ') return StatementKind::groupMember;
   if (word.empty()) return StatementKind::blank;
   if (word[0] == '!') return StatementKind::comment;
-  if (isDigitString(word)) {
+  if (ObjectGroups::opensDefinition(words)) return StatementKind::groupDefinition;
+  if (((word == "Standard" || word == "Extended") && words.view(1) == "IP" &&
+       words.view(2) == "access" && words.view(3) == "list") ||
+      (word == "IPv6" && words.view(1) == "access" && words.view(2) == "list")) {
+    return StatementKind::listingOpening;
+  }
+  if (word == "sequence" && isDigitString(words.view(1))) {
+    first = 2;
+    word = words.view(2);
+  } else if (isDigitString(word)) {
     first = 1;
     word = words.view(1);
   }
   if (word == "remark") return StatementKind::remark;
   if (word == "permit" || word == "deny") return StatementKind::listRule;
-  if (first == 1) return StatementKind::listEntry;
+  if (first > 0) return StatementKind::listEntry;
+  if (word == "evaluate") return StatementKind::evaluate;
   if (word == "access-list") {
-    return words.view(2) == "remark" ? StatementKind::remark : StatementKind::numberedRule;
+    const std::string_view name = words.view(1), next = words.view(2);
+    if (next == "remark") return StatementKind::remark;
+    if (isDigitString(name)) return StatementKind::numberedRule;
+    if (isFirewallListKind(next)) return StatementKind::firewallRule;
+    if (name.ends_with(';') || name == "cached") return StatementKind::listingHeader;
+    return StatementKind::numberedRule;
   }
   if (words.view(1) != "access-list") return StatementKind::notAcl;
   if (word == "ipv6") return StatementKind::ipv6List;
@@ -193,12 +251,14 @@ void StatementParser::note(std::string_view what) { out.text("Note:\"").text(wha
 
 void StatementParser::writeSequenceNumber(int first) {
   if (first == 0) return;
+  if (first == 2) out.text("sequence ");
   // A number too large to convert is written as it stands.
+  const std::string_view word = words.view(first - 1);
   int number;
-  if (TextCursor::parseDecimal(words.view(0), number)) {
+  if (TextCursor::parseDecimal(word, number)) {
     out.number(number).text(" ");
   } else {
-    out.text(words.view(0)).text(" ");
+    out.text(word).text(" ");
   }
 }
 
@@ -212,13 +272,93 @@ void StatementParser::noteRemark(int first) {
   note("remark");
 }
 
-void StatementParser::leaveIpv6ListUnread() {
+void StatementParser::parseIpv6Opening() {
   out.text("ipv6 access-list ");
-  // Its rules are left unread too: the list is carried as open.
-  config.current().acl_no = kIpv6List;
+  config.current().acl_no = kNoList;
+  openIpv6List(2);
+}
+
+void StatementParser::openIpv6List(int wordIndex) {
+  const std::string_view name = words.view(wordIndex);
+  if (name.empty()) {
+    rejectWord(target, words, wordIndex);
+    return;
+  }
+  const int aclNo = kNamedListBase + config.addName(name, 0);
+  config.setRuleKind(kIpv6Rule);
+  out.text(name).text("(").number(aclNo).text(") ");
+  if (!endCheck(wordIndex + 1)) return;
+  config.current().acl_no = aclNo;
+  out.text("OK\r\n");
+}
+
+void StatementParser::parseListingOpening() {
+  const bool ipv6 = words.view(0) == "IPv6";
+  const int nameIndex = ipv6 ? 3 : 4;
+  config.current().acl_no = kNoList;
+  for (int k = 0; k < nameIndex; ++k) out.text(words.view(k)).text(" ");
+  if (ipv6) {
+    openIpv6List(nameIndex);
+    return;
+  }
+  config.setRuleKind(words.view(0) == "Standard" ? kStandardRule : kExtendedRule);
+  int wordIndex = nameIndex;
+  parseListNumberOrName(wordIndex);
+}
+
+void StatementParser::noteOutsideList(std::string_view what) {
+  config.current().acl_no = kNoList;
   config.current().type = kNotSet;
-  leaveUnread(target, "IPv6 list");
+  note(what);
+}
+
+void StatementParser::leaveEvaluateUnread() {
+  if (config.current().acl_no == kNoList) {
+    rejectNotAcl();
+    return;
+  }
+  out.text("evaluate ").text(words.view(1)).text(" ");
+  leaveUnread(target, "reflexive evaluate");
   config.carryListContext();
+}
+
+int StatementParser::firewallListNumber(std::string_view name) {
+  auto [at, fresh] = firewallLists.try_emplace(name, 0);
+  if (fresh) at->second = kNamedListBase + config.addName(name, 0);
+  return at->second;
+}
+
+void StatementParser::parseFirewallRule() {
+  const std::string_view name = words.view(1);
+  out.text("access-list ").text(name).text(" ");
+  int wordIndex = 2;
+  if (words.view(2) == "line" && isDigitString(words.view(3))) {
+    out.text("line ").text(words.view(3)).text(" ");
+    wordIndex = 4;
+  }
+  const std::string_view kind = words.view(wordIndex);
+  out.text(kind).text(" ");
+  ++wordIndex;
+  if (kind != "extended" && kind != "standard") {
+    leaveUnread(target, "firewall form");
+    return;
+  }
+  if (words.view(wordIndex) == "remark") {
+    note("remark");
+    return;
+  }
+  // Each line names its list: none is kept open.
+  config.current().acl_no = firewallListNumber(name);
+  config.setRuleKind(kind == "standard" ? kStandardRule : kExtendedRule);
+  target.pending.form = PendingMatch::Form::subnetMask;
+  if (!parsePermission(target, words, wordIndex)) return;
+  if (kind == "standard") {
+    parseStandardRule(wordIndex);
+  } else {
+    parseExtendedRule(wordIndex);
+  }
+  config.current().acl_no = kNoList;
+  config.current().type = kNotSet;
 }
 
 void StatementParser::leaveListEntryUnread() {
@@ -263,15 +403,31 @@ bool StatementParser::parseStandardRule(int& wordIndex) {
   if (full()) parseLogOption(target, words, wordIndex);
   if (!endCheck(wordIndex)) return false;
   out.text("OK\r\n");
+  finishMatch(target);
   config.commit();
   return true;
 }
 
-bool StatementParser::parseExtendedOperands(int& wordIndex) {
-  if (full() && words.view(wordIndex) == "object-group") {
-    return leaveUnread(target, "object-group");
+bool StatementParser::parseServiceOperand(int& wordIndex) {
+  const SetRef ref{words.view(wordIndex + 1), words.view(wordIndex) == "object"};
+  std::vector<ServiceTerm> terms;
+  std::string reason;
+  if (ref.name.empty() || !groups.services(ref, terms, reason)) {
+    return leaveUnread(target, ref.name.empty() ? "object-group" : reason);
   }
-  if (!parseProtocol(target, words, wordIndex)) return false;
+  out.text(words.view(wordIndex)).text(" ").text(ref.name).text(" ");
+  wordIndex += 2;
+  target.pending.services = std::move(terms);
+  return true;
+}
+
+bool StatementParser::parseExtendedOperands(int& wordIndex) {
+  const std::string_view first = words.view(wordIndex);
+  if (full() && (first == "object-group" || first == "object")) {
+    if (!parseServiceOperand(wordIndex)) return false;
+  } else if (!parseProtocol(target, words, wordIndex)) {
+    return false;
+  }
   AclEntry& entry = config.current();
   if (!parseAddress(target, words, wordIndex, entry.source, entry.mask_s) ||
       !parsePort(target, words, wordIndex, entry.sp_typ, entry.sp_low, entry.sp_hig) ||
@@ -290,6 +446,7 @@ void StatementParser::parseExtendedRule(int& wordIndex) {
   if (!parseExtendedOperands(wordIndex)) return;
   parseOptions(target, words, wordIndex);
   out.text("OK\r\n");
+  finishMatch(target);
   config.commit();
 }
 
@@ -360,12 +517,6 @@ bool StatementParser::parseListNumberOrName(int& wordIndex) {
 void StatementParser::parseListRule(int first) {
   writeSequenceNumber(first);
   const AclEntry& entry = config.current();
-  if (entry.acl_no == kIpv6List) {
-    out.text(words.view(first)).text(" ");
-    leaveUnread(target, "IPv6 list");
-    config.carryListContext();
-    return;
-  }
   int wordIndex = first;
   bool keepOpen = true;
   switch (kindOf(entry)) {
@@ -385,6 +536,10 @@ void StatementParser::parseListRule(int first) {
       parsePermission(target, words, wordIndex);
       config.setRuleKind(kExtendedRule);
       parseExtendedRule(wordIndex);
+      break;
+    case ListKind::ipv6:
+      target.pending.form = PendingMatch::Form::ipv6;
+      if (parsePermission(target, words, wordIndex)) parseExtendedRule(wordIndex);
       break;
   }
   if (keepOpen) config.carryListContext();

@@ -28,11 +28,26 @@
 //   error bit is kept for access-list statements that cannot be read;
 // - forms that are recognised but not read are committed unread
 //   (AclConfig::commitUnread(), never compared) with Unsupported:"REASON":
-//   "IPv6 list" (an "ipv6 access-list" and its rules), "object-group" (an
-//   object-group operand), "firewall form" ("access-list NAME extended
-//   ..."), "list entry" (a sequence number before any other word inside a
+//   a rule whose object group or object is missing, cyclic or not read
+//   (the reason names it), "firewall form" (its webtype and ethertype
+//   lists), "reflexive evaluate" ("evaluate NAME", which keeps the list
+//   open), "list entry" (a sequence number before any other word inside a
 //   list), and "logging" or "log-update" for those list settings. A rule of
 //   the open list left unread keeps it open;
+// - object groups and objects (object_groups.h), defined anywhere in the
+//   text: their lines are Note:"object-group" and Note:"group member", and
+//   rules use them for addresses, services and ports ("object-group NAME",
+//   "object NAME", "portgroup NAME");
+// - IPv6 lists: "ipv6 access-list NAME" and its rules (kIpv6Rule), with
+//   IPv6 prefixes, "host", "any", ports and ICMPv6 messages, and
+//   "sequence N" before a rule;
+// - device listings: "Standard IP access list N|NAME", "Extended IP access
+//   list N|NAME", "IPv6 access list NAME" open the lists they show; their
+//   rules' counts ("(12 matches)", "(hitcnt=3) 0x..."), a trailing
+//   "sequence N" and ", wildcard bits W" are read as the plain rule;
+// - the firewall form: "access-list NAME [line N] extended|standard
+//   permit|deny ..." with subnet masks, "any" (both families), "any4",
+//   "any6", "host", objects and object groups; each line names its list;
 // - words of any length and lines of any number of words (word_row.h), list
 //   names of any length (acl_config.h);
 // - a protocol number above 255, a port above 65535 and a range whose bounds
@@ -43,9 +58,11 @@
 #define DORVEX_PARSER_STATEMENT_PARSER_H_
 
 #include <string_view>
+#include <unordered_map>
 
 #include "parser/acl_config.h"
 #include "parser/check_modes.h"
+#include "parser/object_groups.h"
 #include "parser/operand_parsers.h"
 #include "parser/word_row.h"
 #include "text/text_cursor.h"
@@ -86,6 +103,12 @@ class StatementParser {
     comment,
     ipv6List,
     listEntry,
+    listingOpening,
+    listingHeader,
+    evaluate,
+    firewallRule,
+    groupDefinition,
+    groupMember,
   };
   // The kind of the line in `words`; `complete` is false for a classic line
   // of too many words. `first` is set to the word after a sequence number
@@ -101,8 +124,24 @@ class StatementParser {
   void rejectNotAcl();
   void rejectTooManyWords();
   void noteRemark(int first);
-  void leaveIpv6ListUnread();
+  void parseIpv6Opening();
   void leaveListEntryUnread();
+  void parseListingOpening();
+  void leaveEvaluateUnread();
+  void parseFirewallRule();
+  // Closes the open list and notes the line.
+  void noteOutsideList(std::string_view what);
+
+  // Opens the IPv6 list named at wordIndex and ends the line.
+  void openIpv6List(int wordIndex);
+  // The list number of the firewall form's list `name`: one per name.
+  int firewallListNumber(std::string_view name);
+  // In the full syntax, reads a device listing's line as the plain rule:
+  // drops its counts and a trailing "sequence N", joins ", wildcard bits".
+  void normaliseListing();
+  // A service group or object in the protocol position (full syntax):
+  // false when the line was finished.
+  bool parseServiceOperand(int& wordIndex);
 
   // The rule after its list number or sequence number and permission:
   // commits it or rejects it. False iff extra words after a standard rule
@@ -142,6 +181,10 @@ class StatementParser {
   AclConfig& config = target.config;
   TextWriter& out = target.out;
   WordRow words;
+  ObjectGroups groups;
+  // Whether the line before opened or continued a definition of a group.
+  bool inDefinition = false;
+  std::unordered_map<std::string_view, int> firewallLists;
 };
 
 }  // namespace dorvex

@@ -9,9 +9,14 @@ bool isSeparator(char c) { return c == ' ' || c == '\r'; }
 }  // namespace
 
 bool WordRow::splitFrom(TextCursor& input, Syntax syntax) {
+  std::string_view line;
+  if (!input.takeLine(line)) line = {};
+  return split(line, syntax);
+}
+
+bool WordRow::split(std::string_view line, Syntax syntax) {
   words.clear();
-  whole = {};
-  if (!input.takeLine(whole)) return true;
+  whole = line;
   const bool classic = syntax == Syntax::classic;
   const char* p = whole.data();
   const char* const end = p + whole.size();

@@ -39,6 +39,22 @@ class WordRow {
   // The whole line the row was split from, without its LF.
   std::string_view line() const { return whole; }
 
+  // Splits `line` (without its LF) into the row in `syntax`; false iff the
+  // line is incomplete, as for splitFrom().
+  bool split(std::string_view line, Syntax syntax);
+  // Edits of the row, for the full syntax's listings: drops the words from
+  // `index` on; removes `count` words at `index`; sets the word at `index`.
+  void truncate(int index) {
+    if (index >= 0 && index < size()) words.resize(static_cast<std::size_t>(index));
+  }
+  void erase(int index, int count) {
+    if (index < 0 || count <= 0 || index + count > size()) return;
+    words.erase(words.begin() + index, words.begin() + index + count);
+  }
+  void set(int index, std::string_view word) {
+    if (index >= 0 && index < size()) words[static_cast<std::size_t>(index)] = word;
+  }
+
   // Splits the current line of `input` into the row in `syntax` and moves
   // `input` to column 1 of the next line (or the end of the text). False
   // iff the line is incomplete: a classic line of kMaxWords words or more.

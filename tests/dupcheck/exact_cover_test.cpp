@@ -70,13 +70,35 @@ const ExactCase kCases[] = {
      " ACL=L source-row=2 setting-row=2 \r\n"},
     {"a port operand admitting no port is covered", " permit tcp any any eq 22\n",
      " permit tcp any any gt 65535\n", " ACL=L source-row=2 setting-row=2 \r\n"},
-    {"a word not understood on the source rule", " permit ip any any ttl eq 5\n",
-     " permit ip any any\n", " ACL=L source-row=2 setting-row=2 not-covered unknown-word=ttl \r\n"},
+    {"a word not understood on the source rule", " permit ip any any option record-route\n",
+     " permit ip any any\n",
+     " ACL=L source-row=2 setting-row=2 not-covered unknown-word=option \r\n"},
     {"a word not understood on the setting rule", " permit tcp any any eq 80\n",
-     " permit tcp any any eq 80 443\n",
-     " ACL=L source-row=2 setting-row=2 not-covered unknown-word=443 \r\n"},
+     " permit tcp any any eq 80 reflect R\n",
+     " ACL=L source-row=2 setting-row=2 not-covered unknown-word=reflect \r\n"},
     {"a known restriction decides before a word not understood",
-     " permit tcp any any established\n", " permit tcp any any eq 80 443\n", ""},
+     " permit tcp any any established\n", " permit tcp any any eq 80 reflect R\n", ""},
+    {"several ports after eq are one set", " permit tcp any any range 80 443\n",
+     " permit tcp any any eq 80 443 www\n", " ACL=L source-row=2 setting-row=2 \r\n"},
+    {"a set of ports is not within one of them", " permit tcp any any eq 80\n",
+     " permit udp any any eq bootps bootpc\n", ""},
+    {"neq of several ports", " permit udp any any neq 53 123\n", " permit udp any any eq 67 68\n",
+     " ACL=L source-row=2 setting-row=2 \r\n"},
+    {"an ICMP message with a code within its type", " permit icmp any any unreachable\n",
+     " permit icmp any any port-unreachable\n", " ACL=L source-row=2 setting-row=2 \r\n"},
+    {"an ICMP type not within one of its codes", " permit icmp any any host-unreachable\n",
+     " permit icmp any any unreachable\n", ""},
+    {"ttl by its range", " permit ip any any ttl gt 3\n", " permit ip any any ttl eq 255\n",
+     " ACL=L source-row=2 setting-row=2 option-word=ttl \r\n"},
+    {"ttl neq is two ranges", " permit ip any any ttl neq 5\n", " permit ip any any ttl lt 6\n",
+     ""},
+    {"match-all within match-any", " permit tcp any any match-any +ack +rst\n",
+     " permit tcp any any match-all +ack -fin\n",
+     " ACL=L source-row=2 setting-row=2 option-word=+ack \r\n"},
+    {"established is match-any +ack +rst", " permit tcp any any established\n",
+     " permit tcp any any match-any +ack +rst\n", " ACL=L source-row=2 setting-row=2 \r\n"},
+    {"match-any not within one of its flags", " permit tcp any any ack\n",
+     " permit tcp any any match-any +ack +syn\n", ""},
     {"permit against deny", " permit ip any any\n", " deny ip any any\n", ""},
 };
 
@@ -107,9 +129,14 @@ TEST(ExactCoverTest, KindsOfListAndLinesThatAreNoRules) {
        " permit ip any host 10.9.9.9\n",
        "ip access-list standard L\n permit host 10.1.1.1\n",
        " ACL=10000 source row=3 set row=2\r\n"},
-      {"IPv6 lists are never compared", "ipv6 access-list L\n permit ipv6 any any\n",
+      {"IPv6 lists meet IPv6 lists", "ipv6 access-list L\n permit ipv6 any any\n",
+       "ipv6 access-list L\n permit tcp 2001:db8::/32 any eq 443\n",
+       " ACL=L source-row=2 setting-row=2 \r\n"},
+      {"an IPv6 list never meets an IPv4 list of its name",
+       "ip access-list extended L\n permit ip any any\n",
        "ipv6 access-list L\n permit ipv6 any any\n", ""},
-      {"nor object groups", "ip access-list extended L\n permit ip object-group A any\n",
+      {"a missing object group leaves a rule unread",
+       "ip access-list extended L\n permit ip object-group A any\n",
        "ip access-list extended L\n permit ip object-group A any\n", ""},
       {"nor list settings", "ip access-list logging interval 10\n",
        "ip access-list log-update threshold 1\n", ""},
@@ -121,7 +148,7 @@ TEST(ExactCoverTest, KindsOfListAndLinesThatAreNoRules) {
     EXPECT_EQ(c.details, checked->details.view());
   }
   // Unread lines are never compared in the classic cover either.
-  ASSERT_TRUE(checked->check(kMore[2].source, kMore[2].setting, false,
+  ASSERT_TRUE(checked->check(kMore[4].source, kMore[4].setting, false,
                              CheckModes{Syntax::full, Cover::classic}));
   EXPECT_EQ("", checked->details.view());
 }
@@ -136,9 +163,9 @@ TEST(ExactCoverTest, LongWordsAndNamesAreKeptWhole) {
     std::string source, setting, details;
   } kLong[] = {
       {"a 26-byte word on the source rule",
-       "ip access-list extended L\n permit icmp any any administratively-prohibited\n",
+       "ip access-list extended L\n permit icmp any any administratively-forbidden\n",
        "ip access-list extended L\n permit icmp any any echo\n",
-       " ACL=L source-row=2 setting-row=2 not-covered unknown-word=administratively-prohibited "
+       " ACL=L source-row=2 setting-row=2 not-covered unknown-word=administratively-forbidden "
        "\r\n"},
       {"a 300-byte word on the setting rule", "ip access-list extended L\n permit tcp any any\n",
        "ip access-list extended L\n permit tcp any any eq 80 " + word300 + "\n",
@@ -301,7 +328,7 @@ std::string lineOf(const ModelRule& rule) {
   if (rule.icmpCode >= 0) line += " " + std::to_string(rule.icmpCode);
   if (rule.timeRange) line += std::string(" time-range ") + rule.timeRange;
   if (rule.dscp >= 0) line += " dscp " + std::to_string(rule.dscp);
-  if (rule.notUnderstood) line += " ttl eq 5";
+  if (rule.notUnderstood) line += " option record-route";
   return line + rule.logWords;
 }
 

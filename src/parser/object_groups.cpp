@@ -1,0 +1,468 @@
+#include "parser/object_groups.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "parser/keyword_tables.h"
+#include "text/text_cursor.h"
+
+namespace dorvex {
+
+namespace {
+
+using U128 = unsigned __int128;
+
+constexpr U128 kIpv4Wildcard = 0xFFFFFFFFu;
+
+bool readIpv4(std::string_view word, U128& address) {
+  int a, b, c, d;
+  if (!TextCursor::parseDottedQuad(word, a, b, c, d)) return false;
+  address = (static_cast<U128>(a) << 24) | (static_cast<U128>(b) << 16) |
+            (static_cast<U128>(c) << 8) | static_cast<U128>(d);
+  return true;
+}
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The groups of 16 bits of an IPv6 address text, on one side of "::";
+// an IPv4 address may end the last side.
+bool readHextets(std::string_view text, std::vector<unsigned>& out, bool last) {
+  if (text.empty()) return true;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t colon = text.find(':', start);
+    const std::string_view part = text.substr(start, colon - start);
+    if (colon == std::string_view::npos && last && part.find('.') != std::string_view::npos) {
+      U128 v4;
+      if (!readIpv4(part, v4)) return false;
+      out.push_back(static_cast<unsigned>(v4 >> 16) & 0xFFFF);
+      out.push_back(static_cast<unsigned>(v4) & 0xFFFF);
+      return true;
+    }
+    if (part.empty() || part.size() > 4) return false;
+    unsigned value = 0;
+    for (char c : part) {
+      if (hexValue(c) < 0) return false;
+      value = value * 16 + static_cast<unsigned>(hexValue(c));
+    }
+    out.push_back(value);
+    if (colon == std::string_view::npos) return true;
+    start = colon + 1;
+  }
+}
+
+bool readIpv6(std::string_view word, U128& address) {
+  if (word.find(':') == std::string_view::npos) return false;
+  const std::size_t gap = word.find("::");
+  std::vector<unsigned> head, tail;
+  if (gap == std::string_view::npos) {
+    if (!readHextets(word, head, true) || head.size() != 8) return false;
+  } else {
+    if (word.find("::", gap + 1) != std::string_view::npos) return false;
+    if (!readHextets(word.substr(0, gap), head, false) ||
+        !readHextets(word.substr(gap + 2), tail, true) || head.size() + tail.size() > 7) {
+      return false;
+    }
+    head.resize(8 - tail.size(), 0);
+    head.insert(head.end(), tail.begin(), tail.end());
+  }
+  address = 0;
+  for (unsigned value : head) address = (address << 16) | value;
+  return true;
+}
+
+AddressBlock blockOf(U128 address, U128 wildcard) {
+  AddressBlock block;
+  address &= ~wildcard;
+  block.high = static_cast<std::uint64_t>(address >> 64);
+  block.low = static_cast<std::uint64_t>(address);
+  block.wildHigh = static_cast<std::uint64_t>(wildcard >> 64);
+  block.wildLow = static_cast<std::uint64_t>(wildcard);
+  return block;
+}
+
+// "A/n", IPv4 or IPv6.
+bool readPrefix(std::string_view word, AddressSet& out) {
+  const std::size_t slash = word.find('/');
+  if (slash == std::string_view::npos) return false;
+  int bits;
+  U128 address;
+  bool ipv6;
+  if (!TextCursor::parseDecimal(word.substr(slash + 1), bits) ||
+      !readAddress(word.substr(0, slash), address, ipv6) || bits > (ipv6 ? 128 : 32)) {
+    return false;
+  }
+  const int width = ipv6 ? 128 : 32;
+  const U128 all = ipv6 ? ~U128{0} : kIpv4Wildcard;
+  out.push_back(blockOf(address, bits >= width ? U128{0} : all >> bits));
+  return true;
+}
+
+int portOperator(std::string_view word) {
+  if (word == "eq") return kPortEq;
+  if (word == "gt") return kPortGt;
+  if (word == "lt") return kPortLt;
+  if (word == "neq") return kPortNeq;
+  if (word == "range") return kPortRange;
+  return kNoPort;
+}
+
+bool readPortNumber(std::string_view word, int protocol, int& port) {
+  if (TextCursor::parseDecimal(word, port)) return port <= kMaxPort;
+  return lookupPortName(protocol, word, Syntax::full, port) ||
+         // A service group of both protocols names ports of either.
+         (protocol == kAnyProtocol && (lookupPortName(kTcp, word, Syntax::full, port) ||
+                                       lookupPortName(kUdp, word, Syntax::full, port)));
+}
+
+// A protocol word of a service: its number; "tcp-udp" is kAnyProtocol
+// with `both` set.
+bool readServiceProtocol(std::string_view word, int& protocol, bool& both) {
+  both = word == "tcp-udp";
+  if (both) {
+    protocol = kAnyProtocol;
+    return true;
+  }
+  if (TextCursor::parseDecimal(word, protocol)) return protocol <= 255;
+  return lookupProtocol(word, protocol);
+}
+
+// The terms of one protocol (two for tcp-udp) with the given ports.
+void addTerms(std::vector<ServiceTerm>& out, int protocol, bool both, const PortSet& source,
+              const PortSet& destin, int icmpType, int icmpCode) {
+  for (int p : both ? std::vector<int>{kTcp, kUdp} : std::vector<int>{protocol}) {
+    ServiceTerm term;
+    term.protocol = p;
+    if (p == kTcp || p == kUdp) {
+      term.sourcePorts = source;
+      term.destinPorts = destin;
+    }
+    term.icmpType = icmpType;
+    term.icmpCode = icmpCode;
+    out.push_back(term);
+  }
+}
+
+// "PROTO [source OP P..] [destination] [OP P..] [MESSAGE]" from words[at]:
+// the member of a service group or object; false when a word is left.
+bool readService(const WordRow& words, int at, std::vector<ServiceTerm>& out) {
+  int protocol;
+  bool both;
+  if (!readServiceProtocol(words.view(at), protocol, both)) return false;
+  ++at;
+  PortSet source{{0, kMaxPort}}, destin{{0, kMaxPort}};
+  const int portProtocol = both ? kAnyProtocol : protocol;
+  if (words.view(at) == "source") {
+    const int taken = readPortWords(words, at + 1, portProtocol, source);
+    if (taken == 0) return false;
+    at += 1 + taken;
+  }
+  if (words.view(at) == "destination") ++at;
+  at += readPortWords(words, at, portProtocol, destin);
+  int icmpType = kNotSet, icmpCode = kNotSet, message;
+  if ((protocol == kIcmp || protocol == kIcmpv6) && !words.isEmpty(at)) {
+    if (lookupName(protocol == kIcmp ? kIcmpFullTable : kIcmpv6Table, words.view(at), message)) {
+      icmpType = icmpTypeOf(message);
+      icmpCode = icmpCodeOf(message);
+      ++at;
+    } else if (TextCursor::parseDecimal(words.view(at), icmpType) && icmpType <= 255) {
+      ++at;
+    }
+  }
+  if (!words.isEmpty(at)) return false;
+  addTerms(out, protocol, both, source, destin, icmpType, icmpCode);
+  return true;
+}
+
+}  // namespace
+
+bool readAddress(std::string_view word, U128& address, bool& ipv6) {
+  ipv6 = word.find(':') != std::string_view::npos;
+  return ipv6 ? readIpv6(word, address) : readIpv4(word, address);
+}
+
+int readAddressWords(const WordRow& words, int at, MaskKind masks, AnyMeans any, AddressSet& out,
+                     SetRef& ref) {
+  const std::string_view word = words.view(at);
+  if (word == "any") {
+    out.push_back(any == AnyMeans::both   ? AddressBlock{}
+                  : any == AnyMeans::ipv6 ? anyIpv6()
+                                          : anyIpv4());
+    return 1;
+  }
+  if (word == "any4" || word == "any6") {
+    out.push_back(word == "any4" ? anyIpv4() : anyIpv6());
+    return 1;
+  }
+  if (word == "object" || word == "object-group" || word == "net-group" || word == "addrgroup") {
+    if (words.isEmpty(at + 1)) return 0;
+    ref = SetRef{words.view(at + 1), word == "object"};
+    return 2;
+  }
+  U128 address, other;
+  bool ipv6, otherIpv6;
+  if (word == "host") {
+    if (!readAddress(words.view(at + 1), address, ipv6)) return 0;
+    out.push_back(blockOf(address, 0));
+    return 2;
+  }
+  if (word == "range") {
+    if (!readAddress(words.view(at + 1), address, ipv6) ||
+        !readAddress(words.view(at + 2), other, otherIpv6) || ipv6 != otherIpv6 ||
+        other < address) {
+      return 0;
+    }
+    appendRange(out, address, other);
+    return 3;
+  }
+  if (readPrefix(word, out)) return 1;
+  if (!readAddress(word, address, ipv6) || ipv6) return 0;
+  if (!readIpv4(words.view(at + 1), other)) return 0;
+  const U128 wildcard = masks == MaskKind::subnet ? ~other & kIpv4Wildcard : other;
+  out.push_back(blockOf(address, wildcard));
+  return 2;
+}
+
+int readPortWords(const WordRow& words, int at, int protocol, PortSet& out) {
+  const int op = portOperator(words.view(at));
+  int low, high = kNotSet;
+  if (op == kNoPort || !readPortNumber(words.view(at + 1), protocol, low)) return 0;
+  int taken = 2;
+  if (op == kPortRange) {
+    if (!readPortNumber(words.view(at + 2), protocol, high) || high < low) return 0;
+    taken = 3;
+  }
+  PortSet ports = portSetOf(op, low, high);
+  if (op == kPortEq || op == kPortNeq) {
+    int more;
+    for (; readPortNumber(words.view(at + taken), protocol, more); ++taken) {
+      if (op == kPortEq) {
+        ports.push_back(PortRange{more, more});
+        continue;
+      }
+      // "neq" of several ports: every port but each of them.
+      PortSet rest;
+      for (const PortRange& range : ports) {
+        if (more < range.low || more > range.high) {
+          rest.push_back(range);
+          continue;
+        }
+        if (more > range.low) rest.push_back(PortRange{range.low, more - 1});
+        if (more < range.high) rest.push_back(PortRange{more + 1, range.high});
+      }
+      ports.swap(rest);
+    }
+  }
+  out = std::move(ports);
+  return taken;
+}
+
+bool ObjectGroups::opensDefinition(const WordRow& words) {
+  return words.view(0) == "object-group" || words.view(0) == "object";
+}
+
+std::string ObjectGroups::keyOf(SetRef ref) {
+  return std::string(ref.object ? "o " : "g ") + std::string(ref.name);
+}
+
+void ObjectGroups::readDefinitions(std::string_view text) {
+  Group* open = nullptr;
+  bool object = false;
+  WordRow words;
+  while (!text.empty()) {
+    const std::size_t lf = text.find('\n');
+    const std::string_view line = text.substr(0, lf);
+    text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
+    // Only definitions and their members are split: the pass costs little
+    // more than a search for line ends in a configuration of rules.
+    const bool member = open != nullptr && !line.empty() && line[0] == ' ';
+    if (!member && line.substr(0, 6) != "object") {
+      open = nullptr;
+      continue;
+    }
+    words.split(line, Syntax::full);
+    if (words.size() == 0) continue;
+    const bool indented = line[0] == ' ';
+    if (open != nullptr && indented) {
+      if (open->bad.empty()) readMember(*open, words, object);
+      continue;
+    }
+    open = nullptr;
+    if (!opensDefinition(words) || words.isEmpty(2)) continue;
+    object = words.view(0) == "object";
+    const std::string_view kind = words.view(1);
+    Group group;
+    if (kind == "network") {
+      group.kind = Kind::network;
+    } else if (kind == "service") {
+      group.kind = Kind::service;
+      bool both;
+      if (!words.isEmpty(3) && readServiceProtocol(words.view(3), group.protocol, both)) {
+        if (both) group.protocol = kAnyProtocol;
+      }
+    } else if (kind == "port") {
+      group.kind = Kind::port;
+    } else if (kind == "protocol") {
+      group.kind = Kind::protocol;
+    }
+    // A name defined twice is one group of both definitions' members.
+    auto [at, fresh] = groups.try_emplace(keyOf(SetRef{words.view(2), object}), std::move(group));
+    if (!fresh && at->second.kind != group.kind) at->second.bad = "defined twice";
+    open = &at->second;
+  }
+}
+
+void ObjectGroups::readMember(Group& group, const WordRow& words, bool object) {
+  std::string_view first = words.view(0);
+  if (first == "description" || first == "nat") return;
+  if (first == "group-object") {
+    group.nested.push_back(SetRef{words.view(1), false});
+    if (words.isEmpty(1) || !words.isEmpty(2)) group.bad = "group-object";
+    return;
+  }
+  int at = 0;
+  switch (group.kind) {
+    case Kind::network: {
+      if (first == "network-object" || (object && first == "subnet")) at = 1;
+      SetRef ref;
+      const int taken =
+          readAddressWords(words, at, MaskKind::subnet, AnyMeans::both, group.blocks, ref);
+      if (taken == 0 || !words.isEmpty(at + taken)) {
+        group.bad = std::string(first);
+      } else if (!ref.name.empty()) {
+        group.nested.push_back(ref);
+      }
+      return;
+    }
+    case Kind::service: {
+      if (first == "service-object" || (object && first == "service")) at = 1;
+      if (first == "port-object") {
+        PortSet ports;
+        const int taken = readPortWords(words, 1, group.protocol, ports);
+        if (taken == 0 || !words.isEmpty(1 + taken) || group.protocol == kNotSet) {
+          group.bad = "port-object";
+          return;
+        }
+        const bool both = group.protocol == kAnyProtocol;
+        addTerms(group.terms, group.protocol, both, PortSet{{0, kMaxPort}}, ports, kNotSet,
+                 kNotSet);
+        return;
+      }
+      if (words.view(at) == "object") {
+        group.nested.push_back(SetRef{words.view(at + 1), true});
+        return;
+      }
+      if (!readService(words, at, group.terms)) group.bad = std::string(first);
+      return;
+    }
+    case Kind::port: {
+      PortSet ports;
+      const int taken = readPortWords(words, 0, kAnyProtocol, ports);
+      if (taken == 0 || !words.isEmpty(taken)) {
+        group.bad = std::string(first);
+        return;
+      }
+      group.portSet.insert(group.portSet.end(), ports.begin(), ports.end());
+      return;
+    }
+    case Kind::protocol: {
+      int protocol;
+      bool both;
+      at = first == "protocol-object" ? 1 : 0;
+      if (!readServiceProtocol(words.view(at), protocol, both) || !words.isEmpty(at + 1)) {
+        group.bad = std::string(first);
+        return;
+      }
+      addTerms(group.terms, protocol, both, PortSet{{0, kMaxPort}}, PortSet{{0, kMaxPort}}, kNotSet,
+               kNotSet);
+      return;
+    }
+    case Kind::other: group.bad = "kind of group"; return;
+  }
+}
+
+ObjectGroups::Group* ObjectGroups::resolve(SetRef ref, Kind kind, std::string& reason) {
+  const std::string what =
+      std::string(ref.object ? "object " : "object-group ") + std::string(ref.name);
+  auto found = groups.find(keyOf(ref));
+  if (found == groups.end()) {
+    reason = what + " missing";
+    return nullptr;
+  }
+  Group& group = found->second;
+  // A protocol group stands where a service group may.
+  const bool fits = group.kind == kind || (kind == Kind::service && group.kind == Kind::protocol);
+  if (!fits) {
+    reason = what + " of another kind";
+    return nullptr;
+  }
+  if (!group.bad.empty()) {
+    reason = what + " not read: " + group.bad;
+    return nullptr;
+  }
+  if (group.state == 1) {
+    reason = what + " cyclic";
+    return nullptr;
+  }
+  if (group.state == 2) return &group;
+  group.state = 1;
+  std::vector<SetRef> nested;
+  nested.swap(group.nested);
+  for (SetRef inner : nested) {
+    Group* member =
+        resolve(inner, group.kind == Kind::protocol ? Kind::service : group.kind, reason);
+    if (member == nullptr) {
+      group.bad = reason;
+      reason = what + ": " + reason;
+      group.state = 0;
+      return nullptr;
+    }
+    group.blocks.insert(group.blocks.end(), member->blocks.begin(), member->blocks.end());
+    group.terms.insert(group.terms.end(), member->terms.begin(), member->terms.end());
+    group.portSet.insert(group.portSet.end(), member->portSet.begin(), member->portSet.end());
+  }
+  group.state = 2;
+  return &group;
+}
+
+bool ObjectGroups::isPortGroup(SetRef ref) const {
+  auto found = groups.find(keyOf(ref));
+  return found != groups.end() &&
+         (found->second.kind == Kind::port || found->second.kind == Kind::service);
+}
+
+bool ObjectGroups::addresses(SetRef ref, AddressSet& out, std::string& reason) {
+  const Group* group = resolve(ref, Kind::network, reason);
+  if (group != nullptr) out = group->blocks;
+  return group != nullptr;
+}
+
+bool ObjectGroups::services(SetRef ref, std::vector<ServiceTerm>& out, std::string& reason) {
+  const Group* group = resolve(ref, Kind::service, reason);
+  if (group != nullptr) out = group->terms;
+  return group != nullptr;
+}
+
+bool ObjectGroups::ports(SetRef ref, PortSet& out, std::string& reason) {
+  // A port group, or a service group of ports of one protocol (the
+  // firewall form's "object-group service NAME tcp").
+  std::string ignored;
+  if (const Group* group = resolve(ref, Kind::port, ignored)) {
+    out = group->portSet;
+    return true;
+  }
+  const Group* group = resolve(ref, Kind::service, reason);
+  if (group == nullptr) return false;
+  out.clear();
+  for (const ServiceTerm& term : group->terms) {
+    out.insert(out.end(), term.destinPorts.begin(), term.destinPorts.end());
+  }
+  return true;
+}
+
+}  // namespace dorvex

@@ -1,0 +1,153 @@
+#include "parser/rule_match.h"
+
+#include <algorithm>
+
+namespace dorvex {
+
+namespace {
+
+using U128 = unsigned __int128;
+
+AddressBlock blockOf(U128 address, U128 wildcard) {
+  AddressBlock block;
+  address &= ~wildcard;
+  block.high = static_cast<std::uint64_t>(address >> 64);
+  block.low = static_cast<std::uint64_t>(address);
+  block.wildHigh = static_cast<std::uint64_t>(wildcard >> 64);
+  block.wildLow = static_cast<std::uint64_t>(wildcard);
+  return block;
+}
+
+constexpr std::uint64_t kLow32 = 0xFFFFFFFFull;
+
+bool isIpv4(const AddressBlock& block) {
+  return block.high == 0 && block.wildHigh == 0 && (block.low >> 32) == 0 &&
+         (block.wildLow >> 32) == 0;
+}
+
+// The port range around a set, or no operand for every port.
+void portHull(const std::vector<PortSet>& sides, int& op, int& low, int& high) {
+  int first = kMaxPort + 1, last = -1;
+  for (const PortSet& set : sides) {
+    for (const PortRange& range : set) {
+      first = std::min(first, range.low);
+      last = std::max(last, range.high);
+    }
+  }
+  op = kNoPort;
+  low = high = kNotSet;
+  if (last < 0 || (first == 0 && last == kMaxPort)) return;
+  if (first == last) {
+    op = kPortEq;
+    low = first;
+    return;
+  }
+  op = kPortRange;
+  low = first;
+  high = last;
+}
+
+void setQuad(unsigned char (&field)[4], std::uint32_t value) {
+  for (int k = 0; k < 4; ++k) field[k] = static_cast<unsigned char>(value >> (24 - 8 * k));
+}
+
+// The IPv4 block around every block of `set`: the bits all share.
+void addressHull(const AddressSet& set, unsigned char (&address)[4], unsigned char (&wildcard)[4]) {
+  std::uint32_t care = 0xFFFFFFFFu, value = 0;
+  bool first = true;
+  for (const AddressBlock& block : set) {
+    if (!isIpv4(block)) {
+      care = 0;
+      break;
+    }
+    const auto blockCare = static_cast<std::uint32_t>(~block.wildLow & kLow32);
+    const auto blockValue = static_cast<std::uint32_t>(block.low);
+    if (first) {
+      care = blockCare;
+      value = blockValue;
+      first = false;
+    } else {
+      care &= blockCare & ~(value ^ blockValue);
+    }
+  }
+  if (set.empty()) care = 0;
+  setQuad(address, value & care);
+  setQuad(wildcard, ~care);
+}
+
+}  // namespace
+
+AddressBlock ipv4Block(std::uint32_t address, std::uint32_t wildcard) {
+  return blockOf(address, wildcard);
+}
+
+AddressBlock ipv6Block(std::uint64_t high, std::uint64_t low, int prefixLength) {
+  const U128 address = (U128{high} << 64) | low;
+  const U128 wildcard = prefixLength >= 128 ? U128{0} : (~U128{0}) >> prefixLength;
+  return blockOf(address, prefixLength <= 0 ? ~U128{0} : wildcard);
+}
+
+AddressBlock anyIpv4() { return blockOf(0, kLow32); }
+
+AddressBlock anyIpv6() { return blockOf(0, ~U128{0}); }
+
+U128 addressOf(const AddressBlock& block) { return (U128{block.high} << 64) | block.low; }
+
+U128 wildcardOf(const AddressBlock& block) { return (U128{block.wildHigh} << 64) | block.wildLow; }
+
+void appendRange(AddressSet& set, U128 first, U128 last) {
+  // The largest aligned block at `first` that ends by `last`, again and
+  // again: at most two per bit.
+  while (true) {
+    U128 size = first == 0 ? ~U128{0} : (first & (~first + 1)) - 1;
+    while (size > last - first) size >>= 1;
+    set.push_back(blockOf(first, size));
+    if (first + size >= last) return;
+    first += size + 1;
+  }
+}
+
+PortSet portSetOf(int op, int low, int high) {
+  PortSet set;
+  auto add = [&](long long from, long long to) {
+    from = std::max(from, 0LL);
+    to = std::min(to, static_cast<long long>(kMaxPort));
+    if (from <= to) set.push_back(PortRange{static_cast<int>(from), static_cast<int>(to)});
+  };
+  const long long a = low, b = high;
+  switch (op) {
+    case kPortEq: add(a, a); break;
+    case kPortGt: add(a + 1, kMaxPort); break;
+    case kPortLt: add(0, a - 1); break;
+    case kPortNeq:
+      add(0, a - 1);
+      add(a + 1, kMaxPort);
+      break;
+    case kPortRange: add(a, b); break;
+    default: add(0, kMaxPort); break;
+  }
+  return set;
+}
+
+void matchHull(const RuleMatch& match, AclEntry& entry) {
+  addressHull(match.source, entry.source, entry.mask_s);
+  addressHull(match.destin, entry.destin, entry.mask_d);
+  if (entry.type == kStandardRule) return;
+  int protocol = match.services.empty() ? kAnyProtocol : match.services.front().protocol;
+  for (const ServiceTerm& term : match.services) {
+    if (term.protocol != protocol) protocol = kAnyProtocol;
+  }
+  entry.protocol_no = protocol;
+  entry.sp_typ = entry.dp_typ = kNoPort;
+  entry.sp_low = entry.sp_hig = entry.dp_low = entry.dp_hig = kNotSet;
+  if (match.ipv6 || (protocol != kTcp && protocol != kUdp)) return;
+  std::vector<PortSet> sources, destins;
+  for (const ServiceTerm& term : match.services) {
+    sources.push_back(term.sourcePorts);
+    destins.push_back(term.destinPorts);
+  }
+  portHull(sources, entry.sp_typ, entry.sp_low, entry.sp_hig);
+  portHull(destins, entry.dp_typ, entry.dp_low, entry.dp_hig);
+}
+
+}  // namespace dorvex

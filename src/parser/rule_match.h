@@ -1,0 +1,84 @@
+// RuleMatch: what a rule of the full syntax matches when AclEntry's fixed
+// IPv4 fields cannot hold it: address sets (unions of 128-bit blocks under
+// wildcards, from object groups, objects, ranges and IPv6 operands) and
+// service terms (a protocol with source and destination port sets, and an
+// ICMP message, from service groups, port groups and several ports after
+// "eq"). The entry keeps its classic fields filled with what covers the
+// whole match (matchHull()), so that the index still finds every source
+// rule that may cover it; the covers read the match itself.
+#ifndef DORVEX_PARSER_RULE_MATCH_H_
+#define DORVEX_PARSER_RULE_MATCH_H_
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "parser/acl_entry.h"
+
+namespace dorvex {
+
+// A 128-bit block: the address with the bits of its wildcard clear, and the
+// wildcard (a set bit: any). An IPv4 block is the low 32 bits with the 96
+// above zero and cared about, so that it never meets an IPv6 block; the
+// default block is every address of both.
+struct AddressBlock {
+  std::uint64_t high = 0, low = 0;
+  std::uint64_t wildHigh = ~std::uint64_t{0}, wildLow = ~std::uint64_t{0};
+  bool operator==(const AddressBlock&) const = default;
+};
+using AddressSet = std::vector<AddressBlock>;
+
+AddressBlock ipv4Block(std::uint32_t address, std::uint32_t wildcard);
+// Four address bytes as one number, first octet highest.
+inline std::uint32_t packQuad(const unsigned char (&octets)[4]) {
+  return (std::uint32_t{octets[0]} << 24) | (std::uint32_t{octets[1]} << 16) |
+         (std::uint32_t{octets[2]} << 8) | std::uint32_t{octets[3]};
+}
+AddressBlock ipv6Block(std::uint64_t high, std::uint64_t low, int prefixLength);
+// Every IPv4 address; every IPv6 address.
+AddressBlock anyIpv4();
+AddressBlock anyIpv6();
+// Appends the addresses first to last (both of one family, first <= last)
+// as the fewest prefixes.
+void appendRange(AddressSet& set, unsigned __int128 first, unsigned __int128 last);
+// The 128 bits of a block's address and wildcard.
+unsigned __int128 addressOf(const AddressBlock& block);
+unsigned __int128 wildcardOf(const AddressBlock& block);
+
+// An inclusive port range of 0 to kMaxPort; a set is a union of them.
+struct PortRange {
+  int low;
+  int high;
+  bool operator==(const PortRange&) const = default;
+};
+using PortSet = std::vector<PortRange>;
+// The ports an operand (kNoPort, kPortEq ... kPortRange) admits.
+PortSet portSetOf(int op, int low, int high);
+
+// One protocol with its ports and ICMP message: a part of a rule's service.
+struct ServiceTerm {
+  int protocol = kAnyProtocol;  // kAnyProtocol: every protocol
+  PortSet sourcePorts{{0, kMaxPort}};
+  PortSet destinPorts{{0, kMaxPort}};
+  int icmpType = kNotSet;
+  int icmpCode = kNotSet;
+  bool operator==(const ServiceTerm&) const = default;
+};
+
+struct RuleMatch {
+  bool ipv6 = false;  // a rule of an IPv6 list
+  AddressSet source;
+  AddressSet destin;  // a standard rule: every address
+  std::vector<ServiceTerm> services;
+};
+
+// Sets the classic fields of `entry` (addresses, wildcards, protocol and
+// port operands) to what covers every packet of `match` as far as those
+// fields can say: the bits all blocks share, the protocol all terms share
+// or "ip", one port when a side admits only it, else the range around the
+// side's ports, no operand for an IPv6 rule or across protocols.
+void matchHull(const RuleMatch& match, AclEntry& entry);
+
+}  // namespace dorvex
+
+#endif  // DORVEX_PARSER_RULE_MATCH_H_
