@@ -113,7 +113,9 @@ void writeRuleSide(JsonWriter& json, const AclEntry& entry, const AclConfig& con
 // details line.
 void writeList(JsonWriter& json, const AclConfig& source, const AclEntry& rule,
                const AclEntry& other) {
-  json.raw(other.type == kStandardRule ? "{\"kind\":\"standard\"" : "{\"kind\":\"extended\"");
+  json.raw(other.type == kStandardRule ? "{\"kind\":\"standard\""
+           : other.type == kIpv6Rule   ? "{\"kind\":\"ipv6\""
+                                       : "{\"kind\":\"extended\"");
   if (rule.acl_no >= kNamedListBase) {
     json.textMember("name", source.nameView(rule.acl_no - kNamedListBase), "name_bytes");
   } else {
@@ -176,25 +178,28 @@ void writeNumbers(JsonWriter& json, const std::vector<int>& numbers) {
 
 // The witness packet: the fields its protocol has, and the line that
 // decides it the other way.
-void writeWitness(JsonWriter& json, const Verdict& verdict) {
+// ICMP of IPv6, in an IPv6 list.
+constexpr std::uint32_t kIcmpv6Protocol = 58;
+
+void writeWitness(JsonWriter& json, const Verdict& verdict, bool ipv6) {
   const Packet& packet = verdict.witness;
   const std::uint32_t protocol = packet.field[kProtocol];
   const bool ported = protocol == kTcp || protocol == kUdp;
   json.raw("{\"protocol\":");
   json.number(protocol);
   json.raw(",\"source\":");
-  json.text(addressText(packet.word[kSrcHigh], packet.word[kSrcLow]));
+  json.text(addressText(packet.word[kSrcHigh], packet.word[kSrcLow], ipv6));
   if (ported) {
     json.raw(",\"source_port\":");
     json.number(packet.field[kSrcPort]);
   }
   json.raw(",\"destination\":");
-  json.text(addressText(packet.word[kDstHigh], packet.word[kDstLow]));
+  json.text(addressText(packet.word[kDstHigh], packet.word[kDstLow], ipv6));
   if (ported) {
     json.raw(",\"destination_port\":");
     json.number(packet.field[kDstPort]);
   }
-  if (protocol == kIcmp) {
+  if (protocol == kIcmp || (ipv6 && protocol == kIcmpv6Protocol)) {
     json.raw(",\"icmp_type\":");
     json.number(packet.field[kIcmpType]);
     json.raw(",\"icmp_code\":");
@@ -227,7 +232,7 @@ void writeVerdict(JsonWriter& json, const CheckWorkspace& workspace, const ListV
   writeNumbers(json, result.verdict.deciding_lines);
   if (result.kind == ListVerdictKind::notCovered) {
     json.raw(",\"witness\":");
-    writeWitness(json, result.verdict);
+    writeWitness(json, result.verdict, rule.type == kIpv6Rule);
   }
   if (result.kind == ListVerdictKind::undecided) {
     json.raw(",\"reason\":");

@@ -120,7 +120,9 @@ class ListCheckRun {
         writeSourceRow(verdict.witness_line);
         out.text(" setting-row=").number(settingLine).text(" not-covered by=");
         out.text(verdict.witness_action == Action::permit ? "permit" : "deny");
-        out.text(" witness=").text(describe(verdict.witness)).lineEnd();
+        out.text(" witness=");
+        out.text(describe(verdict.witness, setting.entryAt(settingIndex)->type == kIpv6Rule));
+        out.lineEnd();
         return ListVerdictKind::notCovered;
       case VerdictKind::undecided: break;
     }

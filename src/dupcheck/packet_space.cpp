@@ -100,19 +100,38 @@ int protocolRank(const Box& box) {
 
 }  // namespace
 
-std::string addressText(std::uint64_t high, std::uint64_t low) {
+std::string addressText(std::uint64_t high, std::uint64_t low, bool ipv6) {
   char text[64];
-  if (high == 0 && (low >> 32) == 0) {
+  if (!ipv6 && high == 0 && (low >> 32) == 0) {
     std::snprintf(text, sizeof text, "%u.%u.%u.%u", unsigned(low >> 24) & 255,
                   unsigned(low >> 16) & 255, unsigned(low >> 8) & 255, unsigned(low) & 255);
-  } else {
-    std::snprintf(text, sizeof text, "%x:%x:%x:%x:%x:%x:%x:%x", unsigned(high >> 48) & 0xFFFF,
-                  unsigned(high >> 32) & 0xFFFF, unsigned(high >> 16) & 0xFFFF,
-                  unsigned(high) & 0xFFFF, unsigned(low >> 48) & 0xFFFF,
-                  unsigned(low >> 32) & 0xFFFF, unsigned(low >> 16) & 0xFFFF,
-                  unsigned(low) & 0xFFFF);
+    return text;
   }
-  return text;
+  unsigned groups[8];
+  for (int k = 0; k < 8; ++k) {
+    const std::uint64_t word = k < 4 ? high : low;
+    groups[k] = unsigned(word >> (48 - 16 * (k % 4))) & 0xFFFF;
+  }
+  // The longest run of two or more zero groups is written "::".
+  int runStart = -1, runLength = 1;
+  for (int k = 0; k < 8;) {
+    int end = k;
+    while (end < 8 && groups[end] == 0) ++end;
+    if (end - k > runLength) runStart = k, runLength = end - k;
+    k = end == k ? k + 1 : end;
+  }
+  std::string result;
+  for (int k = 0; k < 8; ++k) {
+    if (k == runStart) {
+      result += "::";
+      k += runLength - 1;
+      continue;
+    }
+    if (!result.empty() && result.back() != ':') result += ':';
+    std::snprintf(text, sizeof text, "%x", groups[k]);
+    result += text;
+  }
+  return result;
 }
 
 std::string flagsText(unsigned flags) {
@@ -356,18 +375,21 @@ Packet samplePacket(const Box& box, std::uint64_t seed) {
   return p;
 }
 
-std::string describe(const Packet& packet) {
+std::string describe(const Packet& packet, bool ipv6) {
   std::uint32_t protocol = packet.field[kProtocol];
   bool ported = protocol == 6 || protocol == 17;
+  // ICMP of IPv4, and of IPv6 (58) in an IPv6 list.
+  const bool icmp = protocol == 1 || (ipv6 && protocol == 58);
   std::string text = protocol == 1    ? "icmp"
+                     : icmp           ? "icmpv6"
                      : protocol == 6  ? "tcp"
                      : protocol == 17 ? "udp"
                                       : "protocol " + std::to_string(protocol);
-  text += " " + addressText(packet.word[kSrcHigh], packet.word[kSrcLow]);
+  text += " " + addressText(packet.word[kSrcHigh], packet.word[kSrcLow], ipv6);
   if (ported) text += " port " + std::to_string(packet.field[kSrcPort]);
-  text += " > " + addressText(packet.word[kDstHigh], packet.word[kDstLow]);
+  text += " > " + addressText(packet.word[kDstHigh], packet.word[kDstLow], ipv6);
   if (ported) text += " port " + std::to_string(packet.field[kDstPort]);
-  if (protocol == 1) {
+  if (icmp) {
     text += " type " + std::to_string(packet.field[kIcmpType]) + " code " +
             std::to_string(packet.field[kIcmpCode]);
   }

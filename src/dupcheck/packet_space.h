@@ -135,14 +135,16 @@ Packet pickPacket(const BoxSet& set);
 // that depends only on the box and the seed. REQUIRES: !box.isEmpty().
 Packet samplePacket(const Box& box, std::uint64_t seed);
 
-// An address of the space as text: a.b.c.d for IPv4, eight groups of hex
-// digits for IPv6.
-std::string addressText(std::uint64_t high, std::uint64_t low);
+// An address of the space as text: a.b.c.d for IPv4; for IPv6 (or any
+// address when `ipv6`, as in an IPv6 list, where ::1 is no IPv4 address)
+// groups of hex digits, the longest run of zero groups as "::".
+std::string addressText(std::uint64_t high, std::uint64_t low, bool ipv6 = false);
 // TCP flag bits as their names joined by commas, highest first; "none".
 std::string flagsText(unsigned flags);
 
 // The packet as text, e.g. "tcp 10.1.2.1 port 1024 > 192.0.2.1 port 80".
-std::string describe(const Packet& packet);
+// `ipv6`: its addresses are IPv6 ones, as addressText() says.
+std::string describe(const Packet& packet, bool ipv6 = false);
 
 }  // namespace dorvex
 
