@@ -8,7 +8,7 @@ namespace dorvex {
 
 namespace {
 
-using U128 = unsigned __int128;
+using U128 = Uint128;
 
 // The rule's service terms: its RuleMatch's, or the one of its fields.
 std::vector<ServiceTerm> termsOf(const AclEntry& entry, const RuleMatch* match) {
@@ -43,17 +43,18 @@ unsigned engineFlags(unsigned optionBits) {
   return flags;
 }
 
+// An ICMP message: its type, and its code when it has one (kNotSet: none).
+void narrowIcmp(Box& box, int type, int code) {
+  if (type == kNotSet) return;
+  box.setRange(kIcmpType, static_cast<std::uint32_t>(type), static_cast<std::uint32_t>(type));
+  if (code == kNotSet) return;
+  box.setRange(kIcmpCode, static_cast<std::uint32_t>(code), static_cast<std::uint32_t>(code));
+}
+
 // The restrictions that narrow each box alike.
 void narrowByOptions(Box& box, const RuleOptions& options) {
   if (options.fragments) box.setFragment(true);
-  if (options.icmpType != kNotSet) {
-    const auto type = static_cast<std::uint32_t>(options.icmpType);
-    box.setRange(kIcmpType, type, type);
-    if (options.icmpCode != kNotSet) {
-      const auto code = static_cast<std::uint32_t>(options.icmpCode);
-      box.setRange(kIcmpCode, code, code);
-    }
-  }
+  narrowIcmp(box, options.icmpType, options.icmpCode);
   const unsigned mustSet = engineFlags(options.tcpFlags | options.allSet);
   const unsigned mustClear = engineFlags(options.allClear);
   if ((mustSet | mustClear) != 0) box.setTcpFlags(mustSet, mustClear);
@@ -117,14 +118,7 @@ std::vector<Box> serviceOf(const AclEntry& entry, const RuleMatch* match,
       const auto protocol = static_cast<std::uint32_t>(term.protocol);
       base.setRange(kProtocol, protocol, protocol);
     }
-    if (term.icmpType != kNotSet) {
-      const auto type = static_cast<std::uint32_t>(term.icmpType);
-      base.setRange(kIcmpType, type, type);
-      if (term.icmpCode != kNotSet) {
-        const auto code = static_cast<std::uint32_t>(term.icmpCode);
-        base.setRange(kIcmpCode, code, code);
-      }
-    }
+    narrowIcmp(base, term.icmpType, term.icmpCode);
     narrowByOptions(base, options);
     const bool ported = term.protocol == kTcp || term.protocol == kUdp;
     if (!ported) {

@@ -10,7 +10,7 @@ namespace dorvex {
 
 namespace {
 
-using U128 = unsigned __int128;
+using U128 = Uint128;
 
 constexpr U128 kIpv4Wildcard = 0xFFFFFFFFu;
 
@@ -74,16 +74,6 @@ bool readIpv6(std::string_view word, U128& address) {
   address = 0;
   for (unsigned value : head) address = (address << 16) | value;
   return true;
-}
-
-AddressBlock blockOf(U128 address, U128 wildcard) {
-  AddressBlock block;
-  address &= ~wildcard;
-  block.high = static_cast<std::uint64_t>(address >> 64);
-  block.low = static_cast<std::uint64_t>(address);
-  block.wildHigh = static_cast<std::uint64_t>(wildcard >> 64);
-  block.wildLow = static_cast<std::uint64_t>(wildcard);
-  return block;
 }
 
 // "A/n", IPv4 or IPv6.

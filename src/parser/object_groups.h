@@ -56,7 +56,7 @@ int readAddressWords(const WordRow& words, int at, MaskKind masks, AnyMeans any,
 int readPortWords(const WordRow& words, int at, int protocol, PortSet& out);
 // An IPv4 address "a.b.c.d" or an IPv6 address, as 128 bits (IPv4 in the
 // low 32); `ipv6` says which.
-bool readAddress(std::string_view word, unsigned __int128& address, bool& ipv6);
+bool readAddress(std::string_view word, Uint128& address, bool& ipv6);
 
 class ObjectGroups {
  public:

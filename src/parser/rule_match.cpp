@@ -6,17 +6,7 @@ namespace dorvex {
 
 namespace {
 
-using U128 = unsigned __int128;
-
-AddressBlock blockOf(U128 address, U128 wildcard) {
-  AddressBlock block;
-  address &= ~wildcard;
-  block.high = static_cast<std::uint64_t>(address >> 64);
-  block.low = static_cast<std::uint64_t>(address);
-  block.wildHigh = static_cast<std::uint64_t>(wildcard >> 64);
-  block.wildLow = static_cast<std::uint64_t>(wildcard);
-  return block;
-}
+using U128 = Uint128;
 
 constexpr std::uint64_t kLow32 = 0xFFFFFFFFull;
 
@@ -76,6 +66,16 @@ void addressHull(const AddressSet& set, unsigned char (&address)[4], unsigned ch
 }
 
 }  // namespace
+
+AddressBlock blockOf(U128 address, U128 wildcard) {
+  AddressBlock block;
+  address &= ~wildcard;
+  block.high = static_cast<std::uint64_t>(address >> 64);
+  block.low = static_cast<std::uint64_t>(address);
+  block.wildHigh = static_cast<std::uint64_t>(wildcard >> 64);
+  block.wildLow = static_cast<std::uint64_t>(wildcard);
+  return block;
+}
 
 AddressBlock ipv4Block(std::uint32_t address, std::uint32_t wildcard) {
   return blockOf(address, wildcard);
