@@ -1,56 +1,89 @@
 #include "ui/dialog_front_end.h"
 
+#include <string>
+
 #include "ui/front_end.h"
 #include "ui/resource.h"
 
 namespace dorvex {
 
-void ConsoleProgress::write(std::string_view text) {
-  if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-}
-
 namespace {
 
-// Ctrl+C or Ctrl+Break typed into the console would end the process by
-// default; the check goes on instead.
-BOOL WINAPI ignoreControlKey(DWORD event) {
-  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+// Light grey on black, as the console that showed these lines before.
+constexpr COLORREF kProgressText = RGB(192, 192, 192);
+
+INT_PTR onProgressMessage(HWND window, UINT message, WPARAM wParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      // Its caption is the program's path, as a console's was.
+      char path[MAX_PATH] = {};
+      GetModuleFileNameA(nullptr, path, sizeof path);
+      SetWindowTextA(window, path);
+      return FALSE;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORDLG: {
+      auto dc = reinterpret_cast<HDC>(wParam);
+      SetTextColor(dc, kProgressText);
+      SetBkColor(dc, RGB(0, 0, 0));
+      return reinterpret_cast<INT_PTR>(GetStockObject(BLACK_BRUSH));
+    }
+    case WM_SYSCOMMAND:
+      // The window menu's and the taskbar's close, and Alt+F4.
+      return (wParam & 0xFFF0) == SC_CLOSE;
+    case WM_CLOSE: return TRUE;
+    default: return FALSE;
+  }
 }
 
-// Closing a console ends every process attached to it, so the console of a
-// check offers no way to close it: the close command goes from its window
-// menu (where the system lets another process change that menu), and the
-// window menu with the close box goes from its caption.
-void removeCloseCommand(HWND console) {
-  if (console == nullptr) return;
-  if (HMENU menu = GetSystemMenu(console, FALSE)) DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
-  SetWindowLongA(console, GWL_STYLE, GetWindowLongA(console, GWL_STYLE) & ~WS_SYSMENU);
-  SetWindowPos(console, nullptr, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+INT_PTR CALLBACK progressProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+  try {
+    return onProgressMessage(window, message, wParam);
+  } catch (...) {
+    // Nothing may unwind through the window manager.
+    return FALSE;
+  }
 }
 
 }  // namespace
 
-ProgressSink* DialogFrontEnd::openProgress() {
-  ownsConsole = AllocConsole() != FALSE;
-  if (ownsConsole) {
-    SetConsoleCtrlHandler(ignoreControlKey, TRUE);
-    removeCloseCommand(GetConsoleWindow());
-  }
-  console.setOutput(GetStdHandle(STD_OUTPUT_HANDLE));
-  return &console;
+bool ProgressWindow::open(HWND owner) {
+  window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), owner,
+                              progressProc, 0);
+  if (window == nullptr) return false;
+  // The main dialog keeps the activation, so that the boxes of the check
+  // open in the active window of the program.
+  ShowWindow(window, SW_SHOWNA);
+  UpdateWindow(window);
+  return true;
 }
 
-void DialogFrontEnd::closeProgress() {
-  console.setOutput(nullptr);
-  if (ownsConsole) {
-    FreeConsole();
-    SetConsoleCtrlHandler(ignoreControlKey, FALSE);
+void ProgressWindow::write(std::string_view text) {
+  if (window == nullptr) return;
+  HWND lines = GetDlgItem(window, IDC_PROGRESS_TEXT);
+  std::string piece(text);
+  SendMessageA(lines, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
+  SendMessageA(lines, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+  // The check runs on this thread and takes no other input meanwhile: only
+  // the messages of this window and its text are handled here.
+  MSG message;
+  while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
+    if (!IsDialogMessageA(window, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
   }
-  ownsConsole = false;
+  UpdateWindow(window);
 }
+
+void ProgressWindow::close() {
+  if (window != nullptr) DestroyWindow(window);
+  window = nullptr;
+}
+
+ProgressSink* DialogFrontEnd::openProgress() { return progress.open(dialog) ? &progress : nullptr; }
+
+void DialogFrontEnd::closeProgress() { progress.close(); }
 
 void DialogFrontEnd::showReportPath(const std::string& path) {
   std::string caption = loadText(IDS_REPORT_CAPTION);

@@ -6,6 +6,7 @@
 #define IDD_ABOUT 103
 #define IDD_MAIN 129
 #define IDD_RESULT 130
+#define IDD_PROGRESS 131
 
 // Icons, menu, accelerators
 #define IDI_DORVEX 107
@@ -33,6 +34,8 @@
 #define IDC_SETTING_ANALYSIS 1019
 // Checks in the full syntax with the exact cover test when set.
 #define IDC_FULL_EXACT 1020
+// The progress lines of a check.
+#define IDC_PROGRESS_TEXT 1021
 
 // Strings
 #define IDS_CLASS_NAME 109

@@ -65,8 +65,9 @@ bool waitFor(const std::function<bool()>& done, int seconds);
 bool placeCursor(POINT point);
 // A left click at a screen point.
 void clickAt(POINT point);
-// Presses and releases a key, with Control held if `control`.
-void pressKey(WORD key, bool control = false);
+// Presses and releases a key, with `modifier` (VK_CONTROL, VK_MENU) held
+// unless it is 0.
+void pressKey(WORD key, WORD modifier = 0);
 // What the screen shows of a window: rows bottom first, 3 bytes a pixel
 // (blue, green, red), each row padded to 4 bytes.
 struct Picture {
@@ -135,19 +136,15 @@ void dropAt(HWND dialog, int x, int y, const std::vector<std::string>& paths);
 // Presses "CEHCK!"; boxes and dialogs are answered as queued.
 void pressCheck(HWND dialog);
 
-// Progress lines of a check arrive on the standard output; the test reads
-// them through a pipe put there for one check.
+// What the progress window of the last check showed when it went; empty
+// from construction until a progress window goes.
 class ProgressCapture {
  public:
   ProgressCapture();
-  ~ProgressCapture();
   std::string lines();
-
- private:
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  HANDLE saved = nullptr;
 };
+// The progress window of a check while it is open, or null.
+HWND progressWindow();
 
 // ---- the result dialog ------------------------------------------------------
 

@@ -928,97 +928,137 @@ void testFolderBrowser(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
-// The console of a check: neither a click on its close box nor Ctrl+C ends
-// the program (closing a console ends every process attached to it, this
-// test among them). Its picture goes to DORVEX_UI_PICTURES when set.
-void testProgressConsole() {
-  // The test runs in a console of its own; the front end makes one only for
-  // a process that has none.
-  HANDLE savedHandles[3] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
-                            GetStdHandle(STD_ERROR_HANDLE)};
-  FreeConsole();
+constexpr char kProgressLines[] =
+    "<Process> source config check -> setting config check -> duplication check\r\n"
+    "source config check....\r\nsetting config check....\r\nduplication check....\r\n";
+
+// The top-left point of the window's caption, and the point where a close
+// box would be, in screen pixels.
+POINT captionPoint(HWND window, bool closeBox) {
+  RECT frame;
+  GetWindowRect(window, &frame);
+  int y = frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+  if (closeBox)
+    return {frame.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2, y};
+  return {frame.left + 40, y};
+}
+
+// Saves the picture of the progress window to DORVEX_UI_PICTURES, once it
+// has painted its first line and two pictures in a row are the same.
+void saveProgressPicture(HWND window) {
+  char pictures[MAX_PATH] = {};
+  if (GetEnvironmentVariableA("DORVEX_UI_PICTURES", pictures, sizeof pictures) == 0) return;
+  // The caption shows the program's path: the picture shows that of a
+  // program in C:\Dorvex rather than the test's own.
+  SetWindowTextA(window, "C:\\Dorvex\\dorvex.exe");
+  // Wine leaves a window under its owner when the owner is clicked.
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  Picture picture;
+  int lineY = GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 6;
+  bool painted = waitFor(
+      [&] {
+        Picture now = takePicture(window);
+        bool same = now.pixels == picture.pixels;
+        picture = now;
+        for (int x = 0; same && x < picture.width / 2 && lineY < picture.height; ++x) {
+          if (picture.at(x, lineY) != 0) return true;
+        }
+        return false;
+      },
+      60);
+  check(painted && savePicture(picture, std::string(pictures) + "\\progress-console.bmp"),
+        "picture of the progress window");
+}
+
+// Issue 20: closing the progress console from its window menu (or the
+// taskbar) ended the program within a second: no report, no result
+// dialog. The close arrives here while the check runs, as the window menu
+// posts it, and is also sent outright; the check goes on to its end.
+void testProgressWindowClosedDuringCheck(const std::string& folder) {
+  writeFile(folder + "\\source.cfg", kSourceConfig);
+  writeFile(folder + "\\setting.cfg", kSettingConfig);
   HWND dialog = openMainDialog();
+  dropAt(dialog, 5, 100, {folder + "\\source.cfg"});
+  dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\setting.cfg"});
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  int closesSent = 0;
+  int linesWhileOpen = 0;
+  sentMessageWatcher = [&](HWND window, UINT message) {
+    if (message == WM_SHOWWINDOW && GetDlgItem(window, IDC_PROGRESS_TEXT) != nullptr) {
+      PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+      PostMessageA(window, WM_CLOSE, 0, 0);
+      PostMessageA(GetDlgItem(window, IDC_PROGRESS_TEXT), WM_KEYDOWN, VK_ESCAPE, 0);
+      ++closesSent;
+    }
+    if (message == EM_REPLACESEL && GetDlgCtrlID(window) == IDC_PROGRESS_TEXT) {
+      HWND progress = GetParent(window);
+      if (closesSent == 1 && linesWhileOpen == 0)
+        SendMessageA(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
+      if (IsWindowVisible(progress)) ++linesWhileOpen;
+    }
+  };
+  bool opened = false;
+  resultActions.push_back(closeResult(opened));
+  std::string progress;
+  {
+    ProgressCapture capture;
+    pressCheck(dialog);
+    progress = capture.lines();
+  }
+  sentMessageWatcher = nullptr;
+  check(closesSent == 1, "closed during the check: one progress window, closed");
+  check(linesWhileOpen == 4,
+        "the progress window took every line after the close: " + std::to_string(linesWhileOpen));
+  checkEq(progress, kProgressLines, "closed during the check: the progress lines whole");
+  std::string captions;
+  for (const Box& box : boxes) captions += "[" + box.caption + "]";
+  checkEq(captions, "[ok?][Report Filename]", "closed during the check: the boxes of a check");
+  std::string report;
+  check(readFile(dorvex::frontEndState().reportPath, report) && !report.empty(),
+        "closed during the check: the report is written");
+  check(opened, "closed during the check: the result dialog opened");
+  check(IsWindowVisible(dialog) != FALSE, "closed during the check: the main dialog is there");
+  check(progressWindow() == nullptr, "the progress window goes with the end of the check");
+  closeMainDialog(dialog);
+}
+
+// The progress window as a user meets it: no close box, and neither a
+// click where one would be, nor Alt+F4, nor Escape takes it away; it goes
+// when the check lets it go. Its picture goes to DORVEX_UI_PICTURES.
+void testProgressWindow() {
+  HWND dialog = openMainDialog();
+  waitFor([dialog] { return GetForegroundWindow() == dialog; }, 60);
   dorvex::DialogFrontEnd frontEnd(dialog);
   dorvex::ProgressSink* sink = frontEnd.openProgress();
-  HWND console = GetConsoleWindow();
-  check(sink != nullptr && console != nullptr, "the check opens a console window");
-  if (sink != nullptr && console != nullptr) {
-    sink->write(
-        "<Process> source config check -> setting config check -> duplication check\r\n"
-        "source config check....\r\nsetting config check....\r\nduplication check....\r\n");
-    RECT frame;
-    GetWindowRect(console, &frame);
-    POINT closeBox = {
-        frame.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2,
-        frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
-    LRESULT hit = SendMessageA(console, WM_NCHITTEST, 0, MAKELPARAM(closeBox.x, closeBox.y));
-    check(hit != HTCLOSE, "the console has no close box");
+  HWND window = progressWindow();
+  check(sink != nullptr && window != nullptr, "the check opens a progress window");
+  check(GetForegroundWindow() == dialog, "the main dialog stays active under the progress window");
+  if (sink != nullptr && window != nullptr) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    checkEq(text(window), path, "the progress window's caption is the program's path");
+    sink->write(kProgressLines);
+    POINT closeBox = captionPoint(window, true);
+    check(SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(closeBox.x, closeBox.y)) != HTCLOSE,
+          "the progress window has no close box");
+    clickAt(captionPoint(window, false));
+    check(waitFor([window] { return GetForegroundWindow() == window; }, 120),
+          "a click on its caption activates the progress window");
     clickAt(closeBox);
-    pressKey('C', true);
-    pressKey('X');
-    // The console handles its input in order: once the X is in its input
-    // buffer, the click and Ctrl+C before it have been handled.
-    HANDLE input =
-        CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    bool typed = waitFor(
-        [input] {
-          INPUT_RECORD records[64];
-          DWORD count = 0;
-          if (!PeekConsoleInputA(input, records, 64, &count)) return false;
-          for (DWORD i = 0; i < count; ++i) {
-            if (records[i].EventType == KEY_EVENT &&
-                records[i].Event.KeyEvent.wVirtualKeyCode == 'X')
-              return true;
-          }
-          return false;
-        },
-        120);
-    check(typed, "the console took the keys typed after the click and Ctrl+C");
-    CloseHandle(input);
-    check(IsWindow(console) != FALSE, "the console is still open after the click and Ctrl+C");
-    char pictures[MAX_PATH] = {};
-    if (GetEnvironmentVariableA("DORVEX_UI_PICTURES", pictures, sizeof pictures) > 0) {
-      // The caption of a console is the path of its program: the picture
-      // shows that of a program in C:\Dorvex rather than the test's own.
-      const char kTitle[] = "C:\\Dorvex\\dorvex.exe";
-      SetConsoleTitleA(kTitle);
-      // The console paints on its own time: wait until it has its caption,
-      // its first line shows and two pictures in a row are the same, so
-      // that no half-done repaint is taken.
-      Picture picture;
-      int lineY = GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) + 8;
-      bool painted = waitFor(
-          [&] {
-            if (text(console) != kTitle) return false;
-            Picture now = takePicture(console);
-            bool same = now.pixels == picture.pixels;
-            picture = now;
-            for (int x = 0; same && x < picture.width / 2 && lineY < picture.height; ++x) {
-              if (picture.at(x, lineY) != 0) return true;
-            }
-            return false;
-          },
-          60);
-      check(painted && savePicture(picture, std::string(pictures) + "\\progress-console.bmp"),
-            "picture of the console");
-    }
-    // The console took the foreground with the click; a click on the
-    // dialog's caption, below the console, gives it back, or the programs
-    // started after this test would find no active window to type into.
-    SetWindowPos(dialog, HWND_TOP, frame.left, frame.bottom, 0, 0, SWP_NOSIZE);
-    RECT dialogFrame;
-    GetWindowRect(dialog, &dialogFrame);
-    clickAt({(dialogFrame.left + dialogFrame.right) / 2,
-             dialogFrame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2});
+    pressKey(VK_F4, VK_MENU);
+    pressKey(VK_ESCAPE);
+    // Input is handled in order: once a click on the main dialog's caption
+    // has made it active, the keys before it have been handled.
+    clickAt(captionPoint(dialog, false));
     check(waitFor([dialog] { return GetForegroundWindow() == dialog; }, 120),
-          "the dialog is active again");
+          "the main dialog is active again");
+    check(IsWindowVisible(window) != FALSE,
+          "the progress window is still there after the click, Alt+F4 and Escape");
+    checkEq(itemText(window, IDC_PROGRESS_TEXT), kProgressLines, "the progress window's lines");
+    saveProgressPicture(window);
   }
   frontEnd.closeProgress();
-  check(GetConsoleWindow() == nullptr, "the console is let go after the check");
-  SetStdHandle(STD_INPUT_HANDLE, savedHandles[0]);
-  SetStdHandle(STD_OUTPUT_HANDLE, savedHandles[1]);
-  SetStdHandle(STD_ERROR_HANDLE, savedHandles[2]);
+  check(progressWindow() == nullptr && !IsWindow(window), "the progress window is let go");
   closeMainDialog(dialog);
 }
 
@@ -1048,8 +1088,8 @@ const Case kCases[] = {
     {"testStoppedChecks", testStoppedChecks},
     {"testAboutDialog", [](const std::string&) { testAboutDialog(); }},
     {"testFolderBrowser", testFolderBrowser},
-    // Last: it lets go of the console the test was started in.
-    {"testProgressConsole", [](const std::string&) { testProgressConsole(); }},
+    {"testProgressWindowClosedDuringCheck", testProgressWindowClosedDuringCheck},
+    {"testProgressWindow", [](const std::string&) { testProgressWindow(); }},
 };
 
 bool selected(const char* name, int argc, char** argv) {
