@@ -10,6 +10,7 @@
 #include "ui/dialog_front_end.h"
 #include "ui/front_end.h"
 #include "ui/resource.h"
+#include "ui/text_view.h"
 
 namespace dorvex {
 namespace {
@@ -112,6 +113,8 @@ void onBrowse(HWND dialog) {
 }
 
 void openResultDialog(HWND dialog, const CheckShown& shown) {
+  // Without its panes' class the dialog cannot be created, and says so.
+  registerTextView();
   INT_PTR ended = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_RESULT), dialog,
                                   resultDialogProc, reinterpret_cast<LPARAM>(&shown));
   if (ended == -1) showMessage(dialog, IDS_ERROR, IDS_DIALOG_ERROR_CAPTION, MB_OK);

@@ -517,20 +517,8 @@ void clickRadio(HWND dialog, int id) {
 }
 
 HWND shownPane(HWND result, bool left) {
-  HWND summary = GetDlgItem(result, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE);
-  HWND analysis = GetDlgItem(result, left ? IDC_SOURCE_ANALYSIS : IDC_SETTING_ANALYSIS);
-  // The style, not IsWindowVisible(): a modal dialog shows itself only
-  // once it first waits for input.
-  auto shown = [](HWND pane) {
-    return pane != nullptr && (GetWindowLongA(pane, GWL_STYLE) & WS_VISIBLE) != 0;
-  };
-  bool summaryShown = shown(summary);
-  bool analysisShown = shown(analysis);
-  if (summaryShown == analysisShown) return nullptr;
-  return summaryShown ? summary : analysis;
+  return GetDlgItem(result, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE);
 }
-
-bool setsText(UINT message) { return message == WM_SETTEXT || message == EM_REPLACESEL; }
 
 WindowAction inspectResult(ResultSeen& seen) {
   return [&seen](HWND dialog) {
@@ -568,18 +556,12 @@ WindowAction inspectResult(ResultSeen& seen) {
     seen.analysisFromStart = fromStart();
     seen.analysisRadioState =
         isChecked(dialog, IDC_VIEW_ANALYSIS) && !isChecked(dialog, IDC_VIEW_SUMMARY);
-    // Each text is in its pane now: switching, or choosing the selected
-    // view again, shows a pane and sets no text.
-    int textsSet = 0;
-    sentMessageWatcher = [&textsSet](HWND, UINT message) { textsSet += setsText(message) ? 1 : 0; };
     clickRadio(dialog, IDC_VIEW_SUMMARY);
     clickRadio(dialog, IDC_VIEW_SUMMARY);
     seen.refilledLeft = paneText(true);
     clickRadio(dialog, IDC_VIEW_ANALYSIS);
     seen.switchedAgainLeft = paneText(true);
     clickRadio(dialog, IDC_VIEW_SUMMARY);
-    sentMessageWatcher = nullptr;
-    seen.textsSetBySwitches = textsSet;
     pressEscape(dialog);
   };
 }

@@ -149,11 +149,8 @@ HWND progressWindow();
 // ---- the result dialog ------------------------------------------------------
 
 bool isChecked(HWND dialog, int id);
-// The left or right pane of the result dialog that is shown; null unless
-// exactly one of the two panes on that side is.
+// The left or right pane of the result dialog.
 HWND shownPane(HWND result, bool left);
-// True iff `message` puts text into an edit control.
-bool setsText(UINT message);
 // True iff the edit control shows its text from the first line and column.
 bool startInView(HWND pane);
 // True iff startInView() and nothing is selected.
@@ -173,7 +170,6 @@ struct ResultSeen {
   bool analysisFromStart = false;    // both panes, after the switch
   std::string refilledLeft;          // Summary Result chosen again
   std::string switchedAgainLeft;     // Analyse Result chosen again
-  int textsSetBySwitches = -1;       // texts set by those switches
   bool closed = false;
 };
 WindowAction inspectResult(ResultSeen& seen);
