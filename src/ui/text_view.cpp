@@ -578,7 +578,10 @@ LRESULT onMessage(TextView& view, UINT message, WPARAM wParam, LPARAM lParam) {
       if (view.dragging) moveCaret(view, offsetAtPoint(view, x, y), true, true);
       return 0;
     case WM_LBUTTONUP:
-      if (view.dragging) ReleaseCapture();
+      if (view.dragging) {
+        moveCaret(view, offsetAtPoint(view, x, y), true, true);
+        ReleaseCapture();
+      }
       return 0;
     case WM_CAPTURECHANGED: view.dragging = false; return 0;
     case WM_LBUTTONDBLCLK: selectWord(view, offsetAtPoint(view, x, y)); return 0;
