@@ -52,6 +52,7 @@ add_library(dorvex_ui STATIC
   src/ui/front_end.cpp
   src/ui/dialog_front_end.cpp
   src/ui/main_dialog.cpp
+  src/ui/pane_filling.cpp
   src/ui/folder_browser.cpp
   src/ui/result_dialog.cpp
   src/ui/text_view.cpp

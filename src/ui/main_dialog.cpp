@@ -6,9 +6,11 @@
 
 #include <new>
 #include <string>
+#include <utility>
 
 #include "ui/dialog_front_end.h"
 #include "ui/front_end.h"
+#include "ui/pane_filling.h"
 #include "ui/resource.h"
 #include "ui/text_view.h"
 
@@ -18,6 +20,39 @@ namespace {
 // The current directory lives in a buffer of this size; a longer one, or
 // none, falls back to the root of drive C.
 constexpr DWORD kDirectorySize = 1000;
+
+constexpr UINT_PTR kFillTimer = 1;
+
+// The dropped texts on their way into the left and the right pane.
+PaneFilling fillings[2];
+
+PaneFilling& fillingOf(int paneId) { return fillings[paneId == IDC_SOURCE_PANE ? 0 : 1]; }
+
+void fillPane(HWND dialog, int paneId, std::string text) {
+  PaneFilling& filling = fillingOf(paneId);
+  filling.start(GetDlgItem(dialog, paneId), std::move(text));
+  if (filling.active()) SetTimer(dialog, kFillTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+// One piece while the dialog waits for input.
+void onFillTimer(HWND dialog) {
+  // A piece under a drag would move the selection being made.
+  if (GetCapture() != nullptr) return;
+  for (PaneFilling& filling : fillings) {
+    if (filling.active()) {
+      filling.step();
+      return;
+    }
+  }
+  KillTimer(dialog, kFillTimer);
+}
+
+// What a check takes from a pane: the whole dropped text while it is still
+// going in, else what the pane holds.
+std::string paneTextForCheck(HWND dialog, int paneId) {
+  const PaneFilling& filling = fillingOf(paneId);
+  return filling.active() ? filling.text() : windowText(GetDlgItem(dialog, paneId));
+}
 
 void showFileName(HWND dialog, int labelId, const std::string& path) {
   SetDlgItemTextA(dialog, labelId, fileNameOf(path).c_str());
@@ -31,6 +66,7 @@ std::string startDirectory() {
 }
 
 INT_PTR onInitDialog(HWND dialog) {
+  for (PaneFilling& filling : fillings) filling = PaneFilling();
   FrontEndState& state = frontEndState();
   state.sourcePath = kUnopened;
   state.settingPath = kUnopened;
@@ -99,7 +135,7 @@ void onDropFiles(HWND dialog, HDROP drop) {
   }
   bool left = cursorInLeftHalf(dialog);
   std::string text = paneTextOf(readWholeFile(file));
-  SetDlgItemTextA(dialog, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE, text.c_str());
+  fillPane(dialog, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE, std::move(text));
   FrontEndState& state = frontEndState();
   std::string& panePath = left ? state.sourcePath : state.settingPath;
   panePath = path;
@@ -124,8 +160,8 @@ void openResultDialog(HWND dialog, const CheckShown& shown) {
 CheckResult runCheckFromPanes(HWND dialog) {
   WaitCursor waiting;
   const FrontEndState& state = frontEndState();
-  std::string sourceText = windowText(GetDlgItem(dialog, IDC_SOURCE_PANE));
-  std::string settingText = windowText(GetDlgItem(dialog, IDC_SETTING_PANE));
+  std::string sourceText = paneTextForCheck(dialog, IDC_SOURCE_PANE);
+  std::string settingText = paneTextForCheck(dialog, IDC_SETTING_PANE);
   CheckRequest request;
   request.sourceText = sourceText;
   request.settingText = settingText;
@@ -223,6 +259,10 @@ INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return TRUE;
     case WM_COMMAND: return checkRunning ? TRUE : onCommand(dialog, LOWORD(wParam));
+    case WM_TIMER:
+      if (wParam != kFillTimer) return FALSE;
+      onFillTimer(dialog);
+      return TRUE;
     case WM_DRAWITEM: drawFileName(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
     case WM_CLOSE:
       if (!checkRunning) EndDialog(dialog, 1);
