@@ -45,6 +45,55 @@ INT_PTR CALLBACK progressProc(HWND window, UINT message, WPARAM wParam, LPARAM) 
   }
 }
 
+// A box of `owner` opened while this is alive takes the foreground as it
+// opens, and its button the keyboard focus then and whenever the box is
+// activated without it. Opened while another window was in front, the box
+// could come up without either, and Return and Space did nothing until it
+// was clicked.
+class BoxFocus {
+ public:
+  explicit BoxFocus(HWND owner) {
+    boxOwner = owner;
+    hook = SetWindowsHookExA(WH_CALLWNDPROCRET, afterMessage, nullptr, GetCurrentThreadId());
+  }
+  ~BoxFocus() {
+    if (hook != nullptr) UnhookWindowsHookEx(hook);
+    hook = nullptr;
+    boxOwner = nullptr;
+  }
+  BoxFocus(const BoxFocus&) = delete;
+  BoxFocus& operator=(const BoxFocus&) = delete;
+
+ private:
+  static bool isBoxOf(HWND window, HWND owner) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    return GetWindow(window, GW_OWNER) == owner && lstrcmpA(className, "#32770") == 0;
+  }
+
+  static void takeFocus(HWND box) {
+    HWND button = GetDlgItem(box, IDOK);
+    HWND focus = GetFocus();
+    if (button != nullptr && focus != box && !IsChild(box, focus)) SetFocus(button);
+  }
+
+  static LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && isBoxOf(sent->hwnd, boxOwner)) {
+      if (sent->message == WM_INITDIALOG) {
+        SetForegroundWindow(sent->hwnd);
+        takeFocus(sent->hwnd);
+      }
+      if (sent->message == WM_ACTIVATE && LOWORD(sent->wParam) != WA_INACTIVE)
+        takeFocus(sent->hwnd);
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+  }
+
+  static inline HHOOK hook = nullptr;
+  static inline HWND boxOwner = nullptr;
+};
+
 }  // namespace
 
 bool ProgressWindow::open(HWND owner) {
@@ -89,7 +138,8 @@ void DialogFrontEnd::showReportPath(const std::string& path) {
   std::string caption = loadText(IDS_REPORT_CAPTION);
   // The check waits for the box: the user's arrow until it is answered.
   HCURSOR waiting = SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-  MessageBoxA(dialog, path.c_str(), caption.c_str(), MB_OK);
+  BoxFocus focus(dialog);
+  MessageBoxA(dialog, path.c_str(), caption.c_str(), MB_OK | MB_SETFOREGROUND);
   SetCursor(waiting);
 }
 
