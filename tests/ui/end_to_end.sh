@@ -175,11 +175,13 @@ click "$about" "$IDOK" goneAway "$about"
 # focus, and Return did nothing until it was clicked. Checks of longer
 # texts from the keyboard, a few times over: each box is answered by Return
 # as soon as it shows, found without being put in front. The texts are
-# pasted, and the reports go to a folder of their own.
+# pasted, and the reports go to a folder of their own. E2E_KEY_ROUNDS and
+# E2E_KEY_LINES set the number of checks and the lines of each text.
 rounds=${E2E_KEY_ROUNDS:-3}
+lines=${E2E_KEY_LINES:-50000}
 mkdir -p "$gui/keys"
 printf 'C:\\Reports\\keys' >"$work/keys-dir.txt"
-awk 'BEGIN { for (i = 0; i < 50000; i++)
+awk -v lines="$lines" 'BEGIN { for (i = 0; i < lines; i++)
   printf "access-list %d permit tcp host 10.3.%d.%d any eq %d\r\n",
          100 + i % 50, int(i / 250) % 250, i % 250, 1000 + i % 3000 }' >"$work/long.txt"
 # pasteInto ID FILE: pastes FILE into control ID of the main dialog, until
