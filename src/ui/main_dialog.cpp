@@ -34,14 +34,17 @@ void fillPane(HWND dialog, int paneId, std::string text) {
   if (filling.active()) SetTimer(dialog, kFillTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
-// One piece while the dialog waits for input.
+// Pieces while the dialog waits for input: as many as fit in a slice of
+// time too short to be felt, and none once input is waiting.
 void onFillTimer(HWND dialog) {
+  constexpr DWORD kSliceMilliseconds = 100;
   // A piece under a drag would move the selection being made.
   if (GetCapture() != nullptr) return;
+  DWORD start = GetTickCount();
   for (PaneFilling& filling : fillings) {
-    if (filling.active()) {
+    while (filling.active()) {
       filling.step();
-      return;
+      if (GetTickCount() - start >= kSliceMilliseconds || GetInputState()) return;
     }
   }
   KillTimer(dialog, kFillTimer);
