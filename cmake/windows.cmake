@@ -46,8 +46,10 @@ add_library(dorvex_ui STATIC
   src/ui/front_end.cpp
   src/ui/dialog_front_end.cpp
   src/ui/main_dialog.cpp
+  src/ui/pane_filling.cpp
   src/ui/folder_browser.cpp
   src/ui/result_dialog.cpp
+  src/ui/text_view.cpp
   src/ui/about_dialog.cpp
 )
 target_link_libraries(dorvex_ui PUBLIC dorvex_platform shlwapi shell32 ole32 user32 kernel32)

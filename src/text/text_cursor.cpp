@@ -23,6 +23,8 @@ char* newBytes(std::size_t size) {
 
 // The length of `text` up to its first NUL byte.
 std::size_t lengthToNul(std::string_view text) {
+  // An empty view may point at nothing, which memchr may not be given.
+  if (text.empty()) return 0;
   const void* nul = std::memchr(text.data(), '\0', text.size());
   return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : text.size();
 }

@@ -1,62 +1,145 @@
 #include "ui/dialog_front_end.h"
 
+#include <string>
+
 #include "ui/front_end.h"
 #include "ui/resource.h"
 
 namespace dorvex {
 
-void ConsoleProgress::write(std::string_view text) {
-  if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-}
-
 namespace {
 
-// Ctrl+C or Ctrl+Break typed into the console would end the process by
-// default; the check goes on instead.
-BOOL WINAPI ignoreControlKey(DWORD event) {
-  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+// Light grey on black, as the console that showed these lines before.
+constexpr COLORREF kProgressText = RGB(192, 192, 192);
+
+INT_PTR onProgressMessage(HWND window, UINT message, WPARAM wParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      // Its caption is the program's path, as a console's was.
+      char path[MAX_PATH] = {};
+      GetModuleFileNameA(nullptr, path, sizeof path);
+      SetWindowTextA(window, path);
+      return FALSE;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORDLG: {
+      auto dc = reinterpret_cast<HDC>(wParam);
+      SetTextColor(dc, kProgressText);
+      SetBkColor(dc, RGB(0, 0, 0));
+      return reinterpret_cast<INT_PTR>(GetStockObject(BLACK_BRUSH));
+    }
+    case WM_SYSCOMMAND:
+      // The window menu's and the taskbar's close, and Alt+F4.
+      return (wParam & 0xFFF0) == SC_CLOSE;
+    case WM_CLOSE: return TRUE;
+    default: return FALSE;
+  }
 }
 
-// Closing a console ends every process attached to it, so the console of a
-// check offers no way to close it: the close command goes from its window
-// menu (where the system lets another process change that menu), and the
-// window menu with the close box goes from its caption.
-void removeCloseCommand(HWND console) {
-  if (console == nullptr) return;
-  if (HMENU menu = GetSystemMenu(console, FALSE)) DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
-  SetWindowLongA(console, GWL_STYLE, GetWindowLongA(console, GWL_STYLE) & ~WS_SYSMENU);
-  SetWindowPos(console, nullptr, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+INT_PTR CALLBACK progressProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+  try {
+    return onProgressMessage(window, message, wParam);
+  } catch (...) {
+    // Nothing may unwind through the window manager.
+    return FALSE;
+  }
 }
+
+// A box of `owner` opened while this is alive takes the foreground as it
+// opens, and its button the keyboard focus then and whenever the box is
+// activated without it. Opened while another window was in front, the box
+// could come up without either, and Return and Space did nothing until it
+// was clicked.
+class BoxFocus {
+ public:
+  explicit BoxFocus(HWND owner) {
+    boxOwner = owner;
+    hook = SetWindowsHookExA(WH_CALLWNDPROCRET, afterMessage, nullptr, GetCurrentThreadId());
+  }
+  ~BoxFocus() {
+    if (hook != nullptr) UnhookWindowsHookEx(hook);
+    hook = nullptr;
+    boxOwner = nullptr;
+  }
+  BoxFocus(const BoxFocus&) = delete;
+  BoxFocus& operator=(const BoxFocus&) = delete;
+
+ private:
+  static bool isBoxOf(HWND window, HWND owner) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    return GetWindow(window, GW_OWNER) == owner && lstrcmpA(className, "#32770") == 0;
+  }
+
+  static void takeFocus(HWND box) {
+    HWND button = GetDlgItem(box, IDOK);
+    HWND focus = GetFocus();
+    if (button != nullptr && focus != box && !IsChild(box, focus)) SetFocus(button);
+  }
+
+  static LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && isBoxOf(sent->hwnd, boxOwner)) {
+      if (sent->message == WM_INITDIALOG) {
+        SetForegroundWindow(sent->hwnd);
+        takeFocus(sent->hwnd);
+      }
+      if (sent->message == WM_ACTIVATE && LOWORD(sent->wParam) != WA_INACTIVE)
+        takeFocus(sent->hwnd);
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+  }
+
+  static inline HHOOK hook = nullptr;
+  static inline HWND boxOwner = nullptr;
+};
 
 }  // namespace
 
-ProgressSink* DialogFrontEnd::openProgress() {
-  ownsConsole = AllocConsole() != FALSE;
-  if (ownsConsole) {
-    SetConsoleCtrlHandler(ignoreControlKey, TRUE);
-    removeCloseCommand(GetConsoleWindow());
-  }
-  console.setOutput(GetStdHandle(STD_OUTPUT_HANDLE));
-  return &console;
+bool ProgressWindow::open(HWND owner) {
+  window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), owner,
+                              progressProc, 0);
+  if (window == nullptr) return false;
+  // The main dialog keeps the activation, so that the boxes of the check
+  // open in the active window of the program.
+  ShowWindow(window, SW_SHOWNA);
+  UpdateWindow(window);
+  return true;
 }
 
-void DialogFrontEnd::closeProgress() {
-  console.setOutput(nullptr);
-  if (ownsConsole) {
-    FreeConsole();
-    SetConsoleCtrlHandler(ignoreControlKey, FALSE);
+void ProgressWindow::write(std::string_view text) {
+  if (window == nullptr) return;
+  HWND lines = GetDlgItem(window, IDC_PROGRESS_TEXT);
+  std::string piece(text);
+  SendMessageA(lines, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
+  SendMessageA(lines, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+  // The check runs on this thread and takes no other input meanwhile: only
+  // the messages of this window and its text are handled here.
+  MSG message;
+  while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
+    if (!IsDialogMessageA(window, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
   }
-  ownsConsole = false;
+  UpdateWindow(window);
 }
+
+void ProgressWindow::close() {
+  if (window != nullptr) DestroyWindow(window);
+  window = nullptr;
+}
+
+ProgressSink* DialogFrontEnd::openProgress() { return progress.open(dialog) ? &progress : nullptr; }
+
+void DialogFrontEnd::closeProgress() { progress.close(); }
 
 void DialogFrontEnd::showReportPath(const std::string& path) {
   std::string caption = loadText(IDS_REPORT_CAPTION);
   // The check waits for the box: the user's arrow until it is answered.
   HCURSOR waiting = SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-  MessageBoxA(dialog, path.c_str(), caption.c_str(), MB_OK);
+  BoxFocus focus(dialog);
+  MessageBoxA(dialog, path.c_str(), caption.c_str(), MB_OK | MB_SETFOREGROUND);
   SetCursor(waiting);
 }
 

@@ -1,6 +1,6 @@
-// What a check run needs from Windows: a console window for the progress
-// lines and the message boxes of the report path and of a report that could
-// not be written. Used by the "CEHCK!" handler of the main dialog.
+// What a check run needs from Windows: a window for the progress lines and
+// the message boxes of the report path and of a report that could not be
+// written. Used by the "CEHCK!" handler of the main dialog.
 #ifndef DORVEX_UI_DIALOG_FRONT_END_H_
 #define DORVEX_UI_DIALOG_FRONT_END_H_
 
@@ -11,28 +11,37 @@
 
 namespace dorvex {
 
-// Writes the progress lines to the standard output of the console.
-class ConsoleProgress : public ProgressSink {
+// Shows the progress lines of a check in a window of the program's own
+// (dialog IDD_PROGRESS, owned by the main dialog), black like a console.
+// A console would not do: closing one (its window menu, the taskbar) ends
+// every process attached to it, whatever its handlers return. This window
+// cannot be closed: its close command, Alt+F4 and Escape are ignored, and
+// it goes only when the check lets it go.
+class ProgressWindow : public ProgressSink {
  public:
-  void setOutput(HANDLE output) { this->output = output; }
+  // Opens the window over `owner` without taking the activation from it.
+  // Returns false iff the window could not be created; write() then does
+  // nothing.
+  bool open(HWND owner);
+  // Appends `text` (lines ending in CR LF) and shows it at once; the window
+  // handles what is waiting for it (a repaint, a move, a close to refuse)
+  // before the check goes on.
   void write(std::string_view text) override;
+  void close();
 
  private:
-  HANDLE output = nullptr;
+  HWND window = nullptr;
 };
 
 class DialogFrontEnd : public CheckFrontEnd {
  public:
   explicit DialogFrontEnd(HWND dialog) : dialog(dialog) {}
 
-  // A console of its own when the process has none (AllocConsole); a
-  // process that already has one writes there and keeps it. A console of
-  // its own cannot be closed by the user while it is open: it has no close
-  // box or close command, and Ctrl+C and Ctrl+Break in it are ignored.
   ProgressSink* openProgress() override;
   void closeProgress() override;
   ReportStore& reportStore() override { return reports; }
-  // "Report Filename" box, owned by the dialog like every box of a check.
+  // "Report Filename" box, owned by the dialog like every box of a check;
+  // it takes the foreground and the keyboard focus as it opens.
   void showReportPath(const std::string& path) override;
   // "Result File could not open" / "error", owned by the dialog; the
   // reason is not shown, the text being the one the users know.
@@ -40,9 +49,8 @@ class DialogFrontEnd : public CheckFrontEnd {
 
  private:
   HWND dialog;
-  ConsoleProgress console;
+  ProgressWindow progress;
   ReportFiles reports;
-  bool ownsConsole = false;
 };
 
 }  // namespace dorvex

@@ -6,11 +6,14 @@
 
 #include <new>
 #include <string>
+#include <utility>
 
 #include "platform/config_file.h"
 #include "ui/dialog_front_end.h"
 #include "ui/front_end.h"
+#include "ui/pane_filling.h"
 #include "ui/resource.h"
+#include "ui/text_view.h"
 
 namespace dorvex {
 namespace {
@@ -18,6 +21,42 @@ namespace {
 // The current directory lives in a buffer of this size; a longer one, or
 // none, falls back to the root of drive C.
 constexpr DWORD kDirectorySize = 1000;
+
+constexpr UINT_PTR kFillTimer = 1;
+
+// The dropped texts on their way into the left and the right pane.
+PaneFilling fillings[2];
+
+PaneFilling& fillingOf(int paneId) { return fillings[paneId == IDC_SOURCE_PANE ? 0 : 1]; }
+
+void fillPane(HWND dialog, int paneId, std::string text) {
+  PaneFilling& filling = fillingOf(paneId);
+  filling.start(GetDlgItem(dialog, paneId), std::move(text));
+  if (filling.active()) SetTimer(dialog, kFillTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+// Pieces while the dialog waits for input: as many as fit in a slice of
+// time too short to be felt, and none once input is waiting.
+void onFillTimer(HWND dialog) {
+  constexpr DWORD kSliceMilliseconds = 100;
+  // A piece under a drag would move the selection being made.
+  if (GetCapture() != nullptr) return;
+  DWORD start = GetTickCount();
+  for (PaneFilling& filling : fillings) {
+    while (filling.active()) {
+      filling.step();
+      if (GetTickCount() - start >= kSliceMilliseconds || GetInputState()) return;
+    }
+  }
+  KillTimer(dialog, kFillTimer);
+}
+
+// What a check takes from a pane: the whole dropped text while it is still
+// going in, else what the pane holds.
+std::string paneTextForCheck(HWND dialog, int paneId) {
+  const PaneFilling& filling = fillingOf(paneId);
+  return filling.active() ? filling.text() : windowText(GetDlgItem(dialog, paneId));
+}
 
 void showFileName(HWND dialog, int labelId, const std::string& path) {
   SetDlgItemTextA(dialog, labelId, fileNameOf(path).c_str());
@@ -31,6 +70,7 @@ std::string startDirectory() {
 }
 
 INT_PTR onInitDialog(HWND dialog) {
+  for (PaneFilling& filling : fillings) filling = PaneFilling();
   FrontEndState& state = frontEndState();
   state.sourcePath = kUnopened;
   state.settingPath = kUnopened;
@@ -93,7 +133,7 @@ void onDropFiles(HWND dialog, HDROP drop) {
   }
   bool left = cursorInLeftHalf(dialog);
   std::string text = paneTextOf(bytes);
-  SetDlgItemTextA(dialog, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE, text.c_str());
+  fillPane(dialog, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE, std::move(text));
   FrontEndState& state = frontEndState();
   std::string& panePath = left ? state.sourcePath : state.settingPath;
   panePath = path;
@@ -106,6 +146,8 @@ void onBrowse(HWND dialog) {
 }
 
 void openResultDialog(HWND dialog, const CheckShown& shown) {
+  // Without its panes' class the dialog cannot be created, and says so.
+  registerTextView();
   INT_PTR ended = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_RESULT), dialog,
                                   resultDialogProc, reinterpret_cast<LPARAM>(&shown));
   if (ended == -1) showMessage(dialog, IDS_ERROR, IDS_DIALOG_ERROR_CAPTION, MB_OK);
@@ -115,8 +157,8 @@ void openResultDialog(HWND dialog, const CheckShown& shown) {
 CheckResult runCheckFromPanes(HWND dialog) {
   WaitCursor waiting;
   const FrontEndState& state = frontEndState();
-  std::string sourceText = windowText(GetDlgItem(dialog, IDC_SOURCE_PANE));
-  std::string settingText = windowText(GetDlgItem(dialog, IDC_SETTING_PANE));
+  std::string sourceText = paneTextForCheck(dialog, IDC_SOURCE_PANE);
+  std::string settingText = paneTextForCheck(dialog, IDC_SETTING_PANE);
   CheckRequest request;
   request.sourceText = sourceText;
   request.settingText = settingText;
@@ -214,6 +256,10 @@ INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return TRUE;
     case WM_COMMAND: return checkRunning ? TRUE : onCommand(dialog, LOWORD(wParam));
+    case WM_TIMER:
+      if (wParam != kFillTimer) return FALSE;
+      onFillTimer(dialog);
+      return TRUE;
     case WM_DRAWITEM: drawFileName(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)); return TRUE;
     case WM_CLOSE:
       if (!checkRunning) EndDialog(dialog, 1);

@@ -6,12 +6,17 @@
 #define IDD_ABOUT 103
 #define IDD_MAIN 129
 #define IDD_RESULT 130
+#define IDD_PROGRESS 131
 
 // Icons, menu, accelerators
 #define IDI_DORVEX 107
 #define IDI_SMALL 108
 #define IDM_DORVEX 109
 #define IDA_DORVEX 109
+// The context menu of a result pane and its commands.
+#define IDM_PANE 110
+#define IDM_PANE_COPY 40001
+#define IDM_PANE_SELECT_ALL 40002
 
 // Commands
 #define IDM_ABOUT 104
@@ -28,11 +33,10 @@
 #define IDC_SOURCE_NAME 1015
 #define IDC_VIEW_SUMMARY 1016
 #define IDC_VIEW_ANALYSIS 1017
-// The result dialog's panes of the annotated texts, over 1003 and 1002.
-#define IDC_SOURCE_ANALYSIS 1018
-#define IDC_SETTING_ANALYSIS 1019
 // Checks in the full syntax with the exact cover test when set.
 #define IDC_FULL_EXACT 1020
+// The progress lines of a check.
+#define IDC_PROGRESS_TEXT 1021
 
 // Strings
 #define IDS_CLASS_NAME 109

@@ -4,8 +4,9 @@
 # the folder browser, presses "CEHCK!", tries a second check and a close of
 # the main dialog while the "Report Filename" box is up (neither may take),
 # switches the result view, opens the report, and compares the report with
-# the one that the console driver writes for the same configs. Takes the
-# screenshots on the way.
+# the one that the console driver writes for the same configs; then checks
+# longer texts from the keyboard, each box answered by Return as it shows.
+# Takes the screenshots on the way.
 #
 # A busy machine only makes the run slower: every step waits for the state
 # the running program shows (dorvex-ui-wait.exe), clicks a control where
@@ -28,7 +29,7 @@ about="ﾊﾞｰｼﾞｮﾝ情報"
 browser="参照"  # the folder browser's caption, "browse" in Wine's words
 # Control IDs (src/ui/resource.h) and those of the standard buttons.
 IDOK=1 IDCANCEL=2 REPORT_PRINT=3 ABOUT=104 CHECK=1001 SETTING_PANE=1002 SOURCE_PANE=1003
-BROWSE=1014 VIEW_ANALYSIS=1017
+OUTPUT_DIR=1013 BROWSE=1014 VIEW_ANALYSIS=1017
 
 fail() { echo "end-to-end: $*" >&2; exit 1; }
 
@@ -169,6 +170,50 @@ shoot main-dialog "$main"
 click "$main" "$ABOUT" appears "$about"
 shoot about-dialog "$about"
 click "$about" "$IDOK" goneAway "$about"
+
+# Issue 20: the box "Report Filename" could open without the keyboard
+# focus, and Return did nothing until it was clicked. Checks of longer
+# texts from the keyboard, a few times over: each box is answered by Return
+# as soon as it shows, found without being put in front. The texts are
+# pasted, and the reports go to a folder of their own. E2E_KEY_ROUNDS and
+# E2E_KEY_LINES set the number of checks and the lines of each text.
+rounds=${E2E_KEY_ROUNDS:-3}
+lines=${E2E_KEY_LINES:-50000}
+mkdir -p "$gui/keys"
+printf 'C:\\Reports\\keys' >"$work/keys-dir.txt"
+awk -v lines="$lines" 'BEGIN { for (i = 0; i < lines; i++)
+  printf "access-list %d permit tcp host 10.3.%d.%d any eq %d\r\n",
+         100 + i % 50, int(i / 250) % 250, i % 250, 1000 + i % 3000 }' >"$work/long.txt"
+# pasteInto ID FILE: pastes FILE into control ID of the main dialog, until
+# it holds exactly that text.
+pasteInto() {
+  local id=$1 file=$2 attempt
+  timeout 120 wine "$bin/dorvex-ui-wait.exe" --clipboard "$file" || fail "no clipboard"
+  for attempt in 1 2 3; do
+    click "$main" "$id" focused "$id"
+    xdotool key --delay 50 ctrl+Home ctrl+shift+End ctrl+v
+    state 300 --text "$file" --control "$id" "$main" >/dev/null && return 0
+    echo "end-to-end: control $id does not hold what was pasted, attempt $attempt" >&2
+  done
+  fail "control $id never held the text pasted into it"
+}
+pasteInto "$SOURCE_PANE" "$work/long.txt"
+pasteInto "$SETTING_PANE" "$work/long.txt"
+pasteInto "$OUTPUT_DIR" "$work/keys-dir.txt"
+returnTo() {
+  state 300 --control "$IDOK" "$1" >/dev/null || fail "no window \"$1\""
+  xdotool key Return
+  goneAway "$1" || fail "\"$1\" did not take Return as it showed: no keyboard focus"
+}
+for round in $(seq 1 "$rounds"); do
+  click "$main" "$CHECK" appears "ok?"
+  returnTo "ok?"
+  returnTo "Report Filename"
+  returnTo "Compare Result"
+  state 120 --enabled "$main" >/dev/null || fail "the main dialog takes no input after check $round"
+done
+written=$(find "$gui/keys" -name 'Result*.txt' | wc -l)
+[ "$written" -eq "$rounds" ] || fail "$written reports from $rounds checks from the keyboard"
 
 ended() {
   local tries

@@ -36,12 +36,6 @@ done
 for face in "ＭＳ ゴシック" "MS Gothic"; do
   timeout 300 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAGothic /f >/dev/null
 done
-# Wine's console gives every cell the width of the widest character in a
-# double-byte code page, so with a Japanese font "abc" comes out as
-# "a b c"; the progress lines are ASCII, and a Latin font whose characters
-# are all of one width (fonts-liberation, which wine recommends) shows them
-# as a Japanese system's console does.
-timeout 300 wine reg add 'HKCU\Console' /v FaceName /d "Liberation Mono" /f >/dev/null
 # The caption buttons are glyphs of the symbol font Marlett, which this
 # Wine build does not find among its own fonts: the prefix gets a copy.
 marlett=$(ls /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf 2>/dev/null | head -1 || true)
@@ -57,7 +51,7 @@ timeout 60 wineserver -w || true
 step "dialog tests"
 log=$(dirname "$WINEPREFIX")/ui-test.log
 status=0
-# The dialog test saves its picture of the progress console here.
+# The dialog test saves its picture of the progress window here.
 DORVEX_UI_PICTURES=$(winepath -w "$shots") timeout 1800 wine "$bin/dorvex-ui-test.exe" >"$log" 2>&1 || status=$?
 if [ -f "$shots/progress-console.bmp" ]; then
   convert "$shots/progress-console.bmp" -strip "$shots/progress-console.png"

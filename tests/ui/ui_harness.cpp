@@ -26,6 +26,7 @@ namespace {
 
 HWND helperWindow = nullptr;
 HHOOK hook = nullptr;
+std::string lastProgress;
 std::vector<std::pair<std::string, WindowAction>> boxActions;
 constexpr UINT kWindowOpened = WM_APP + 1;
 
@@ -148,7 +149,7 @@ void clickAt(POINT point) {
   SendInput(2, clicks, sizeof(INPUT));
 }
 
-void pressKey(WORD key, bool control) {
+void pressKey(WORD key, WORD modifier) {
   std::vector<INPUT> keys;
   auto add = [&keys](WORD code, DWORD flags) {
     INPUT input = {};
@@ -157,10 +158,10 @@ void pressKey(WORD key, bool control) {
     input.ki.dwFlags = flags;
     keys.push_back(input);
   };
-  if (control) add(VK_CONTROL, 0);
+  if (modifier != 0) add(modifier, 0);
   add(key, 0);
   add(key, KEYEVENTF_KEYUP);
-  if (control) add(VK_CONTROL, KEYEVENTF_KEYUP);
+  if (modifier != 0) add(modifier, KEYEVENTF_KEYUP);
   SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
 }
 
@@ -353,8 +354,10 @@ void runNext(std::deque<WindowAction>& actions, HWND window, const char* kind) {
   action(window);
 }
 
+bool isProgressWindow(HWND window) { return GetDlgItem(window, IDC_PROGRESS_TEXT) != nullptr; }
+
 void onWindowOpened(HWND window) {
-  if (!IsWindow(window) || window == mainDialog) return;
+  if (!IsWindow(window) || window == mainDialog || isProgressWindow(window)) return;
   std::string caption = text(window);
   bool isBrowser = false;
   EnumChildWindows(window, findTree, reinterpret_cast<LPARAM>(&isBrowser));
@@ -391,6 +394,8 @@ LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && sent->message == WM_INITDIALOG) {
     PostMessageA(helperWindow, kWindowOpened, 0, reinterpret_cast<LPARAM>(sent->hwnd));
   }
+  if (code == HC_ACTION && sent->message == WM_DESTROY && isProgressWindow(sent->hwnd))
+    lastProgress = itemText(sent->hwnd, IDC_PROGRESS_TEXT);
   if (code == HC_ACTION && sentMessageWatcher) sentMessageWatcher(sent->hwnd, sent->message);
   return CallNextHookEx(hook, code, wParam, lParam);
 }
@@ -461,28 +466,24 @@ void dropAt(HWND dialog, int x, int y, const std::vector<std::string>& paths) {
   SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(makeDrop(paths)), 0);
 }
 
-ProgressCapture::ProgressCapture() {
-  CreatePipe(&readEnd, &writeEnd, nullptr, 1 << 16);
-  saved = GetStdHandle(STD_OUTPUT_HANDLE);
-  SetStdHandle(STD_OUTPUT_HANDLE, writeEnd);
+ProgressCapture::ProgressCapture() { lastProgress.clear(); }
+
+std::string ProgressCapture::lines() { return lastProgress; }
+
+namespace {
+
+BOOL CALLBACK findProgress(HWND window, LPARAM found) {
+  if (!isProgressWindow(window) || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
 }
 
-ProgressCapture::~ProgressCapture() {
-  SetStdHandle(STD_OUTPUT_HANDLE, saved);
-  CloseHandle(writeEnd);
-  CloseHandle(readEnd);
-}
+}  // namespace
 
-std::string ProgressCapture::lines() {
-  std::string all;
-  DWORD available = 0;
-  while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-    std::string chunk(available, '\0');
-    DWORD read = 0;
-    ReadFile(readEnd, chunk.data(), available, &read, nullptr);
-    all.append(chunk, 0, read);
-  }
-  return all;
+HWND progressWindow() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), findProgress, reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 void pressCheck(HWND dialog) {
@@ -516,20 +517,8 @@ void clickRadio(HWND dialog, int id) {
 }
 
 HWND shownPane(HWND result, bool left) {
-  HWND summary = GetDlgItem(result, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE);
-  HWND analysis = GetDlgItem(result, left ? IDC_SOURCE_ANALYSIS : IDC_SETTING_ANALYSIS);
-  // The style, not IsWindowVisible(): a modal dialog shows itself only
-  // once it first waits for input.
-  auto shown = [](HWND pane) {
-    return pane != nullptr && (GetWindowLongA(pane, GWL_STYLE) & WS_VISIBLE) != 0;
-  };
-  bool summaryShown = shown(summary);
-  bool analysisShown = shown(analysis);
-  if (summaryShown == analysisShown) return nullptr;
-  return summaryShown ? summary : analysis;
+  return GetDlgItem(result, left ? IDC_SOURCE_PANE : IDC_SETTING_PANE);
 }
-
-bool setsText(UINT message) { return message == WM_SETTEXT || message == EM_REPLACESEL; }
 
 WindowAction inspectResult(ResultSeen& seen) {
   return [&seen](HWND dialog) {
@@ -567,18 +556,12 @@ WindowAction inspectResult(ResultSeen& seen) {
     seen.analysisFromStart = fromStart();
     seen.analysisRadioState =
         isChecked(dialog, IDC_VIEW_ANALYSIS) && !isChecked(dialog, IDC_VIEW_SUMMARY);
-    // Each text is in its pane now: switching, or choosing the selected
-    // view again, shows a pane and sets no text.
-    int textsSet = 0;
-    sentMessageWatcher = [&textsSet](HWND, UINT message) { textsSet += setsText(message) ? 1 : 0; };
     clickRadio(dialog, IDC_VIEW_SUMMARY);
     clickRadio(dialog, IDC_VIEW_SUMMARY);
     seen.refilledLeft = paneText(true);
     clickRadio(dialog, IDC_VIEW_ANALYSIS);
     seen.switchedAgainLeft = paneText(true);
     clickRadio(dialog, IDC_VIEW_SUMMARY);
-    sentMessageWatcher = nullptr;
-    seen.textsSetBySwitches = textsSet;
     pressEscape(dialog);
   };
 }

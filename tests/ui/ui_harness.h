@@ -65,8 +65,9 @@ bool waitFor(const std::function<bool()>& done, int seconds);
 bool placeCursor(POINT point);
 // A left click at a screen point.
 void clickAt(POINT point);
-// Presses and releases a key, with Control held if `control`.
-void pressKey(WORD key, bool control = false);
+// Presses and releases a key, with `modifier` (VK_CONTROL, VK_MENU) held
+// unless it is 0.
+void pressKey(WORD key, WORD modifier = 0);
 // What the screen shows of a window: rows bottom first, 3 bytes a pixel
 // (blue, green, red), each row padded to 4 bytes.
 struct Picture {
@@ -135,28 +136,21 @@ void dropAt(HWND dialog, int x, int y, const std::vector<std::string>& paths);
 // Presses "CEHCK!"; boxes and dialogs are answered as queued.
 void pressCheck(HWND dialog);
 
-// Progress lines of a check arrive on the standard output; the test reads
-// them through a pipe put there for one check.
+// What the progress window of the last check showed when it went; empty
+// from construction until a progress window goes.
 class ProgressCapture {
  public:
   ProgressCapture();
-  ~ProgressCapture();
   std::string lines();
-
- private:
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  HANDLE saved = nullptr;
 };
+// The progress window of a check while it is open, or null.
+HWND progressWindow();
 
 // ---- the result dialog ------------------------------------------------------
 
 bool isChecked(HWND dialog, int id);
-// The left or right pane of the result dialog that is shown; null unless
-// exactly one of the two panes on that side is.
+// The left or right pane of the result dialog.
 HWND shownPane(HWND result, bool left);
-// True iff `message` puts text into an edit control.
-bool setsText(UINT message);
 // True iff the edit control shows its text from the first line and column.
 bool startInView(HWND pane);
 // True iff startInView() and nothing is selected.
@@ -176,7 +170,6 @@ struct ResultSeen {
   bool analysisFromStart = false;    // both panes, after the switch
   std::string refilledLeft;          // Summary Result chosen again
   std::string switchedAgainLeft;     // Analyse Result chosen again
-  int textsSetBySwitches = -1;       // texts set by those switches
   bool closed = false;
 };
 WindowAction inspectResult(ResultSeen& seen);

@@ -1,3 +1,5 @@
+// wait_window --clipboard FILE: puts the bytes of FILE on the clipboard as
+// text, for the end-to-end run to paste.
 // wait_window [OPTIONS] CAPTION [SECONDS]: waits until a visible top-level
 // window with that caption is in the state asked for, and prints where it
 // is, for the end-to-end run to click, type and take pictures by what the
@@ -163,7 +165,29 @@ bool parse(int argc, char** argv, Options& options) {
 
 }  // namespace
 
+int putOnClipboard(const char* path) {
+  std::string bytes;
+  if (std::FILE* file = std::fopen(path, "rb")) {
+    char buffer[65536];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+      bytes.append(buffer, got);
+    std::fclose(file);
+  } else {
+    std::fprintf(stderr, "wait_window: cannot read %s\n", path);
+    return 2;
+  }
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size() + 1);
+  if (memory == nullptr || !OpenClipboard(nullptr)) return 1;
+  std::memcpy(GlobalLock(memory), bytes.c_str(), bytes.size() + 1);
+  GlobalUnlock(memory);
+  EmptyClipboard();
+  bool put = SetClipboardData(CF_TEXT, memory) != nullptr;
+  CloseClipboard();
+  return put ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--clipboard") == 0) return putOnClipboard(argv[2]);
   Options options;
   if (!parse(argc, argv, options)) {
     std::fprintf(
