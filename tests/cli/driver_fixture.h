@@ -22,6 +22,21 @@
 
 namespace dorvex::testing_files {
 
+// Whether the driver runs under the sanitizers. Their run-time reserves
+// address space of its own and keeps its own allocator, so no memory cap and
+// no allocation fault of the fault shim applies to them.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
 struct Outcome {
   int status = -1;
   long maxResidentKb = 0;  // the driver's peak resident memory

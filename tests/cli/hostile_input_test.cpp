@@ -22,22 +22,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+using dorvex::testing_files::kSanitized;
 using dorvex::testing_files::Outcome;
 
 // The big inputs shrink tenfold under the sanitizers, whose driver is many
-// times slower; the shapes of the inputs stay the same. Their run-time
-// reserves address space of its own, so no memory cap applies to them.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+// times slower; the shapes of the inputs stay the same.
 constexpr int kScaleDown = kSanitized ? 10 : 1;
 
 // The bytes of a literal, embedded NUL bytes included.
