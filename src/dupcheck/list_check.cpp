@@ -1,6 +1,7 @@
 #include "dupcheck/list_check.h"
 
 #include <map>
+#include <tuple>
 #include <string_view>
 #include <utility>
 
@@ -11,19 +12,28 @@ namespace dorvex {
 
 namespace {
 
-// A list by its number, or by its name (number -1).
-using ListKey = std::pair<int, std::string_view>;
+// A list by its family (IPv6 or IPv4), and by its number, or by its name
+// (number -1): an IPv6 list never meets an IPv4 list of its name.
+struct ListKey {
+  bool ipv6 = false;
+  int number = -1;
+  std::string_view name;
+  bool operator<(const ListKey& other) const {
+    return std::tie(ipv6, number, name) < std::tie(other.ipv6, other.number, other.name);
+  }
+};
 
 bool isListNumber(int n) { return (n >= 1 && n <= 199) || (n >= 1300 && n <= 2699); }
 
 // The key of the list `entry` belongs to; false for an entry of no list.
 bool listKeyOf(const AclConfig& config, const AclEntry& entry, ListKey& key) {
+  const bool ipv6 = entry.type == kIpv6Rule;
   if (entry.acl_no >= kNamedListBase) {
-    key = {-1, config.nameView(entry.acl_no - kNamedListBase)};
+    key = {ipv6, -1, config.nameView(entry.acl_no - kNamedListBase)};
     return true;
   }
   if (!isListNumber(entry.acl_no)) return false;
-  key = {entry.acl_no, {}};
+  key = {ipv6, entry.acl_no, {}};
   return true;
 }
 
@@ -47,10 +57,10 @@ std::vector<CoverRule> coverRulesOf(const AclConfig& config, const std::vector<i
 
 void writeListName(TextWriter& out, const ListKey& key) {
   out.text(" ACL=");
-  if (key.first >= 0) {
-    out.number(key.first);
+  if (key.number >= 0) {
+    out.number(key.number);
   } else {
-    out.text(key.second);
+    out.text(key.name);
   }
 }
 
