@@ -55,6 +55,11 @@ for dir in tests/golden/check-full/*/; do
   run_case "golden full $(basename "$dir")" "0 1" --syntax full --cover exact --print report \
     "$dir/source.cfg" "$dir/setting.cfg"
 done
+for pair in branch-router campus-edge; do
+  run_case "list cover and within, $pair" "0 1" --syntax full --cover list --within --format json \
+    "examples/real/$pair.cfg" "examples/real/$pair-revision.cfg"
+  run_case "within $pair alone" "0 1" --within --print report "examples/real/$pair.cfg"
+done
 for input in tests/golden/parser-full/*/input.cfg; do
   [ -f "$input" ] || continue
   run_case "parser full $(basename "$(dirname "$input")") against itself" "0 1" --syntax full \
