@@ -86,7 +86,7 @@ bool TextCursor::loadText(std::string_view text) {
   const std::size_t n = lengthToNul(text);
   if (n >= maxCapacity) throwTooLarge();
   Buffer buffer(newBytes(n + 1));
-  std::memcpy(buffer.get(), text.data(), n);
+  if (n > 0) std::memcpy(buffer.get(), text.data(), n);
   buffer[n] = '\0';
   textBuffer = std::move(buffer);
   capacity = n + 1;

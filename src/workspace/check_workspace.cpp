@@ -24,7 +24,7 @@ bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingT
   checkModes = modes;
   singleConfig = isEmpty(settingText);
   if (!sourceConfig.reset(sourceText, analysisText, modes.syntax)) return false;
-  if (!settingConfig.reset(singleConfig ? std::string_view() : settingText, analysisText,
+  if (!settingConfig.reset(singleConfig ? std::string_view("") : settingText, analysisText,
                            modes.syntax)) {
     return false;
   }

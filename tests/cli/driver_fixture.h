@@ -67,10 +67,11 @@ class DriverTest : public ::testing::Test {
   // faults `faults` (NAME=VALUE). A sanitizer's run-time library must come
   // first among the libraries; the shim comes first instead, which is
   // harmless here.
-  static Setup withFaults(std::vector<std::string> faults) {
+  // `shim`: the library of the faults, the allocation faults' one apart.
+  static Setup withFaults(std::vector<std::string> faults, const char* shim = DORVEX_FAULT_SHIM) {
     Setup setup;
     setup.environment = std::move(faults);
-    setup.environment.push_back(std::string("LD_PRELOAD=") + DORVEX_FAULT_SHIM);
+    setup.environment.push_back(std::string("LD_PRELOAD=") + shim);
     setup.environment.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
     return setup;
   }

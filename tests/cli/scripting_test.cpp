@@ -358,7 +358,7 @@ TEST_F(ScriptingTest, OneSettingShortOfMemoryLeavesTheOthersChecked) {
   }
   const char kTrouble[] = "huge.cfg: not enough memory to read the file";
   const char kLine[] = "b.cfg\tstatus=1\tpairs=1\trules=1\tE=0\tU=0\tD=1\tO=0\treport=\n";
-  const Setup shortOfMemory = withFaults({"DORVEX_FAIL_ALLOC_ABOVE=4194304"});
+  const Setup shortOfMemory = withFaults({"DORVEX_FAIL_ALLOC_ABOVE=4194304"}, DORVEX_ALLOC_SHIM);
   Outcome text = run({"-q", "--no-report", "a.cfg", "b.cfg", "huge.cfg", "b.cfg"}, shortOfMemory);
   EXPECT_EQ(2, text.status);
   EXPECT_EQ(std::string("dorvex: ") + kTrouble + "\n", text.err);
