@@ -21,11 +21,14 @@ void emptyTable(std::vector<Record>& table, std::size_t count) {
 
 }  // namespace
 
+const RuleOptions AclConfig::kNoOptions;
+
 AclConfig::AclConfig() {
   emptyTable(entries, kInitialTableSize);
   entries.emplace_back();
-  emptyTable(options, kInitialTableSize);
-  options.emplace_back();
+  emptyTable(optionsIndex, kInitialTableSize);
+  optionsIndex.push_back(-1);
+  optionsTable.clear();
   matchIndex.assign(1, -1);
   emptyTable(names, kInitialTableSize);
 }
@@ -33,8 +36,9 @@ AclConfig::AclConfig() {
 bool AclConfig::reset(std::string_view text, bool annotate, Syntax readSyntax) {
   emptyTable(entries, kInitialTableSize);
   entries.emplace_back();  // the current entry
-  emptyTable(options, kInitialTableSize);
-  options.emplace_back();
+  emptyTable(optionsIndex, kInitialTableSize);
+  optionsIndex.push_back(-1);
+  optionsTable.clear();
   matchIndex.assign(1, -1);
   matchTable.clear();
   entryCount_ = 0;
@@ -100,7 +104,7 @@ void AclConfig::copyAnnotation(char* buffer, std::size_t capacity) const {
 void AclConfig::commit() {
   ++entryCount_;
   entries.emplace_back();  // the next current entry, at its reset values
-  options.emplace_back();
+  optionsIndex.push_back(-1);
   matchIndex.push_back(-1);
 }
 

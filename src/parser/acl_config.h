@@ -146,7 +146,9 @@ class AclConfig {
   // The typed options of the entry at `index` (rule_options.h), as for
   // entryAt(); every entry has them, at their reset values without options.
   const RuleOptions* optionsAt(int index) const {
-    return index < 0 || index > entryCount_ ? nullptr : &options[index];
+    if (index < 0 || index > entryCount_) return nullptr;
+    const int at = optionsIndex[static_cast<std::size_t>(index)];
+    return at < 0 ? &kNoOptions : &optionsTable[static_cast<std::size_t>(at)];
   }
   // The RuleMatch of the entry at `index` (rule_match.h), or nullptr when
   // its classic fields say all it matches, or outside 0 to entryCount().
@@ -181,7 +183,15 @@ class AclConfig {
 
   // Record-level steps on the current entry.
   AclEntry& current() { return entries[entryCount_]; }
-  RuleOptions& currentOptions() { return options[entryCount_]; }
+  // The current entry's options, made when first asked for: most rules
+  // have none, and a record for each would cost every parse.
+  RuleOptions& currentOptions() {
+    if (optionsIndex.back() < 0) {
+      optionsIndex.back() = static_cast<int>(optionsTable.size());
+      optionsTable.emplace_back();
+    }
+    return optionsTable[static_cast<std::size_t>(optionsIndex.back())];
+  }
   void setRuleKind(int kind) { current().type = kind; }
   void commitInError();
   void commitUnsupported();
@@ -205,8 +215,11 @@ class AclConfig {
   std::vector<AclEntry> entries;
   int entryCount_ = 0;
   std::vector<LineRecord> lineRecords;
-  // The typed options of each entry, the current one last.
-  std::vector<RuleOptions> options;
+  // Per entry, the current one last: its place in optionsTable, or -1 for
+  // none (kNoOptions).
+  std::vector<int> optionsIndex;
+  std::vector<RuleOptions> optionsTable;
+  static const RuleOptions kNoOptions;
   // Per entry, the current one last: its place in matchTable, or -1.
   std::vector<int> matchIndex;
   std::vector<RuleMatch> matchTable;

@@ -54,7 +54,13 @@ ServiceTerm classicTerm(const AclEntry& entry, const PendingMatch& pending) {
 void finishMatch(ParseTarget& target) {
   PendingMatch& pending = target.pending;
   const PendingMatch::Form form = pending.form;
-  if (pending.needed()) {
+  // Most rules, and every classic one, leave nothing pending: nothing to
+  // make, and only the form to clear.
+  if (!pending.needed()) {
+    pending.form = PendingMatch::Form::wildcard;
+    return;
+  }
+  {
     AclEntry& entry = target.config.current();
     RuleMatch match;
     match.ipv6 = form == PendingMatch::Form::ipv6;

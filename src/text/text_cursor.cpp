@@ -273,7 +273,39 @@ bool TextCursor::parseDottedQuad(const char* word, int& a, int& b, int& c, int& 
   return parseDottedQuad(std::string_view(word), a, b, c, d);
 }
 
+namespace {
+
+// The common form, four groups of one to three digits each, at most 255:
+// read at once. False for any other word, which the general reading then
+// takes from the start.
+bool readPlainQuad(std::string_view word, int (&values)[4]) {
+  if (word.size() < 7 || word.size() > 15) return false;
+  const char* p = word.data();
+  const char* const end = p + word.size();
+  for (int group = 0; group < 4; ++group) {
+    int value = 0, digits = 0;
+    for (; p != end && digits < 3 && isDigit(*p); ++p, ++digits) value = value * 10 + (*p - '0');
+    if (digits == 0 || value > 255 || (p != end && isDigit(*p))) return false;
+    values[group] = value;
+    if (group < 3) {
+      if (p == end || *p != '.') return false;
+      ++p;
+    }
+  }
+  return p == end;
+}
+
+}  // namespace
+
 bool TextCursor::parseDottedQuad(std::string_view word, int& a, int& b, int& c, int& d) {
+  int plain[4];
+  if (readPlainQuad(word, plain)) {
+    a = plain[0];
+    b = plain[1];
+    c = plain[2];
+    d = plain[3];
+    return true;
+  }
   int* outputs[4] = {&a, &b, &c, &d};
   const char* p = word.data();
   const char* const end = p + word.size();
