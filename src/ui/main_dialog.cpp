@@ -1,6 +1,6 @@
 // The main dialog (resource 129): two panes that take dropped files, the
-// output directory with its folder browser, the check button, and the box
-// that chooses the full syntax with the exact cover test for a check.
+// output directory with its folder browser, the check button, and the
+// choice of the cover a check is made in.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -80,6 +80,8 @@ INT_PTR onInitDialog(HWND dialog) {
   SetDlgItemTextA(dialog, IDC_SOURCE_PANE, hint.c_str());
   SetDlgItemTextA(dialog, IDC_SETTING_PANE, hint.c_str());
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, startDirectory().c_str());
+  // The program keeps no settings: every run starts in the classic cover.
+  CheckDlgButton(dialog, IDC_COVER_CLASSIC, BST_CHECKED);
   // Typing and pasting stop at a pane's text limit, a drop does not: with
   // no limit a pasted configuration is checked whole, like a dropped one.
   SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_SETLIMITTEXT, 0, 0);
@@ -153,22 +155,37 @@ void openResultDialog(HWND dialog, const CheckShown& shown) {
   if (ended == -1) showMessage(dialog, IDS_ERROR, IDS_DIALOG_ERROR_CAPTION, MB_OK);
 }
 
+// The modes of the chosen cover. The list cover reads the lists in order,
+// as the within analysis does, so a check in it makes that analysis too.
+CheckModes chosenModes(HWND dialog) {
+  if (IsDlgButtonChecked(dialog, IDC_COVER_EXACT) == BST_CHECKED)
+    return {Syntax::full, Cover::exact};
+  if (IsDlgButtonChecked(dialog, IDC_COVER_LIST) == BST_CHECKED)
+    return {Syntax::full, Cover::list, true};
+  return {};
+}
+
 // Whole pane texts go to the check: nothing past any length is dropped.
 CheckResult runCheckFromPanes(HWND dialog) {
   WaitCursor waiting;
   const FrontEndState& state = frontEndState();
   std::string sourceText = paneTextForCheck(dialog, IDC_SOURCE_PANE);
   std::string settingText = paneTextForCheck(dialog, IDC_SETTING_PANE);
+  // The dialog always compares two configurations: with the within
+  // analysis the check would take an empty right pane for the left one
+  // alone, and show an empty summary where the user expects a comparison.
+  if (sourceText.empty() || settingText.empty()) {
+    CheckResult empty;
+    empty.status = CheckStatus::emptyText;
+    return empty;
+  }
   CheckRequest request;
   request.sourceText = sourceText;
   request.settingText = settingText;
   request.sourcePath = state.sourcePath;
   request.settingPath = state.settingPath;
   request.outputDirectory = windowText(GetDlgItem(dialog, IDC_OUTPUT_DIR));
-  // The box is clear at start, the program keeping no settings: a check
-  // is in the default modes unless asked otherwise each run.
-  if (IsDlgButtonChecked(dialog, IDC_FULL_EXACT) == BST_CHECKED)
-    request.modes = {Syntax::full, Cover::exact};
+  request.modes = chosenModes(dialog);
   DialogFrontEnd frontEnd(dialog);
   return checkWorkspace().runCheck(request, frontEnd);
 }

@@ -33,8 +33,13 @@
 #define IDC_SOURCE_NAME 1015
 #define IDC_VIEW_SUMMARY 1016
 #define IDC_VIEW_ANALYSIS 1017
-// Checks in the full syntax with the exact cover test when set.
-#define IDC_FULL_EXACT 1020
+// The view of the within analysis, there only after a check in the list cover.
+#define IDC_VIEW_WITHIN 1018
+// The choice of the cover a check is made in: classic, or the full syntax
+// with the exact or the list cover.
+#define IDC_COVER_CLASSIC 1022
+#define IDC_COVER_EXACT 1023
+#define IDC_COVER_LIST 1024
 // The progress lines of a check.
 #define IDC_PROGRESS_TEXT 1021
 

@@ -1,5 +1,6 @@
 #include "workspace/check_workspace.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "dupcheck/duplication_check.h"
@@ -30,6 +31,7 @@ bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingT
   }
   duplicationPairs = 0;
   withinLines = 0;
+  withinSettingStart = 0;
   pairRecord.clear();
   verdictRecord.clear();
   for (std::vector<WithinFinding>& record : withinRecord) record.clear();
@@ -88,7 +90,17 @@ void CheckWorkspace::analyseWithin() {
     withinLines +=
         dorvex::analyseWithin(k == 0 ? sourceConfig : settingConfig, k == 0 ? "source" : "setting",
                               withinDetails, recordingPairs ? &withinRecord[k] : nullptr);
+    if (k == 0) withinSettingStart = withinDetails.view().size();
   }
+}
+
+std::string_view CheckWorkspace::sourceWithinText() const {
+  return withinDetails.view().substr(0, withinSettingStart);
+}
+
+std::string_view CheckWorkspace::settingWithinText() const {
+  std::string_view details = withinDetails.view();
+  return details.substr(std::min(withinSettingStart, details.size()));
 }
 
 bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {

@@ -125,6 +125,12 @@ class CheckWorkspace {
   const std::vector<WithinFinding>& settingWithin() const { return withinRecord[1]; }
   // Lines the last within analysis found unreachable or redundant.
   long long withinCount() const { return withinLines; }
+  // The lines of withinDetails that name the source config, and those that
+  // name the setting config: a front end shows each beside its own
+  // configuration. Empty without modes.within; the setting's also of one
+  // configuration alone.
+  std::string_view sourceWithinText() const;
+  std::string_view settingWithinText() const;
 
   // The local date and time used for the report, "MM/DD/YY" and "HH:MM:SS".
   // Tests replace it to make the report name and header predictable.
@@ -146,6 +152,8 @@ class CheckWorkspace {
   std::vector<ListVerdict> verdictRecord;
   std::vector<WithinFinding> withinRecord[2];
   long long withinLines = 0;
+  // Where the setting config's lines start in withinDetails.
+  std::size_t withinSettingStart = 0;
   bool singleConfig = false;
   // The within analysis of both configurations, or of the one.
   void analyseWithin();

@@ -29,7 +29,8 @@ about="ﾊﾞｰｼﾞｮﾝ情報"
 browser="参照"  # the folder browser's caption, "browse" in Wine's words
 # Control IDs (src/ui/resource.h) and those of the standard buttons.
 IDOK=1 IDCANCEL=2 REPORT_PRINT=3 ABOUT=104 CHECK=1001 SETTING_PANE=1002 SOURCE_PANE=1003
-OUTPUT_DIR=1013 BROWSE=1014 VIEW_ANALYSIS=1017
+OUTPUT_DIR=1013 BROWSE=1014 VIEW_ANALYSIS=1017 VIEW_WITHIN=1018 COVER_CLASSIC=1022
+COVER_LIST=1024
 
 fail() { echo "end-to-end: $*" >&2; exit 1; }
 
@@ -72,6 +73,7 @@ appears() { state 60 "$@" >/dev/null; }
 goneAway() { state 60 --gone "$@" >/dev/null; }
 focused() { state 30 --focused --control "$1" "$main" >/dev/null; }
 checked() { state 60 --checked --control "$1" "Compare Result" >/dev/null; }
+chosen() { state 60 --checked --control "$1" "$main" >/dev/null; }
 
 # shoot NAME [OPTIONS] CAPTION: a picture of the window once two pictures
 # in a row are the same, so that it shows no half-done repaint.
@@ -104,12 +106,26 @@ typeInto() {
   fail "pane $id never held the text typed into it"
 }
 
+# pasteInto ID FILE: pastes FILE into control ID of the main dialog, until
+# it holds exactly that text.
+pasteInto() {
+  local id=$1 file=$2 attempt
+  timeout 120 wine "$bin/dorvex-ui-wait.exe" --clipboard "$file" || fail "no clipboard"
+  for attempt in 1 2 3; do
+    click "$main" "$id" focused "$id"
+    xdotool key --delay 50 ctrl+Home ctrl+shift+End ctrl+v
+    state 300 --text "$file" --control "$id" "$main" >/dev/null && return 0
+    echo "end-to-end: control $id does not hold what was pasted, attempt $attempt" >&2
+  done
+  fail "control $id never held the text pasted into it"
+}
+
 # Typed text arrives line by line as Return keys: no CR of its own.
 for config in source setting; do
   tr -d '\r' <"$repo/examples/$config.cfg" >"$work/$config.txt"
 done
 
-mkdir -p "$gui" "$work/cli"
+mkdir -p "$gui" "$work/cli" "$work/cli-list"
 cd "$gui"
 wine "$bin/dorvex.exe" &
 app=$!
@@ -171,6 +187,24 @@ click "$main" "$ABOUT" appears "$about"
 shoot about-dialog "$about"
 click "$about" "$IDOK" goneAway "$about"
 
+# A check in the list cover, its report in a folder of its own: the result
+# dialog offers the within view, each configuration's lines on its side.
+# The cover goes back to classic for the checks below.
+printf 'C:\\Reports\\list' >"$work/list-dir.txt"
+mkdir -p "$gui/list"
+pasteInto "$OUTPUT_DIR" "$work/list-dir.txt"
+click "$main" "$COVER_LIST" chosen "$COVER_LIST"
+click "$main" "$CHECK" appears "ok?"
+click "ok?" "$IDOK" goneAway "ok?"
+state 300 "Report Filename" >/dev/null || fail "no report path box in the list cover"
+click "Report Filename" "$IDOK" goneAway "Report Filename"
+state 300 "Compare Result" >/dev/null || fail "no result dialog in the list cover"
+click "Compare Result" "$VIEW_WITHIN" checked "$VIEW_WITHIN"
+shoot result-within "Compare Result"
+click "Compare Result" "$IDOK" goneAway "Compare Result"
+state 120 --enabled "$main" >/dev/null || fail "the main dialog takes no input after the list cover"
+click "$main" "$COVER_CLASSIC" chosen "$COVER_CLASSIC"
+
 # Issue 20: the box "Report Filename" could open without the keyboard
 # focus, and Return did nothing until it was clicked. Checks of longer
 # texts from the keyboard, a few times over: each box is answered by Return
@@ -184,19 +218,6 @@ printf 'C:\\Reports\\keys' >"$work/keys-dir.txt"
 awk -v lines="$lines" 'BEGIN { for (i = 0; i < lines; i++)
   printf "access-list %d permit tcp host 10.3.%d.%d any eq %d\r\n",
          100 + i % 50, int(i / 250) % 250, i % 250, 1000 + i % 3000 }' >"$work/long.txt"
-# pasteInto ID FILE: pastes FILE into control ID of the main dialog, until
-# it holds exactly that text.
-pasteInto() {
-  local id=$1 file=$2 attempt
-  timeout 120 wine "$bin/dorvex-ui-wait.exe" --clipboard "$file" || fail "no clipboard"
-  for attempt in 1 2 3; do
-    click "$main" "$id" focused "$id"
-    xdotool key --delay 50 ctrl+Home ctrl+shift+End ctrl+v
-    state 300 --text "$file" --control "$id" "$main" >/dev/null && return 0
-    echo "end-to-end: control $id does not hold what was pasted, attempt $attempt" >&2
-  done
-  fail "control $id never held the text pasted into it"
-}
 pasteInto "$SOURCE_PANE" "$work/long.txt"
 pasteInto "$SETTING_PANE" "$work/long.txt"
 pasteInto "$OUTPUT_DIR" "$work/keys-dir.txt"
@@ -250,5 +271,13 @@ grep -q $'^@Setting Filename = unopened\r$' "${reports[0]}"
 mask() { sed -e 's/^Result Report  \[Date=.*\]/DATE/' -e 's/^@Source Filename= .*/SOURCE/' -e 's/^@Setting Filename = .*/SETTING/' "$1"; }
 if ! diff <(mask "${expected[0]}") <(mask "${reports[0]}"); then
   fail "the report of dorvex.exe differs from the console driver's"
+fi
+listed=("$gui"/list/Result*.txt)
+timeout 120 wine "$bin/dorvex-cli.exe" -q --syntax full --cover list --within \
+  -o "$(winepath -w "$work/cli-list")" source.cfg setting.cfg >/dev/null || true
+expected=("$work"/cli-list/Result*.txt)
+[ -f "${listed[0]}" ] && [ -f "${expected[0]}" ] || fail "list cover report missing"
+if ! diff <(mask "${expected[0]}") <(mask "${listed[0]}"); then
+  fail "the list cover report of dorvex.exe differs from the console driver's"
 fi
 echo "end-to-end: report $(basename "${reports[0]}") matches, screenshots in $shots"

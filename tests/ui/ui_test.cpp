@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -502,76 +503,157 @@ void testNoInputDuringCheck(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
-// The box "Full syntax, exact cover": clear at start, and a check with it
-// set is the check in those modes, whose report says so in its header.
-// The texts read differently in the two modes (sequence numbers, a remark,
-// an ICMP message), so a mode that did not reach the check shows.
-void testCheckModesBox(const std::string& folder) {
+// Pumps a dialog's messages as its modal loop does, keys through the
+// dialog manager, until `done` or `seconds` have passed.
+bool waitInDialog(HWND dialog, const std::function<bool()>& done, int seconds) {
+  DWORD start = GetTickCount();
+  while (!done() && GetTickCount() - start <= static_cast<DWORD>(seconds) * 1000) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (IsDialogMessageA(dialog, &message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    Sleep(10);
+  }
+  return done();
+}
+
+// The choice of the cover, made by the keys: classic at start, Tab from
+// "CEHCK!" reaches it, Right goes round the three. Each choice is the
+// check in its modes, named in the report's header; the texts read
+// differently in them (sequence numbers, a remark, an ICMP message). Each
+// text has a list with a line that earlier lines hide, which only the
+// list cover's third view shows, the source's on the left; without it the
+// result dialog is as designed, and Down from "Analyse Result" goes round.
+void testCoverChoice(const std::string& folder) {
   const char kSource[] =
       "ip access-list extended EDGE-IN\r\n"
       " 10 permit icmp any any echo-reply\r\n"
       " 20 permit tcp 10.1.0.0 0.0.255.255 any eq 22\r\n"
-      "access-list 10 permit 192.168.0.0 0.0.255.255\r\n";
+      "access-list 10 permit 192.168.0.0 0.0.255.255\r\n"
+      "ip access-list extended CLEANUP\r\n"
+      " permit tcp 10.1.0.0 0.0.255.255 any\r\n"
+      " permit tcp 10.1.2.0 0.0.0.255 any eq 443\r\n";
   const char kSetting[] =
       "ip access-list extended EDGE-IN\r\n"
       " 10 permit icmp any any time-exceeded\r\n"
       " 15 remark administrators\r\n"
       " 20 permit tcp 10.1.2.0 0.0.0.255 any eq 22\r\n"
-      "access-list 10 permit host 192.168.1.1\r\n";
-  const char kModesLine[] = "Check Modes  [Syntax=full] [Cover=exact]\r\n";
-  writeFile(folder + "\\modes-source.cfg", kSource);
-  writeFile(folder + "\\modes-setting.cfg", kSetting);
-  struct ModesCase {
-    const char* name;
-    bool boxSet;
+      "access-list 10 permit host 192.168.1.1\r\n"
+      "ip access-list extended CLEANUP\r\n"
+      " deny ip host 10.3.0.1 any\r\n"
+      " permit ip host 10.3.0.1 any\r\n";
+  writeFile(folder + "\\cover-source.cfg", kSource);
+  writeFile(folder + "\\cover-setting.cfg", kSetting);
+  struct CoverCase {
+    int rightKeys;  // from classic
+    const char* chosen;
     dorvex::CheckModes modes;
+    const char* modesLine;
+    const char* within;  // left | right; none without the view
   };
-  const ModesCase kCases[] = {
-      {"box clear", false, {}},
-      {"box set", true, {dorvex::Syntax::full, dorvex::Cover::exact}},
+  const CoverCase kCases[] = {
+      {3, "100", {}, "", ""},
+      {1,
+       "010",
+       {dorvex::Syntax::full, dorvex::Cover::exact},
+       "Check Modes  [Syntax=full] [Cover=exact]\r\n",
+       ""},
+      {2,
+       "001",
+       {dorvex::Syntax::full, dorvex::Cover::list, true},
+       "Check Modes  [Syntax=full] [Cover=list] [Within]\r\n",
+       " ACL=CLEANUP config=source row=7 unreachable blocking-rows=6\r\n|"
+       " ACL=CLEANUP config=setting row=8 unreachable blocking-rows=7 conflicting-row=7\r\n"},
+  };
+  auto chosen = [](HWND dialog) {
+    std::string which;
+    for (int id : {IDC_COVER_CLASSIC, IDC_COVER_EXACT, IDC_COVER_LIST})
+      which += isChecked(dialog, id) ? "1" : "0";
+    return which;
   };
   dorvex::checkWorkspace().setClock(fixedClock);
-  std::string reports[2];
-  for (const ModesCase& c : kCases) {
-    std::string name = c.name;
-    std::string output = folder + "\\modes-" + std::to_string(c.boxSet);
-    std::string reference = output + "-reference";
+  std::vector<std::string> reports;
+  for (const CoverCase& c : kCases) {
+    std::string name = std::string("cover ") + c.chosen;
+    std::string output = folder + "\\cover-" + c.chosen;
     CreateDirectoryA(output.c_str(), nullptr);
-    CreateDirectoryA(reference.c_str(), nullptr);
+    CreateDirectoryA((output + "-reference").c_str(), nullptr);
     HWND dialog = openMainDialog();
-    check(!isChecked(dialog, IDC_FULL_EXACT), name + ": the box is clear at start");
-    dropAt(dialog, 5, 100, {folder + "\\modes-source.cfg"});
-    dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\modes-setting.cfg"});
+    checkEq(chosen(dialog), "100", name + ": the classic cover is chosen at start");
+    dropAt(dialog, 5, 100, {folder + "\\cover-source.cfg"});
+    dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\cover-setting.cfg"});
     SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, output.c_str());
-    if (c.boxSet) SendDlgItemMessageA(dialog, IDC_FULL_EXACT, BM_CLICK, 0, 0);
-    check(isChecked(dialog, IDC_FULL_EXACT) == c.boxSet, name + ": the box as the user left it");
-    bool opened = false;
-    resultActions.push_back(closeResult(opened));
+    waitFor([dialog] { return GetForegroundWindow() == dialog; }, 120);
+    SetFocus(GetDlgItem(dialog, IDC_CHECK));
+    pressKey(VK_TAB);
+    for (int i = 0; i < c.rightKeys; ++i) pressKey(VK_RIGHT);
+    HWND button = GetDlgItem(dialog, c.rightKeys == 1   ? IDC_COVER_EXACT
+                                     : c.rightKeys == 2 ? IDC_COVER_LIST
+                                                        : IDC_COVER_CLASSIC);
+    check(waitInDialog(
+              dialog, [&] { return GetFocus() == button && chosen(dialog) == c.chosen; }, 120),
+          name + ": Tab and " + std::to_string(c.rightKeys) + " Right keys choose it, got " +
+              chosen(dialog));
+    struct {
+      bool designed = false, keys = false;
+      std::string within;
+    } seen;
+    resultActions.push_back([&](HWND result) {
+      RECT designed = {0, 0, 355, 277}, client = {};
+      MapDialogRect(result, &designed);
+      GetClientRect(result, &client);
+      seen.designed = client.right == designed.right && client.bottom == designed.bottom;
+      // A modal dialog shows itself once its loop is idle, which this
+      // action is not: it is shown here to take the input.
+      ShowWindow(result, SW_SHOW);
+      SetForegroundWindow(result);
+      HWND within = GetDlgItem(result, IDC_VIEW_WITHIN);
+      if (IsWindowVisible(within) && IsWindowEnabled(within)) {
+        clickRadio(result, IDC_VIEW_WITHIN);
+        seen.within = text(shownPane(result, true)) + "|" + text(shownPane(result, false));
+      }
+      clickRadio(result, IDC_VIEW_ANALYSIS);
+      SetFocus(GetDlgItem(result, IDC_VIEW_ANALYSIS));
+      int next = c.modes.within ? IDC_VIEW_WITHIN : IDC_VIEW_SUMMARY;
+      if (waitFor([result] { return GetForegroundWindow() == result; }, 120)) pressKey(VK_DOWN);
+      seen.keys = waitInDialog(
+          result,
+          [&] {
+            return GetFocus() == GetDlgItem(result, next) && isChecked(result, next) &&
+                   !isChecked(result, IDC_VIEW_ANALYSIS);
+          },
+          120);
+      PostMessageA(result, WM_COMMAND, IDOK, 0);
+      closeLater(result);
+    });
     pressCheck(dialog);
-    check(opened, name + ": the result dialog opened");
 
     dorvex::CheckRequest request;
     request.sourceText = kSource;
     request.settingText = kSetting;
-    request.sourcePath = folder + "\\modes-source.cfg";
-    request.settingPath = folder + "\\modes-setting.cfg";
-    request.outputDirectory = reference;
+    request.sourcePath = folder + "\\cover-source.cfg";
+    request.settingPath = folder + "\\cover-setting.cfg";
+    request.outputDirectory = output + "-reference";
     request.modes = c.modes;
-    std::string expected = referenceReport(request);
-    std::string& report = reports[c.boxSet ? 1 : 0];
+    std::string expected = referenceReport(request), report;
     check(readFile(dorvex::frontEndState().reportPath, report), name + ": report written");
     check(report == expected, name + ": the report is the one of a check in its modes, got \"" +
                                   printable(report) + "\"");
-    check(contains(report, kModesLine) == c.boxSet,
-          name + ": the header names the modes iff the box is set");
+    check(
+        contains(report, "Check Modes") == (*c.modesLine != '\0') && contains(report, c.modesLine),
+        name + ": the header names the modes");
+    check(seen.designed == !c.modes.within, name + ": the result dialog grows only for a view");
+    checkEq(seen.within, c.within, name + ": the within view, source | setting");
+    check(seen.keys, name + ": Down from Analyse Result to the next view");
+    checkEq(chosen(dialog), c.chosen, name + ": the choice outlives the check");
+    reports.push_back(report.erase(0, report.find("@Source")));
     closeMainDialog(dialog);
   }
   dorvex::checkWorkspace().setClock(nullptr);
-  std::string withoutLine = reports[1];
-  std::size_t at = withoutLine.find(kModesLine);
-  if (at != std::string::npos) withoutLine.erase(at, sizeof kModesLine - 1);
-  check(!reports[0].empty() && withoutLine != reports[0],
-        "the two modes find different duplications in these texts");
+  check(reports[0] != reports[1] && reports[1] != reports[2] && reports[0] != reports[2],
+        "the three covers find differently in these texts");
 }
 
 // Every long step shows the wait cursor: loading a dropped file into its
@@ -1067,9 +1149,12 @@ void testStoppedChecks(const std::string& folder) {
     const char* setting;  // the right pane's text
     std::size_t maxCapacity;
     const char* message;
+    int cover = IDC_COVER_CLASSIC;
   };
   const StopCase kCases[] = {
       {"empty pane", "", 0, kEmptyText},
+      // The within analysis would take the left pane alone: the dialog does not.
+      {"empty pane, list cover", "", 0, kEmptyText, IDC_COVER_LIST},
       {"text too large", longText.c_str(), 4096, "Nothing was checked: a text is too large."},
   };
   for (const StopCase& c : kCases) {
@@ -1077,6 +1162,7 @@ void testStoppedChecks(const std::string& folder) {
     HWND dialog = openMainDialog();
     SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
     SetDlgItemTextA(dialog, IDC_SETTING_PANE, c.setting);
+    SendDlgItemMessageA(dialog, c.cover, BM_CLICK, 0, 0);
     const std::string kLastReport = folder + "\\last-report.txt";
     dorvex::frontEndState().reportPath = kLastReport;
     {
@@ -1304,7 +1390,7 @@ const Case kCases[] = {
     {"testLongFileNames", testLongFileNames},
     {"testCheckRun", testCheckRun},
     {"testNoInputDuringCheck", testNoInputDuringCheck},
-    {"testCheckModesBox", testCheckModesBox},
+    {"testCoverChoice", testCoverChoice},
     {"testWaitCursor", testWaitCursor},
     {"testEditAfterDrop", testEditAfterDrop},
     {"testCheckOfHintTexts", testCheckOfHintTexts},

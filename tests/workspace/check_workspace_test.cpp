@@ -122,5 +122,29 @@ TEST(CheckWorkspaceTest, CopyViewsBeforeAnyLoadLeavesBothBuffers) {
   }
 }
 
+// The within lines split by configuration, each its own lines only; one
+// configuration alone, or a check without the analysis, leaves none.
+TEST(CheckWorkspaceTest, WithinTextsSplitByConfiguration) {
+  const char kSource[] =
+      "ip access-list extended A\n permit tcp any any\n permit tcp any any eq 22\n";
+  const char kSetting[] = "ip access-list extended B\n deny ip any any\n permit ip any any\n";
+  auto workspace = std::make_unique<CheckWorkspace>();
+  auto check = [&](std::string_view setting, bool within) {
+    ASSERT_TRUE(workspace->load(kSource, setting, true, {Syntax::full, Cover::list, within}));
+    ASSERT_TRUE(workspace->checkConfigs(nullptr) && workspace->checkDuplicates(nullptr));
+  };
+  check(kSetting, true);
+  EXPECT_EQ(" ACL=A config=source row=3 unreachable blocking-rows=2\r\n",
+            workspace->sourceWithinText());
+  EXPECT_EQ(" ACL=B config=setting row=3 unreachable blocking-rows=2 conflicting-row=2\r\n",
+            workspace->settingWithinText());
+  check("", true);
+  EXPECT_EQ(workspace->withinDetails.view(), workspace->sourceWithinText());
+  EXPECT_EQ("", workspace->settingWithinText());
+  check(kSetting, false);
+  EXPECT_EQ(
+      "", std::string(workspace->sourceWithinText()) + std::string(workspace->settingWithinText()));
+}
+
 }  // namespace
 }  // namespace dorvex
