@@ -23,8 +23,6 @@ struct ListKey {
   }
 };
 
-bool isListNumber(int n) { return (n >= 1 && n <= 199) || (n >= 1300 && n <= 2699); }
-
 // The key of the list `entry` belongs to; false for an entry of no list.
 bool listKeyOf(const AclConfig& config, const AclEntry& entry, ListKey& key) {
   const bool ipv6 = entry.type == kIpv6Rule;
@@ -32,7 +30,7 @@ bool listKeyOf(const AclConfig& config, const AclEntry& entry, ListKey& key) {
     key = {ipv6, -1, config.nameView(entry.acl_no - kNamedListBase)};
     return true;
   }
-  if (!isListNumber(entry.acl_no)) return false;
+  if (!isStandardNumber(entry.acl_no) && !isExtendedNumber(entry.acl_no)) return false;
   key = {ipv6, entry.acl_no, {}};
   return true;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "parser/acl_entry.h"
+#include "parser/rule_match.h"
 
 namespace dorvex {
 
@@ -68,38 +69,6 @@ bool rangeCovers(Port a, Port b, int op, Port c, Port d) {
 // A protocol that restricts the rule: neither unset nor "ip".
 bool restricts(int protocolNo) { return protocolNo != kNotSet && protocolNo != kAnyProtocol; }
 
-// The ports of 0 to kMaxPort an operand admits: at most two intervals, with
-// at least one port between them.
-struct PortIntervals {
-  Port first[2];
-  Port last[2];
-  int count = 0;
-  void add(Port from, Port to) {
-    from = from < 0 ? 0 : from;
-    to = to > kMaxPort ? kMaxPort : to;
-    if (from > to) return;
-    first[count] = from;
-    last[count] = to;
-    ++count;
-  }
-};
-
-// False for an operator code the parser never writes.
-bool admitted(int op, Port low, Port high, PortIntervals& ports) {
-  switch (op) {
-    case kNoPort: ports.add(0, kMaxPort); return true;
-    case kPortEq: ports.add(low, low); return true;
-    case kPortGt: ports.add(low + 1, kMaxPort); return true;
-    case kPortLt: ports.add(0, low - 1); return true;
-    case kPortNeq:
-      ports.add(0, low - 1);
-      ports.add(low + 1, kMaxPort);
-      return true;
-    case kPortRange: ports.add(low, high); return true;
-    default: return false;
-  }
-}
-
 }  // namespace
 
 bool addressCovers(const unsigned char coverAddress[4], const unsigned char coverWildcard[4],
@@ -154,11 +123,11 @@ EqCover eqOperandCovers(Cover cover, int op, int low, int high, int& port) {
   if (cover == Cover::classic) {
     return eqCoveringPort(op, low, high, port) ? EqCover::onePort : EqCover::none;
   }
-  PortIntervals ports;
-  if (!admitted(op, low, high, ports)) return EqCover::none;
-  if (ports.count == 0) return EqCover::anyPort;
-  if (ports.count == 1 && ports.first[0] == ports.last[0]) {
-    port = static_cast<int>(ports.first[0]);
+  PortRange ports[2];
+  const int count = portRangesOf(op, low, high, ports);
+  if (count == 0) return EqCover::anyPort;
+  if (count == 1 && ports[0].low == ports[0].high) {
+    port = ports[0].low;
     return EqCover::onePort;
   }
   return EqCover::none;
@@ -191,16 +160,16 @@ bool blockCovers(const unsigned char coverAddress[4], const unsigned char coverW
 }
 
 bool portSetCovers(int coverOp, int coverLow, int coverHigh, int op, int low, int high) {
-  PortIntervals cover, covered;
-  if (!admitted(coverOp, coverLow, coverHigh, cover) || !admitted(op, low, high, covered)) {
-    return false;
-  }
-  // The covering intervals are apart, so each covered interval, having no
-  // gap, must lie within one of them.
-  for (int k = 0; k < covered.count; ++k) {
+  PortRange cover[2], covered[2];
+  const int coverCount = portRangesOf(coverOp, coverLow, coverHigh, cover);
+  const int coveredCount = portRangesOf(op, low, high, covered);
+  if (coverCount < 0 || coveredCount < 0) return false;
+  // The covering ranges are apart, so each covered range, having no gap,
+  // must lie within one of them.
+  for (int k = 0; k < coveredCount; ++k) {
     bool inside = false;
-    for (int m = 0; m < cover.count; ++m) {
-      inside = inside || (cover.first[m] <= covered.first[k] && covered.last[k] <= cover.last[m]);
+    for (int m = 0; m < coverCount; ++m) {
+      inside = inside || (cover[m].low <= covered[k].low && covered[k].high <= cover[m].high);
     }
     if (!inside) return false;
   }

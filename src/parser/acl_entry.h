@@ -52,6 +52,12 @@ constexpr unsigned kNotReadBit = 32;
 // acl_no of a named list: kNamedListBase + the name's index in the name table.
 constexpr int kNamedListBase = 10000;
 
+// The list numbers of standard and of extended lists.
+constexpr bool isStandardNumber(int n) { return (n >= 1 && n <= 99) || (n >= 1300 && n <= 1999); }
+constexpr bool isExtendedNumber(int n) {
+  return (n >= 100 && n <= 199) || (n >= 2000 && n <= 2699);
+}
+
 // One access-list rule or one rejected line. -1 in an integer field and
 // 255.255.255.255 in an address field mean "not set".
 struct AclEntry {

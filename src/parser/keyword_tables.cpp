@@ -226,6 +226,15 @@ bool lookupName(const NameNumber* table, std::string_view word, int& number) {
   return false;
 }
 
+int portOperatorCode(std::string_view word) {
+  static constexpr NameNumber kPortOperators[] = {{"eq", kPortEq},       {"gt", kPortGt},
+                                                  {"lt", kPortLt},       {"neq", kPortNeq},
+                                                  {"range", kPortRange}, {"", -1}};
+  int code = kNoPort;
+  lookupName(kPortOperators, word, code);
+  return code;
+}
+
 bool lookupProtocol(std::string_view word, int& number) {
   return lookupName(kProtocolTable, word, number);
 }

@@ -74,6 +74,10 @@ bool lookupName(const NameNumber* table, std::string_view word, int& number);
 // The protocol keyword table lookup: "tcp" gives 6, "ip" gives 0.
 bool lookupProtocol(std::string_view word, int& number);
 
+// The code of the port operator `word` ("eq" kPortEq ... "range"
+// kPortRange), or kNoPort.
+int portOperatorCode(std::string_view word);
+
 // The full syntax's further protocol names ("icmp6", "sctp", "ah", ...;
 // "ipv6" is protocol 41 outside IPv6 lists): true and the number.
 bool lookupFullProtocol(std::string_view word, bool ipv6List, int& number);

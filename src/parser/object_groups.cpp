@@ -93,15 +93,6 @@ bool readPrefix(std::string_view word, AddressSet& out) {
   return true;
 }
 
-int portOperator(std::string_view word) {
-  if (word == "eq") return kPortEq;
-  if (word == "gt") return kPortGt;
-  if (word == "lt") return kPortLt;
-  if (word == "neq") return kPortNeq;
-  if (word == "range") return kPortRange;
-  return kNoPort;
-}
-
 bool readPortNumber(std::string_view word, int protocol, int& port) {
   if (TextCursor::parseDecimal(word, port)) return port <= kMaxPort;
   return lookupPortName(protocol, word, Syntax::full, port) ||
@@ -219,7 +210,7 @@ int readAddressWords(const WordRow& words, int at, MaskKind masks, AnyMeans any,
 }
 
 int readPortWords(const WordRow& words, int at, int protocol, PortSet& out) {
-  const int op = portOperator(words.view(at));
+  const int op = portOperatorCode(words.view(at));
   int low, high = kNotSet;
   if (op == kNoPort || !readPortNumber(words.view(at + 1), protocol, low)) return 0;
   int taken = 2;

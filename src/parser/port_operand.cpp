@@ -12,22 +12,6 @@ namespace dorvex {
 
 namespace {
 
-// The operators in the order they are compared, each with its code.
-struct PortOperator {
-  std::string_view word;
-  int code;
-};
-constexpr PortOperator kPortOperators[] = {
-    {"eq", kPortEq}, {"gt", kPortGt}, {"lt", kPortLt}, {"neq", kPortNeq}, {"range", kPortRange}};
-
-// The code of the operator `word`, or kNoPort.
-int operatorCode(std::string_view word) {
-  for (const PortOperator& op : kPortOperators) {
-    if (sameWord(word, op.word)) return op.code;
-  }
-  return kNoPort;
-}
-
 // Reads the port number or name at wordIndex into `field` and writes it.
 bool readPort(ParseTarget& target, const WordRow& words, int& wordIndex, int& field) {
   std::string_view word = words.view(wordIndex);
@@ -115,7 +99,7 @@ bool parsePort(ParseTarget& target, const WordRow& words, int& wordIndex, int& p
        (word == "object-group" && target.groups->isPortGroup(SetRef{words.view(wordIndex + 1)})))) {
     return parsePortGroup(target, words, wordIndex, portLow);
   }
-  const int code = operatorCode(word);
+  const int code = portOperatorCode(word);
   if (code == kNoPort) return true;
   portType = code;
   target.out.text(word).text(" ");

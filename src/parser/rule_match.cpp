@@ -107,26 +107,33 @@ void appendRange(AddressSet& set, U128 first, U128 last) {
   }
 }
 
-PortSet portSetOf(int op, int low, int high) {
-  PortSet set;
+int portRangesOf(int op, long long low, long long high, PortRange (&ranges)[2]) {
+  int count = 0;
   auto add = [&](long long from, long long to) {
     from = std::max(from, 0LL);
     to = std::min(to, static_cast<long long>(kMaxPort));
-    if (from <= to) set.push_back(PortRange{static_cast<int>(from), static_cast<int>(to)});
+    if (from <= to) ranges[count++] = PortRange{static_cast<int>(from), static_cast<int>(to)};
   };
-  const long long a = low, b = high;
   switch (op) {
-    case kPortEq: add(a, a); break;
-    case kPortGt: add(a + 1, kMaxPort); break;
-    case kPortLt: add(0, a - 1); break;
+    case kNoPort: add(0, kMaxPort); break;
+    case kPortEq: add(low, low); break;
+    case kPortGt: add(low + 1, kMaxPort); break;
+    case kPortLt: add(0, low - 1); break;
     case kPortNeq:
-      add(0, a - 1);
-      add(a + 1, kMaxPort);
+      add(0, low - 1);
+      add(low + 1, kMaxPort);
       break;
-    case kPortRange: add(a, b); break;
-    default: add(0, kMaxPort); break;
+    case kPortRange: add(low, high); break;
+    default: return -1;
   }
-  return set;
+  return count;
+}
+
+PortSet portSetOf(int op, int low, int high) {
+  PortRange ranges[2];
+  const int count = portRangesOf(op, low, high, ranges);
+  if (count < 0) return PortSet{PortRange{0, kMaxPort}};
+  return PortSet(ranges, ranges + count);
 }
 
 void matchHull(const RuleMatch& match, AclEntry& entry) {

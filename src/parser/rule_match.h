@@ -109,7 +109,13 @@ struct PortRange {
   bool operator==(const PortRange&) const = default;
 };
 using PortSet = std::vector<PortRange>;
-// The ports an operand (kNoPort, kPortEq ... kPortRange) admits.
+// The ports an operand (kNoPort, kPortEq ... kPortRange) admits, clamped to
+// 0 to kMaxPort: at most two ranges, ascending, with a port between them, into
+// `ranges`. Returns how many, or -1 for an operator code the parser never
+// writes. Allocates nothing, for the pair tests.
+int portRangesOf(int op, long long low, long long high, PortRange (&ranges)[2]);
+// The same as a set; an operator code the parser never writes admits every
+// port.
 PortSet portSetOf(int op, int low, int high);
 
 // One protocol with its ports and ICMP message: a part of a rule's service.

@@ -18,9 +18,6 @@ constexpr int kUnstoredNameList = kNamedListBase - 1;
 
 enum class ListKind { none, standard, extended, ipv6, unusable };
 
-bool isStandardNumber(int n) { return (n >= 1 && n <= 99) || (n >= 1300 && n <= 1999); }
-bool isExtendedNumber(int n) { return (n >= 100 && n <= 199) || (n >= 2000 && n <= 2699); }
-
 bool isListNumberOf(int ruleKind, int n) {
   return ruleKind == kStandardRule ? isStandardNumber(n) : isExtendedNumber(n);
 }
