@@ -230,8 +230,10 @@ RuleSpace ruleSpaceOf(const AclConfig& config, int entryIndex) {
     space.destin = match->destin;
   } else {
     space.source = {ipv4Block(packQuad(entry.source), packQuad(entry.mask_s))};
+    // A standard rule's packets go to every IPv4 address: an IPv4 packet
+    // has no other kind of destination.
     space.destin = {entry.type == kStandardRule
-                        ? AddressBlock{}
+                        ? anyIpv4()
                         : ipv4Block(packQuad(entry.destin), packQuad(entry.mask_d))};
   }
   space.service = serviceOf(entry, match, options);

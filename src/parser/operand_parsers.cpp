@@ -68,7 +68,9 @@ void finishMatch(ParseTarget& target) {
                        ? std::move(*pending.source)
                        : AddressSet{ipv4Block(packQuad(entry.source), packQuad(entry.mask_s))};
     if (entry.type == kStandardRule) {
-      match.destin = AddressSet{AddressBlock{}};
+      // Every destination of the rule's own family, not of both: the
+      // packets of a standard rule are those of its source.
+      match.destin = AddressSet{match.ipv6 ? anyIpv6() : anyIpv4()};
       match.services = {ServiceTerm{}};
     } else {
       match.destin = pending.destin
