@@ -143,11 +143,40 @@ std::vector<Box> serviceOf(const AclEntry& entry, const RuleMatch* match,
 // Puts `block` into the address words of `box` from `word` (kSrcHigh or
 // kDstHigh), whose addresses are free.
 void placeBlock(Box& box, int word, const AddressBlock& block) {
+  if (block.family != Family::both) box.setFamily(block.family == Family::ipv6);
   box.value[word] = block.high;
   box.care[word] = ~block.wildHigh;
   box.value[word + 1] = block.low;
   box.care[word + 1] = ~block.wildLow;
 }
+
+// The set with each block of both families (an "any") as its IPv4 and its
+// IPv6 block: a packet is of one family, and the high 96 bits of an IPv4
+// one are zero.
+AddressSet byFamily(const AddressSet& set) {
+  AddressSet out;
+  out.reserve(set.size());
+  for (const AddressBlock& block : set) {
+    if (block.family != Family::both) {
+      out.push_back(block);
+      continue;
+    }
+    out.push_back(anyIpv4());
+    out.push_back(anyIpv6());
+  }
+  return out;
+}
+
+// An address of a family as one ordered key: the IPv6 ones after every
+// IPv4 one.
+struct FamilyAddress {
+  bool ipv6;
+  U128 address;
+  bool operator<(const FamilyAddress& o) const {
+    return ipv6 != o.ipv6 ? !ipv6 : address < o.address;
+  }
+  bool operator<=(const FamilyAddress& o) const { return !(o < *this); }
+};
 
 // A block as the interval of its addresses, when its wildcard is a run of
 // low bits.
@@ -174,29 +203,38 @@ bool blocksCoverByBoxes(const AddressSet& cover, const AddressSet& set) {
   return rest.empty();
 }
 
-bool addressesCover(const AddressSet& cover, const AddressSet& set) {
-  std::vector<std::pair<U128, U128>> covering;
+bool addressesCover(const AddressSet& anyCover, const AddressSet& anySet) {
+  const AddressSet cover = byFamily(anyCover), set = byFamily(anySet);
+  using Interval = std::pair<FamilyAddress, FamilyAddress>;
+  std::vector<Interval> covering;
   covering.reserve(cover.size());
   U128 first, last;
   for (const AddressBlock& block : cover) {
     if (!intervalOf(block, first, last)) return blocksCoverByBoxes(cover, set);
-    covering.emplace_back(first, last);
+    const bool ipv6 = block.family == Family::ipv6;
+    covering.emplace_back(FamilyAddress{ipv6, first}, FamilyAddress{ipv6, last});
   }
   std::sort(covering.begin(), covering.end());
-  // Merged into disjoint intervals, adjacent ones joined.
-  std::vector<std::pair<U128, U128>> merged;
-  for (const auto& interval : covering) {
-    if (!merged.empty() && merged.back().second != ~U128{0} &&
-        interval.first <= merged.back().second + 1) {
-      merged.back().second = std::max(merged.back().second, interval.second);
-    } else if (merged.empty() || merged.back().second != ~U128{0}) {
+  // Merged into disjoint intervals, adjacent ones of a family joined.
+  std::vector<Interval> merged;
+  for (const Interval& interval : covering) {
+    const Interval* back = merged.empty() ? nullptr : &merged.back();
+    const bool joins = back != nullptr && back->second.ipv6 == interval.first.ipv6 &&
+                       (back->second.address == ~U128{0} ||
+                        interval.first.address <= back->second.address + 1);
+    if (joins) {
+      if (back->second < interval.second) merged.back().second = interval.second;
+    } else {
       merged.push_back(interval);
     }
   }
   for (const AddressBlock& block : set) {
     if (!intervalOf(block, first, last)) return blocksCoverByBoxes(cover, set);
-    auto at = std::upper_bound(merged.begin(), merged.end(), std::make_pair(first, ~U128{0}));
-    if (at == merged.begin() || std::prev(at)->second < last) return false;
+    const bool ipv6 = block.family == Family::ipv6;
+    const FamilyAddress low{ipv6, first}, high{ipv6, last};
+    auto at = std::upper_bound(merged.begin(), merged.end(), low,
+                               [](const FamilyAddress& a, const Interval& b) { return a < b.first; });
+    if (at == merged.begin() || std::prev(at)->second < high) return false;
   }
   return true;
 }
@@ -253,14 +291,20 @@ CoverRule coverRuleOf(const AclConfig& config, int entryIndex) {
   rule.line = entry.column;
   rule.action = entry.permission == kDeny ? Action::deny : Action::permit;
   if (!isReadRule(entry)) {
-    rule.boxes.emplace_back();
+    // Every packet of either family.
+    rule.boxes.resize(2);
+    for (int side : {kSrcHigh, kDstHigh}) {
+      placeBlock(rule.boxes[0], side, anyIpv4());
+      placeBlock(rule.boxes[1], side, anyIpv6());
+    }
     rule.exact = false;
     rule.reason = "line " + std::to_string(entry.column) + " not read";
     return rule;
   }
   RuleSpace space = ruleSpaceOf(config, entryIndex);
-  for (const AddressBlock& source : space.source) {
-    for (const AddressBlock& destin : space.destin) {
+  const AddressSet sources = byFamily(space.source), destins = byFamily(space.destin);
+  for (const AddressBlock& source : sources) {
+    for (const AddressBlock& destin : destins) {
       for (const Box& service : space.service) {
         Box box = service;
         placeBlock(box, kSrcHigh, source);

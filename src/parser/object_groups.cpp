@@ -1,6 +1,7 @@
 #include "parser/object_groups.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "parser/keyword_tables.h"
@@ -89,7 +90,8 @@ bool readPrefix(std::string_view word, AddressSet& out) {
   }
   const int width = ipv6 ? 128 : 32;
   const U128 all = ipv6 ? ~U128{0} : kIpv4Wildcard;
-  out.push_back(blockOf(address, bits >= width ? U128{0} : all >> bits));
+  out.push_back(blockOf(address, bits >= width ? U128{0} : all >> bits,
+                        ipv6 ? Family::ipv6 : Family::ipv4));
   return true;
 }
 
@@ -189,7 +191,7 @@ int readAddressWords(const WordRow& words, int at, MaskKind masks, AnyMeans any,
   bool ipv6, otherIpv6;
   if (word == "host") {
     if (!readAddress(words.view(at + 1), address, ipv6)) return 0;
-    out.push_back(blockOf(address, 0));
+    out.push_back(blockOf(address, 0, ipv6 ? Family::ipv6 : Family::ipv4));
     return 2;
   }
   if (word == "range") {
@@ -198,14 +200,14 @@ int readAddressWords(const WordRow& words, int at, MaskKind masks, AnyMeans any,
         other < address) {
       return 0;
     }
-    appendRange(out, address, other);
+    appendRange(out, address, other, ipv6 ? Family::ipv6 : Family::ipv4);
     return 3;
   }
   if (readPrefix(word, out)) return 1;
   if (!readAddress(word, address, ipv6) || ipv6) return 0;
   if (!readIpv4(words.view(at + 1), other)) return 0;
   const U128 wildcard = masks == MaskKind::subnet ? ~other & kIpv4Wildcard : other;
-  out.push_back(blockOf(address, wildcard));
+  out.push_back(blockOf(address, wildcard, Family::ipv4));
   return 2;
 }
 
@@ -314,7 +316,7 @@ void ObjectGroups::readMember(Group& group, const WordRow& words, bool object) {
       const int taken =
           readAddressWords(words, at, MaskKind::subnet, AnyMeans::both, group.blocks, ref);
       if (taken == 0 || !words.isEmpty(at + taken)) {
-        group.bad = std::string(first);
+        group.bad = wordForReason(first);
       } else if (!ref.name.empty()) {
         group.nested.push_back(ref);
       }
@@ -338,14 +340,14 @@ void ObjectGroups::readMember(Group& group, const WordRow& words, bool object) {
         group.nested.push_back(SetRef{words.view(at + 1), true});
         return;
       }
-      if (!readService(words, at, group.terms)) group.bad = std::string(first);
+      if (!readService(words, at, group.terms)) group.bad = wordForReason(first);
       return;
     }
     case Kind::port: {
       PortSet ports;
       const int taken = readPortWords(words, 0, kAnyProtocol, ports);
       if (taken == 0 || !words.isEmpty(taken)) {
-        group.bad = std::string(first);
+        group.bad = wordForReason(first);
         return;
       }
       group.portSet.insert(group.portSet.end(), ports.begin(), ports.end());
@@ -356,7 +358,7 @@ void ObjectGroups::readMember(Group& group, const WordRow& words, bool object) {
       bool both;
       at = first == "protocol-object" ? 1 : 0;
       if (!readServiceProtocol(words.view(at), protocol, both) || !words.isEmpty(at + 1)) {
-        group.bad = std::string(first);
+        group.bad = wordForReason(first);
         return;
       }
       addTerms(group.terms, protocol, both, PortSet{{0, kMaxPort}}, PortSet{{0, kMaxPort}}, kNotSet,
@@ -367,7 +369,60 @@ void ObjectGroups::readMember(Group& group, const WordRow& words, bool object) {
   }
 }
 
-ObjectGroups::Group* ObjectGroups::resolve(SetRef ref, Kind kind, std::string& reason) {
+// A word of a member line not read, for a reason: cut to a readable length,
+// so that a huge word used by many rules is not repeated in every annotation.
+std::string ObjectGroups::wordForReason(std::string_view word) {
+  constexpr std::size_t kShown = 40;
+  if (word.size() <= kShown) return std::string(word);
+  return std::string(word.substr(0, kShown)) + "... (" + std::to_string(word.size()) + " bytes)";
+}
+
+namespace {
+
+bool blockLess(const AddressBlock& a, const AddressBlock& b) {
+  return std::tie(a.family, a.high, a.low, a.wildHigh, a.wildLow) <
+         std::tie(b.family, b.high, b.low, b.wildHigh, b.wildLow);
+}
+
+bool rangesLess(const PortSet& a, const PortSet& b) {
+  return std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](const PortRange& x, const PortRange& y) {
+        return x.low != y.low ? x.low < y.low : x.high < y.high;
+      });
+}
+
+bool termLess(const ServiceTerm& a, const ServiceTerm& b) {
+  if (a.protocol != b.protocol) return a.protocol < b.protocol;
+  if (a.icmpType != b.icmpType) return a.icmpType < b.icmpType;
+  if (a.icmpCode != b.icmpCode) return a.icmpCode < b.icmpCode;
+  if (a.sourcePorts != b.sourcePorts) return rangesLess(a.sourcePorts, b.sourcePorts);
+  return rangesLess(a.destinPorts, b.destinPorts);
+}
+
+// Members that repeat, through nesting or written twice, counted once.
+void dropRepeats(AddressSet& blocks, std::vector<ServiceTerm>& terms, PortSet& ports) {
+  std::sort(blocks.begin(), blocks.end(), blockLess);
+  blocks.erase(std::unique(blocks.begin(), blocks.end()), blocks.end());
+  std::sort(terms.begin(), terms.end(), termLess);
+  terms.erase(std::unique(terms.begin(), terms.end()), terms.end());
+  std::sort(ports.begin(), ports.end(), [](const PortRange& x, const PortRange& y) {
+    return x.low != y.low ? x.low < y.low : x.high < y.high;
+  });
+  PortSet merged;
+  for (const PortRange& range : ports) {
+    if (!merged.empty() && range.low <= merged.back().high + 1) {
+      merged.back().high = std::max(merged.back().high, range.high);
+    } else {
+      merged.push_back(range);
+    }
+  }
+  ports.swap(merged);
+}
+
+}  // namespace
+
+ObjectGroups::Group* ObjectGroups::find(SetRef ref, Kind kind, std::string& reason) {
   const std::string what =
       std::string(ref.object ? "object " : "object-group ") + std::string(ref.name);
   auto found = groups.find(keyOf(ref));
@@ -386,29 +441,72 @@ ObjectGroups::Group* ObjectGroups::resolve(SetRef ref, Kind kind, std::string& r
     reason = what + " not read: " + group.bad;
     return nullptr;
   }
-  if (group.state == 1) {
-    reason = what + " cyclic";
+  return &group;
+}
+
+ObjectGroups::Group* ObjectGroups::resolve(SetRef ref, Kind kind, std::string& reason) {
+  Group* root = find(ref, kind, reason);
+  if (root == nullptr || root->state == kResolved) return root;
+  if (root->state == kFailed) {
+    reason = root->failure;
     return nullptr;
   }
-  if (group.state == 2) return &group;
-  group.state = 1;
-  std::vector<SetRef> nested;
-  nested.swap(group.nested);
-  for (SetRef inner : nested) {
-    Group* member =
-        resolve(inner, group.kind == Kind::protocol ? Kind::service : group.kind, reason);
-    if (member == nullptr) {
-      group.bad = reason;
-      reason = what + ": " + reason;
-      group.state = 0;
-      return nullptr;
+  // Depth first over the nested groups with a stack of our own, so that
+  // nesting of any depth costs no call depth; each group of the walk is
+  // taken once however often it is named, so its members count once.
+  ++walk;
+  struct Frame {
+    Group* group;
+    std::size_t next;
+  };
+  std::vector<Frame> stack{{root, 0}};
+  root->seen = walk;
+  root->onStack = true;
+  AddressSet blocks;
+  std::vector<ServiceTerm> terms;
+  PortSet ports;
+  std::string cause;
+  while (!stack.empty() && cause.empty()) {
+    Frame& frame = stack.back();
+    Group& group = *frame.group;
+    if (frame.next == group.nested.size()) {
+      blocks.insert(blocks.end(), group.blocks.begin(), group.blocks.end());
+      terms.insert(terms.end(), group.terms.begin(), group.terms.end());
+      ports.insert(ports.end(), group.portSet.begin(), group.portSet.end());
+      group.onStack = false;
+      stack.pop_back();
+      continue;
     }
-    group.blocks.insert(group.blocks.end(), member->blocks.begin(), member->blocks.end());
-    group.terms.insert(group.terms.end(), member->terms.begin(), member->terms.end());
-    group.portSet.insert(group.portSet.end(), member->portSet.begin(), member->portSet.end());
+    const SetRef inner = group.nested[frame.next++];
+    Group* member =
+        find(inner, group.kind == Kind::protocol ? Kind::service : group.kind, cause);
+    if (member == nullptr) break;
+    if (member->onStack) {
+      cause = std::string(inner.object ? "object " : "object-group ") + std::string(inner.name) +
+              " cyclic";
+      break;
+    }
+    if (member->seen == walk) continue;
+    member->seen = walk;
+    member->onStack = true;
+    stack.push_back(Frame{member, 0});
   }
-  group.state = 2;
-  return &group;
+  for (const Frame& frame : stack) frame.group->onStack = false;
+  const std::string what =
+      std::string(ref.object ? "object " : "object-group ") + std::string(ref.name);
+  if (!cause.empty()) {
+    root->state = kFailed;
+    root->failure = what + ": " + cause;
+    reason = root->failure;
+    return nullptr;
+  }
+  dropRepeats(blocks, terms, ports);
+  root->blocks.swap(blocks);
+  root->terms.swap(terms);
+  root->portSet.swap(ports);
+  root->nested.clear();
+  root->state = kResolved;
+  return root;
 }
 
 bool ObjectGroups::isPortGroup(SetRef ref) const {

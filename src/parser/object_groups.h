@@ -18,7 +18,8 @@
 // text (readDefinitions()) before its first rule. A group is resolved when a
 // rule first asks for it, its nested groups with it; a missing or cyclic
 // group, or one with a member line not read, gives the reason instead.
-// Resolving costs time linear in the members, whatever the nesting.
+// Resolving costs time linear in the groups and members it reaches,
+// whatever the nesting; a member reached twice counts once.
 #ifndef DORVEX_PARSER_OBJECT_GROUPS_H_
 #define DORVEX_PARSER_OBJECT_GROUPS_H_
 
@@ -87,17 +88,26 @@ class ObjectGroups {
     std::vector<ServiceTerm> terms;
     PortSet portSet;
     std::vector<SetRef> nested;
-    std::string bad;  // why a member line was not read
-    int state = 0;    // 0 not resolved, 1 resolving, 2 resolved
+    std::string bad;      // why a member line was not read
+    int state = 0;        // kUnresolved, kResolved (members flattened) or kFailed
+    std::string failure;  // kFailed: the reason
+    unsigned seen = 0;    // the last walk that took it
+    bool onStack = false;
   };
+  enum { kUnresolved = 0, kResolved = 2, kFailed = 3 };
   static std::string keyOf(SetRef ref);
   // Reads one member line into `group`.
   void readMember(Group& group, const WordRow& words, bool object);
-  // Resolves `ref` of `kind`, its nested groups folded in; the group, or
-  // nullptr with `reason`.
+  // The group `ref` of `kind` (a protocol group for a service one), or
+  // nullptr with `reason` when missing, of another kind or not read.
+  Group* find(SetRef ref, Kind kind, std::string& reason);
+  // Resolves `ref` of `kind`, its nested groups folded in, each once; the
+  // group, or nullptr with `reason`. No recursion: any depth of nesting.
   Group* resolve(SetRef ref, Kind kind, std::string& reason);
+  static std::string wordForReason(std::string_view word);
 
   std::unordered_map<std::string, Group> groups;
+  unsigned walk = 0;
 };
 
 }  // namespace dorvex

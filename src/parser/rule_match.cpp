@@ -11,8 +11,7 @@ using U128 = Uint128;
 constexpr std::uint64_t kLow32 = 0xFFFFFFFFull;
 
 bool isIpv4(const AddressBlock& block) {
-  return block.high == 0 && block.wildHigh == 0 && (block.low >> 32) == 0 &&
-         (block.wildLow >> 32) == 0;
+  return block.family == Family::ipv4;
 }
 
 // The port range around a set, or no operand for every port.
@@ -67,8 +66,9 @@ void addressHull(const AddressSet& set, unsigned char (&address)[4], unsigned ch
 
 }  // namespace
 
-AddressBlock blockOf(U128 address, U128 wildcard) {
+AddressBlock blockOf(U128 address, U128 wildcard, Family family) {
   AddressBlock block;
+  block.family = family;
   address &= ~wildcard;
   block.high = static_cast<std::uint64_t>(address >> 64);
   block.low = static_cast<std::uint64_t>(address);
@@ -78,30 +78,30 @@ AddressBlock blockOf(U128 address, U128 wildcard) {
 }
 
 AddressBlock ipv4Block(std::uint32_t address, std::uint32_t wildcard) {
-  return blockOf(address, wildcard);
+  return blockOf(address, wildcard, Family::ipv4);
 }
 
 AddressBlock ipv6Block(std::uint64_t high, std::uint64_t low, int prefixLength) {
   const U128 address = (U128{high} << 64) | low;
   const U128 wildcard = prefixLength >= 128 ? U128{0} : (~U128{0}) >> prefixLength;
-  return blockOf(address, prefixLength <= 0 ? ~U128{0} : wildcard);
+  return blockOf(address, prefixLength <= 0 ? ~U128{0} : wildcard, Family::ipv6);
 }
 
-AddressBlock anyIpv4() { return blockOf(0, kLow32); }
+AddressBlock anyIpv4() { return blockOf(0, kLow32, Family::ipv4); }
 
-AddressBlock anyIpv6() { return blockOf(0, ~U128{0}); }
+AddressBlock anyIpv6() { return blockOf(0, ~U128{0}, Family::ipv6); }
 
 U128 addressOf(const AddressBlock& block) { return (U128{block.high} << 64) | block.low; }
 
 U128 wildcardOf(const AddressBlock& block) { return (U128{block.wildHigh} << 64) | block.wildLow; }
 
-void appendRange(AddressSet& set, U128 first, U128 last) {
+void appendRange(AddressSet& set, U128 first, U128 last, Family family) {
   // The largest aligned block at `first` that ends by `last`, again and
   // again: at most two per bit.
   while (true) {
     U128 size = first == 0 ? ~U128{0} : (first & (~first + 1)) - 1;
     while (size > last - first) size >>= 1;
-    set.push_back(blockOf(first, size));
+    set.push_back(blockOf(first, size, family));
     if (first + size >= last) return;
     first += size + 1;
   }

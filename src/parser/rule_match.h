@@ -71,20 +71,25 @@ class Uint128 {
   std::uint64_t lo = 0;
 };
 
-// A 128-bit block: the address with the bits of its wildcard clear, and the
-// wildcard (a set bit: any). An IPv4 block is the low 32 bits with the 96
-// above zero and cared about, so that it never meets an IPv6 block; the
-// default block is every address of both.
+// The address family of a block: a packet is IPv4 or IPv6, never both, so
+// no IPv6 block (not even ::/0) holds an IPv4 address.
+enum class Family : unsigned char { both, ipv4, ipv6 };
+
+// A 128-bit block of one family: the address with the bits of its wildcard
+// clear, and the wildcard (a set bit: any). An IPv4 block is the low 32
+// bits with the 96 above zero; the default block is every address of both
+// families.
 struct AddressBlock {
   std::uint64_t high = 0, low = 0;
   std::uint64_t wildHigh = ~std::uint64_t{0}, wildLow = ~std::uint64_t{0};
+  Family family = Family::both;
   bool operator==(const AddressBlock&) const = default;
 };
 using AddressSet = std::vector<AddressBlock>;
 
-// The block of `address` under `wildcard`, the wildcard's bits cleared from
-// the address.
-AddressBlock blockOf(Uint128 address, Uint128 wildcard);
+// The block of `address` under `wildcard` in `family`, the wildcard's bits
+// cleared from the address.
+AddressBlock blockOf(Uint128 address, Uint128 wildcard, Family family);
 AddressBlock ipv4Block(std::uint32_t address, std::uint32_t wildcard);
 // Four address bytes as one number, first octet highest.
 inline std::uint32_t packQuad(const unsigned char (&octets)[4]) {
@@ -97,7 +102,7 @@ AddressBlock anyIpv4();
 AddressBlock anyIpv6();
 // Appends the addresses first to last (both of one family, first <= last)
 // as the fewest prefixes.
-void appendRange(AddressSet& set, Uint128 first, Uint128 last);
+void appendRange(AddressSet& set, Uint128 first, Uint128 last, Family family);
 // The 128 bits of a block's address and wildcard.
 Uint128 addressOf(const AddressBlock& block);
 Uint128 wildcardOf(const AddressBlock& block);

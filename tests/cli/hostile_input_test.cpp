@@ -249,6 +249,74 @@ TEST_F(HostileInputTest, OneLineOfTenMegabytes) {
                 "003: access-list 10 permit 10.2.0.0 0.0.255.255 OK\r\n"));
 }
 
+// Object groups built to blow up: deep nesting, a group holding the next
+// one twice at every level, a huge unread word used by many rules. Each run
+// ends normally, in bounded memory, with each rule's annotation short; a
+// run over many settings keeps its JSON whole.
+TEST_F(HostileInputTest, ObjectGroupsThatWouldBlowUp) {
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* annotation;  // in the annotation of the last line
+    int status;
+  };
+  std::string nest, doubled, amplified;
+  const int depth = 30000;
+  for (int i = 0; i < depth; ++i) {
+    nest += "object-group network G" + std::to_string(i) + "\n group-object G" +
+            std::to_string(i + 1) + "\n";
+  }
+  nest += "object-group network G" + std::to_string(depth) + "\n host 10.0.0.1\n" +
+          "access-list OUT extended permit ip object-group G0 any\n";
+  for (int i = 0; i < 24; ++i) {
+    const std::string next = "E" + std::to_string(i + 1);
+    doubled += "object-group network E" + std::to_string(i) + "\n group-object " + next +
+               "\n group-object " + next + "\n";
+  }
+  doubled += "object-group network E24\n host 10.0.0.1\n"
+             "access-list OUT extended permit ip object-group E0 any\n";
+  amplified = "object-group network BIG\n " + std::string(1u << 20, 'x') + " 192.0.2.1\n";
+  for (int i = 0; i < 3000; ++i) {
+    amplified += "access-list OUT extended permit ip object-group BIG host 10.0." +
+                 std::to_string(i / 256) + "." + std::to_string(i % 256) + "\n";
+  }
+  const Case kCases[] = {
+      {"nest.cfg", nest, "object-group G0 any OK", 1},
+      {"doubled.cfg", doubled, "object-group E0 any OK", 1},
+      {"amplified.cfg", amplified,
+       "Unsupported:\"object-group BIG not read: xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx... "
+       "(1048576 bytes)\"",
+       0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    write(c.name, c.text);
+    Outcome result = run({"-q", "--syntax", "full", "--no-report", "--print", "analysis",
+                          c.name, c.name});
+    EXPECT_EQ(c.status, result.status);
+    EXPECT_EQ("", result.err);
+    const std::size_t last = result.out.rfind("\r\n", result.out.size() - 3);
+    ASSERT_NE(std::string::npos, last);
+    EXPECT_NE(std::string::npos, result.out.find(c.annotation, last)) << result.out.substr(last);
+    // Both texts with short annotations: nothing is repeated per rule.
+    EXPECT_LT(result.out.size(), 3 * c.text.size());
+    if (!kSanitized) {
+      EXPECT_LT(result.maxResidentKb, 256 * 1024);
+    }
+  }
+  Outcome many = run({"-q", "--syntax", "full", "--no-report", "--format", "json", "doubled.cfg",
+                      "nest.cfg", "amplified.cfg", "doubled.cfg"});
+  EXPECT_EQ(1, many.status);
+  // One whole document, one check per setting and the run's status.
+  ASSERT_GE(many.out.size(), 2u);
+  EXPECT_EQ("}\n", many.out.substr(many.out.size() - 2));
+  std::size_t checks = 0;
+  for (std::size_t at = 0; (at = many.out.find("\"exit_status\"", at)) != std::string::npos; ++at) {
+    ++checks;
+  }
+  EXPECT_EQ(4u, checks);
+}
+
 // A million lines (100,000 under the sanitizers): seven-digit line numbers,
 // and the last line is compared like the first.
 TEST_F(HostileInputTest, AMillionLines) {
