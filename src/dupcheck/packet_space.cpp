@@ -155,12 +155,14 @@ void Box::setRange(RangeField field, std::uint32_t low, std::uint32_t high) {
 
 void Box::setIpv4(bool source, std::uint32_t address, std::uint32_t wildcard) {
   int high = source ? kSrcHigh : kDstHigh;
+  setFamily(false);
   narrowWord(*this, high, 0, ~0ull);
   narrowWord(*this, high + 1, address & ~wildcard, ~std::uint64_t{wildcard});
 }
 
 void Box::setIpv6(bool source, std::uint64_t high, std::uint64_t low, int prefixLength) {
   int word = source ? kSrcHigh : kDstHigh;
+  setFamily(true);
   auto mask = [](int bits) { return bits <= 0 ? 0ull : bits >= 64 ? ~0ull : ~0ull << (64 - bits); };
   narrowWord(*this, word, high & mask(prefixLength), mask(prefixLength));
   narrowWord(*this, word + 1, low & mask(prefixLength - 64), mask(prefixLength - 64));
@@ -179,6 +181,10 @@ void Box::setTos(unsigned bits, unsigned mask) {
 void Box::setFragment(bool fragment) {
   narrowWord(*this, kMiscWord, std::uint64_t{fragment} << kFragmentShift,
              std::uint64_t{1} << kFragmentShift);
+}
+
+void Box::setFamily(bool ipv6) {
+  narrowWord(*this, kMiscWord, std::uint64_t{ipv6} << kFamilyShift, std::uint64_t{1} << kFamilyShift);
 }
 
 bool Box::isEmpty() const {
@@ -376,6 +382,7 @@ Packet samplePacket(const Box& box, std::uint64_t seed) {
 }
 
 std::string describe(const Packet& packet, bool ipv6) {
+  ipv6 = ipv6 || ((packet.word[kMiscWord] >> kFamilyShift) & 1) != 0;
   std::uint32_t protocol = packet.field[kProtocol];
   bool ported = protocol == 6 || protocol == 17;
   // ICMP of IPv4, and of IPv6 (58) in an IPv6 list.

@@ -1,9 +1,10 @@
 // The header space of the exact cover: every packet a rule can tell apart,
 // as a point of a product of fields, and sets of packets as disjoint boxes.
 //
-// A packet has a protocol, a source and a destination address (128 bits
-// each: an IPv4 address is the low 32 bits, with the 96 bits above cared
-// about and zero, so that an IPv4 block never meets an IPv6 one), source and
+// A packet has an address family (a bit: IPv6 or not), a protocol, a source
+// and a destination address (128 bits each: an IPv4 address is the low 32
+// bits, with the 96 bits above zero; the family bit keeps it out of every
+// IPv6 block, ::/0 included), source and
 // destination ports, an ICMP type and code, six TCP flag bits, the ToS byte,
 // a fragment bit and a TTL. Every packet has every field: a rule that does
 // not name a field (ports of an ICMP rule, say) leaves it whole, so the
@@ -37,7 +38,7 @@ enum RangeField { kProtocol, kSrcPort, kDstPort, kIcmpType, kIcmpCode, kTtl, kRa
 
 // The masked words, as indexes into Box::value and Box::care: an address is
 // two words, the high 64 bits first; the last word holds the TCP flags, the
-// ToS byte and the fragment bit at the shifts below.
+// ToS byte, the fragment bit and the family bit at the shifts below.
 enum MaskWord { kSrcHigh, kSrcLow, kDstHigh, kDstLow, kMiscWord, kMaskWords };
 
 // TCP flag bits, each a bit of the flag field (value and care).
@@ -45,7 +46,8 @@ enum TcpFlag : unsigned { kFin = 1, kSyn = 2, kRst = 4, kPsh = 8, kAck = 16, kUr
 constexpr int kFlagShift = 0;  // 6 bits
 constexpr int kTosShift = 8;   // 8 bits
 constexpr int kFragmentShift = 16;
-constexpr std::uint64_t kMiscBits = 0x1FF3Full;
+constexpr int kFamilyShift = 17;  // set: an IPv6 packet
+constexpr std::uint64_t kMiscBits = 0x3FF3Full;
 
 struct Box {
   // The whole space: every field unconstrained.
@@ -72,6 +74,7 @@ struct Box {
   // precedence p (p << 5, 0xE0), tos t (t << 1, 0x1E).
   void setTos(unsigned bits, unsigned mask);
   void setFragment(bool fragment);
+  void setFamily(bool ipv6);
 
   bool isEmpty() const;
 };
@@ -143,7 +146,8 @@ std::string addressText(std::uint64_t high, std::uint64_t low, bool ipv6 = false
 std::string flagsText(unsigned flags);
 
 // The packet as text, e.g. "tcp 10.1.2.1 port 1024 > 192.0.2.1 port 80".
-// `ipv6`: its addresses are IPv6 ones, as addressText() says.
+// `ipv6`, or the packet's family bit: its addresses are IPv6 ones, as
+// addressText() says.
 std::string describe(const Packet& packet, bool ipv6 = false);
 
 }  // namespace dorvex

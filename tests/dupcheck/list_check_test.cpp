@@ -119,5 +119,46 @@ TEST(ListCheckTest, WithinFindsHiddenAndRedundantLines) {
   }
 }
 
+// A packet is IPv4 or IPv6: no IPv6 block, however wide, holds an IPv4
+// packet, and "any" of the firewall form holds both.
+TEST(ListCheckTest, AddressFamiliesNeverMeet) {
+  const struct {
+    const char* what;
+    const char* list;
+    const char* within;  // the details of the within analysis
+    bool selfCovered;    // the list against itself covers every line
+  } kLists[] = {
+      {"any6 before any4",
+       "access-list OUT extended deny ip any6 any6\n"
+       "access-list OUT extended permit ip host 10.0.0.1 any4\n",
+       " ACL=OUT config=source row=1 redundant deciding-rows=implicit-deny\r\n", true},
+      {"::/8 before an IPv4 block",
+       "access-list OUT extended deny ip ::/8 any\n"
+       "access-list OUT extended permit tcp 192.0.2.0 255.255.255.0 any eq 443\n",
+       " ACL=OUT config=source row=1 redundant deciding-rows=implicit-deny\r\n", true},
+      {"any holds both families",
+       "access-list OUT extended deny ip any any\n"
+       "access-list OUT extended permit ip host 10.0.0.1 any4\n"
+       "access-list OUT extended permit ip any6 any6\n",
+       " ACL=OUT config=source row=2 unreachable blocking-rows=1 conflicting-row=1\r\n"
+       " ACL=OUT config=source row=3 unreachable blocking-rows=1 conflicting-row=1\r\n",
+       false},
+  };
+  auto checked = CheckedConfigs::make();
+  for (const auto& c : kLists) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(checked->parse(c.list, c.list, Syntax::full));
+    std::vector<WithinFinding> findings;
+    analyseWithin(checked->source, "source", checked->details, &findings);
+    EXPECT_EQ(c.within, checked->details.view());
+    if (!c.selfCovered) continue;
+    // The list against itself: its IPv4 permit is covered, with no witness
+    // from the IPv6 deny.
+    ASSERT_TRUE(checked->check(c.list, c.list, false, kFullList));
+    EXPECT_EQ(std::string::npos, checked->details.view().find("not-covered"))
+        << checked->details.view();
+  }
+}
+
 }  // namespace
 }  // namespace dorvex
