@@ -184,7 +184,8 @@ void Box::setFragment(bool fragment) {
 }
 
 void Box::setFamily(bool ipv6) {
-  narrowWord(*this, kMiscWord, std::uint64_t{ipv6} << kFamilyShift, std::uint64_t{1} << kFamilyShift);
+  narrowWord(*this, kMiscWord, std::uint64_t{ipv6} << kFamilyShift,
+             std::uint64_t{1} << kFamilyShift);
 }
 
 bool Box::isEmpty() const {

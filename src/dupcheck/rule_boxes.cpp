@@ -219,9 +219,9 @@ bool addressesCover(const AddressSet& anyCover, const AddressSet& anySet) {
   std::vector<Interval> merged;
   for (const Interval& interval : covering) {
     const Interval* back = merged.empty() ? nullptr : &merged.back();
-    const bool joins = back != nullptr && back->second.ipv6 == interval.first.ipv6 &&
-                       (back->second.address == ~U128{0} ||
-                        interval.first.address <= back->second.address + 1);
+    const bool joins =
+        back != nullptr && back->second.ipv6 == interval.first.ipv6 &&
+        (back->second.address == ~U128{0} || interval.first.address <= back->second.address + 1);
     if (joins) {
       if (back->second < interval.second) merged.back().second = interval.second;
     } else {
@@ -232,8 +232,9 @@ bool addressesCover(const AddressSet& anyCover, const AddressSet& anySet) {
     if (!intervalOf(block, first, last)) return blocksCoverByBoxes(cover, set);
     const bool ipv6 = block.family == Family::ipv6;
     const FamilyAddress low{ipv6, first}, high{ipv6, last};
-    auto at = std::upper_bound(merged.begin(), merged.end(), low,
-                               [](const FamilyAddress& a, const Interval& b) { return a < b.first; });
+    auto at =
+        std::upper_bound(merged.begin(), merged.end(), low,
+                         [](const FamilyAddress& a, const Interval& b) { return a < b.first; });
     if (at == merged.begin() || std::prev(at)->second < high) return false;
   }
   return true;

@@ -90,8 +90,8 @@ bool readPrefix(std::string_view word, AddressSet& out) {
   }
   const int width = ipv6 ? 128 : 32;
   const U128 all = ipv6 ? ~U128{0} : kIpv4Wildcard;
-  out.push_back(blockOf(address, bits >= width ? U128{0} : all >> bits,
-                        ipv6 ? Family::ipv6 : Family::ipv4));
+  out.push_back(
+      blockOf(address, bits >= width ? U128{0} : all >> bits, ipv6 ? Family::ipv6 : Family::ipv4));
   return true;
 }
 
@@ -385,11 +385,10 @@ bool blockLess(const AddressBlock& a, const AddressBlock& b) {
 }
 
 bool rangesLess(const PortSet& a, const PortSet& b) {
-  return std::lexicographical_compare(
-      a.begin(), a.end(), b.begin(), b.end(),
-      [](const PortRange& x, const PortRange& y) {
-        return x.low != y.low ? x.low < y.low : x.high < y.high;
-      });
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](const PortRange& x, const PortRange& y) {
+                                        return x.low != y.low ? x.low < y.low : x.high < y.high;
+                                      });
 }
 
 bool termLess(const ServiceTerm& a, const ServiceTerm& b) {
@@ -478,8 +477,7 @@ ObjectGroups::Group* ObjectGroups::resolve(SetRef ref, Kind kind, std::string& r
       continue;
     }
     const SetRef inner = group.nested[frame.next++];
-    Group* member =
-        find(inner, group.kind == Kind::protocol ? Kind::service : group.kind, cause);
+    Group* member = find(inner, group.kind == Kind::protocol ? Kind::service : group.kind, cause);
     if (member == nullptr) break;
     if (member->onStack) {
       cause = std::string(inner.object ? "object " : "object-group ") + std::string(inner.name) +

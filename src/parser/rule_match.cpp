@@ -10,9 +10,7 @@ using U128 = Uint128;
 
 constexpr std::uint64_t kLow32 = 0xFFFFFFFFull;
 
-bool isIpv4(const AddressBlock& block) {
-  return block.family == Family::ipv4;
-}
+bool isIpv4(const AddressBlock& block) { return block.family == Family::ipv4; }
 
 // The port range around a set, or no operand for every port.
 void portHull(const std::vector<PortSet>& sides, int& op, int& low, int& high) {

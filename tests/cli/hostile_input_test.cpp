@@ -273,8 +273,9 @@ TEST_F(HostileInputTest, ObjectGroupsThatWouldBlowUp) {
     doubled += "object-group network E" + std::to_string(i) + "\n group-object " + next +
                "\n group-object " + next + "\n";
   }
-  doubled += "object-group network E24\n host 10.0.0.1\n"
-             "access-list OUT extended permit ip object-group E0 any\n";
+  doubled +=
+      "object-group network E24\n host 10.0.0.1\n"
+      "access-list OUT extended permit ip object-group E0 any\n";
   amplified = "object-group network BIG\n " + std::string(1u << 20, 'x') + " 192.0.2.1\n";
   for (int i = 0; i < 3000; ++i) {
     amplified += "access-list OUT extended permit ip object-group BIG host 10.0." +
@@ -291,8 +292,8 @@ TEST_F(HostileInputTest, ObjectGroupsThatWouldBlowUp) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     write(c.name, c.text);
-    Outcome result = run({"-q", "--syntax", "full", "--no-report", "--print", "analysis",
-                          c.name, c.name});
+    Outcome result =
+        run({"-q", "--syntax", "full", "--no-report", "--print", "analysis", c.name, c.name});
     EXPECT_EQ(c.status, result.status);
     EXPECT_EQ("", result.err);
     const std::size_t last = result.out.rfind("\r\n", result.out.size() - 3);
