@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "dupcheck/list_cover.h"
+#include "space/list_cover.h"
 
 namespace dorvex::bench {
 

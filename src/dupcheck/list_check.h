@@ -34,7 +34,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dupcheck/list_cover.h"
+#include "space/list_cover.h"
 #include "dupcheck/pair_test.h"
 #include "parser/acl_config.h"
 #include "text/text_cursor.h"

@@ -304,13 +304,25 @@ CoverRule coverRuleOf(const AclConfig& config, int entryIndex) {
   }
   RuleSpace space = ruleSpaceOf(config, entryIndex);
   const AddressSet sources = byFamily(space.source), destins = byFamily(space.destin);
-  for (const AddressBlock& source : sources) {
-    for (const AddressBlock& destin : destins) {
-      for (const Box& service : space.service) {
-        Box box = service;
-        placeBlock(box, kSrcHigh, source);
-        placeBlock(box, kDstHigh, destin);
-        rule.boxes.push_back(box);
+  // A few boxes are kept as boxes, which the index sees one by one; beyond
+  // that the rule is its three parts, costing their sum, not their product.
+  constexpr std::size_t kMaxBoxes = 16;
+  if (sources.size() * destins.size() * space.service.size() > kMaxBoxes) {
+    BoxProduct& product = rule.products.emplace_back();
+    for (const AddressBlock& source : sources)
+      placeBlock(product.source.emplace_back(), kSrcHigh, source);
+    for (const AddressBlock& destin : destins)
+      placeBlock(product.destin.emplace_back(), kDstHigh, destin);
+    product.service = std::move(space.service);
+  } else {
+    for (const AddressBlock& source : sources) {
+      for (const AddressBlock& destin : destins) {
+        for (const Box& service : space.service) {
+          Box box = service;
+          placeBlock(box, kSrcHigh, source);
+          placeBlock(box, kDstHigh, destin);
+          rule.boxes.push_back(box);
+        }
       }
     }
   }

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "dupcheck/list_cover.h"
+#include "space/list_cover.h"
 #include "parser/acl_config.h"
 
 namespace dorvex {

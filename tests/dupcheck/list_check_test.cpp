@@ -160,5 +160,57 @@ TEST(ListCheckTest, AddressFamiliesNeverMeet) {
   }
 }
 
+// Lists that fragment boxes (masks, "neq", nested ranges) or multiply
+// groups out: every line read is decided, none is left to a budget.
+TEST(ListCheckTest, ShapesThatFragmentAreDecided) {
+  std::string ranges = "ip access-list extended R\n";
+  for (int i = 0; i < 2000; ++i) {
+    ranges += " deny tcp any any range " + std::to_string(2001 - i) + " 65535\n";
+  }
+  std::string groups = "object-group network SRC\n";
+  std::string destinations = "object-group network DST\n";
+  for (int i = 0; i < 1000; ++i) {
+    groups += " host 10." + std::to_string(i / 250) + "." + std::to_string(i % 250) + ".1\n";
+    destinations += " host 192.0." + std::to_string(i / 250) + "." + std::to_string(i % 250) + "\n";
+  }
+  groups += destinations +
+            "access-list OUT extended permit tcp object-group SRC object-group DST eq 443\n"
+            "access-list OUT extended permit tcp host 10.0.0.1 host 192.0.0.0 eq 443\n";
+  const struct {
+    const char* what;
+    std::string list;
+    const char* first;  // the first finding's details line
+    std::size_t findings;
+  } kLists[] = {
+      {"masks and neq ports",
+       "ip access-list extended A\n deny ip 192.168.0.21 0.0.2.0 any\n"
+       " deny udp any host 192.168.34.5\n deny ip any 10.1.0.2 0.0.3.20\n"
+       " permit ip any 10.1.34.3 0.0.0.16\n deny udp 10.1.34.17 0.0.32.6 10.1.0.0 0.0.63.255\n"
+       " deny udp any gt 10 any neq 8\n deny udp 10.1.32.4 0.0.3.2 neq 15 any\n"
+       " permit udp any eq 443 any neq 23 log-input\n",
+       "", 0},
+      {"IPv6 prefixes",
+       "ipv6 access-list B\n deny ipv6 2001:db8::c/127 any\n permit udp any gt 1 2001:db8::/32\n"
+       " permit ipv6 any 2001:db8::/124\n deny ipv6 2001:db8::/32 any\n"
+       " permit udp 2001:db8::/32 2001:db8::/64 gt 10\n",
+       " ACL=B config=source row=6 unreachable blocking-rows=5 conflicting-row=2\r\n", 1},
+      {"2,000 nested ranges", ranges, " ACL=R config=source row=2 redundant deciding-rows=3\r\n",
+       2000},
+      {"two groups of 1,000 hosts", groups,
+       " ACL=OUT config=source row=2004 unreachable blocking-rows=2003\r\n", 1},
+  };
+  auto checked = CheckedConfigs::make();
+  for (const auto& c : kLists) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(checked->parse(c.list, c.list, Syntax::full));
+    std::vector<WithinFinding> findings;
+    analyseWithin(checked->source, "source", checked->details, &findings);
+    const std::string details(checked->details.view());
+    EXPECT_EQ(std::string::npos, details.find("undecided")) << details.substr(0, 400);
+    EXPECT_EQ(c.findings, findings.size());
+    EXPECT_EQ(c.first, details.substr(0, details.find('\n') + 1));
+  }
+}
+
 }  // namespace
 }  // namespace dorvex

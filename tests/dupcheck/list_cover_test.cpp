@@ -1,6 +1,8 @@
 // The list cover: worked examples, and generated lists against a first-match
 // reference over every packet class (packet_reference.h).
-#include "dupcheck/list_cover.h"
+#include "space/list_cover.h"
+
+#include "space/diagram_cover.h"
 
 #include <gtest/gtest.h>
 
@@ -149,17 +151,24 @@ TEST(ListCoverTest, WorkedFindings) {
   }
 }
 
-// Past the budget the walk hands over to asking each rule on its own, which
-// still settles the first two; the third needs more work than allowed.
-TEST(ListCoverTest, BudgetGivesUndecided) {
+// Past the budget of the box walks the diagrams answer exactly; only the
+// memory guard leaves a rule read undecided, and names itself.
+TEST(ListCoverTest, MemoryGuardIsNamedWithItsFigures) {
   RuleList source = list({"permit tcp host 10.1.2.1 any", "permit tcp host 10.1.2.3 any",
                           "deny tcp host 10.1.2.5 any", "permit tcp any any"});
-  const CoverLimits kTight{4, 3};
   EXPECT_EQ("not covered: tcp 10.1.2.5 port 1024 > 0.0.0.1 port 1 by 3 deny",
-            dump(verdict(source, rule(9, "permit tcp 10.1.2.0/29 any"), kTight)));
-  EXPECT_EQ("covered by 1", dump(verdict(source, rule(9, "permit tcp host 10.1.2.1 any"), kTight)));
-  EXPECT_EQ("undecided: budget",
-            dump(verdict(source, rule(9, "permit tcp 10.1.2.0/30 any"), kTight)));
+            dump(verdict(source, rule(9, "permit tcp 10.1.2.0/29 any"))));
+  EXPECT_EQ("covered by 1,2,4", dump(verdict(source, rule(9, "permit tcp 10.1.2.0/30 any"))));
+  const CoverLimits kShortWalks{4, 3};
+  EXPECT_EQ("covered by 1,2,4",
+            dump(verdict(source, rule(9, "permit tcp 10.1.2.0/30 any"), kShortWalks)));
+  RuleList tight = list({"permit tcp host 10.1.2.1 any", "deny tcp any any"});
+  const CoverLimits kTight{4096, 4'000'000, 60};
+  EXPECT_EQ("undecided: memory guard: 60 decision nodes",
+            dump(diagramVerdict(tight, rule(9, "permit tcp 10.1.2.0/30 any"), kTight)));
+  std::optional<Finding> line = diagramJudge(tight, 1, kTight);
+  ASSERT_TRUE(line.has_value());
+  EXPECT_EQ("2 undecided  (memory guard: 60 decision nodes);", dump({*line}));
 }
 
 // Every packet lies in as many boxes of a narrowing as it should: none, or
@@ -342,7 +351,7 @@ void checkVerdict(const std::vector<CoverRule>& source, const CoverRule& setting
                   const std::vector<Packet>& classes, const CoverLimits& limits) {
   Verdict v = verdict(RuleList(source), setting, limits);
   SCOPED_TRACE(dump(v));
-  if (v.reason == "budget") return;
+  if (v.reason.rfind("memory guard", 0) == 0) return;
   std::vector<Packet> mine;
   for (const Packet& p : classes) {
     if (reference::ruleMatches(setting, p, Unknown::all)) mine.push_back(p);
@@ -380,11 +389,12 @@ void checkVerdict(const std::vector<CoverRule>& source, const CoverRule& setting
 void checkWithin(const std::vector<CoverRule>& rules, const std::vector<Packet>& classes,
                  const CoverLimits& limits) {
   std::vector<Finding> findings = within(RuleList(rules), limits);
-  std::vector<int> budgeted;  // lines left undecided by the budget, not judged
+  std::vector<int> budgeted;  // lines left undecided by the memory guard, not judged
+  auto guarded = [](const Finding& f) { return f.reason.rfind("memory guard", 0) == 0; };
   for (const Finding& f : findings) {
-    if (f.reason == "budget") budgeted.push_back(f.line);
+    if (guarded(f)) budgeted.push_back(f.line);
   }
-  std::erase_if(findings, [](const Finding& f) { return f.reason == "budget"; });
+  std::erase_if(findings, guarded);
   SCOPED_TRACE(dump(findings));
   bool exact = allExact(rules);
   auto found = findings.begin();
@@ -502,9 +512,11 @@ TEST(ListCoverTest, AgreesWithFirstMatchOnGeneratedLists) {
         EXPECT_EQ(inside, contains(boxes[a], boxes[b])) << a << " " << b;
       }
     }
-    // The default budget, and one so small that most walks hand over to
-    // asking each rule on its own, or give up.
-    for (const CoverLimits& limits : {CoverLimits{}, CoverLimits{3, 300}}) {
+    // The default budgets; box walks so short that nearly every answer
+    // comes from the diagrams; and a guard so low that some answers meet
+    // it: those name it, the others stay right.
+    for (const CoverLimits& limits :
+         {CoverLimits{}, CoverLimits{3, 300}, CoverLimits{4096, 4'000'000, 4000}}) {
       for (const CoverRule& setting : settings) checkVerdict(source, setting, classes, limits);
       checkWithin(source, classes, limits);
     }

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "dupcheck/list_cover.h"
+#include "space/list_cover.h"
 
 namespace dorvex::reference {
 

@@ -24,8 +24,8 @@
 //   box.setIpv4(false, 0, 0xFFFFFFFF);  // "any" of an IPv4 list, not Box()'s
 //   box.setRange(kDstPort, 80, 80);
 //   BoxSet boxes = anyFlag({box}, kAck | kRst);
-#ifndef DORVEX_DUPCHECK_PACKET_SPACE_H_
-#define DORVEX_DUPCHECK_PACKET_SPACE_H_
+#ifndef DORVEX_SPACE_PACKET_SPACE_H_
+#define DORVEX_SPACE_PACKET_SPACE_H_
 
 #include <cstdint>
 #include <string>
@@ -152,4 +152,4 @@ std::string describe(const Packet& packet, bool ipv6 = false);
 
 }  // namespace dorvex
 
-#endif  // DORVEX_DUPCHECK_PACKET_SPACE_H_
+#endif  // DORVEX_SPACE_PACKET_SPACE_H_

@@ -13,61 +13,80 @@
 // a time-range) carries the part that is known: its boxes then hold every
 // packet it may match, and it matches an unknown subset of them. Such a rule
 // never yields a guess: where the answer depends on the unknown subset, the
-// result is "undecided" with the reason. So is a rule whose walk exceeds the
-// work budget (reason "budget").
+// result is "undecided" with the reason. A rule the engine has read is never
+// undecided for any other reason but the memory guard, far above any real
+// list, which is then named with its figures.
 //
-// How: verdict() walks the setting rule's packets down the source list over
-// only the rules that can overlap them, which an index finds
-// (RuleList::candidates()), as sets of disjoint boxes split only by those
-// rules. within() does not walk: a few probe packets settle most lines, and
-// for the rest each later rule is asked on its own which of the line's
-// packets it would decide without the line (their common boxes minus the
-// rules that meet those), so a broad line behind thousands of narrow ones is
-// never cut by all of them at once. A verdict whose walk runs out of budget
-// among exactly known rules is retried that way. The answers are the same
-// either way.
-#ifndef DORVEX_DUPCHECK_LIST_COVER_H_
-#define DORVEX_DUPCHECK_LIST_COVER_H_
+// How: every set is a decision diagram (header_space.h). A list is turned
+// once into its rules' sets, the sets its lines surely and possibly decide,
+// and what the rest of the list would do from each line on; each question
+// is then a few exact set operations, whatever the masks, "neq" ports or
+// groups. An index (RuleList::candidates()) names the rules that can
+// overlap a rule, so that deciding lines are found without a walk of the
+// whole list.
+#ifndef DORVEX_SPACE_LIST_COVER_H_
+#define DORVEX_SPACE_LIST_COVER_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "dupcheck/packet_space.h"
+#include "space/header_space.h"
+#include "space/packet_space.h"
 
 namespace dorvex {
 
 enum class Action { permit, deny };
+
+// Packets as a product of three unions of boxes: source addresses,
+// destination addresses (both with every other field free) and services
+// (addresses free). A rule with groups is one: it costs the sum of their
+// sizes, not the product.
+struct BoxProduct {
+  std::vector<Box> source, destin, service;
+};
 
 // One rule of a list: the engine's input, built by the caller from its own
 // rule model.
 struct CoverRule {
   int line = 0;  // its line in its configuration, from 1
   Action action = Action::permit;
-  // The packets it matches: their union (boxes may overlap; a rule with
-  // object groups or match-any flags is several).
+  // The packets it matches: the union of `boxes` and of `products` (boxes
+  // may overlap; a rule with match-any flags is several).
   std::vector<Box> boxes;
+  std::vector<BoxProduct> products;
   // False when the rule matches an unknown subset of `boxes`; `reason` then
   // says why, e.g. "time-range WORK" or "option not understood: foo".
   bool exact = true;
   std::string reason;
 };
 
-// How far the work on one rule (one verdict, one line of within()) may go
-// before it is undecided (reason "budget"); the defaults leave fewer than
-// ten lines of a 10k-rule ClassBench list undecided.
+// How far the box walks go before the diagrams take the question over
+// (maxPieces, maxWork: a walk past them is answered exactly all the same),
+// and the memory guard of the diagrams: the nodes one list may hold (16
+// bytes each, with their tables), far above what real lists take.
 struct CoverLimits {
-  std::size_t maxPieces = 4096;     // boxes held at once in one set
-  std::size_t maxWork = 4'000'000;  // box tests, about 0.1 s
+  std::size_t maxPieces = 4096;     // boxes held at once in one set of a walk
+  std::size_t maxWork = 4'000'000;  // box tests of one walk, about 0.1 s
+  std::size_t maxNodes = std::size_t{1} << 23;
 };
 
-// The rules of one list in order, with their index. Owns its rules.
+// The rules of one list in order, with their index and, once asked, their
+// sets. Owns its rules. Not for use by two threads at once.
 class RuleList {
  public:
   explicit RuleList(std::vector<CoverRule> rules);
 
   const std::vector<CoverRule>& rules() const { return rules_; }
+  // Whether some rule has a product (groups).
+  bool grouped() const { return grouped_; }
+
+  // The list as sets, made on first use with `limits`; used by verdict()
+  // and within(). Throws SpaceExhausted past the budget.
+  struct Sets;
+  Sets& sets(const CoverLimits& limits) const;
 
   // Sets `out` to the positions (into rules()) of every rule with a box that
   // intersects some box of `boxes`, ascending, each once, and nothing else.
@@ -102,11 +121,22 @@ class RuleList {
   template <typename Visit>
   std::size_t probe(const SideIndex& index, const Box& box, const Visit* visit) const;
 
-  std::vector<CoverRule> rules_;  // boxes made disjoint per rule
-  std::vector<Entry> entries_;    // every box of every rule, in rule order
+  std::vector<CoverRule> rules_;
+  std::vector<Entry> entries_;  // every box of every rule (a product's hull), in rule order
   SideIndex sides_[2];
   bool indexed_ = false;  // small lists are scanned whole
+  bool grouped_ = false;
+  struct DropSets {
+    void operator()(Sets* sets) const;
+  };
+  mutable std::unique_ptr<Sets, DropSets> sets_;
 };
+
+// The smallest box that holds every box of `boxes` (none: an empty box).
+Box hullOf(const std::vector<Box>& boxes);
+// The boxes of a rule as the index sees them: its boxes, and a hull per
+// product.
+std::vector<Box> indexBoxesOf(const CoverRule& rule);
 
 enum class VerdictKind { covered, notCovered, undecided };
 
@@ -121,7 +151,7 @@ struct Verdict {
   Packet witness;
   int witness_line = 0;
   Action witness_action = Action::deny;
-  // undecided: why, e.g. "line 12: time-range WORK" or "budget".
+  // undecided: why, e.g. "line 12: time-range WORK", or the memory guard.
   std::string reason;
 };
 
@@ -153,9 +183,9 @@ struct Finding {
 //   deny) decide every reaching packet with its action;
 // - undecided: it would be one of those or not depending on traffic not
 //   exactly known (an earlier or later rule's, or its own: a line not
-//   exactly known that is reachable is always undecided), or the budget.
+//   exactly known that is reachable is always undecided), or the memory guard.
 std::vector<Finding> within(const RuleList& list, const CoverLimits& limits = {});
 
 }  // namespace dorvex
 
-#endif  // DORVEX_DUPCHECK_LIST_COVER_H_
+#endif  // DORVEX_SPACE_LIST_COVER_H_

@@ -1,4 +1,4 @@
-#include "dupcheck/packet_space.h"
+#include "space/packet_space.h"
 
 #include <bit>
 #include <cmath>

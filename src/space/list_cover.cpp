@@ -1,4 +1,6 @@
-#include "dupcheck/list_cover.h"
+#include "space/list_cover.h"
+
+#include "space/diagram_cover.h"
 
 #include <algorithm>
 #include <bit>
@@ -26,10 +28,6 @@ std::uint64_t addressBits(std::uint64_t high, std::uint64_t low, int start, int 
 bool caresAll(const Box& box, int side, int start, int count) {
   std::uint64_t mask = (std::uint64_t{1} << count) - 1;
   return addressBits(box.care[side], box.care[side + 1], start, count) == mask;
-}
-
-std::string lineReason(const CoverRule& rule) {
-  return "line " + std::to_string(rule.line) + ": " + rule.reason;
 }
 
 // One rule's packets walked down a list. `sure` holds the packets that
@@ -377,7 +375,8 @@ std::optional<Finding> judgeReach(const RuleList& list, int position,
 // the walk's: packets that may get past rules not exactly known and then
 // be decided the other way leave the line undecided.
 std::optional<Finding> judgeLine(const RuleList& list, int position,
-                                 const std::vector<int>& candidates, const CoverLimits& limits) {
+                                 const std::vector<int>& candidates, const CoverLimits& limits,
+                                 std::size_t& work) {
   const CoverRule& rule = list.rules()[position];
   ProbeResult probe = probeLine(list, position, candidates);
   if (probe.needed) return std::nullopt;
@@ -387,7 +386,6 @@ std::optional<Finding> judgeLine(const RuleList& list, int position,
   // A line that matches no packet meets no box, not even its own.
   const bool itself = split != candidates.end() && *split == position;
   others.insert(others.end(), split + (itself ? 1 : 0), candidates.end());
-  std::size_t work = 0;
   if (!probe.reached) {
     std::optional<Finding> reach = judgeReach(list, position, earlier, limits, work);
     if (reach) return reach;
@@ -499,13 +497,52 @@ Verdict verdictAmongExact(const RuleList& source, const CoverRule& setting,
 
 }  // namespace
 
+Box hullOf(const std::vector<Box>& boxes) {
+  Box hull;
+  bool first = true;
+  for (const Box& box : boxes) {
+    if (box.isEmpty()) continue;
+    if (first) {
+      hull = box;
+      first = false;
+      continue;
+    }
+    for (int f = 0; f < kRangeFields; ++f) {
+      hull.lo[f] = std::min(hull.lo[f], box.lo[f]);
+      hull.hi[f] = std::max(hull.hi[f], box.hi[f]);
+    }
+    for (int w = 0; w < kMaskWords; ++w) {
+      hull.care[w] &= box.care[w] & ~(hull.value[w] ^ box.value[w]);
+      hull.value[w] &= hull.care[w];
+    }
+  }
+  if (first) hull.setRange(kProtocol, 1, 0);
+  return hull;
+}
+
+std::vector<Box> indexBoxesOf(const CoverRule& rule) {
+  std::vector<Box> boxes = rule.boxes;
+  Box part;
+  for (const BoxProduct& product : rule.products) {
+    // The parts constrain other fields: their hulls meet in one box.
+    if (intersect(hullOf(product.source), hullOf(product.destin), part) &&
+        intersect(part, hullOf(product.service), part)) {
+      boxes.push_back(part);
+    }
+  }
+  return boxes;
+}
+
 RuleList::RuleList(std::vector<CoverRule> rules) : rules_(std::move(rules)) {
   for (int r = 0; r < int(rules_.size()); ++r) {
     rules_[r].boxes = disjointUnion(rules_[r].boxes);
-    for (const Box& box : rules_[r].boxes) entries_.push_back({box, r});
+    grouped_ = grouped_ || !rules_[r].products.empty();
+    for (const Box& box : indexBoxesOf(rules_[r])) {
+      if (!box.isEmpty()) entries_.push_back({box, r});
+    }
   }
   indexed_ = entries_.size() > kScanLimit;
-  if (!indexed_) return;
+  if (!indexed_ || entries_.empty()) return;
   buildSide(sides_[0], kSrcHigh);
   buildSide(sides_[1], kDstHigh);
 }
@@ -610,6 +647,10 @@ void RuleList::candidates(const std::vector<Box>& boxes, std::vector<int>& out) 
 }
 
 Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits) {
+  // Groups are never multiplied out into boxes: the diagrams take them.
+  if (source.grouped() || !setting.products.empty()) {
+    return diagramVerdict(source, setting, limits);
+  }
   Walk walk;
   walk.sure = disjointUnion(setting.boxes);
   std::vector<int> positions;
@@ -619,17 +660,34 @@ Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLim
   bool exactNeighbours = std::all_of(positions.begin(), positions.end(),
                                      [&](int p) { return source.rules()[p].exact; });
   if (walk.overBudget && exactNeighbours) {
-    return verdictAmongExact(source, setting, positions, limits);
+    Verdict result = verdictAmongExact(source, setting, positions, limits);
+    if (result.reason != "budget") return result;
   }
+  // Past the budget of the boxes, the diagrams answer exactly.
+  if (walk.overBudget) return diagramVerdict(source, setting, limits);
   return verdictOf(walk, setting);
 }
 
 std::vector<Finding> within(const RuleList& list, const CoverLimits& limits) {
   std::vector<Finding> findings;
   std::vector<int> positions;
+  // The box walks of one list together may do ten walks' worth of work and
+  // a share per line; past that (lines that each walk far, as in a list of
+  // nested ranges) the diagrams take the remaining lines.
+  std::size_t work = 0;
+  const std::size_t listWork = 10 * limits.maxWork + 20'000 * list.rules().size();
   for (int position = 0; position < int(list.rules().size()); ++position) {
-    list.candidates(list.rules()[position].boxes, positions);
-    std::optional<Finding> finding = judgeLine(list, position, positions, limits);
+    std::optional<Finding> finding;
+    if (list.grouped() || work > listWork) {
+      finding = diagramJudge(list, position, limits);
+    } else {
+      list.candidates(list.rules()[position].boxes, positions);
+      std::size_t lineWork = 0;
+      finding = judgeLine(list, position, positions, limits, lineWork);
+      work += lineWork;
+      // Past the budget of the boxes, the diagrams answer exactly.
+      if (finding && finding->reason == "budget") finding = diagramJudge(list, position, limits);
+    }
     if (finding) findings.push_back(std::move(*finding));
   }
   return findings;

@@ -1,0 +1,184 @@
+#include "space/decision_diagram.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <utility>
+
+namespace dorvex {
+
+namespace {
+
+std::size_t hashOf(std::uint32_t var, Node low, Node high) {
+  std::uint64_t h = (std::uint64_t{var} * 0x9E3779B97F4A7C15ull) ^
+                    (std::uint64_t{low} * 0xC2B2AE3D27D4EB4Full) ^
+                    (std::uint64_t{high} * 0x165667B19E3779F9ull);
+  return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+}  // namespace
+
+DecisionDiagram::DecisionDiagram(int variables, std::size_t maxNodes)
+    : variables_(variables), maxNodes_(maxNodes) {
+  const auto terminal = static_cast<std::uint32_t>(variables);
+  nodes_.push_back(NodeData{terminal, kNone, kNone});
+  nodes_.push_back(NodeData{terminal, kAll, kAll});
+  table_.assign(std::size_t{1} << 12, 0);
+  cache_.resize(std::size_t{1} << 16);
+}
+
+void DecisionDiagram::growTable() {
+  std::vector<Node> bigger(table_.size() * 2, 0);
+  const std::size_t mask = bigger.size() - 1;
+  for (Node n = 2; n < nodes_.size(); ++n) {
+    std::size_t at = hashOf(nodes_[n].var, nodes_[n].low, nodes_[n].high) & mask;
+    while (bigger[at] != 0) at = (at + 1) & mask;
+    bigger[at] = n;
+  }
+  table_.swap(bigger);
+  // The cache grows with the diagram, up to 4M entries.
+  if (cache_.size() < table_.size() / 2 && cache_.size() < (std::size_t{1} << 22)) {
+    cache_.assign(cache_.size() * 2, CacheEntry{});
+  }
+}
+
+void DecisionDiagram::compact(const std::vector<Node*>& roots) {
+  // A node's children are older than the node: one pass down the ids marks
+  // what is used, one pass up renumbers it.
+  std::vector<Node> renamed(nodes_.size(), 0);
+  for (const Node* root : roots) renamed[*root] = 1;
+  for (std::size_t n = nodes_.size(); n-- > 2;) {
+    if (renamed[n] == 0) continue;
+    renamed[nodes_[n].low] = 1;
+    renamed[nodes_[n].high] = 1;
+  }
+  renamed[kNone] = kNone;
+  renamed[kAll] = kAll;
+  std::size_t kept = 2;
+  for (std::size_t n = 2; n < nodes_.size(); ++n) {
+    if (renamed[n] == 0) continue;
+    NodeData data = nodes_[n];
+    data.low = renamed[data.low];
+    data.high = renamed[data.high];
+    renamed[n] = static_cast<Node>(kept);
+    nodes_[kept++] = data;
+  }
+  for (Node* root : roots) *root = renamed[*root];
+  truncate(kept);
+}
+
+void DecisionDiagram::truncate(std::size_t count) {
+  nodes_.resize(std::min(count, nodes_.size()));
+  std::fill(table_.begin(), table_.end(), Node{0});
+  const std::size_t mask = table_.size() - 1;
+  for (Node n = 2; n < nodes_.size(); ++n) {
+    std::size_t at = hashOf(nodes_[n].var, nodes_[n].low, nodes_[n].high) & mask;
+    while (table_[at] != 0) at = (at + 1) & mask;
+    table_[at] = n;
+  }
+  std::fill(cache_.begin(), cache_.end(), CacheEntry{});
+}
+
+Node DecisionDiagram::make(int var, Node low, Node high) {
+  if (low == high) return low;
+  const auto v = static_cast<std::uint32_t>(var);
+  std::size_t mask = table_.size() - 1;
+  std::size_t at = hashOf(v, low, high) & mask;
+  while (table_[at] != 0) {
+    const NodeData& n = nodes_[table_[at]];
+    if (n.var == v && n.low == low && n.high == high) return table_[at];
+    at = (at + 1) & mask;
+  }
+  if (nodes_.size() >= maxNodes_) throw SpaceExhausted(nodes_.size());
+  const auto id = static_cast<Node>(nodes_.size());
+  nodes_.push_back(NodeData{v, low, high});
+  table_[at] = id;
+  if (nodes_.size() * 2 > table_.size()) growTable();
+  return id;
+}
+
+Node DecisionDiagram::literal(int var, bool value) {
+  return value ? make(var, kNone, kAll) : make(var, kAll, kNone);
+}
+
+Node DecisionDiagram::apply(Op op, Node a, Node b) {
+  switch (op) {
+    case kAnd:
+      if (a == kNone || b == kNone) return kNone;
+      if (a == kAll || a == b) return b;
+      if (b == kAll) return a;
+      if (a > b) std::swap(a, b);
+      break;
+    case kOr:
+      if (a == kAll || b == kAll) return kAll;
+      if (a == kNone || a == b) return b;
+      if (b == kNone) return a;
+      if (a > b) std::swap(a, b);
+      break;
+    case kDiff:
+      if (a == kNone || b == kAll || a == b) return kNone;
+      if (b == kNone) return a;
+      break;
+  }
+  const std::size_t slot = hashOf(op, a, b) & (cache_.size() - 1);
+  if (cache_[slot].op == op && cache_[slot].a == a && cache_[slot].b == b) {
+    return cache_[slot].result;
+  }
+  const std::uint32_t va = nodes_[a].var, vb = nodes_[b].var;
+  const std::uint32_t top = va < vb ? va : vb;
+  const Node aLow = va == top ? nodes_[a].low : a, aHigh = va == top ? nodes_[a].high : a;
+  const Node bLow = vb == top ? nodes_[b].low : b, bHigh = vb == top ? nodes_[b].high : b;
+  const Node low = apply(op, aLow, bLow);
+  const Node high = apply(op, aHigh, bHigh);
+  const Node result = make(static_cast<int>(top), low, high);
+  // The table may have grown: the slot is taken again.
+  CacheEntry& entry = cache_[hashOf(op, a, b) & (cache_.size() - 1)];
+  entry = CacheEntry{op, a, b, result};
+  return result;
+}
+
+long double DecisionDiagram::count(Node root) {
+  // Assignments below each node, counted from its own variable down.
+  std::unordered_map<Node, long double> below;
+  auto levelOf = [&](Node n) { return static_cast<int>(nodes_[n].var); };
+  auto scale = [](long double x, int skipped) {
+    for (int k = 0; k < skipped; ++k) x *= 2;
+    return x;
+  };
+  std::vector<std::pair<Node, bool>> stack{{root, false}};
+  while (!stack.empty()) {
+    auto [n, ready] = stack.back();
+    stack.pop_back();
+    if (n <= kAll || below.count(n)) continue;
+    if (!ready) {
+      stack.push_back({n, true});
+      stack.push_back({low(n), false});
+      stack.push_back({high(n), false});
+      continue;
+    }
+    auto sub = [&](Node child) {
+      const long double base = child == kNone ? 0 : child == kAll ? 1 : below[child];
+      return scale(base, levelOf(child) - levelOf(n) - 1);
+    };
+    below[n] = sub(low(n)) + sub(high(n));
+  }
+  if (root == kNone) return 0;
+  const long double top = root == kAll ? 1 : below[root];
+  return scale(top, levelOf(root));
+}
+
+void DecisionDiagram::support(Node root, std::vector<bool>& out) const {
+  out.assign(static_cast<std::size_t>(variables_), false);
+  std::vector<bool> seen(nodes_.size(), false);
+  std::vector<Node> stack{root};
+  while (!stack.empty()) {
+    const Node n = stack.back();
+    stack.pop_back();
+    if (n <= kAll || seen[n]) continue;
+    seen[n] = true;
+    out[nodes_[n].var] = true;
+    stack.push_back(low(n));
+    stack.push_back(high(n));
+  }
+}
+
+}  // namespace dorvex

@@ -1,0 +1,29 @@
+// The exact path of the list cover (list_cover.h) over decision diagrams
+// (header_space.h): every question asked inside one rule's packets, over
+// the rules the index names, with no pieces to count. The box walks of
+// list_cover.cpp answer first, being fastest on the lists seen in the
+// field; this path answers where they would fragment past their budget and
+// for rules with groups (BoxProduct), which it never multiplies out.
+#ifndef DORVEX_SPACE_DIAGRAM_COVER_H_
+#define DORVEX_SPACE_DIAGRAM_COVER_H_
+
+#include <optional>
+#include <string>
+
+#include "space/list_cover.h"
+
+namespace dorvex {
+
+inline std::string lineReason(const CoverRule& rule) {
+  return "line " + std::to_string(rule.line) + ": " + rule.reason;
+}
+
+// verdict() by the diagrams: undecided only for traffic not exactly known,
+// or past the memory guard (the reason then names it with its figures).
+Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits);
+// The finding of the line at `position` of within() by the diagrams.
+std::optional<Finding> diagramJudge(const RuleList& list, int position, const CoverLimits& limits);
+
+}  // namespace dorvex
+
+#endif  // DORVEX_SPACE_DIAGRAM_COVER_H_

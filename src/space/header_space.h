@@ -1,0 +1,76 @@
+// HeaderSpace: sets of packets (packet_space.h) as decision diagrams, one
+// variable per header bit. The variables run, most significant bit first:
+// the family bit, the protocol, the destination and the source address
+// (128 bits each), the destination and the source port, the ICMP type and
+// code, the TCP flags, the ToS byte, the fragment bit and the TTL. A box is
+// a chain of its bits and ranges, a rule the union of its boxes (or of its
+// products: a rule with groups costs the sum of their sizes), and every set
+// operation is exact: no fragmentation, no pieces to count.
+#ifndef DORVEX_SPACE_HEADER_SPACE_H_
+#define DORVEX_SPACE_HEADER_SPACE_H_
+
+#include <cstddef>
+#include <vector>
+
+#include "space/decision_diagram.h"
+#include "space/packet_space.h"
+
+namespace dorvex {
+
+class HeaderSpace {
+ public:
+  static constexpr int kVariables = 336;
+
+  explicit HeaderSpace(std::size_t maxNodes = std::size_t{1} << 23);
+
+  DecisionDiagram& sets() { return dd_; }
+
+  // The packets of a box; of the union of boxes.
+  Node ofBox(const Box& box);
+  Node ofBoxes(const std::vector<Box>& boxes);
+  // Every packet whose `field` lies in [low, high].
+  Node ofRange(RangeField field, std::uint32_t low, std::uint32_t high);
+  // Every packet there is. The high 96 address bits of an IPv4 packet are
+  // left free (no set depends on them), so this is every assignment.
+  Node universe();
+
+  // Whether `packet` lies in `set`.
+  bool holds(Node set, const Packet& packet) const;
+
+  // The packet of `set` a person recognises best, as pickPacket() of a box
+  // says: an ICMP echo (an ICMPv6 echo in IPv6), else TCP, else UDP, else
+  // the lowest protocol; the destination port as low as allowed but not 0;
+  // a source port from 1024 where it can; addresses with their free bits
+  // clear but the lowest; no TCP flag but those required, SYN when none is;
+  // TTL 64 when allowed. Packet::shown names the fields `shownBy` depends
+  // on. REQUIRES: set != kNone.
+  Packet pick(Node set, Node shownBy);
+
+ private:
+  // The variable of bit `bit` (0 lowest) of a ranged field or a mask word.
+  int rangeVar(RangeField field, int bit) const;
+  int wordVar(MaskWord word, int bit) const;
+  Node fieldAtMost(RangeField field, std::uint32_t high);
+  Node fieldAtLeast(RangeField field, std::uint32_t low);
+  // Narrows `set` to `field` == the lowest value it allows (of the values
+  // `preferred` first, when some are allowed).
+  Node lowestOf(Node set, RangeField field);
+  Node lowestBits(Node set, MaskWord word, int top, int count, bool lowestFreeSet);
+
+  DecisionDiagram dd_;
+  int rangeFirst_[kRangeFields];
+  int rangeWidth_[kRangeFields];
+  // Per mask word and bit: its variable, or -1 when the word's bit is unused.
+  int wordVar_[kMaskWords][64];
+  // The inverse: what each variable is.
+  struct VarBit {
+    bool ranged;
+    int field;  // RangeField or MaskWord
+    int bit;
+  };
+  std::vector<VarBit> bitOf_;
+};
+
+}  // namespace dorvex
+
+#endif  // DORVEX_SPACE_HEADER_SPACE_H_
