@@ -146,7 +146,8 @@ long double DecisionDiagram::count(Node root) {
   };
   std::vector<std::pair<Node, bool>> stack{{root, false}};
   while (!stack.empty()) {
-    auto [n, ready] = stack.back();
+    const Node n = stack.back().first;
+    const bool ready = stack.back().second;
     stack.pop_back();
     if (n <= kAll || below.count(n)) continue;
     if (!ready) {
