@@ -38,14 +38,16 @@ bool PairTest::exactlyCovers(int sourceIndex, int settingIndex) {
   if (!isReadRule(source) || !isReadRule(setting)) return false;
   const RuleOptions& sourceOptions = *sourceConfig.optionsAt(sourceIndex);
   const RuleOptions& settingOptions = *settingConfig.optionsAt(settingIndex);
-  if (needsSpace(sourceIndex, settingIndex)) {
-    // The sets, IPv6 and the full syntax's options by the boxes; a
-    // time-range still only by the same one.
-    if (!spaceCoversPair(sourceIndex, settingIndex) ||
-        !(sourceOptions.timeRange.empty() || sourceOptions.timeRange == settingOptions.timeRange)) {
-      return false;
-    }
-  } else if (!exactRuleCovers(source, setting) || !optionsCover(sourceOptions, settingOptions)) {
+  // Classic fields are compared field by field (the index finds source
+  // rules by them); the options word by word only as a fast path: what
+  // that does not cover ("syn" over "syn ack", "established" over "ack",
+  // a precedence over a DSCP value in it), the packet space decides. A
+  // time-range is covered only by the same one.
+  const bool space = needsSpace(sourceIndex, settingIndex);
+  if (!space && !exactRuleCovers(source, setting)) return false;
+  if ((space || !optionsCover(sourceOptions, settingOptions)) &&
+      (!spaceCoversPair(sourceIndex, settingIndex) ||
+       !(sourceOptions.timeRange.empty() || sourceOptions.timeRange == settingOptions.timeRange))) {
     return false;
   }
   const std::string_view unknown =
