@@ -112,7 +112,8 @@ bool readServiceProtocol(std::string_view word, int& protocol, bool& both) {
     return true;
   }
   if (TextCursor::parseDecimal(word, protocol)) return protocol <= 255;
-  return lookupProtocol(word, protocol);
+  // The protocol vocabulary of the rules', the IPv4 list's reading.
+  return lookupProtocol(word, protocol) || lookupFullProtocol(word, false, protocol);
 }
 
 // The terms of one protocol (two for tcp-udp) with the given ports.

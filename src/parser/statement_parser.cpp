@@ -107,7 +107,12 @@ bool StatementParser::parseAll() {
     if (full()) normaliseListing();
     int first;
     const StatementKind kind = classify(complete, first);
-    inDefinition = kind == StatementKind::groupDefinition || kind == StatementKind::groupMember;
+    // A blank indented line inside a definition does not end it, as the
+    // reader of the definitions takes it.
+    const bool indentedBlank =
+        kind == StatementKind::blank && !words.line().empty() && words.line()[0] == ' ';
+    inDefinition = kind == StatementKind::groupDefinition || kind == StatementKind::groupMember ||
+                   (inDefinition && indentedBlank);
     switch (kind) {
       case StatementKind::numberedRule: parseNumberedRule(); break;
       case StatementKind::listOpening: parseListOpening(); break;

@@ -188,6 +188,30 @@ TEST(StatementParserTest, ReadCountsInBothSyntaxes) {
   }
 }
 
+// Group members are read with the rules' own vocabulary, and a blank
+// indented line inside a definition does not end it.
+TEST(StatementParserTest, GroupMembersAsRulesReadThem) {
+  const struct {
+    const char* text;
+    const char* annotation;
+  } kCases[] = {
+      {"object-group service S\n sctp\n tcp eq 80\nip access-list extended L\n"
+       " permit object-group S any any\n",
+       "001: Note:\"object-group\"\r\n002: Note:\"group member\"\r\n003: Note:\"group member\"\r\n"
+       "004: ip access-list extended L(10000) OK\r\n005: permit object-group S any any OK\r\n"},
+      {"object-group network N\n host 10.0.0.1\n \n host 10.0.0.2\n"
+       "ip access-list extended L\n permit ip object-group N any\n",
+       "001: Note:\"object-group\"\r\n002: Note:\"group member\"\r\n003: Note:\"blank\"\r\n"
+       "004: Note:\"group member\"\r\n005: ip access-list extended L(10000) OK\r\n"
+       "006: permit ip(0) object-group N any OK\r\n"},
+  };
+  auto config = std::make_unique<AclConfig>();
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(c.annotation, annotate(*config, c.text, Syntax::full));
+  }
+}
+
 // Issue 2: no silent limits. More lines than the 30,000 records of the
 // entry table, and an annotation past its 2,000,000 starting bytes, are
 // taken whole; the table grows in the middle of whichever statement commits
