@@ -41,31 +41,6 @@ void DecisionDiagram::growTable() {
   }
 }
 
-void DecisionDiagram::compact(const std::vector<Node*>& roots) {
-  // A node's children are older than the node: one pass down the ids marks
-  // what is used, one pass up renumbers it.
-  std::vector<Node> renamed(nodes_.size(), 0);
-  for (const Node* root : roots) renamed[*root] = 1;
-  for (std::size_t n = nodes_.size(); n-- > 2;) {
-    if (renamed[n] == 0) continue;
-    renamed[nodes_[n].low] = 1;
-    renamed[nodes_[n].high] = 1;
-  }
-  renamed[kNone] = kNone;
-  renamed[kAll] = kAll;
-  std::size_t kept = 2;
-  for (std::size_t n = 2; n < nodes_.size(); ++n) {
-    if (renamed[n] == 0) continue;
-    NodeData data = nodes_[n];
-    data.low = renamed[data.low];
-    data.high = renamed[data.high];
-    renamed[n] = static_cast<Node>(kept);
-    nodes_[kept++] = data;
-  }
-  for (Node* root : roots) *root = renamed[*root];
-  truncate(kept);
-}
-
 void DecisionDiagram::truncate(std::size_t count) {
   nodes_.resize(std::min(count, nodes_.size()));
   std::fill(table_.begin(), table_.end(), Node{0});

@@ -59,11 +59,6 @@ class DecisionDiagram {
   bool meets(Node a, Node b) { return conjoin(a, b) != kNone; }
   bool within(Node inner, Node outer) { return diff(inner, outer) == kNone; }
 
-  // Keeps only the nodes the sets `*roots[k]` use, and renumbers them,
-  // updating each root; every other node id is no longer valid. Costs time
-  // linear in the nodes.
-  void compact(const std::vector<Node*>& roots);
-
   // Drops every node made after the first `count` (ids from `count` on are
   // no longer valid) and empties the operation cache. REQUIRES: count >= 2.
   void truncate(std::size_t count);
