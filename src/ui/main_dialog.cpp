@@ -69,6 +69,25 @@ std::string startDirectory() {
   return directory;
 }
 
+WNDPROC editProc = nullptr;
+
+// A multi-line edit control in a dialog posts WM_CLOSE to it on Escape,
+// which ended the program with both texts lost: the panes swallow Escape.
+// The close box and the menu's exit still end the dialog. A wide
+// procedure, so that double-byte characters pass through unconverted.
+LRESULT CALLBACK paneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
+  bool escape = (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR) &&
+                wParam == VK_ESCAPE;
+  if (escape) return 0;
+  return CallWindowProcW(editProc, pane, message, wParam, lParam);
+}
+
+void ignoreEscapeIn(HWND pane) {
+  auto previous = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(pane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(paneProc)));
+  if (previous != paneProc) editProc = previous;
+}
+
 INT_PTR onInitDialog(HWND dialog) {
   for (PaneFilling& filling : fillings) filling = PaneFilling();
   FrontEndState& state = frontEndState();
@@ -86,6 +105,8 @@ INT_PTR onInitDialog(HWND dialog) {
   // no limit a pasted configuration is checked whole, like a dropped one.
   SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_SETLIMITTEXT, 0, 0);
   SendDlgItemMessageA(dialog, IDC_SETTING_PANE, EM_SETLIMITTEXT, 0, 0);
+  ignoreEscapeIn(GetDlgItem(dialog, IDC_SOURCE_PANE));
+  ignoreEscapeIn(GetDlgItem(dialog, IDC_SETTING_PANE));
   // The left pane takes the focus with its hint selected, so that typing
   // replaces it, and the caret at the hint's start, so that the hint shows
   // from there: the dialog's own choice of focus would put the caret at the

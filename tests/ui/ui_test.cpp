@@ -519,6 +519,39 @@ bool waitInDialog(HWND dialog, const std::function<bool()>& done, int seconds) {
   return done();
 }
 
+// Issue 31: Escape in a pane ended the program, both texts lost: a
+// multi-line edit control posts WM_CLOSE to its dialog on Escape. Typed
+// by real input into each pane, Escape does nothing there; the key after
+// it still goes in (so Escape was handled), and the close box still ends
+// the dialog.
+void testEscapeInPanes(const std::string& folder) {
+  writeFile(folder + "\\a.cfg", "alpha\r\n");
+  HWND dialog = openMainDialog();
+  dropAt(dialog, 5, 100, {folder + "\\a.cfg"});
+  for (int id : {IDC_SOURCE_PANE, IDC_SETTING_PANE}) {
+    std::string name = "Escape in pane " + std::to_string(id);
+    HWND pane = GetDlgItem(dialog, id);
+    RECT area;
+    GetClientRect(pane, &area);
+    POINT inside = {area.right / 2, area.bottom - 5};
+    ClientToScreen(pane, &inside);
+    clickAt(inside);
+    check(waitInDialog(dialog, [pane] { return GetFocus() == pane; }, 60),
+          name + ": the click gives the pane the focus");
+    std::string before = text(pane);
+    pressKey(VK_ESCAPE);
+    pressKey('X');
+    waitInDialog(
+        dialog, [&] { return !IsWindowVisible(dialog) || text(pane).size() > before.size(); }, 60);
+    check(IsWindowVisible(dialog) != FALSE, name + ": the main dialog stays open");
+    check(text(pane).size() == before.size() + 1, name + ": the key after Escape went in");
+  }
+  check(contains(itemText(dialog, IDC_SOURCE_PANE), "alpha"), "Escape: the dropped text is kept");
+  SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  check(IsWindowVisible(dialog) == FALSE, "after Escape the close box ends the main dialog");
+  closeMainDialog(dialog);
+}
+
 // The choice of the cover, made by the keys: classic at start, Tab from
 // "CEHCK!" reaches it, Right goes round the three. Each choice is the
 // check in its modes, named in the report's header; the texts read
@@ -1390,6 +1423,7 @@ const Case kCases[] = {
     {"testLongFileNames", testLongFileNames},
     {"testCheckRun", testCheckRun},
     {"testNoInputDuringCheck", testNoInputDuringCheck},
+    {"testEscapeInPanes", testEscapeInPanes},
     {"testCoverChoice", testCoverChoice},
     {"testWaitCursor", testWaitCursor},
     {"testEditAfterDrop", testEditAfterDrop},
