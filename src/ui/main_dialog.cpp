@@ -242,6 +242,7 @@ void runCheckAndShow(HWND dialog) {
       return;
   }
   shown.reportPath = state.reportPath;
+  discardInput();
   openResultDialog(dialog, shown);
 }
 

@@ -42,6 +42,8 @@
 #define IDC_COVER_LIST 1024
 // The progress lines of a check.
 #define IDC_PROGRESS_TEXT 1021
+// How far the comparison of a check is.
+#define IDC_PROGRESS_STEP 1025
 
 // Strings
 #define IDS_CLASS_NAME 109

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "config_generator.h"
 #include "platform/report_file.h"
 #include "text/text_cursor.h"
 #include "ui/dialog_front_end.h"
@@ -19,6 +20,10 @@ using dorvex::ResultView;
 using namespace uitest;
 
 namespace {
+
+// Rules of a generated list whose check in the list cover takes a second
+// or so.
+constexpr int kLongCheckRules = 1000;
 
 void testInitialState() {
   HWND dialog = openMainDialog();
@@ -552,6 +557,87 @@ void testEscapeInPanes(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+// Mouse buttons pressed and released where the pointer is, sent at once.
+void mouseInput(const std::vector<DWORD>& buttons) {
+  std::vector<INPUT> inputs;
+  for (DWORD flags : buttons) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    inputs.push_back(input);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// Issue 31: a long check froze both windows, and the keys pressed
+// meanwhile were replayed onto the boxes after it, Escape dismissing
+// "Report Filename" unseen. Now, during a check in the list cover: the
+// main dialog, covered up, is painted again; the progress window tells
+// which setting rule the comparison is at; Escape, Alt+F4 and Return
+// typed into the main dialog act on nothing. Once the box has taken a
+// click given after those keys, they have all been handled, and the box
+// is still up.
+void testAliveDuringCheck(const std::string& folder) {
+  dorvex::bench::ConfigPair pair =
+      dorvex::bench::generateConfigPair(dorvex::bench::oneListShape(kLongCheckRules));
+  HWND dialog = openMainDialog();
+  waitFor([dialog] { return GetForegroundWindow() == dialog; }, 60);
+  SetDlgItemTextA(dialog, IDC_SOURCE_PANE, pair.source.c_str());
+  SetDlgItemTextA(dialog, IDC_SETTING_PANE, pair.setting.c_str());
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  CheckDlgButton(dialog, IDC_COVER_CLASSIC, BST_UNCHECKED);
+  CheckDlgButton(dialog, IDC_COVER_LIST, BST_CHECKED);
+  struct {
+    bool comparing = false, keysSent = false, repainted = false;
+    std::string step;
+  } seen;
+  sentMessageWatcher = [&](HWND window, UINT message) {
+    if (message == EM_REPLACESEL && GetDlgCtrlID(window) == IDC_PROGRESS_TEXT &&
+        contains(text(window), "duplication check")) {
+      seen.comparing = true;
+      // As if another window had lain over the dialog.
+      RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      seen.keysSent = true;
+      pressKey(VK_ESCAPE);
+      pressKey(VK_F4, VK_MENU);
+      pressKey(VK_RETURN);
+    }
+    if (message == WM_ERASEBKGND && window == dialog && seen.comparing && progressWindow())
+      seen.repainted = true;
+    if (message == WM_SETTEXT && GetDlgCtrlID(window) == IDC_PROGRESS_STEP && seen.step.empty())
+      seen.step = text(window);
+  };
+  bool boxStayed = false;
+  onBox("Report Filename", [&](HWND box) {
+    bool clicked = false;
+    sentMessageWatcher = [&](HWND window, UINT message) {
+      // Sent as the press is taken from the queue, the keys before it gone.
+      if (message == WM_SETCURSOR && HIWORD(watchedMessage->lParam) == WM_LBUTTONDOWN &&
+          (window == box || IsChild(box, window)))
+        clicked = true;
+    };
+    // Not clickAt(): its wait for the pointer would take the keys past
+    // the box's dialog manager.
+    RECT frame;
+    GetWindowRect(box, &frame);
+    SetCursorPos((frame.left + frame.right) / 2, frame.top + (frame.bottom - frame.top) / 3);
+    mouseInput({MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+    waitInDialog(box, [&] { return clicked || !IsWindowVisible(box); }, 60);
+    boxStayed = IsWindowVisible(box) != FALSE;
+  });
+  bool opened = false;
+  resultActions.push_back(closeResult(opened));
+  pressCheck(dialog);
+  sentMessageWatcher = nullptr;
+  std::regex stepPattern("duplication check: setting rule [0-9]+ of [0-9]+");
+  check(std::regex_match(seen.step, stepPattern),
+        "during the check the progress window tells the setting rule, got \"" + seen.step + "\"");
+  check(seen.repainted, "during the check the main dialog is painted again");
+  check(seen.keysSent && boxStayed, "keys typed during the check leave \"Report Filename\" up");
+  check(opened, "after the check the result dialog opens");
+  closeMainDialog(dialog);
+}
+
 // The choice of the cover, made by the keys: classic at start, Tab from
 // "CEHCK!" reaches it, Right goes round the three. Each choice is the
 // check in its modes, named in the report's header; the texts read
@@ -846,18 +932,6 @@ std::pair<DWORD, DWORD> selectionOf(HWND pane) {
   DWORD start = 0, end = 0;
   SendMessageA(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   return {start, end};
-}
-
-// Mouse buttons pressed and released where the pointer is, sent at once.
-void mouseInput(const std::vector<DWORD>& buttons) {
-  std::vector<INPUT> inputs;
-  for (DWORD flags : buttons) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    inputs.push_back(input);
-  }
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 POINT screenPoint(HWND window, int x, int y) {
@@ -1424,6 +1498,7 @@ const Case kCases[] = {
     {"testCheckRun", testCheckRun},
     {"testNoInputDuringCheck", testNoInputDuringCheck},
     {"testEscapeInPanes", testEscapeInPanes},
+    {"testAliveDuringCheck", testAliveDuringCheck},
     {"testCoverChoice", testCoverChoice},
     {"testWaitCursor", testWaitCursor},
     {"testEditAfterDrop", testEditAfterDrop},
