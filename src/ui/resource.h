@@ -35,6 +35,8 @@
 #define IDC_VIEW_ANALYSIS 1017
 // The view of the within analysis, there only after a check in the list cover.
 #define IDC_VIEW_WITHIN 1018
+// The view of the list cover's verdicts, there only after a check in it.
+#define IDC_VIEW_VERDICTS 1019
 // The choice of the cover a check is made in: classic, or the full syntax
 // with the exact or the list cover.
 #define IDC_COVER_CLASSIC 1022

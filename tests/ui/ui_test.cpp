@@ -638,6 +638,155 @@ void testAliveDuringCheck(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+// The top-left point of the window's caption, and the point where a close
+// box would be, in screen pixels.
+POINT captionPoint(HWND window, bool closeBox) {
+  RECT frame;
+  GetWindowRect(window, &frame);
+  int y = frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+  if (closeBox)
+    return {frame.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2, y};
+  return {frame.left + 40, y};
+}
+
+// Saves the picture of `window` as NAME.bmp to DORVEX_UI_PICTURES, once two
+// pictures in a row are the same.
+void saveDialogPicture(HWND window, const std::string& name) {
+  char pictures[MAX_PATH] = {};
+  if (GetEnvironmentVariableA("DORVEX_UI_PICTURES", pictures, sizeof pictures) == 0) return;
+  Picture picture;
+  bool settled = waitFor(
+      [&] {
+        Picture now = takePicture(window);
+        bool same = now.pixels == picture.pixels;
+        picture = now;
+        return same;
+      },
+      60);
+  check(settled && savePicture(picture, std::string(pictures) + "\\" + name + ".bmp"),
+        "picture " + name);
+}
+
+POINT screenPoint(HWND window, int x, int y) {
+  POINT point = {x, y};
+  ClientToScreen(window, &point);
+  return point;
+}
+
+RECT placeIn(HWND dialog, int id) {
+  RECT place;
+  GetWindowRect(GetDlgItem(dialog, id), &place);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+  return place;
+}
+
+// Issue 31: the result dialog was fixed at its size, so long lines were cut
+// off, and the list cover's verdicts showed in no view. Now, after a check
+// in the list cover, grown it grows its panes (each
+// half of the width, both all of the height; the buttons keep their
+// place at the corner), the verdicts view shows the details of every
+// setting rule in one pane over the width of both, and the maximise box
+// maximises it. Its picture goes to DORVEX_UI_PICTURES.
+void testResultDialogGrows(const std::string& folder) {
+  const char kSource[] =
+      "ip access-list extended RESTRICT_NETWORK_TRAFFIC_IN\r\n"
+      " 10 deny tcp any any eq 23\r\n"
+      " 20 permit tcp 10.20.0.0 0.0.255.255 host 10.0.0.10 eq 443\r\n"
+      " 30 permit udp 10.20.0.0 0.0.255.255 any eq 53\r\n"
+      " 40 deny ip 10.99.0.0 0.0.255.255 any\r\n"
+      " 50 permit icmp any any echo-reply\r\n"
+      "ip access-list extended MANAGEMENT_ACCESS_FROM_OPERATIONS_CENTER\r\n"
+      " 10 permit tcp host 192.168.10.5 any eq 22\r\n"
+      " 20 deny ip any any\r\n";
+  const char kSetting[] =
+      "ip access-list extended RESTRICT_NETWORK_TRAFFIC_IN\r\n"
+      " 10 permit tcp 10.20.30.0 0.0.0.255 host 10.0.0.10 eq 443\r\n"
+      " 20 permit tcp any any eq 23\r\n"
+      " 30 permit udp 10.20.5.0 0.0.0.255 any eq 53\r\n"
+      " 40 permit tcp 10.99.1.0 0.0.0.255 host 10.0.0.10 eq 443\r\n"
+      " 50 permit icmp any any echo-reply\r\n"
+      "ip access-list extended MANAGEMENT_ACCESS_FROM_OPERATIONS_CENTER\r\n"
+      " 10 permit tcp host 192.168.10.5 host 10.0.0.1 eq 22\r\n"
+      " 20 permit tcp host 192.168.10.6 any eq 22\r\n"
+      "ip access-list extended GUEST_WIRELESS_OUT\r\n"
+      " 10 permit ip 172.16.0.0 0.0.255.255 any\r\n";
+  writeFile(folder + "\\edge-source.cfg", kSource);
+  writeFile(folder + "\\edge-setting.cfg", kSetting);
+  HWND dialog = openMainDialog();
+  dropAt(dialog, 5, 100, {folder + "\\edge-source.cfg"});
+  dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\edge-setting.cfg"});
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  SendDlgItemMessageA(dialog, IDC_COVER_LIST, BM_CLICK, 0, 0);
+  struct {
+    bool grew = false, panesGrew = false, buttonsFollowed = false, verdicts = false;
+    bool onePane = false, maximised = false, maximisedFits = false;
+    std::string shown;
+  } seen;
+  resultActions.push_back([&](HWND result) {
+    ShowWindow(result, SW_SHOW);
+    SetForegroundWindow(result);
+    RECT client, frame;
+    GetClientRect(result, &client);
+    GetWindowRect(result, &frame);
+    RECT left = placeIn(result, IDC_SOURCE_PANE), right = placeIn(result, IDC_SETTING_PANE);
+    RECT close = placeIn(result, IDOK);
+    const int kWider = 300, kHigher = 160;
+    // Wine's size loop under a drag of the frame never ends on input
+    // sent by the program itself: the size is set as that loop sets it.
+    SetWindowPos(result, nullptr, 0, 0, frame.right - frame.left + kWider,
+                 frame.bottom - frame.top + kHigher, SWP_NOMOVE | SWP_NOZORDER);
+    RECT grown;
+    seen.grew = waitFor([&] {
+      GetClientRect(result, &grown);
+      return grown.right == client.right + kWider && grown.bottom == client.bottom + kHigher;
+    }, 60);
+    RECT leftNow = placeIn(result, IDC_SOURCE_PANE), rightNow = placeIn(result, IDC_SETTING_PANE);
+    RECT closeNow = placeIn(result, IDOK);
+    seen.panesGrew = leftNow.right - left.right == kWider / 2 &&
+                     rightNow.left - right.left == kWider / 2 &&
+                     rightNow.right - right.right == kWider &&
+                     leftNow.bottom - left.bottom == kHigher &&
+                     rightNow.bottom - right.bottom == kHigher;
+    seen.buttonsFollowed =
+        closeNow.left - close.left == kWider && closeNow.top - close.top == kHigher;
+    RECT button = placeIn(result, IDC_VIEW_VERDICTS);
+    clickAt(screenPoint(result, (button.left + button.right) / 2, (button.top + button.bottom) / 2));
+    seen.verdicts = waitFor([&] { return isChecked(result, IDC_VIEW_VERDICTS); }, 60);
+    seen.shown = text(shownPane(result, true));
+    RECT wide = placeIn(result, IDC_SOURCE_PANE);
+    seen.onePane = !IsWindowVisible(shownPane(result, false)) && wide.left == leftNow.left &&
+                   wide.right == rightNow.right;
+    saveDialogPicture(result, "result-verdicts");
+    POINT maximise = captionPoint(result, true);
+    while (maximise.x > frame.left &&
+           SendMessageA(result, WM_NCHITTEST, 0, MAKELPARAM(maximise.x, maximise.y)) != HTMAXBUTTON)
+      --maximise.x;
+    clickAt(maximise);
+    seen.maximised = waitFor([result] { return IsZoomed(result) != FALSE; }, 60);
+    GetClientRect(result, &grown);
+    wide = placeIn(result, IDC_SOURCE_PANE);
+    closeNow = placeIn(result, IDOK);
+    seen.maximisedFits = grown.right - wide.right == client.right - right.right &&
+                         grown.right - closeNow.right == client.right - close.right &&
+                         grown.bottom - closeNow.bottom == client.bottom - close.bottom;
+    PostMessageA(result, WM_COMMAND, IDOK, 0);
+    closeLater(result);
+  });
+  pressCheck(dialog);
+  check(seen.grew, "the result dialog can grow");
+  check(seen.panesGrew, "each pane takes half of the width, both all of the height");
+  check(seen.buttonsFollowed, "the buttons keep their place at the corner");
+  check(seen.verdicts, "a click chooses the verdicts view");
+  checkEq(seen.shown, std::string(dorvex::checkWorkspace().duplicationDetails.view()),
+          "the verdicts view shows the list cover's details");
+  check(contains(seen.shown, "not-covered by=deny witness=") &&
+            contains(seen.shown, "GUEST_WIRELESS_OUT setting-row=11 no-source-list"),
+        "the verdicts name witnesses and lists without a source");
+  check(seen.onePane, "the verdicts take one pane over the width of both");
+  check(seen.maximised && seen.maximisedFits, "maximised, the panes and buttons fill it");
+  closeMainDialog(dialog);
+}
+
 // The choice of the cover, made by the keys: classic at start, Tab from
 // "CEHCK!" reaches it, Right goes round the three. Each choice is the
 // check in its modes, named in the report's header; the texts read
@@ -934,11 +1083,6 @@ std::pair<DWORD, DWORD> selectionOf(HWND pane) {
   return {start, end};
 }
 
-POINT screenPoint(HWND window, int x, int y) {
-  POINT point = {x, y};
-  ClientToScreen(window, &point);
-  return point;
-}
 
 // Issue 20: a long result took tens of seconds to show, the panes copying
 // each text into edit controls that measured every line. The panes are
@@ -1352,17 +1496,6 @@ constexpr char kProgressLines[] =
     "<Process> source config check -> setting config check -> duplication check\r\n"
     "source config check....\r\nsetting config check....\r\nduplication check....\r\n";
 
-// The top-left point of the window's caption, and the point where a close
-// box would be, in screen pixels.
-POINT captionPoint(HWND window, bool closeBox) {
-  RECT frame;
-  GetWindowRect(window, &frame);
-  int y = frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
-  if (closeBox)
-    return {frame.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2, y};
-  return {frame.left + 40, y};
-}
-
 // Saves the picture of the progress window to DORVEX_UI_PICTURES, once it
 // has painted its first line and two pictures in a row are the same.
 void saveProgressPicture(HWND window) {
@@ -1500,6 +1633,7 @@ const Case kCases[] = {
     {"testEscapeInPanes", testEscapeInPanes},
     {"testAliveDuringCheck", testAliveDuringCheck},
     {"testCoverChoice", testCoverChoice},
+    {"testResultDialogGrows", testResultDialogGrows},
     {"testWaitCursor", testWaitCursor},
     {"testEditAfterDrop", testEditAfterDrop},
     {"testCheckOfHintTexts", testCheckOfHintTexts},
