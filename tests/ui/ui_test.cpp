@@ -1077,6 +1077,11 @@ std::string clipboardText(HWND owner) {
   return bytes;
 }
 
+// `text` with its CR CR LF line ends as CR LF, as a copy gives them.
+std::string withCrLf(const std::string& text) {
+  return std::regex_replace(text, std::regex("\r\r\n"), "\r\n");
+}
+
 std::pair<DWORD, DWORD> selectionOf(HWND pane) {
   DWORD start = 0, end = 0;
   SendMessageA(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
@@ -1109,7 +1114,7 @@ void testResultPanes(const std::string& folder) {
   std::string summary, analysis;
   struct {
     bool focused = false, atEnd = false, atStart = false, twoLines = false, dragged = false;
-    bool word = false, wheeled = false, all = false, analysisShown = false;
+    bool word = false, wheeled = false, all = false, analysisShown = false, lineEnd = false;
     std::string twoLinesCopied, allCopied;
   } seen;
   resultActions.push_back([&](HWND result) {
@@ -1136,11 +1141,19 @@ void testResultPanes(const std::string& folder) {
         120);
     pressKey(VK_HOME, VK_CONTROL);
     seen.atStart = waitFor([&] { return showsFromStart(pane); }, 120);
+    // A summary line ends CR CR LF: End stops before both CRs.
+    auto firstEnd = static_cast<DWORD>(summary.find('\r'));
+    pressKey(VK_END);
+    seen.lineEnd = waitFor([&] { return selectionOf(pane) == std::make_pair(firstEnd, firstEnd); },
+                           120) &&
+                   summary.compare(firstEnd, 3, "\r\r\n") == 0;
+    pressKey(VK_HOME);
+    waitFor([&] { return showsFromStart(pane); }, 120);
     pressKey(VK_DOWN, VK_SHIFT);
     pressKey(VK_DOWN, VK_SHIFT);
     pressKey('C', VK_CONTROL);
     std::string firstTwo = summary.substr(0, summary.find('\n', summary.find('\n') + 1) + 1);
-    seen.twoLines = waitFor([&] { return clipboardText(result) == firstTwo; }, 120);
+    seen.twoLines = waitFor([&] { return clipboardText(result) == withCrLf(firstTwo); }, 120);
     seen.twoLinesCopied = clipboardText(result);
     // A drag from the start of line 1 to the middle of line 3.
     int lineHeight = HIWORD(SendMessageA(pane, EM_POSFROMCHAR, summary.find('\n') + 1, 0));
@@ -1176,7 +1189,7 @@ void testResultPanes(const std::string& folder) {
         waitFor([pane] { return SendMessageA(pane, EM_GETFIRSTVISIBLELINE, 0, 0) > 0; }, 120);
     pressKey('A', VK_CONTROL);
     pressKey('C', VK_CONTROL);
-    seen.all = waitFor([&] { return clipboardText(result) == summary; }, 120);
+    seen.all = waitFor([&] { return clipboardText(result) == withCrLf(summary); }, 120);
     seen.allCopied = clipboardText(result);
     clickRadio(result, IDC_VIEW_ANALYSIS);
     seen.analysisShown = text(pane) == analysis && showsFromStart(pane);
@@ -1190,6 +1203,7 @@ void testResultPanes(const std::string& folder) {
   check(seen.focused, "result panes: a click gives the pane the focus");
   check(seen.atEnd, "result panes: Ctrl+End goes to the end of 20,000 lines");
   check(seen.atStart, "result panes: Ctrl+Home goes back to the start");
+  check(seen.lineEnd, "result panes: a line ending CR CR LF ends before its CRs");
   check(seen.twoLines, "result panes: Shift+Down twice and Ctrl+C copy two lines, got \"" +
                            printable(seen.twoLinesCopied) + "\"");
   check(seen.dragged, "result panes: a drag selects from line 1 into line 3");
