@@ -201,6 +201,7 @@ ProgressSink* DialogFrontEnd::openProgress() { return progress.open(dialog) ? &p
 void DialogFrontEnd::closeProgress() { progress.close(); }
 
 void DialogFrontEnd::showReportPath(const std::string& path) {
+  reportPath = path;
   std::string caption = loadText(IDS_REPORT_CAPTION);
   // The check waits for the box: the user's arrow until it is answered.
   HCURSOR waiting = SetCursor(LoadCursorA(nullptr, IDC_ARROW));
@@ -210,9 +211,10 @@ void DialogFrontEnd::showReportPath(const std::string& path) {
   SetCursor(waiting);
 }
 
-void DialogFrontEnd::reportNotWritten(const std::string&) {
+void DialogFrontEnd::reportNotWritten(const std::string& reason) {
   discardInput();
-  showMessage(dialog, IDS_NOT_WRITTEN, IDS_ERROR, MB_OK);
+  std::string text = loadText(IDS_NOT_WRITTEN) + ": " + reportPath + ": " + reason;
+  MessageBoxA(dialog, text.c_str(), loadText(IDS_ERROR).c_str(), MB_OK);
 }
 
 }  // namespace dorvex

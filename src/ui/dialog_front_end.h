@@ -56,12 +56,13 @@ class DialogFrontEnd : public CheckFrontEnd {
   // "Report Filename" box, owned by the dialog like every box of a check;
   // it takes the foreground and the keyboard focus as it opens.
   void showReportPath(const std::string& path) override;
-  // "Result File could not open" / "error", owned by the dialog; the
-  // reason is not shown, the text being the one the users know.
+  // "Result File could not open: PATH: REASON" / "error", owned by the
+  // dialog, as the console driver says it.
   void reportNotWritten(const std::string& reason) override;
 
  private:
   HWND dialog;
+  std::string reportPath;  // as showReportPath() was last told
   ProgressWindow progress;
   ReportFiles reports;
 };

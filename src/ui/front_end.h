@@ -31,6 +31,7 @@ struct CheckShown {
   std::string sourcePath;
   std::string settingPath;
   std::string reportPath;  // empty when it was too long to write
+  bool reportWritten = false;
 };
 
 FrontEndState& frontEndState();

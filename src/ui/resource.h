@@ -62,5 +62,6 @@
 #define IDS_EMPTY_TEXT 210
 #define IDS_OUT_OF_MEMORY 211
 #define IDS_TOO_LARGE 212
+#define IDS_WARNING 213
 
 #endif  // DORVEX_UI_RESOURCE_H_

@@ -114,9 +114,15 @@ void showView(HWND dialog, ResultView view) {
             workspace.leftText(view), workspace.rightText(view));
 }
 
+// What a side of the within view shows when the analysis found nothing
+// there: an empty pane looked like a view that failed.
+constexpr std::string_view kNoWithinLines = "No line is unreachable or redundant.\r\n";
+
 void showWithin(HWND dialog) {
   const CheckWorkspace& workspace = checkWorkspace();
-  showTexts(dialog, IDC_VIEW_WITHIN, workspace.sourceWithinText(), workspace.settingWithinText());
+  auto orNone = [](std::string_view text) { return text.empty() ? kNoWithinLines : text; };
+  showTexts(dialog, IDC_VIEW_WITHIN, orNone(workspace.sourceWithinText()),
+            orNone(workspace.settingWithinText()));
 }
 
 // The list cover's details: for each setting rule read, its verdict, the
@@ -166,10 +172,17 @@ INT_PTR onInitDialog(HWND dialog, const CheckShown& shown) {
   return FALSE;
 }
 
-void printReport(const std::string& path) {
-  // No report was written for this check: there is nothing to open.
-  if (path.empty()) return;
-  ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+void printReport(HWND dialog, const CheckShown& shown) {
+  // No report was written for this check: there is nothing to open, and
+  // the shell would fail without a word.
+  if (!shown.reportWritten) {
+    std::string text = shown.reportPath.empty()
+                           ? std::string("No report was written for this check.")
+                           : "No report was written for this check: " + shown.reportPath;
+    MessageBoxA(dialog, text.c_str(), loadText(IDS_ERROR).c_str(), MB_OK | MB_ICONERROR);
+    return;
+  }
+  ShellExecuteA(nullptr, "open", shown.reportPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 INT_PTR onCommand(HWND dialog, WORD command) {
@@ -178,7 +191,7 @@ INT_PTR onCommand(HWND dialog, WORD command) {
     case IDC_VIEW_ANALYSIS: showView(dialog, ResultView::analysis); return FALSE;
     case IDC_VIEW_WITHIN: showWithin(dialog); return FALSE;
     case IDC_VIEW_VERDICTS: showVerdicts(dialog); return FALSE;
-    case IDC_REPORT_PRINT: printReport(shownCheck(dialog).reportPath); return FALSE;
+    case IDC_REPORT_PRINT: printReport(dialog, shownCheck(dialog)); return FALSE;
     case IDOK:
     case IDCANCEL: EndDialog(dialog, command); return TRUE;
     default: return FALSE;
