@@ -468,6 +468,10 @@ void onScroll(TextView& view, int bar, WORD request) {
 }
 
 void showMenu(TextView& view, int x, int y) {
+  // The menu acts on the pane clicked: it takes the focus, so that the
+  // selection it copies or makes is the one shown (only the focused pane
+  // shows its selection).
+  if (!view.focused) SetFocus(view.window);
   HMENU menus = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDM_PANE));
   if (menus == nullptr) return;
   HMENU menu = GetSubMenu(menus, 0);
