@@ -76,8 +76,8 @@ WNDPROC editProc = nullptr;
 // The close box and the menu's exit still end the dialog. A wide
 // procedure, so that double-byte characters pass through unconverted.
 LRESULT CALLBACK paneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
-  bool escape = (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR) &&
-                wParam == VK_ESCAPE;
+  bool escape =
+      (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR) && wParam == VK_ESCAPE;
   if (escape) return 0;
   return CallWindowProcW(editProc, pane, message, wParam, lParam);
 }
@@ -147,8 +147,7 @@ bool isDirectory(const std::string& path) {
 // What the console driver warns of a file it reads: the part of the text
 // that will not be checked as the user may expect. Empty when nothing.
 // `bytes` is the text as read, ending at its first NUL byte if it has one.
-std::string dropWarning(const std::string& path, const std::string& bytes,
-                        std::size_t markLength) {
+std::string dropWarning(const std::string& path, const std::string& bytes, std::size_t markLength) {
   std::size_t nul = bytes.find('\0');
   if (nul != std::string::npos) {
     return path + ": NUL byte at offset " + std::to_string(nul + markLength) +
@@ -165,8 +164,9 @@ std::string dropWarning(const std::string& path, const std::string& bytes,
   }
   if (bareCrs == 0 || bareCrs <= lineFeeds) return std::string();
   if (lineFeeds == 0) return path + ": lines end in CR only; the whole text is checked as one line";
-  return path + ": most lines end in CR only; lines end at LF only, so the text between two LFs "
-                "is checked as one line";
+  return path +
+         ": most lines end in CR only; lines end at LF only, so the text between two LFs "
+         "is checked as one line";
 }
 
 void onDropFiles(HWND dialog, HDROP drop) {
