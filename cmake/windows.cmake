@@ -58,7 +58,11 @@ add_executable(dorvex WIN32 src/ui/win_main.cpp ${DORVEX_RESOURCES})
 target_link_libraries(dorvex PRIVATE dorvex_ui)
 
 if(DORVEX_BUILD_TESTS)
-  add_executable(dorvex-ui-test tests/ui/ui_test.cpp tests/ui/ui_harness.cpp ${DORVEX_RESOURCES})
+  # The generated configurations of the benchmarks give the dialog tests a
+  # check that takes a while.
+  add_executable(dorvex-ui-test tests/ui/ui_test.cpp tests/ui/ui_harness.cpp
+                 bench/config_generator.cpp ${DORVEX_RESOURCES})
+  target_include_directories(dorvex-ui-test PRIVATE bench)
   target_link_libraries(dorvex-ui-test PRIVATE dorvex_ui)
   # Times the steps of a check through the dialogs (not run as a test).
   add_executable(dorvex-ui-timing tests/ui/ui_timing.cpp tests/ui/ui_harness.cpp ${DORVEX_RESOURCES})

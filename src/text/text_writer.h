@@ -72,6 +72,7 @@ class TextWriter {
     place[1] = '\n';
     next = place + 2;
     ++lineFeeds;
+    if (lineObserver) lineObserver(*out, std::string_view(start, next - start));
     return *this;
   }
   // A decimal number ("%d").
@@ -89,6 +90,14 @@ class TextWriter {
     if (out) writeQuad(octets);
     return *this;
   }
+
+  // Told of every line a writer ends: the cursor written to and what the
+  // writer has put into it since it last took its pieces as appended,
+  // which ends with that line. The Windows program runs a check on its
+  // only thread and takes its turns at the window loop here; none is set
+  // by default, and a writer that discards calls none.
+  using LineObserver = void (*)(const TextCursor& out, std::string_view written);
+  static void observeLines(LineObserver observer) { lineObserver = observer; }
 
   // Takes what was written as appended. Later pieces start a new run at the
   // cursor's position then, so the cursor may be used in between.
@@ -119,6 +128,8 @@ class TextWriter {
   TextWriter& longText(std::string_view text);
   void writeNumber(long long value, int width);
   void writeQuad(const unsigned char octets[4]);
+
+  static inline LineObserver lineObserver = nullptr;
 
   TextCursor* out;
   char* start = nullptr;  // room set aside in out's buffer: [start, end)

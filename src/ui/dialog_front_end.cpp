@@ -1,7 +1,10 @@
 #include "ui/dialog_front_end.h"
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
+#include "text/text_writer.h"
 #include "ui/front_end.h"
 #include "ui/resource.h"
 
@@ -94,12 +97,52 @@ class BoxFocus {
   static inline HWND boxOwner = nullptr;
 };
 
+// Often enough for a window dragged by its caption to follow the pointer,
+// seldom enough to cost the check nothing that shows.
+constexpr DWORD kTurnMilliseconds = 50;
+
+// The input that acts on a window, but for a press on a caption, which
+// starts a move.
+bool isUserInput(const MSG& message) {
+  UINT kind = message.message;
+  if (kind >= WM_KEYFIRST && kind <= WM_KEYLAST) return true;
+  if (kind >= WM_MOUSEFIRST && kind <= WM_MOUSELAST) return true;
+  if (kind == WM_NCLBUTTONDOWN) return message.wParam != HTCAPTION;
+  return kind > WM_NCMOUSEMOVE && kind <= WM_NCXBUTTONDBLCLK;
+}
+
+// "duplication check: setting rule <n> of <count>" for the last line of
+// `written`, a details line of the list cover that names the setting
+// rule's line; empty when it names none.
+std::string listStep(const CheckWorkspace& workspace, std::string_view written) {
+  std::size_t lineStart = written.rfind('\n', written.size() >= 2 ? written.size() - 2 : 0);
+  std::string_view line =
+      written.substr(lineStart == std::string_view::npos || written.size() < 2 ? 0 : lineStart + 1);
+  constexpr std::string_view kRow = " setting-row=";
+  std::size_t at = line.find(kRow);
+  if (at == std::string_view::npos) return std::string();
+  std::size_t row = 0;
+  for (at += kRow.size(); at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at)
+    row = row * 10 + static_cast<std::size_t>(line[at] - '0');
+  const std::vector<LineRecord>& lines = workspace.settingConfig.lines();
+  if (row == 0 || row > lines.size() || lines[row - 1].entry < 0) return std::string();
+  char step[96];
+  std::snprintf(step, sizeof step, "duplication check: setting rule %d of %d",
+                lines[row - 1].entry + 1, workspace.settingConfig.entryCount());
+  return step;
+}
+
 }  // namespace
+
+ProgressWindow* ProgressWindow::current = nullptr;
 
 bool ProgressWindow::open(HWND owner) {
   window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), owner,
                               progressProc, 0);
   if (window == nullptr) return false;
+  current = this;
+  lastTurn = GetTickCount();
+  TextWriter::observeLines(onCheckLine);
   // The main dialog keeps the activation, so that the boxes of the check
   // open in the active window of the program.
   ShowWindow(window, SW_SHOWNA);
@@ -113,21 +156,44 @@ void ProgressWindow::write(std::string_view text) {
   std::string piece(text);
   SendMessageA(lines, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
   SendMessageA(lines, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
-  // The check runs on this thread and takes no other input meanwhile: only
-  // the messages of this window and its text are handled here.
-  MSG message;
-  while (PeekMessageA(&message, window, 0, 0, PM_REMOVE)) {
-    if (!IsDialogMessageA(window, &message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-  }
-  UpdateWindow(window);
+  SetDlgItemTextA(window, IDC_PROGRESS_STEP, "");
+  takeTurn();
 }
 
 void ProgressWindow::close() {
+  if (current == this) {
+    TextWriter::observeLines(nullptr);
+    current = nullptr;
+  }
   if (window != nullptr) DestroyWindow(window);
   window = nullptr;
+  discardInput();
+}
+
+void ProgressWindow::takeTurn() {
+  lastTurn = GetTickCount();
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // For the loop that ends the program, after the check.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    if (isUserInput(message)) continue;
+    DispatchMessageA(&message);
+  }
+  if (window != nullptr) UpdateWindow(window);
+}
+
+void ProgressWindow::onCheckLine(const TextCursor& out, std::string_view written) {
+  ProgressWindow* progress = current;
+  if (progress == nullptr || GetTickCount() - progress->lastTurn < kTurnMilliseconds) return;
+  const CheckWorkspace& workspace = checkWorkspace();
+  if (&out == &workspace.duplicationDetails && workspace.modes().cover == Cover::list) {
+    std::string step = listStep(workspace, written);
+    if (!step.empty()) SetDlgItemTextA(progress->window, IDC_PROGRESS_STEP, step.c_str());
+  }
+  progress->takeTurn();
 }
 
 ProgressSink* DialogFrontEnd::openProgress() { return progress.open(dialog) ? &progress : nullptr; }
@@ -135,16 +201,20 @@ ProgressSink* DialogFrontEnd::openProgress() { return progress.open(dialog) ? &p
 void DialogFrontEnd::closeProgress() { progress.close(); }
 
 void DialogFrontEnd::showReportPath(const std::string& path) {
+  reportPath = path;
   std::string caption = loadText(IDS_REPORT_CAPTION);
   // The check waits for the box: the user's arrow until it is answered.
   HCURSOR waiting = SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   BoxFocus focus(dialog);
+  discardInput();
   MessageBoxA(dialog, path.c_str(), caption.c_str(), MB_OK | MB_SETFOREGROUND);
   SetCursor(waiting);
 }
 
-void DialogFrontEnd::reportNotWritten(const std::string&) {
-  showMessage(dialog, IDS_NOT_WRITTEN, IDS_ERROR, MB_OK);
+void DialogFrontEnd::reportNotWritten(const std::string& reason) {
+  discardInput();
+  std::string text = loadText(IDS_NOT_WRITTEN) + ": " + reportPath + ": " + reason;
+  MessageBoxA(dialog, text.c_str(), loadText(IDS_ERROR).c_str(), MB_OK);
 }
 
 }  // namespace dorvex

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "platform/report_file.h"
+#include "text/text_cursor.h"
 #include "workspace/check_run.h"
 
 namespace dorvex {
@@ -23,14 +24,26 @@ class ProgressWindow : public ProgressSink {
   // Returns false iff the window could not be created; write() then does
   // nothing.
   bool open(HWND owner);
-  // Appends `text` (lines ending in CR LF) and shows it at once; the window
-  // handles what is waiting for it (a repaint, a move, a close to refuse)
-  // before the check goes on.
+  // Appends `text` (lines ending in CR LF) and shows it at once, then gives
+  // the window loop a turn (takeTurn()).
   void write(std::string_view text) override;
   void close();
 
+  // Handles what waits for the program's windows (repaints, a move by the
+  // caption, a close to refuse) and drops the keyboard and mouse input
+  // meant for them, so that nothing typed or clicked during the check acts
+  // on the boxes that follow it. While the window is open the check also
+  // takes a turn every few tens of milliseconds from the lines it writes,
+  // and in the list cover the window shows which setting rule it is at.
+  void takeTurn();
+
  private:
+  static void onCheckLine(const TextCursor& out, std::string_view written);
+  // The window that the check's lines give their turns to.
+  static ProgressWindow* current;
+
   HWND window = nullptr;
+  DWORD lastTurn = 0;
 };
 
 class DialogFrontEnd : public CheckFrontEnd {
@@ -43,12 +56,13 @@ class DialogFrontEnd : public CheckFrontEnd {
   // "Report Filename" box, owned by the dialog like every box of a check;
   // it takes the foreground and the keyboard focus as it opens.
   void showReportPath(const std::string& path) override;
-  // "Result File could not open" / "error", owned by the dialog; the
-  // reason is not shown, the text being the one the users know.
+  // "Result File could not open: PATH: REASON" / "error", owned by the
+  // dialog, as the console driver says it.
   void reportNotWritten(const std::string& reason) override;
 
  private:
   HWND dialog;
+  std::string reportPath;  // as showReportPath() was last told
   ProgressWindow progress;
   ReportFiles reports;
 };

@@ -97,6 +97,17 @@ std::string paneTextOf(const std::string& fileBytes) {
   return fileBytes.substr(0, fileBytes.find('\0'));
 }
 
+void discardInput() {
+  MSG message;
+  const UINT kRanges[][2] = {{WM_KEYFIRST, WM_KEYLAST},
+                             {WM_MOUSEFIRST, WM_MOUSELAST},
+                             {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
+  for (const auto& range : kRanges) {
+    while (PeekMessageA(&message, nullptr, range[0], range[1], PM_REMOVE)) {
+    }
+  }
+}
+
 int showMessage(HWND owner, UINT textId, UINT captionId, UINT type) {
   std::string text = loadText(textId);
   std::string caption = captionId != 0 ? loadText(captionId) : std::string();

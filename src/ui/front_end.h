@@ -31,6 +31,7 @@ struct CheckShown {
   std::string sourcePath;
   std::string settingPath;
   std::string reportPath;  // empty when it was too long to write
+  bool reportWritten = false;
 };
 
 FrontEndState& frontEndState();
@@ -90,6 +91,11 @@ bool dropGoesLeft(int x, int clientWidth);
 
 // The text a pane shows for a file's bytes: up to the end or the first NUL.
 std::string paneTextOf(const std::string& fileBytes);
+
+// Drops the keyboard and mouse input that waits for the thread's windows:
+// what was typed or clicked while a check kept the program busy must not
+// answer the box or the dialog that opens after it.
+void discardInput();
 
 // Shows a message box with the string resources `textId` and `captionId`
 // (0: no caption of its own, so the system's). Returns what MessageBoxA

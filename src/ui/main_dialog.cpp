@@ -69,6 +69,25 @@ std::string startDirectory() {
   return directory;
 }
 
+WNDPROC editProc = nullptr;
+
+// A multi-line edit control in a dialog posts WM_CLOSE to it on Escape,
+// which ended the program with both texts lost: the panes swallow Escape.
+// The close box and the menu's exit still end the dialog. A wide
+// procedure, so that double-byte characters pass through unconverted.
+LRESULT CALLBACK paneProc(HWND pane, UINT message, WPARAM wParam, LPARAM lParam) {
+  bool escape =
+      (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_CHAR) && wParam == VK_ESCAPE;
+  if (escape) return 0;
+  return CallWindowProcW(editProc, pane, message, wParam, lParam);
+}
+
+void ignoreEscapeIn(HWND pane) {
+  auto previous = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(pane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(paneProc)));
+  if (previous != paneProc) editProc = previous;
+}
+
 INT_PTR onInitDialog(HWND dialog) {
   for (PaneFilling& filling : fillings) filling = PaneFilling();
   FrontEndState& state = frontEndState();
@@ -86,6 +105,8 @@ INT_PTR onInitDialog(HWND dialog) {
   // no limit a pasted configuration is checked whole, like a dropped one.
   SendDlgItemMessageA(dialog, IDC_SOURCE_PANE, EM_SETLIMITTEXT, 0, 0);
   SendDlgItemMessageA(dialog, IDC_SETTING_PANE, EM_SETLIMITTEXT, 0, 0);
+  ignoreEscapeIn(GetDlgItem(dialog, IDC_SOURCE_PANE));
+  ignoreEscapeIn(GetDlgItem(dialog, IDC_SETTING_PANE));
   // The left pane takes the focus with its hint selected, so that typing
   // replaces it, and the caret at the hint's start, so that the hint shows
   // from there: the dialog's own choice of focus would put the caret at the
@@ -118,6 +139,36 @@ bool cursorInLeftHalf(HWND dialog) {
   return dropGoesLeft(cursor.x, client.right - client.left);
 }
 
+bool isDirectory(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// What the console driver warns of a file it reads: the part of the text
+// that will not be checked as the user may expect. Empty when nothing.
+// `bytes` is the text as read, ending at its first NUL byte if it has one.
+std::string dropWarning(const std::string& path, const std::string& bytes, std::size_t markLength) {
+  std::size_t nul = bytes.find('\0');
+  if (nul != std::string::npos) {
+    return path + ": NUL byte at offset " + std::to_string(nul + markLength) +
+           "; the text after it is not checked";
+  }
+  // Lines end at LF only: a bare CR (one followed by neither CR nor LF)
+  // joins lines, which matters once such CRs outnumber the LFs.
+  std::size_t bareCrs = 0, lineFeeds = 0;
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    if (bytes[at] == '\n') ++lineFeeds;
+    bool bare = bytes[at] == '\r' && at + 1 < bytes.size() && bytes[at + 1] != '\r' &&
+                bytes[at + 1] != '\n';
+    if (bare) ++bareCrs;
+  }
+  if (bareCrs == 0 || bareCrs <= lineFeeds) return std::string();
+  if (lineFeeds == 0) return path + ": lines end in CR only; the whole text is checked as one line";
+  return path +
+         ": most lines end in CR only; lines end at LF only, so the text between two LFs "
+         "is checked as one line";
+}
+
 void onDropFiles(HWND dialog, HDROP drop) {
   // Reading a big file and handing it to a pane takes a while.
   WaitCursor waiting;
@@ -126,8 +177,10 @@ void onDropFiles(HWND dialog, HDROP drop) {
   std::string bytes, reason;
   ConfigFileRead read;
   if (!readConfigFile(path, bytes, reason, &read)) {
-    if (read.opened) {
-      MessageBoxA(dialog, reason.c_str(), loadText(IDS_ERROR).c_str(), MB_OK);
+    // A directory is no file that failed to open: say what it is.
+    if (read.opened || isDirectory(path)) {
+      std::string message = read.opened ? reason : path + ": " + reason;
+      MessageBoxA(dialog, message.c_str(), loadText(IDS_ERROR).c_str(), MB_OK | MB_ICONERROR);
     } else {
       showMessage(dialog, IDS_CANNOT_OPEN, 0, MB_OK);
     }
@@ -140,6 +193,9 @@ void onDropFiles(HWND dialog, HDROP drop) {
   std::string& panePath = left ? state.sourcePath : state.settingPath;
   panePath = path;
   showFileName(dialog, left ? IDC_SOURCE_NAME : IDC_SETTING_NAME, panePath);
+  std::string warning = dropWarning(path, bytes, read.markLength);
+  if (!warning.empty())
+    MessageBoxA(dialog, warning.c_str(), loadText(IDS_WARNING).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void onBrowse(HWND dialog) {
@@ -221,6 +277,8 @@ void runCheckAndShow(HWND dialog) {
       return;
   }
   shown.reportPath = state.reportPath;
+  shown.reportWritten = result.status == CheckStatus::written;
+  discardInput();
   openResultDialog(dialog, shown);
 }
 

@@ -35,6 +35,8 @@
 #define IDC_VIEW_ANALYSIS 1017
 // The view of the within analysis, there only after a check in the list cover.
 #define IDC_VIEW_WITHIN 1018
+// The view of the list cover's verdicts, there only after a check in it.
+#define IDC_VIEW_VERDICTS 1019
 // The choice of the cover a check is made in: classic, or the full syntax
 // with the exact or the list cover.
 #define IDC_COVER_CLASSIC 1022
@@ -42,6 +44,8 @@
 #define IDC_COVER_LIST 1024
 // The progress lines of a check.
 #define IDC_PROGRESS_TEXT 1021
+// How far the comparison of a check is.
+#define IDC_PROGRESS_STEP 1025
 
 // Strings
 #define IDS_CLASS_NAME 109
@@ -58,5 +62,6 @@
 #define IDS_EMPTY_TEXT 210
 #define IDS_OUT_OF_MEMORY 211
 #define IDS_TOO_LARGE 212
+#define IDS_WARNING 213
 
 #endif  // DORVEX_UI_RESOURCE_H_

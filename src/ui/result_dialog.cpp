@@ -8,8 +8,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "ui/front_end.h"
 #include "ui/resource.h"
@@ -18,12 +21,90 @@
 namespace dorvex {
 namespace {
 
-// Checks the view's button alone and shows its two texts.
-void showTexts(HWND dialog, int button, std::string_view left, std::string_view right) {
-  for (int id : {IDC_VIEW_SUMMARY, IDC_VIEW_ANALYSIS, IDC_VIEW_WITHIN})
+// The dialog's controls as it opened, and how it has grown since: each
+// half takes half of the growth in width and both panes all of the growth
+// in height; the row below the panes moves down, its buttons on the right
+// with the right edge. One result dialog is open at a time.
+struct Layout {
+  SIZE opened = {};
+  std::vector<std::pair<HWND, RECT>> controls;
+  // The verdicts view: the left pane over the width of both.
+  bool onePane = false;
+};
+Layout layout;
+
+void recordLayout(HWND dialog) {
+  RECT client;
+  GetClientRect(dialog, &client);
+  layout.opened = {client.right, client.bottom};
+  layout.controls.clear();
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT place;
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+    layout.controls.emplace_back(child, place);
+  }
+}
+
+// Where a control goes when the client area has grown by `wide` and
+// `high`: `place` is where it was as the dialog opened, `panesBottom` the
+// panes' bottom then.
+RECT grownPlace(RECT place, int wide, int high, int panesBottom) {
+  const int leftShare = wide / 2;
+  bool onRight = (place.left + place.right) / 2 > static_cast<int>(layout.opened.cx) / 2;
+  if (place.top >= panesBottom) {
+    OffsetRect(&place, onRight ? wide : 0, high);
+    return place;
+  }
+  if (onRight) place.left += leftShare;
+  place.right += onRight ? wide : leftShare;
+  if (place.bottom == panesBottom) place.bottom += high;
+  return place;
+}
+
+void applyLayout(HWND dialog) {
+  if (layout.controls.empty()) return;
+  RECT client;
+  GetClientRect(dialog, &client);
+  int wide = std::max(0, static_cast<int>(client.right - layout.opened.cx));
+  int high = std::max(0, static_cast<int>(client.bottom - layout.opened.cy));
+  HWND left = GetDlgItem(dialog, IDC_SOURCE_PANE);
+  HWND right = GetDlgItem(dialog, IDC_SETTING_PANE);
+  int panesBottom = 0;
+  for (const auto& [control, place] : layout.controls) {
+    if (control == left) panesBottom = place.bottom;
+  }
+  RECT rightPlace = {};
+  for (const auto& [control, place] : layout.controls) {
+    RECT grown = grownPlace(place, wide, high, panesBottom);
+    if (control == right) rightPlace = grown;
+    MoveWindow(control, grown.left, grown.top, grown.right - grown.left, grown.bottom - grown.top,
+               FALSE);
+  }
+  if (layout.onePane) {
+    RECT leftPlace;
+    GetWindowRect(left, &leftPlace);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&leftPlace), 2);
+    MoveWindow(left, leftPlace.left, leftPlace.top, rightPlace.right - leftPlace.left,
+               leftPlace.bottom - leftPlace.top, FALSE);
+  }
+  ShowWindow(right, layout.onePane ? SW_HIDE : SW_SHOWNA);
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// Checks the view's button alone and shows its two texts, or with one
+// pane its left text over the width of both.
+void showTexts(HWND dialog, int button, std::string_view left, std::string_view right,
+               bool onePane = false) {
+  for (int id : {IDC_VIEW_SUMMARY, IDC_VIEW_ANALYSIS, IDC_VIEW_WITHIN, IDC_VIEW_VERDICTS})
     CheckDlgButton(dialog, id, id == button ? BST_CHECKED : BST_UNCHECKED);
   setTextViewText(GetDlgItem(dialog, IDC_SOURCE_PANE), left);
   setTextViewText(GetDlgItem(dialog, IDC_SETTING_PANE), right);
+  if (layout.onePane != onePane) {
+    layout.onePane = onePane;
+    applyLayout(dialog);
+  }
 }
 
 void showView(HWND dialog, ResultView view) {
@@ -33,16 +114,35 @@ void showView(HWND dialog, ResultView view) {
             workspace.leftText(view), workspace.rightText(view));
 }
 
+// What a side of the within view shows when the analysis found nothing
+// there: an empty pane looked like a view that failed.
+constexpr std::string_view kNoWithinLines = "No line is unreachable or redundant.\r\n";
+
 void showWithin(HWND dialog) {
   const CheckWorkspace& workspace = checkWorkspace();
-  showTexts(dialog, IDC_VIEW_WITHIN, workspace.sourceWithinText(), workspace.settingWithinText());
+  auto orNone = [](std::string_view text) { return text.empty() ? kNoWithinLines : text; };
+  showTexts(dialog, IDC_VIEW_WITHIN, orNone(workspace.sourceWithinText()),
+            orNone(workspace.settingWithinText()));
 }
 
-// The within view's button lies hidden below the dialog's edge; after a
-// check that made the analysis, the dialog grows to show it with the same
-// margin below it as below "Close".
+// The list cover's details: for each setting rule read, its verdict, the
+// source lines that decide its packets, and a witness packet when it is
+// not covered.
+void showVerdicts(HWND dialog) {
+  showTexts(dialog, IDC_VIEW_VERDICTS, checkWorkspace().duplicationDetails.view(),
+            std::string_view(), true);
+}
+
+// The within view's and the verdicts view's buttons lie hidden below the
+// dialog's edge; after a check that made the analysis, the dialog grows to
+// show them with the same margin below them as below "Close".
 void offerWithinView(HWND dialog) {
   if (!checkWorkspace().modes().within) return;
+  if (checkWorkspace().modes().cover == Cover::list) {
+    HWND verdicts = GetDlgItem(dialog, IDC_VIEW_VERDICTS);
+    EnableWindow(verdicts, TRUE);
+    ShowWindow(verdicts, SW_SHOW);
+  }
   HWND button = GetDlgItem(dialog, IDC_VIEW_WITHIN);
   RECT close = {}, shown = {}, frame = {};
   GetWindowRect(GetDlgItem(dialog, IDOK), &close);
@@ -64,16 +164,25 @@ INT_PTR onInitDialog(HWND dialog, const CheckShown& shown) {
   SetDlgItemTextA(dialog, IDC_SOURCE_NAME, fileNameOf(shown.sourcePath).c_str());
   SetDlgItemTextA(dialog, IDC_SETTING_NAME, fileNameOf(shown.settingPath).c_str());
   offerWithinView(dialog);
+  layout.onePane = false;
+  recordLayout(dialog);
   showView(dialog, ResultView::summary);
   // The focus goes to the view's button, as the keys of the dialog expect.
   SetFocus(GetDlgItem(dialog, IDC_VIEW_SUMMARY));
   return FALSE;
 }
 
-void printReport(const std::string& path) {
-  // No report was written for this check: there is nothing to open.
-  if (path.empty()) return;
-  ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+void printReport(HWND dialog, const CheckShown& shown) {
+  // No report was written for this check: there is nothing to open, and
+  // the shell would fail without a word.
+  if (!shown.reportWritten) {
+    std::string text = shown.reportPath.empty()
+                           ? std::string("No report was written for this check.")
+                           : "No report was written for this check: " + shown.reportPath;
+    MessageBoxA(dialog, text.c_str(), loadText(IDS_ERROR).c_str(), MB_OK | MB_ICONERROR);
+    return;
+  }
+  ShellExecuteA(nullptr, "open", shown.reportPath.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 INT_PTR onCommand(HWND dialog, WORD command) {
@@ -81,7 +190,8 @@ INT_PTR onCommand(HWND dialog, WORD command) {
     case IDC_VIEW_SUMMARY: showView(dialog, ResultView::summary); return FALSE;
     case IDC_VIEW_ANALYSIS: showView(dialog, ResultView::analysis); return FALSE;
     case IDC_VIEW_WITHIN: showWithin(dialog); return FALSE;
-    case IDC_REPORT_PRINT: printReport(shownCheck(dialog).reportPath); return FALSE;
+    case IDC_VIEW_VERDICTS: showVerdicts(dialog); return FALSE;
+    case IDC_REPORT_PRINT: printReport(dialog, shownCheck(dialog)); return FALSE;
     case IDOK:
     case IDCANCEL: EndDialog(dialog, command); return TRUE;
     default: return FALSE;
@@ -95,6 +205,20 @@ INT_PTR CALLBACK resultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     if (message == WM_INITDIALOG)
       return onInitDialog(dialog, *reinterpret_cast<const CheckShown*>(lParam));
     if (message == WM_COMMAND) return onCommand(dialog, LOWORD(wParam));
+    if (message == WM_SIZE) {
+      applyLayout(dialog);
+      return FALSE;
+    }
+    if (message == WM_GETMINMAXINFO && !layout.controls.empty()) {
+      // Never smaller than it opened: its layout is made for that size.
+      RECT frame = {0, 0, layout.opened.cx, layout.opened.cy};
+      AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(GetWindowLongA(dialog, GWL_EXSTYLE)));
+      auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+      limits->ptMinTrackSize = {frame.right - frame.left, frame.bottom - frame.top};
+      return TRUE;
+    }
+    if (message == WM_DESTROY) layout.controls.clear();
     if (message == WM_DRAWITEM) {
       drawFileName(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;

@@ -46,14 +46,16 @@ TextView* viewOf(HWND window) {
   return reinterpret_cast<TextView*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-// The end of line `line`'s text, before its LF or CR LF.
+// The end of line `line`'s text, before its LF and the CRs before that:
+// a summary line keeps the CR of its CR LF input line before its own
+// CR LF, and a CR would show as a box.
 std::size_t lineEnd(const TextView& view, int line) {
   std::size_t start = view.lineStarts[static_cast<std::size_t>(line)];
   std::size_t end = line + 1 < view.lineCount()
                         ? view.lineStarts[static_cast<std::size_t>(line) + 1]
                         : view.text.size();
   if (end > start && view.text[end - 1] == '\n') --end;
-  if (end > start && view.text[end - 1] == '\r') --end;
+  while (end > start && view.text[end - 1] == '\r') --end;
   return end;
 }
 
@@ -253,9 +255,26 @@ void setText(TextView& view, std::string_view text) {
   placeCaret(view);
 }
 
+// `text` with each line end, CRs and an LF, as CR LF: the clipboard's.
+std::string withCrLf(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t crs = 0;
+  for (char c : text) {
+    if (c == '\r') {
+      ++crs;
+      continue;
+    }
+    out.append(c == '\n' ? 1 : crs, '\r');
+    crs = 0;
+    out += c;
+  }
+  return out.append(crs, '\r');
+}
+
 void copySelection(const TextView& view) {
-  std::string_view selected =
-      view.text.substr(view.selectionStart(), view.selectionEnd() - view.selectionStart());
+  std::string selected = withCrLf(
+      view.text.substr(view.selectionStart(), view.selectionEnd() - view.selectionStart()));
   if (selected.empty() || !OpenClipboard(view.window)) return;
   EmptyClipboard();
   if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, selected.size() + 1)) {
@@ -449,6 +468,10 @@ void onScroll(TextView& view, int bar, WORD request) {
 }
 
 void showMenu(TextView& view, int x, int y) {
+  // The menu acts on the pane clicked: it takes the focus, so that the
+  // selection it copies or makes is the one shown (only the focused pane
+  // shows its selection).
+  if (!view.focused) SetFocus(view.window);
   HMENU menus = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDM_PANE));
   if (menus == nullptr) return;
   HMENU menu = GetSubMenu(menus, 0);

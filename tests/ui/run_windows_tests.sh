@@ -51,12 +51,14 @@ timeout 60 wineserver -w || true
 step "dialog tests"
 log=$(dirname "$WINEPREFIX")/ui-test.log
 status=0
-# The dialog test saves its picture of the progress window here.
+# The dialog test saves its pictures (the progress window, the grown result
+# dialog) here.
 DORVEX_UI_PICTURES=$(winepath -w "$shots") timeout 1800 wine "$bin/dorvex-ui-test.exe" >"$log" 2>&1 || status=$?
-if [ -f "$shots/progress-console.bmp" ]; then
-  convert "$shots/progress-console.bmp" -strip "$shots/progress-console.png"
-  rm "$shots/progress-console.bmp"
-fi
+for picture in "$shots"/*.bmp; do
+  [ -f "$picture" ] || continue
+  convert "$picture" -strip "${picture%.bmp}.png"
+  rm "$picture"
+done
 # Its folder goes, so that the folder browser of the run below shows a
 # plain drive C:.
 rm -rf "$WINEPREFIX"/drive_c/dorvex-ui-test-*

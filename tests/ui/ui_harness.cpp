@@ -21,6 +21,7 @@ std::deque<WindowAction> aboutActions;
 std::deque<WindowAction> browserActions;
 HWND mainDialog = nullptr;
 std::function<void(HWND, UINT)> sentMessageWatcher;
+const CWPRETSTRUCT* watchedMessage = nullptr;
 
 namespace {
 
@@ -396,7 +397,11 @@ LRESULT CALLBACK afterMessage(int code, WPARAM wParam, LPARAM lParam) {
   }
   if (code == HC_ACTION && sent->message == WM_DESTROY && isProgressWindow(sent->hwnd))
     lastProgress = itemText(sent->hwnd, IDC_PROGRESS_TEXT);
-  if (code == HC_ACTION && sentMessageWatcher) sentMessageWatcher(sent->hwnd, sent->message);
+  if (code == HC_ACTION && sentMessageWatcher) {
+    watchedMessage = sent;
+    sentMessageWatcher(sent->hwnd, sent->message);
+    watchedMessage = nullptr;
+  }
   return CallNextHookEx(hook, code, wParam, lParam);
 }
 

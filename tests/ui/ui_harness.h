@@ -124,6 +124,8 @@ extern HWND mainDialog;
 // When set, called with every message sent to a window of the test's
 // thread, after the window has handled it.
 extern std::function<void(HWND window, UINT message)> sentMessageWatcher;
+// The whole message the watcher is called with, while it runs.
+extern const CWPRETSTRUCT* watchedMessage;
 HWND openMainDialog();
 // Destroys it and checks that the quit message was posted.
 void closeMainDialog(HWND dialog);

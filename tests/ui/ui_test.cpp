@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "config_generator.h"
 #include "platform/report_file.h"
 #include "text/text_cursor.h"
 #include "ui/dialog_front_end.h"
@@ -19,6 +20,10 @@ using dorvex::ResultView;
 using namespace uitest;
 
 namespace {
+
+// Rules of a generated list whose check in the list cover takes a second
+// or so.
+constexpr int kLongCheckRules = 1000;
 
 void testInitialState() {
   HWND dialog = openMainDialog();
@@ -77,7 +82,6 @@ void testDrops(const std::string& folder) {
   writeFile(folder + "\\a.cfg", "alpha\r\n");
   writeFile(folder + "\\b.cfg", "bravo\r\n");
   writeFile(folder + "\\c.cfg", "charlie\r\n");
-  writeFile(folder + "\\zero.cfg", std::string("before\0after", 12));
   const int kFarLeft = -100000;
   const DropCase kCases[] = {
       {"one file, left edge", kFarLeft, 100, {"a.cfg"}, true, "alpha\r\n", "a.cfg"},
@@ -91,7 +95,6 @@ void testDrops(const std::string& folder) {
        true,
        "bravo\r\n",
        "b.cfg"},
-      {"NUL byte ends the text", kFarLeft, 100, {"zero.cfg"}, true, "before", "zero.cfg"},
   };
   for (const DropCase& c : kCases) {
     HWND dialog = openMainDialog();
@@ -519,6 +522,252 @@ bool waitInDialog(HWND dialog, const std::function<bool()>& done, int seconds) {
   return done();
 }
 
+// Issue 31: Escape in a pane ended the program, both texts lost: a
+// multi-line edit control posts WM_CLOSE to its dialog on Escape. Typed
+// by real input into each pane, Escape does nothing there; the key after
+// it still goes in (so Escape was handled), and the close box still ends
+// the dialog.
+void testEscapeInPanes(const std::string& folder) {
+  writeFile(folder + "\\a.cfg", "alpha\r\n");
+  HWND dialog = openMainDialog();
+  dropAt(dialog, 5, 100, {folder + "\\a.cfg"});
+  for (int id : {IDC_SOURCE_PANE, IDC_SETTING_PANE}) {
+    std::string name = "Escape in pane " + std::to_string(id);
+    HWND pane = GetDlgItem(dialog, id);
+    RECT area;
+    GetClientRect(pane, &area);
+    POINT inside = {area.right / 2, area.bottom - 5};
+    ClientToScreen(pane, &inside);
+    clickAt(inside);
+    check(waitInDialog(
+              dialog, [pane] { return GetFocus() == pane; }, 60),
+          name + ": the click gives the pane the focus");
+    std::string before = text(pane);
+    pressKey(VK_ESCAPE);
+    pressKey('X');
+    waitInDialog(
+        dialog, [&] { return !IsWindowVisible(dialog) || text(pane).size() > before.size(); }, 60);
+    check(IsWindowVisible(dialog) != FALSE, name + ": the main dialog stays open");
+    check(text(pane).size() == before.size() + 1, name + ": the key after Escape went in");
+  }
+  check(contains(itemText(dialog, IDC_SOURCE_PANE), "alpha"), "Escape: the dropped text is kept");
+  SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  check(IsWindowVisible(dialog) == FALSE, "after Escape the close box ends the main dialog");
+  closeMainDialog(dialog);
+}
+
+// Mouse buttons pressed and released where the pointer is, sent at once.
+void mouseInput(const std::vector<DWORD>& buttons) {
+  std::vector<INPUT> inputs;
+  for (DWORD flags : buttons) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    inputs.push_back(input);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// Issue 31: a long check froze both windows, and the keys pressed
+// meanwhile were replayed onto the boxes after it, Escape dismissing
+// "Report Filename" unseen. Now, during a check in the list cover: the
+// main dialog, covered up, is painted again; the progress window tells
+// which setting rule the comparison is at; Escape, Alt+F4 and Return
+// typed into the main dialog act on nothing. Once the box has taken a
+// click given after those keys, they have all been handled, and the box
+// is still up.
+void testAliveDuringCheck(const std::string& folder) {
+  dorvex::bench::ConfigPair pair =
+      dorvex::bench::generateConfigPair(dorvex::bench::oneListShape(kLongCheckRules));
+  HWND dialog = openMainDialog();
+  waitFor([dialog] { return GetForegroundWindow() == dialog; }, 60);
+  SetDlgItemTextA(dialog, IDC_SOURCE_PANE, pair.source.c_str());
+  SetDlgItemTextA(dialog, IDC_SETTING_PANE, pair.setting.c_str());
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  CheckDlgButton(dialog, IDC_COVER_CLASSIC, BST_UNCHECKED);
+  CheckDlgButton(dialog, IDC_COVER_LIST, BST_CHECKED);
+  struct {
+    bool comparing = false, keysSent = false, repainted = false;
+    std::string step;
+  } seen;
+  sentMessageWatcher = [&](HWND window, UINT message) {
+    if (message == EM_REPLACESEL && GetDlgCtrlID(window) == IDC_PROGRESS_TEXT &&
+        contains(text(window), "duplication check")) {
+      seen.comparing = true;
+      // As if another window had lain over the dialog.
+      RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      seen.keysSent = true;
+      pressKey(VK_ESCAPE);
+      pressKey(VK_F4, VK_MENU);
+      pressKey(VK_RETURN);
+    }
+    if (message == WM_ERASEBKGND && window == dialog && seen.comparing && progressWindow())
+      seen.repainted = true;
+    if (message == WM_SETTEXT && GetDlgCtrlID(window) == IDC_PROGRESS_STEP && seen.step.empty())
+      seen.step = text(window);
+  };
+  bool boxStayed = false;
+  onBox("Report Filename", [&](HWND box) {
+    bool clicked = false;
+    sentMessageWatcher = [&](HWND window, UINT message) {
+      // Sent as the press is taken from the queue, the keys before it gone.
+      if (message == WM_SETCURSOR && HIWORD(watchedMessage->lParam) == WM_LBUTTONDOWN &&
+          (window == box || IsChild(box, window)))
+        clicked = true;
+    };
+    // Not clickAt(): its wait for the pointer would take the keys past
+    // the box's dialog manager.
+    RECT frame;
+    GetWindowRect(box, &frame);
+    SetCursorPos((frame.left + frame.right) / 2, frame.top + (frame.bottom - frame.top) / 3);
+    mouseInput({MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP});
+    waitInDialog(
+        box, [&] { return clicked || !IsWindowVisible(box); }, 60);
+    boxStayed = IsWindowVisible(box) != FALSE;
+  });
+  bool opened = false;
+  resultActions.push_back(closeResult(opened));
+  pressCheck(dialog);
+  sentMessageWatcher = nullptr;
+  std::regex stepPattern("duplication check: setting rule [0-9]+ of [0-9]+");
+  check(std::regex_match(seen.step, stepPattern),
+        "during the check the progress window tells the setting rule, got \"" + seen.step + "\"");
+  check(seen.repainted, "during the check the main dialog is painted again");
+  check(seen.keysSent && boxStayed, "keys typed during the check leave \"Report Filename\" up");
+  check(opened, "after the check the result dialog opens");
+  closeMainDialog(dialog);
+}
+
+// The top-left point of the window's caption, and the point where a close
+// box would be, in screen pixels.
+POINT captionPoint(HWND window, bool closeBox) {
+  RECT frame;
+  GetWindowRect(window, &frame);
+  int y = frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
+  if (closeBox)
+    return {frame.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2, y};
+  return {frame.left + 40, y};
+}
+
+// Saves the picture of `window` as NAME.bmp to DORVEX_UI_PICTURES, once two
+// pictures in a row are the same.
+void saveDialogPicture(HWND window, const std::string& name) {
+  char pictures[MAX_PATH] = {};
+  if (GetEnvironmentVariableA("DORVEX_UI_PICTURES", pictures, sizeof pictures) == 0) return;
+  Picture picture;
+  bool settled = waitFor(
+      [&] {
+        Picture now = takePicture(window);
+        bool same = now.pixels == picture.pixels;
+        picture = now;
+        return same;
+      },
+      60);
+  check(settled && savePicture(picture, std::string(pictures) + "\\" + name + ".bmp"),
+        "picture " + name);
+}
+
+POINT screenPoint(HWND window, int x, int y) {
+  POINT point = {x, y};
+  ClientToScreen(window, &point);
+  return point;
+}
+
+RECT placeIn(HWND dialog, int id) {
+  RECT place;
+  GetWindowRect(GetDlgItem(dialog, id), &place);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+  return place;
+}
+
+// Issue 31: the result dialog was fixed at its size, so long lines were cut
+// off, and the list cover's verdicts showed in no view. Grown after a check
+// in the list cover, each pane takes half of the width and all of the
+// height and the buttons keep their place at the corner; a click on the
+// verdicts view shows the details in one pane over the width of both; the
+// maximise box maximises it; a side of the within view with no lines says
+// so. Its picture goes to DORVEX_UI_PICTURES.
+void testResultDialogGrows(const std::string& folder) {
+  const char kList[] = "ip access-list extended RESTRICT_NETWORK_TRAFFIC_IN\r\n";
+  const std::string source = std::string(kList) + " 10 deny tcp any any eq 23\r\n" +
+                             " 20 permit tcp 10.20.0.0 0.0.255.255 host 10.0.0.10 eq 443\r\n" +
+                             " 30 deny ip 10.99.0.0 0.0.255.255 any\r\n";
+  const std::string setting =
+      std::string(kList) + " 10 permit tcp any any eq 23\r\n" +
+      " 20 permit tcp 10.20.30.0 0.0.0.255 host 10.0.0.10 eq 443\r\n" +
+      "ip access-list extended GUEST_WIRELESS_OUT\r\n permit ip any any\r\n";
+  HWND dialog = openMainDialog();
+  SetDlgItemTextA(dialog, IDC_SOURCE_PANE, source.c_str());
+  SetDlgItemTextA(dialog, IDC_SETTING_PANE, setting.c_str());
+  SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
+  SendDlgItemMessageA(dialog, IDC_COVER_LIST, BM_CLICK, 0, 0);
+  std::string layouts, shown, within;
+  resultActions.push_back([&](HWND result) {
+    ShowWindow(result, SW_SHOW);
+    SetForegroundWindow(result);
+    RECT client, frame;
+    GetClientRect(result, &client);
+    GetWindowRect(result, &frame);
+    // Margins to the client area's edges: the left pane's right and both
+    // panes' bottoms, the right pane's left and right, Close's right and
+    // bottom. Grown by 300 x 160, they change by 150, 160, 150, 0, 0.
+    auto margins = [result](int wide) {
+      RECT area, left = placeIn(result, IDC_SOURCE_PANE), right = placeIn(result, IDC_SETTING_PANE);
+      RECT close = placeIn(result, IDOK);
+      GetClientRect(result, &area);
+      return std::to_string(area.right - left.right - wide) + "," +
+             std::to_string(area.bottom - left.bottom) + "," +
+             std::to_string(area.bottom - right.bottom) + "," +
+             std::to_string(area.right - right.left - wide) + "," +
+             std::to_string(area.right - right.right) + "," +
+             std::to_string(area.right - close.right) + "," +
+             std::to_string(area.bottom - close.bottom);
+    };
+    std::string opened = margins(0);
+    // Wine's size loop never ends on a drag the program sends itself: the
+    // size is set as that loop would set it.
+    SetWindowPos(result, nullptr, 0, 0, frame.right - frame.left + 300,
+                 frame.bottom - frame.top + 160, SWP_NOMOVE | SWP_NOZORDER);
+    layouts = std::to_string(opened == margins(150) ? 1 : 0);
+    RECT button = placeIn(result, IDC_VIEW_VERDICTS);
+    clickAt(
+        screenPoint(result, (button.left + button.right) / 2, (button.top + button.bottom) / 2));
+    waitFor([&] { return isChecked(result, IDC_VIEW_VERDICTS); }, 60);
+    shown = text(shownPane(result, true));
+    RECT wide = placeIn(result, IDC_SOURCE_PANE), right = placeIn(result, IDC_SETTING_PANE);
+    layouts += !IsWindowVisible(shownPane(result, false)) && wide.right == right.right ? "1" : "0";
+    saveDialogPicture(result, "result-verdicts");
+    POINT maximise = captionPoint(result, true);
+    while (maximise.x > frame.left &&
+           SendMessageA(result, WM_NCHITTEST, 0, MAKELPARAM(maximise.x, maximise.y)) != HTMAXBUTTON)
+      --maximise.x;
+    clickAt(maximise);
+    waitFor([result] { return IsZoomed(result) != FALSE; }, 60);
+    clickRadio(result, IDC_VIEW_SUMMARY);
+    GetClientRect(result, &frame);
+    // The left half takes the smaller half of an odd growth.
+    std::string maximised = margins((frame.right - client.right + 1) / 2);
+    layouts += IsZoomed(result) && opened == maximised ? "1" : "0 " + opened + " " + maximised;
+    clickRadio(result, IDC_VIEW_WITHIN);
+    within = text(shownPane(result, true)) + "|" + text(shownPane(result, false));
+    PostMessageA(result, WM_COMMAND, IDOK, 0);
+    closeLater(result);
+  });
+  pressCheck(dialog);
+  checkEq(layouts, "111", "the result dialog grown, with the verdicts view, maximised");
+  const dorvex::CheckWorkspace& workspace = dorvex::checkWorkspace();
+  checkEq(shown, std::string(workspace.duplicationDetails.view()), "the verdicts view");
+  check(contains(shown, "not-covered by=deny witness=") &&
+            contains(shown, "GUEST_WIRELESS_OUT setting-row=5 no-source-list"),
+        "the verdicts name witnesses and lists without a source");
+  check(!workspace.sourceWithinText().empty() && workspace.settingWithinText().empty(),
+        "the source config has lines of the within view, the setting config none");
+  checkEq(within,
+          std::string(workspace.sourceWithinText()) + "|No line is unreachable or redundant.\r\n",
+          "an empty side of the within view says so");
+  closeMainDialog(dialog);
+}
+
 // The choice of the cover, made by the keys: classic at start, Tab from
 // "CEHCK!" reaches it, Right goes round the three. Each choice is the
 // check in its modes, named in the report's header; the texts read
@@ -809,28 +1058,15 @@ std::string clipboardText(HWND owner) {
   return bytes;
 }
 
+// `text` with its CR CR LF line ends as CR LF, as a copy gives them.
+std::string withCrLf(const std::string& text) {
+  return std::regex_replace(text, std::regex("\r\r\n"), "\r\n");
+}
+
 std::pair<DWORD, DWORD> selectionOf(HWND pane) {
   DWORD start = 0, end = 0;
   SendMessageA(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
   return {start, end};
-}
-
-// Mouse buttons pressed and released where the pointer is, sent at once.
-void mouseInput(const std::vector<DWORD>& buttons) {
-  std::vector<INPUT> inputs;
-  for (DWORD flags : buttons) {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    inputs.push_back(input);
-  }
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
-POINT screenPoint(HWND window, int x, int y) {
-  POINT point = {x, y};
-  ClientToScreen(window, &point);
-  return point;
 }
 
 // Issue 20: a long result took tens of seconds to show, the panes copying
@@ -858,7 +1094,8 @@ void testResultPanes(const std::string& folder) {
   std::string summary, analysis;
   struct {
     bool focused = false, atEnd = false, atStart = false, twoLines = false, dragged = false;
-    bool word = false, wheeled = false, all = false, analysisShown = false;
+    bool word = false, wheeled = false, all = false, analysisShown = false, lineEnd = false;
+    bool menuOnClicked = false;
     std::string twoLinesCopied, allCopied;
   } seen;
   resultActions.push_back([&](HWND result) {
@@ -885,11 +1122,19 @@ void testResultPanes(const std::string& folder) {
         120);
     pressKey(VK_HOME, VK_CONTROL);
     seen.atStart = waitFor([&] { return showsFromStart(pane); }, 120);
+    // A summary line ends CR CR LF: End stops before both CRs.
+    auto firstEnd = static_cast<DWORD>(summary.find('\r'));
+    pressKey(VK_END);
+    seen.lineEnd =
+        waitFor([&] { return selectionOf(pane) == std::make_pair(firstEnd, firstEnd); }, 120) &&
+        summary.compare(firstEnd, 3, "\r\r\n") == 0;
+    pressKey(VK_HOME);
+    waitFor([&] { return showsFromStart(pane); }, 120);
     pressKey(VK_DOWN, VK_SHIFT);
     pressKey(VK_DOWN, VK_SHIFT);
     pressKey('C', VK_CONTROL);
     std::string firstTwo = summary.substr(0, summary.find('\n', summary.find('\n') + 1) + 1);
-    seen.twoLines = waitFor([&] { return clipboardText(result) == firstTwo; }, 120);
+    seen.twoLines = waitFor([&] { return clipboardText(result) == withCrLf(firstTwo); }, 120);
     seen.twoLinesCopied = clipboardText(result);
     // A drag from the start of line 1 to the middle of line 3.
     int lineHeight = HIWORD(SendMessageA(pane, EM_POSFROMCHAR, summary.find('\n') + 1, 0));
@@ -925,8 +1170,21 @@ void testResultPanes(const std::string& folder) {
         waitFor([pane] { return SendMessageA(pane, EM_GETFIRSTVISIBLELINE, 0, 0) > 0; }, 120);
     pressKey('A', VK_CONTROL);
     pressKey('C', VK_CONTROL);
-    seen.all = waitFor([&] { return clipboardText(result) == summary; }, 120);
+    seen.all = waitFor([&] { return clipboardText(result) == withCrLf(summary); }, 120);
     seen.allCopied = clipboardText(result);
+    // Issue 31: the context menu of the other pane, clicked with the
+    // right button, acts on that pane and shows it: "Select All" (its
+    // key A) selects all of it, and it has the focus.
+    HWND other = GetDlgItem(result, IDC_SETTING_PANE);
+    RECT otherArea;
+    GetClientRect(other, &otherArea);
+    placeCursor(screenPoint(other, otherArea.right / 2, otherArea.bottom / 2));
+    mouseInput({MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP});
+    pressKey('A');
+    auto otherSize = static_cast<DWORD>(GetWindowTextLengthA(other));
+    seen.menuOnClicked =
+        waitFor([&] { return selectionOf(other) == std::make_pair(DWORD{0}, otherSize); }, 120) &&
+        GetFocus() == other && selectionOf(pane) == std::make_pair(DWORD{0}, size);
     clickRadio(result, IDC_VIEW_ANALYSIS);
     seen.analysisShown = text(pane) == analysis && showsFromStart(pane);
     PostMessageA(result, WM_COMMAND, IDOK, 0);
@@ -939,6 +1197,7 @@ void testResultPanes(const std::string& folder) {
   check(seen.focused, "result panes: a click gives the pane the focus");
   check(seen.atEnd, "result panes: Ctrl+End goes to the end of 20,000 lines");
   check(seen.atStart, "result panes: Ctrl+Home goes back to the start");
+  check(seen.lineEnd, "result panes: a line ending CR CR LF ends before its CRs");
   check(seen.twoLines, "result panes: Shift+Down twice and Ctrl+C copy two lines, got \"" +
                            printable(seen.twoLinesCopied) + "\"");
   check(seen.dragged, "result panes: a drag selects from line 1 into line 3");
@@ -947,6 +1206,7 @@ void testResultPanes(const std::string& folder) {
   check(seen.all, "result panes: Ctrl+A and Ctrl+C copy the whole summary, got " +
                       std::to_string(seen.allCopied.size()) + " of " +
                       std::to_string(summary.size()) + " bytes");
+  check(seen.menuOnClicked, "result panes: the context menu acts on the pane clicked");
   check(seen.analysisShown, "result panes: Analyse Result shows the annotated text from line 1");
   closeMainDialog(dialog);
 }
@@ -1016,7 +1276,10 @@ void testHostileDrops(const std::string& folder) {
           "binary after a NUL: the text before it");
   dropAt(dialog, clientWidth(dialog) - 5, 100, {folder + "\\binary.bin"});
   check(!itemText(dialog, IDC_SETTING_PANE).empty(), "binary file: the pane holds text");
-  check(boxes.empty(), "binary drops: no message box");
+  // Warnings only: the NUL byte, and maybe the CRs of the random bytes.
+  bool onlyWarnings = !boxes.empty() && contains(boxes[0].text, "NUL byte at offset 27;");
+  for (const Box& box : boxes) onlyWarnings = onlyWarnings && box.caption == "warning";
+  check(onlyWarnings, "binary drops: warning boxes only, the NUL byte's first");
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
   bool opened = false;
   resultActions.push_back(closeResult(opened));
@@ -1096,21 +1359,78 @@ void testBigDrop(const std::string& folder) {
   closeMainDialog(dialog);
 }
 
+// The box says why, as the console driver does (issue 31: it gave no
+// reason), and "Report Print" then says that there is no report rather
+// than doing nothing.
 void testReportNotWritten(const std::string& folder) {
   HWND dialog = openMainDialog();
   std::string missing = folder + "\\no-such-folder";
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, missing.c_str());
   bool opened = false;
-  resultActions.push_back(closeResult(opened));
+  resultActions.push_back([&opened](HWND result) {
+    opened = true;
+    SendDlgItemMessageA(result, IDC_REPORT_PRINT, BM_CLICK, 0, 0);
+    PostMessageA(result, WM_COMMAND, IDOK, 0);
+    closeLater(result);
+  });
   pressCheck(dialog);
-  check(boxes.size() == 3, "report not written: three boxes, got " + std::to_string(boxes.size()));
-  if (boxes.size() == 3) {
+  check(boxes.size() == 4, "report not written: four boxes, got " + std::to_string(boxes.size()));
+  if (boxes.size() == 4) {
+    const std::string meant = boxes[1].text;
     checkEq(boxes[2].caption, "error", "report not written: caption");
-    checkEq(boxes[2].text, "Result File could not open", "report not written: text");
+    check(std::regex_match(boxes[2].text,
+                           std::regex("Result File could not open: .*Result[0-9]{12}\\.txt: .+")) &&
+              contains(boxes[2].text, meant),
+          "report not written: the path and the reason, got \"" + boxes[2].text + "\"");
     check(boxes[2].owner == dialog, "report not written: box owned by the dialog");
+    checkEq(boxes[3].caption + "|" + boxes[3].text,
+            "error|No report was written for this check: " + meant,
+            "report not written: Report Print says so");
   }
   check(opened, "report not written: the result dialog still opens");
   closeMainDialog(dialog);
+}
+
+// Issue 31: what the console driver warns of or refuses in a file, the
+// dialog said nothing of (a NUL byte, lines ending in CR only) or said
+// under the system's caption (a directory). Each drop now gives one box
+// with the console driver's words; the pane takes the text all the same
+// unless it is refused.
+void testDropMessages(const std::string& folder) {
+  writeFile(folder + "\\zero.cfg", std::string("before\0after", 12));
+  writeFile(folder + "\\cr.cfg", "access-list 1 permit any\raccess-list 2 permit any\r");
+  writeFile(folder + "\\mixed.cfg", "a\rb\rc\rd\r\n");
+  CreateDirectoryA((folder + "\\configs").c_str(), nullptr);
+  struct DropMessage {
+    const char* file;
+    const char* caption;
+    const char* text;  // after "PATH: "
+    const char* pane;  // the left pane's text after the drop; null: unchanged
+  };
+  const DropMessage kCases[] = {
+      {"zero.cfg", "warning", "NUL byte at offset 6; the text after it is not checked", "before"},
+      {"cr.cfg", "warning", "lines end in CR only; the whole text is checked as one line",
+       "access-list 1 permit any\raccess-list 2 permit any\r"},
+      {"mixed.cfg", "warning",
+       "most lines end in CR only; lines end at LF only, so the text between two LFs is "
+       "checked as one line",
+       "a\rb\rc\rd\r\n"},
+      {"configs", "error", "is a directory", nullptr},
+  };
+  for (const DropMessage& c : kCases) {
+    HWND dialog = openMainDialog();
+    std::string path = folder + "\\" + c.file;
+    boxes.clear();
+    dropAt(dialog, 5, 100, {path});
+    pumpMessages();
+    std::string seen;
+    for (const Box& box : boxes) seen += "[" + box.caption + "|" + box.text + "]";
+    checkEq(seen, "[" + std::string(c.caption) + "|" + path + ": " + c.text + "]",
+            std::string(c.file) + ": the box");
+    checkEq(itemText(dialog, IDC_SOURCE_PANE), c.pane ? c.pane : kHint,
+            std::string(c.file) + ": the pane");
+    closeMainDialog(dialog);
+  }
 }
 
 void testReportPathTooLong(const std::string& folder) {
@@ -1244,17 +1564,6 @@ void testFolderBrowser(const std::string& folder) {
 constexpr char kProgressLines[] =
     "<Process> source config check -> setting config check -> duplication check\r\n"
     "source config check....\r\nsetting config check....\r\nduplication check....\r\n";
-
-// The top-left point of the window's caption, and the point where a close
-// box would be, in screen pixels.
-POINT captionPoint(HWND window, bool closeBox) {
-  RECT frame;
-  GetWindowRect(window, &frame);
-  int y = frame.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
-  if (closeBox)
-    return {frame.right - GetSystemMetrics(SM_CXFRAME) - GetSystemMetrics(SM_CXSIZE) / 2, y};
-  return {frame.left + 40, y};
-}
 
 // Saves the picture of the progress window to DORVEX_UI_PICTURES, once it
 // has painted its first line and two pictures in a row are the same.
@@ -1390,7 +1699,10 @@ const Case kCases[] = {
     {"testLongFileNames", testLongFileNames},
     {"testCheckRun", testCheckRun},
     {"testNoInputDuringCheck", testNoInputDuringCheck},
+    {"testEscapeInPanes", testEscapeInPanes},
+    {"testAliveDuringCheck", testAliveDuringCheck},
     {"testCoverChoice", testCoverChoice},
+    {"testResultDialogGrows", testResultDialogGrows},
     {"testWaitCursor", testWaitCursor},
     {"testEditAfterDrop", testEditAfterDrop},
     {"testCheckOfHintTexts", testCheckOfHintTexts},
@@ -1401,6 +1713,7 @@ const Case kCases[] = {
     {"testBigDrop", testBigDrop},
     {"testReportNotWritten", testReportNotWritten},
     {"testReportPathTooLong", testReportPathTooLong},
+    {"testDropMessages", testDropMessages},
     {"testStoppedChecks", testStoppedChecks},
     {"testAboutDialog", [](const std::string&) { testAboutDialog(); }},
     {"testFolderBrowser", testFolderBrowser},
