@@ -297,7 +297,10 @@ TEST_F(HostileInputTest, ObjectGroupsThatWouldBlowUp) {
     EXPECT_EQ(c.status, result.status);
     EXPECT_EQ("", result.err);
     const std::size_t last = result.out.rfind("\r\n", result.out.size() - 3);
-    ASSERT_NE(std::string::npos, last);
+    if (last == std::string::npos) {  // no output: the other cases are still run
+      ADD_FAILURE() << "status " << result.status;
+      continue;
+    }
     EXPECT_NE(std::string::npos, result.out.find(c.annotation, last)) << result.out.substr(last);
     // Both texts with short annotations: nothing is repeated per rule.
     EXPECT_LT(result.out.size(), 3 * c.text.size());
