@@ -279,7 +279,19 @@ void ObjectGroups::readDefinitions(std::string_view text) {
     open = nullptr;
     if (!opensDefinition(words) || words.isEmpty(2)) continue;
     object = words.view(0) == "object";
-    const std::string_view kind = words.view(1);
+    std::string_view kind = words.view(1);
+    int nameAt = 2;
+    // "object-group ip address NAME", "object-group ip port NAME" and
+    // "object-group network ipv4 NAME": the kind in two words.
+    if (!object && !words.isEmpty(3)) {
+      const std::string_view second = words.view(2);
+      if (kind == "ip" && (second == "address" || second == "port")) {
+        kind = second == "address" ? "network" : "port";
+        nameAt = 3;
+      } else if (kind == "network" && (second == "ipv4" || second == "ipv6")) {
+        nameAt = 3;
+      }
+    }
     Group group;
     if (kind == "network") {
       group.kind = Kind::network;
@@ -295,7 +307,8 @@ void ObjectGroups::readDefinitions(std::string_view text) {
       group.kind = Kind::protocol;
     }
     // A name defined twice is one group of both definitions' members.
-    auto [at, fresh] = groups.try_emplace(keyOf(SetRef{words.view(2), object}), std::move(group));
+    auto [at, fresh] =
+        groups.try_emplace(keyOf(SetRef{words.view(nameAt), object}), std::move(group));
     if (!fresh && at->second.kind != group.kind) at->second.bad = "defined twice";
     open = &at->second;
   }

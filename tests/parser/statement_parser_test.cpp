@@ -188,8 +188,9 @@ TEST(StatementParserTest, ReadCountsInBothSyntaxes) {
   }
 }
 
-// Group members are read with the rules' own vocabulary, and a blank
-// indented line inside a definition does not end it.
+// Group members are read with the rules' own vocabulary, a blank indented
+// line inside a definition does not end it, and kinds written in two words
+// ("ip address", "network ipv4") name the group after them.
 TEST(StatementParserTest, GroupMembersAsRulesReadThem) {
   const struct {
     const char* text;
@@ -204,6 +205,13 @@ TEST(StatementParserTest, GroupMembersAsRulesReadThem) {
        "001: Note:\"object-group\"\r\n002: Note:\"group member\"\r\n003: Note:\"blank\"\r\n"
        "004: Note:\"group member\"\r\n005: ip access-list extended L(10000) OK\r\n"
        "006: permit ip(0) object-group N any OK\r\n"},
+      {"object-group ip address S\n host 10.0.0.1\nobject-group ip port P\n eq 80\n"
+       "object-group network ipv4 N\n 192.0.2.0/24\nip access-list extended L\n"
+       " permit tcp addrgroup S object-group N portgroup P\n",
+       "001: Note:\"object-group\"\r\n002: Note:\"group member\"\r\n003: Note:\"object-group\"\r\n"
+       "004: Note:\"group member\"\r\n005: Note:\"object-group\"\r\n006: Note:\"group member\"\r\n"
+       "007: ip access-list extended L(10000) OK\r\n"
+       "008: permit tcp(6) addrgroup S object-group N portgroup P OK\r\n"},
   };
   auto config = std::make_unique<AclConfig>();
   for (const auto& c : kCases) {
