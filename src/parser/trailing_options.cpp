@@ -81,13 +81,28 @@ class OptionReader {
  private:
   std::string_view word(int offset) const { return words.view(at + offset); }
 
+  // A log option with its argument, and in the full syntax the firewall
+  // form's "log [LEVEL] [interval SECONDS]".
+  int readLog() const {
+    int taken = 1;
+    const auto interval = [&] {
+      int seconds;
+      return full && word(taken) == "interval" &&
+             TextCursor::parseDecimal(word(taken + 1), seconds);
+    };
+    if (interval()) return taken + 2;
+    if (isLogArgument(word(taken))) ++taken;
+    if (interval()) taken += 2;
+    return taken;
+  }
+
   // Reads the option at `at`; returns how many words it took, or 0 when the
   // word at `at` is not understood there.
   int readOne(RuleOptions& options) {
     int kind;
     if (!lookupName(kOptionKeywordTable, word(0), kind)) return readIcmpMessage(options);
     switch (kind) {
-      case kLogOption: return isLogArgument(word(1)) ? 2 : 1;
+      case kLogOption: return readLog();
       case kLoneOption: {
         bool& flag = word(0) == "established" ? options.established : options.fragments;
         if (flag) return 0;

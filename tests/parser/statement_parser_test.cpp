@@ -220,6 +220,27 @@ TEST(StatementParserTest, GroupMembersAsRulesReadThem) {
   }
 }
 
+// The firewall form's "log [LEVEL] [interval SECONDS]" is read whole; a
+// word that is no interval is still not read.
+TEST(StatementParserTest, LogIntervalOfTheFirewallForm) {
+  const struct {
+    const char* rule;
+    const char* annotation;
+  } kCases[] = {
+      {"log 6 interval 300", "log 6 interval 300 OK"},
+      {"log interval 60", "log interval 60 OK"},
+      {"log 6 interval x", "log 6 interval(?) x(?) OK"},
+  };
+  auto config = std::make_unique<AclConfig>();
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.rule);
+    const std::string head = "access-list OUT extended permit tcp any any eq 80 ";
+    EXPECT_EQ("001: access-list OUT extended permit tcp(6) any any eq 80 " +
+                  std::string(c.annotation) + "\r\n",
+              annotate(*config, head + c.rule + "\n", Syntax::full));
+  }
+}
+
 // Issue 2: no silent limits. More lines than the 30,000 records of the
 // entry table, and an annotation past its 2,000,000 starting bytes, are
 // taken whole; the table grows in the middle of whichever statement commits
