@@ -39,7 +39,11 @@ bool printChosenText(const DriverOptions& options, const PairRun& run,
            (workspace.single() || (printText(out, "\n") && printHeader(out, run.settingPath) &&
                                    printViewText(out, workspace.rightText(view))));
   }
-  if (options.print == "details") return printText(out, workspace.duplicationDetails.view());
+  if (options.print == "details") {
+    // The within findings follow; they are empty unless --within is given.
+    return printText(out, workspace.duplicationDetails.view()) &&
+           printText(out, workspace.withinDetails.view());
+  }
   if (options.print == "report") return printText(out, run.reportText);
   return true;
 }
