@@ -51,8 +51,8 @@ seconds() {  # seconds FILE MODE...: processor seconds of one run
 }
 
 failed=0
-for spec in "ranges 1000 10" "groups 500 2" "masks 1000 2"; do
-  set -- $spec
+for run in "ranges 1000 10" "groups 500 2" "masks 1000 2"; do
+  set -- $run
   shape "$1" "$2" >"$work/small.cfg"
   shape "$1" $(($2 * 2)) >"$work/large.cfg"
   for mode in within list; do

@@ -23,7 +23,6 @@ struct RuleList::Sets {
   }
 
   HeaderSpace space;
-  Node universe = DecisionDiagram::kNone;
   std::vector<Node> upper, lower;
   std::size_t mark = 0;
   std::size_t budget = 0;  // the whole guard
@@ -31,7 +30,7 @@ struct RuleList::Sets {
 
 namespace {
 
-Node ruleSet(HeaderSpace& space, const CoverRule& rule, Node universe) {
+Node ruleSet(HeaderSpace& space, const CoverRule& rule) {
   DecisionDiagram& dd = space.sets();
   Node set = space.ofBoxes(rule.boxes);
   for (const BoxProduct& product : rule.products) {
@@ -40,7 +39,7 @@ Node ruleSet(HeaderSpace& space, const CoverRule& rule, Node universe) {
                    dd.conjoin(space.ofBoxes(product.destin), space.ofBoxes(product.service)));
     set = dd.join(set, part);
   }
-  return dd.conjoin(set, universe);
+  return set;
 }
 
 std::string guardReason(const SpaceExhausted& e) {
@@ -206,12 +205,11 @@ RuleList::Sets& RuleList::sets(const CoverLimits& limits) const {
   sets_.reset();
   std::unique_ptr<Sets, DropSets> sets(new Sets(limits.maxNodes));
   DecisionDiagram& dd = sets->space.sets();
-  sets->universe = sets->space.universe();
   const std::size_t n = rules_.size();
   sets->upper.resize(n);
   sets->lower.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
-    sets->upper[i] = ruleSet(sets->space, rules_[i], sets->universe);
+    sets->upper[i] = ruleSet(sets->space, rules_[i]);
     sets->lower[i] = rules_[i].exact ? sets->upper[i] : DecisionDiagram::kNone;
   }
   sets->mark = dd.nodeCount();
@@ -227,7 +225,7 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting,
     RuleList::Sets& sets = source.sets(limits);
     sets.scratch(limits.maxNodes / 4);
     DecisionDiagram& dd = sets.space.sets();
-    const Node packets = ruleSet(sets.space, setting, sets.universe);
+    const Node packets = ruleSet(sets.space, setting);
     const Node sure = setting.exact ? packets : DecisionDiagram::kNone;
     std::vector<int> positions;
     source.candidates(indexBoxesOf(setting), positions);

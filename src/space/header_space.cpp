@@ -130,8 +130,6 @@ Node HeaderSpace::ofBoxes(const std::vector<Box>& boxes) {
   return set;
 }
 
-Node HeaderSpace::universe() { return DecisionDiagram::kAll; }
-
 bool HeaderSpace::holds(Node set, const Packet& packet) const {
   return dd_.holds(set, [&](int var) {
     const VarBit& b = bitOf_[static_cast<std::size_t>(var)];

@@ -5,7 +5,9 @@
 // code, the TCP flags, the ToS byte, the fragment bit and the TTL. A box is
 // a chain of its bits and ranges, a rule the union of its boxes (or of its
 // products: a rule with groups costs the sum of their sizes), and every set
-// operation is exact: no fragmentation, no pieces to count.
+// operation is exact: no fragmentation, no pieces to count. The high 96
+// address bits of an IPv4 packet are left free (every IPv4 box has them
+// zero, so no set tells them apart), which keeps an IPv4 rule to its 32.
 #ifndef DORVEX_SPACE_HEADER_SPACE_H_
 #define DORVEX_SPACE_HEADER_SPACE_H_
 
@@ -30,10 +32,6 @@ class HeaderSpace {
   Node ofBoxes(const std::vector<Box>& boxes);
   // Every packet whose `field` lies in [low, high].
   Node ofRange(RangeField field, std::uint32_t low, std::uint32_t high);
-  // Every packet there is. The high 96 address bits of an IPv4 packet are
-  // left free (no set depends on them), so this is every assignment.
-  Node universe();
-
   // Whether `packet` lies in `set`.
   bool holds(Node set, const Packet& packet) const;
 
@@ -52,9 +50,10 @@ class HeaderSpace {
   int wordVar(MaskWord word, int bit) const;
   Node fieldAtMost(RangeField field, std::uint32_t high);
   Node fieldAtLeast(RangeField field, std::uint32_t low);
-  // Narrows `set` to `field` == the lowest value it allows (of the values
-  // `preferred` first, when some are allowed).
+  // Narrows `set` to `field` == the lowest value it allows.
   Node lowestOf(Node set, RangeField field);
+  // The same for `count` bits of a mask word from bit `top` down; with
+  // `lowestFreeSet`, the last bit that could go either way is set.
   Node lowestBits(Node set, MaskWord word, int top, int count, bool lowestFreeSet);
 
   DecisionDiagram dd_;
