@@ -61,24 +61,16 @@ int HeaderSpace::rangeVar(RangeField field, int bit) const {
 
 int HeaderSpace::wordVar(MaskWord word, int bit) const { return wordVar_[word][bit]; }
 
-Node HeaderSpace::fieldAtMost(RangeField field, std::uint32_t high) {
-  // From the lowest bit up: below each bit, the lower bits are at most
-  // those of `high`.
+Node HeaderSpace::fieldBound(RangeField field, std::uint32_t bound, bool atLeast) {
+  // From the lowest bit up: below each bit, the lower bits are on the
+  // bound's side of it. Where the field's bit differs from the bound's, the
+  // answer is known there; where they agree, the lower bits decide.
   Node r = DecisionDiagram::kAll;
+  const Node above = atLeast ? DecisionDiagram::kAll : DecisionDiagram::kNone;
+  const Node below = atLeast ? DecisionDiagram::kNone : DecisionDiagram::kAll;
   for (int bit = 0; bit < kRangeWidth[field]; ++bit) {
     const int var = rangeVar(field, bit);
-    r = (high >> bit) & 1 ? dd_.make(var, DecisionDiagram::kAll, r)
-                          : dd_.make(var, r, DecisionDiagram::kNone);
-  }
-  return r;
-}
-
-Node HeaderSpace::fieldAtLeast(RangeField field, std::uint32_t low) {
-  Node r = DecisionDiagram::kAll;
-  for (int bit = 0; bit < kRangeWidth[field]; ++bit) {
-    const int var = rangeVar(field, bit);
-    r = (low >> bit) & 1 ? dd_.make(var, DecisionDiagram::kNone, r)
-                         : dd_.make(var, r, DecisionDiagram::kAll);
+    r = (bound >> bit) & 1 ? dd_.make(var, below, r) : dd_.make(var, r, above);
   }
   return r;
 }
@@ -86,9 +78,9 @@ Node HeaderSpace::fieldAtLeast(RangeField field, std::uint32_t low) {
 Node HeaderSpace::ofRange(RangeField field, std::uint32_t low, std::uint32_t high) {
   if (low > high) return DecisionDiagram::kNone;
   if (low == 0 && high >= kRangeMax[field]) return DecisionDiagram::kAll;
-  if (low == 0) return fieldAtMost(field, high);
-  if (high >= kRangeMax[field]) return fieldAtLeast(field, low);
-  return dd_.conjoin(fieldAtLeast(field, low), fieldAtMost(field, high));
+  if (low == 0) return fieldBound(field, high, false);
+  if (high >= kRangeMax[field]) return fieldBound(field, low, true);
+  return dd_.conjoin(fieldBound(field, low, true), fieldBound(field, high, false));
 }
 
 Node HeaderSpace::ofBox(const Box& box) {

@@ -48,8 +48,8 @@ class HeaderSpace {
   // The variable of bit `bit` (0 lowest) of a ranged field or a mask word.
   int rangeVar(RangeField field, int bit) const;
   int wordVar(MaskWord word, int bit) const;
-  Node fieldAtMost(RangeField field, std::uint32_t high);
-  Node fieldAtLeast(RangeField field, std::uint32_t low);
+  // Every packet whose `field` is at least (else at most) `bound`.
+  Node fieldBound(RangeField field, std::uint32_t bound, bool atLeast);
   // Narrows `set` to `field` == the lowest value it allows.
   Node lowestOf(Node set, RangeField field);
   // The same for `count` bits of a mask word from bit `top` down; with
