@@ -1,7 +1,7 @@
 #include "space/decision_diagram.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <cmath>
 #include <utility>
 
 namespace dorvex {
@@ -42,15 +42,31 @@ void DecisionDiagram::growTable() {
 }
 
 void DecisionDiagram::truncate(std::size_t count) {
-  nodes_.resize(std::min(count, nodes_.size()));
-  std::fill(table_.begin(), table_.end(), Node{0});
+  // Only the dropped nodes leave the table (backward-shift deletion keeps
+  // every probe chain whole), and a new cache epoch voids every entry:
+  // a question costs what it made, not the size of the tables.
   const std::size_t mask = table_.size() - 1;
-  for (Node n = 2; n < nodes_.size(); ++n) {
-    std::size_t at = hashOf(nodes_[n].var, nodes_[n].low, nodes_[n].high) & mask;
-    while (table_[at] != 0) at = (at + 1) & mask;
-    table_[at] = n;
+  for (std::size_t id = nodes_.size(); id-- > std::max<std::size_t>(count, 2);) {
+    const NodeData& n = nodes_[id];
+    std::size_t hole = hashOf(n.var, n.low, n.high) & mask;
+    while (table_[hole] != id) hole = (hole + 1) & mask;
+    for (std::size_t at = (hole + 1) & mask; table_[at] != 0; at = (at + 1) & mask) {
+      const NodeData& m = nodes_[table_[at]];
+      const std::size_t home = hashOf(m.var, m.low, m.high) & mask;
+      // The entry may move back to the hole when its home is not in (hole, at].
+      if (((at - home) & mask) >= ((at - hole) & mask)) {
+        table_[hole] = table_[at];
+        table_[at] = 0;
+        hole = at;
+      }
+    }
+    table_[hole] = 0;
   }
-  std::fill(cache_.begin(), cache_.end(), CacheEntry{});
+  nodes_.resize(std::min(count, nodes_.size()));
+  if (++cacheEpoch_ == 0) {
+    std::fill(cache_.begin(), cache_.end(), CacheEntry{});
+    cacheEpoch_ = 1;
+  }
 }
 
 Node DecisionDiagram::make(int var, Node low, Node high) {
@@ -95,7 +111,8 @@ Node DecisionDiagram::apply(Op op, Node a, Node b) {
       break;
   }
   const std::size_t slot = hashOf(op, a, b) & (cache_.size() - 1);
-  if (cache_[slot].op == op && cache_[slot].a == a && cache_[slot].b == b) {
+  if (cache_[slot].op == op && cache_[slot].a == a && cache_[slot].b == b &&
+      cache_[slot].epoch == cacheEpoch_) {
     return cache_[slot].result;
   }
   const std::uint32_t va = nodes_[a].var, vb = nodes_[b].var;
@@ -107,39 +124,59 @@ Node DecisionDiagram::apply(Op op, Node a, Node b) {
   const Node result = make(static_cast<int>(top), low, high);
   // The table may have grown: the slot is taken again.
   CacheEntry& entry = cache_[hashOf(op, a, b) & (cache_.size() - 1)];
-  entry = CacheEntry{op, a, b, result};
+  entry = CacheEntry{op, a, b, result, cacheEpoch_};
   return result;
 }
 
 long double DecisionDiagram::count(Node root) {
-  // Assignments below each node, counted from its own variable down.
-  std::unordered_map<Node, long double> below;
-  auto levelOf = [&](Node n) { return static_cast<int>(nodes_[n].var); };
-  auto scale = [](long double x, int skipped) {
-    for (int k = 0; k < skipped; ++k) x *= 2;
-    return x;
+  if (root <= kAll) return root == kAll ? std::ldexp(1.0L, variables_) : 0;
+  // Assignments below each node, counted from its own variable down, in a
+  // table kept between calls: a generation stamp empties it at once.
+  if (++countGeneration_ == 0) {
+    std::fill(countTable_.begin(), countTable_.end(), CountEntry{});
+    countGeneration_ = 1;
+  }
+  std::size_t used = 0;
+  auto slotOf = [&](Node n) -> CountEntry& {
+    std::size_t mask = countTable_.size() - 1;
+    std::size_t at = hashOf(n, n, n) & mask;
+    while (countTable_[at].stamp == countGeneration_ && countTable_[at].node != n) {
+      at = (at + 1) & mask;
+    }
+    return countTable_[at];
+  };
+  auto below = [&](Node child, int level) -> long double {
+    const int childLevel = static_cast<int>(nodes_[child].var);
+    const long double base = child <= kAll ? child : slotOf(child).value;
+    return std::ldexp(base, childLevel - level - 1);
   };
   std::vector<std::pair<Node, bool>> stack{{root, false}};
   while (!stack.empty()) {
-    const Node n = stack.back().first;
-    const bool ready = stack.back().second;
+    const auto [n, ready] = stack.back();
     stack.pop_back();
-    if (n <= kAll || below.count(n)) continue;
+    if (n <= kAll) continue;
     if (!ready) {
+      if (slotOf(n).stamp == countGeneration_) continue;
       stack.push_back({n, true});
       stack.push_back({low(n), false});
       stack.push_back({high(n), false});
       continue;
     }
-    auto sub = [&](Node child) {
-      const long double base = child == kNone ? 0 : child == kAll ? 1 : below[child];
-      return scale(base, levelOf(child) - levelOf(n) - 1);
-    };
-    below[n] = sub(low(n)) + sub(high(n));
+    const int level = static_cast<int>(nodes_[n].var);
+    const long double value = below(low(n), level) + below(high(n), level);
+    if (2 * (used + 1) > countTable_.size()) {
+      // Grows, keeping this call's entries.
+      std::vector<CountEntry> old(countTable_.size() * 2);
+      old.swap(countTable_);
+      for (const CountEntry& e : old) {
+        if (e.stamp == countGeneration_) slotOf(e.node) = e;
+      }
+    }
+    CountEntry& slot = slotOf(n);
+    if (slot.stamp != countGeneration_) ++used;
+    slot = CountEntry{n, countGeneration_, value};
   }
-  if (root == kNone) return 0;
-  const long double top = root == kAll ? 1 : below[root];
-  return scale(top, levelOf(root));
+  return std::ldexp(slotOf(root).value, static_cast<int>(nodes_[root].var));
 }
 
 void DecisionDiagram::support(Node root, std::vector<bool>& out) const {

@@ -89,6 +89,13 @@ class DecisionDiagram {
   struct CacheEntry {
     std::uint32_t op = 0;
     Node a = 0, b = 0, result = 0;
+    std::uint32_t epoch = 0;
+  };
+
+  struct CountEntry {
+    Node node = 0;
+    std::uint32_t stamp = 0;
+    long double value = 0;
   };
 
   Node apply(Op op, Node a, Node b);
@@ -99,6 +106,9 @@ class DecisionDiagram {
   std::vector<NodeData> nodes_;
   std::vector<Node> table_;  // open addressing, 0 = empty slot
   std::vector<CacheEntry> cache_;
+  std::uint32_t cacheEpoch_ = 1;
+  std::vector<CountEntry> countTable_ = std::vector<CountEntry>(std::size_t{1} << 10);
+  std::uint32_t countGeneration_ = 0;
 };
 
 }  // namespace dorvex

@@ -12,15 +12,9 @@ namespace dorvex {
 struct RuleList::Sets {
   explicit Sets(std::size_t maxNodes) : space(maxNodes) {}
 
-  // Drops the nodes made since the rules' sets once they pass a share of
-  // the budget: no answer keeps a node of its own.
-  // Starts a question afresh: the nodes of earlier questions go, and this
-  // one may make at most `share` nodes of its own.
-  void scratch(std::size_t share) {
-    DecisionDiagram& dd = space.sets();
-    dd.truncate(mark);
-    dd.setMaxNodes(std::min(budget, mark + share));
-  }
+  // Starts a question afresh: the nodes of earlier questions go (no answer
+  // keeps a node of its own), and this one may use the rest of the guard.
+  void scratch() { space.sets().truncate(mark); }
 
   HeaderSpace space;
   std::vector<Node> upper, lower;
@@ -54,29 +48,55 @@ struct Outcome {
   Node unknown = DecisionDiagram::kNone;
 };
 
+// A run of rules in order, cut to a region: what it surely and possibly
+// permits, the packets its deny lines possibly and surely match, those its
+// lines surely match, and those a rule not exactly known may match first.
+struct Run {
+  Node permitLo, permitHi, denyHi, denyLo, matched, unknown;
+};
+
+// Run `a` then run `b`.
+Run follow(DecisionDiagram& dd, const Run& a, const Run& b) {
+  return Run{dd.join(a.permitLo, dd.diff(b.permitLo, a.denyHi)),
+             dd.join(a.permitHi, dd.diff(b.permitHi, a.denyLo)),
+             dd.join(a.denyHi, b.denyHi),
+             dd.join(a.denyLo, b.denyLo),
+             dd.join(a.matched, b.matched),
+             dd.join(a.unknown, dd.diff(b.unknown, a.matched))};
+}
+
 Outcome outcomeOf(const RuleList& list, RuleList::Sets& sets, const std::vector<int>& positions,
                   Node region) {
   DecisionDiagram& dd = sets.space.sets();
-  Outcome out;
-  // The packets no deny line possibly (surely) matched so far, and those
-  // no line surely matched so far.
-  Node notMaybeDenied = region, notSurelyDenied = region, open = region;
-  for (int p : positions) {
-    if (open == DecisionDiagram::kNone) break;
-    const CoverRule& rule = list.rules()[p];
-    const Node upper = sets.upper[p], lower = sets.lower[p];
-    if (!dd.meets(open, upper)) continue;
-    if (!rule.exact) out.unknown = dd.join(out.unknown, dd.conjoin(open, upper));
-    if (rule.action == Action::permit) {
-      out.permitLo = dd.join(out.permitLo, dd.conjoin(lower, notMaybeDenied));
-      out.permitHi = dd.join(out.permitHi, dd.conjoin(upper, notSurelyDenied));
-    } else {
-      notMaybeDenied = dd.diff(notMaybeDenied, upper);
-      notSurelyDenied = dd.diff(notSurelyDenied, lower);
+  const Node none = DecisionDiagram::kNone;
+  // Chunks of the rules, twice as many each time, each merged pairwise
+  // (a running answer over a long list grows far larger on the way than
+  // the whole), until the rules so far surely match all of `region`.
+  Run whole{none, none, none, none, none, none};
+  std::vector<Run> runs;
+  std::size_t next = 0;
+  for (std::size_t chunk = 8; next < positions.size() && whole.matched != region; chunk *= 2) {
+    runs.clear();
+    for (; next < positions.size() && runs.size() < chunk; ++next) {
+      const int p = positions[next];
+      const Node upper = dd.conjoin(sets.upper[p], region);
+      if (upper == none) continue;
+      const Node lower = dd.conjoin(sets.lower[p], region);
+      const CoverRule& rule = list.rules()[p];
+      const bool permit = rule.action == Action::permit;
+      runs.push_back(Run{permit ? lower : none, permit ? upper : none, permit ? none : upper,
+                         permit ? none : lower, lower, rule.exact ? none : upper});
     }
-    open = dd.diff(open, lower);
+    while (runs.size() > 1) {
+      std::size_t kept = 0;
+      for (std::size_t k = 0; k < runs.size(); k += 2) {
+        runs[kept++] = k + 1 < runs.size() ? follow(dd, runs[k], runs[k + 1]) : runs[k];
+      }
+      runs.resize(kept);
+    }
+    if (!runs.empty()) whole = follow(dd, whole, runs.front());
   }
-  return out;
+  return Outcome{whole.permitLo, whole.permitHi, whole.unknown};
 }
 
 // The first rule not exactly known among `positions` (ascending) whose
@@ -110,6 +130,27 @@ Finding undecided(const CoverRule& rule, std::string reason) {
   return Finding{rule.line, FindingKind::undecided, {}, 0, std::move(reason)};
 }
 
+// The union of `of[p]` for p in `positions`, each cut to `region`, merged
+// pairwise: a running union over a long list grows far larger on the way
+// than the whole.
+Node unionWithin(RuleList::Sets& sets, const std::vector<int>& positions,
+                 const std::vector<Node>& of, Node region) {
+  DecisionDiagram& dd = sets.space.sets();
+  std::vector<Node> parts;
+  for (int p : positions) {
+    const Node part = dd.conjoin(of[p], region);
+    if (part != DecisionDiagram::kNone) parts.push_back(part);
+  }
+  while (parts.size() > 1) {
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < parts.size(); k += 2) {
+      parts[kept++] = k + 1 < parts.size() ? dd.join(parts[k], parts[k + 1]) : parts[k];
+    }
+    parts.resize(kept);
+  }
+  return parts.empty() ? DecisionDiagram::kNone : parts.front();
+}
+
 // An unreachable line: earlier exactly known lines that hold its packets,
 // the one adding most first; and the earlier line of the other action
 // sharing most packets with it among those that surely decide some.
@@ -119,38 +160,53 @@ Finding unreachable(const RuleList& list, RuleList::Sets& sets, int position,
   const CoverRule& rule = list.rules()[position];
   const Node packets = sets.upper[position];
   Finding finding{rule.line, FindingKind::unreachable, {}, 0, {}};
-  std::vector<int> pool;
-  for (int p : earlier) {
-    if (dd.meets(packets, sets.lower[p])) pool.push_back(p);
-  }
-  Node rest = packets;
-  while (rest != DecisionDiagram::kNone && !pool.empty()) {
-    std::size_t best = 0;
-    long double bestCount = -1;
-    for (std::size_t k = 0; k < pool.size(); ++k) {
-      const long double n = dd.count(dd.conjoin(rest, sets.lower[pool[k]]));
-      if (n > bestCount) bestCount = n, best = k;
+  // Greedy, lazily: what a line adds only shrinks as the rest does, so a
+  // line is counted again only when its last count could still be the
+  // largest. Ties go to the earlier line, as in a plain greedy pass.
+  struct Candidate {
+    long double adds;
+    std::size_t order;
+    Node part;
+    bool operator<(const Candidate& other) const {
+      return adds != other.adds ? adds < other.adds : order > other.order;
     }
-    finding.lines.push_back(list.rules()[pool[best]].line);
-    rest = dd.diff(rest, sets.lower[pool[best]]);
-    pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(best));
-  }
-  // Which packets of the line each earlier line surely decides: those no
-  // line before it may match.
-  std::vector<std::pair<long double, int>> byOverlap;
-  std::vector<Node> decided(earlier.size(), DecisionDiagram::kNone);
-  Node untouched = packets;
+  };
+  std::vector<Candidate> heap;
   for (std::size_t k = 0; k < earlier.size(); ++k) {
-    const int p = earlier[k];
-    decided[k] = dd.conjoin(untouched, sets.lower[p]);
-    untouched = dd.diff(untouched, sets.upper[p]);
-    if (list.rules()[p].action == rule.action) continue;
-    byOverlap.emplace_back(-dd.count(dd.conjoin(packets, sets.upper[p])), static_cast<int>(k));
+    const Node part = dd.conjoin(packets, sets.lower[earlier[k]]);
+    if (part != DecisionDiagram::kNone) heap.push_back({dd.count(part), k, part});
   }
-  std::sort(byOverlap.begin(), byOverlap.end());
-  for (const auto& [overlap, k] : byOverlap) {
-    if (decided[static_cast<std::size_t>(k)] == DecisionDiagram::kNone) continue;
-    finding.conflicting_line = list.rules()[earlier[static_cast<std::size_t>(k)]].line;
+  std::make_heap(heap.begin(), heap.end());
+  Node rest = packets;
+  while (rest != DecisionDiagram::kNone && !heap.empty()) {
+    std::pop_heap(heap.begin(), heap.end());
+    Candidate top = heap.back();
+    heap.pop_back();
+    top.adds = dd.count(dd.conjoin(rest, top.part));
+    if (!heap.empty() && top < heap.front()) {
+      heap.push_back(top);
+      std::push_heap(heap.begin(), heap.end());
+      continue;
+    }
+    finding.lines.push_back(list.rules()[earlier[top.order]].line);
+    rest = dd.diff(rest, top.part);
+  }
+  // Of the earlier lines of the other action that surely decide some of its
+  // packets (no line before them may match those), the one sharing most:
+  // asked of the largest first, each inside its own shared packets.
+  std::vector<std::pair<long double, std::size_t>> byShare;
+  for (std::size_t k = 0; k < earlier.size(); ++k) {
+    if (list.rules()[earlier[k]].action == rule.action) continue;
+    const Node shared = dd.conjoin(packets, sets.upper[earlier[k]]);
+    if (shared != DecisionDiagram::kNone) byShare.emplace_back(-dd.count(shared), k);
+  }
+  std::sort(byShare.begin(), byShare.end());
+  for (const auto& [share, k] : byShare) {
+    const Node sure = dd.conjoin(packets, sets.lower[earlier[k]]);
+    const std::vector<int> before(earlier.begin(), earlier.begin() + static_cast<std::ptrdiff_t>(k));
+    if (sure == DecisionDiagram::kNone || dd.within(sure, unionWithin(sets, before, sets.upper, sure)))
+      continue;
+    finding.conflicting_line = list.rules()[earlier[k]].line;
     break;
   }
   return finding;
@@ -168,12 +224,11 @@ std::optional<Finding> judgeLine(const RuleList& list, RuleList::Sets& sets, int
   const Node packets = sets.upper[position];
   // The packets that may reach the line (no earlier line surely matches
   // them) and those that surely do (no earlier line may).
-  Node mayReach = packets, sureReach = packets;
-  for (int p : earlier) {
-    mayReach = dd.diff(mayReach, sets.lower[p]);
-    sureReach = dd.diff(sureReach, sets.upper[p]);
-    if (mayReach == DecisionDiagram::kNone) break;
-  }
+  const Node mayReach = dd.diff(packets, unionWithin(sets, earlier, sets.lower, packets));
+  const bool earlierExact = std::all_of(earlier.begin(), earlier.end(),
+                                        [&](int p) { return list.rules()[p].exact; });
+  const Node sureReach =
+      earlierExact ? mayReach : dd.diff(packets, unionWithin(sets, earlier, sets.upper, packets));
   if (mayReach == DecisionDiagram::kNone) return unreachable(list, sets, position, earlier);
   if (!rule.exact) return undecided(rule, lineReason(rule));
   if (sureReach == DecisionDiagram::kNone) {
@@ -223,7 +278,7 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting,
   Verdict result;
   try {
     RuleList::Sets& sets = source.sets(limits);
-    sets.scratch(limits.maxNodes / 4);
+    sets.scratch();
     DecisionDiagram& dd = sets.space.sets();
     const Node packets = ruleSet(sets.space, setting);
     const Node sure = setting.exact ? packets : DecisionDiagram::kNone;
@@ -275,7 +330,7 @@ std::optional<Finding> diagramJudge(const RuleList& list, int position, const Co
   RuleList::Sets* sets = nullptr;
   try {
     sets = &list.sets(limits);
-    sets->scratch(limits.maxNodes / 4);
+    sets->scratch();
     std::vector<int> positions;
     list.candidates(indexBoxesOf(rule), positions);
     return judgeLine(list, *sets, position, positions);

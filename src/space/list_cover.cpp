@@ -283,16 +283,27 @@ std::vector<int> cutBy(const RuleList& list, std::vector<int> positions, Cut cut
 // at `decider` in the list without the line: both their boxes, minus the
 // rules before `decider` but the line that `cut` takes (only when
 // `keepRest`; else `part` may be left larger once known nonempty).
-Rest decidedBy(const RuleList& list, int position, int decider, Cut cut, BoxSet& part,
-               const CoverLimits& limits, std::size_t& work, bool keepRest = false) {
+// `candidates` are the rules that meet the line (RuleList::candidates()):
+// every rule that meets `part` is one, so they are sifted, not looked up.
+Rest decidedBy(const RuleList& list, int position, const std::vector<int>& candidates, int decider,
+               Cut cut, BoxSet& part, const CoverLimits& limits, std::size_t& work,
+               bool keepRest = false) {
   part.clear();
   for (const Box& box : list.rules()[decider].boxes) {
     intersectInto(list.rules()[position].boxes, box, part);
   }
   if (part.empty()) return Rest::empty;
   std::vector<int> before;
-  list.candidates(part, before);
-  std::erase_if(before, [&](int p) { return p >= decider || p == position; });
+  for (int p : candidates) {
+    if (p >= decider) break;
+    if (p == position) continue;
+    work += part.size();
+    const auto meets = [&](const Box& box) {
+      return std::any_of(part.begin(), part.end(), [&](const Box& b) { return intersects(box, b); });
+    };
+    const auto& boxes = list.rules()[p].boxes;
+    if (std::any_of(boxes.begin(), boxes.end(), meets)) before.push_back(p);
+  }
   return subtractAll(part, list, cutBy(list, std::move(before), cut), limits, work, keepRest);
 }
 
@@ -316,9 +327,10 @@ std::string firstUnknown(const RuleList& list, int position, const std::vector<i
 }
 
 // An unreachable line: `earlier` are the exactly known earlier rules that
-// meet it.
+// meet it, `candidates` every earlier rule that does.
 Finding unreachable(const RuleList& list, int position, const std::vector<int>& earlier,
-                    const CoverLimits& limits, std::size_t& work) {
+                    const std::vector<int>& candidates, const CoverLimits& limits,
+                    std::size_t& work) {
   const CoverRule& rule = list.rules()[position];
   Finding finding{rule.line, FindingKind::unreachable, {}, 0, {}};
   if (!greedyCover(rule.boxes, list, earlier, limits, work, finding.lines)) {
@@ -337,7 +349,7 @@ Finding unreachable(const RuleList& list, int position, const std::vector<int>& 
   std::sort(byOverlap.begin(), byOverlap.end());
   bool unsure = false;
   for (const auto& entry : byOverlap) {
-    Rest outcome = decidedBy(list, position, entry.second, Cut::all, part, limits, work);
+    Rest outcome = decidedBy(list, position, candidates, entry.second, Cut::all, part, limits, work);
     unsure = unsure || outcome == Rest::budget;
     if (outcome != Rest::nonempty) continue;
     finding.conflicting_line = list.rules()[entry.second].line;
@@ -358,7 +370,7 @@ std::optional<Finding> judgeReach(const RuleList& list, int position,
   BoxSet rest = rule.boxes;
   Rest outcome = subtractAll(rest, list, earlierExact, limits, work);
   if (outcome == Rest::budget) return undecided(rule, "budget");
-  if (outcome == Rest::empty) return unreachable(list, position, earlierExact, limits, work);
+  if (outcome == Rest::empty) return unreachable(list, position, earlierExact, earlier, limits, work);
   if (earlierExact.size() == earlier.size()) return std::nullopt;
   rest = rule.boxes;
   outcome = subtractAll(rest, list, earlier, limits, work);
@@ -400,7 +412,7 @@ std::optional<Finding> judgeLine(const RuleList& list, int position,
   for (auto it = split + 1; it != candidates.end(); ++it) {
     const CoverRule& other = list.rules()[*it];
     Rest may = proven(*it) ? Rest::nonempty
-                           : decidedBy(list, position, *it, Cut::exactOnly, part, limits, work);
+                           : decidedBy(list, position, candidates, *it, Cut::exactOnly, part, limits, work);
     if (may == Rest::budget) return undecided(rule, "budget");
     if (may == Rest::empty) continue;
     if (other.action == rule.action) {
@@ -409,7 +421,7 @@ std::optional<Finding> judgeLine(const RuleList& list, int position,
     }
     Rest sure = !other.exact  ? Rest::empty
                 : proven(*it) ? Rest::nonempty
-                              : decidedBy(list, position, *it, Cut::all, part, limits, work);
+                              : decidedBy(list, position, candidates, *it, Cut::all, part, limits, work);
     if (sure == Rest::budget) return undecided(rule, "budget");
     if (sure == Rest::nonempty) return std::nullopt;
     if (doubt.empty())
