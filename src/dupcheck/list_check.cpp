@@ -1,77 +1,16 @@
 #include "dupcheck/list_check.h"
 
 #include <map>
-#include <tuple>
 #include <string_view>
 #include <utility>
 
+#include "dupcheck/access_lists.h"
 #include "dupcheck/rule_boxes.h"
 #include "text/text_writer.h"
 
 namespace dorvex {
 
 namespace {
-
-// A list by its family (IPv6 or IPv4), and by its number, or by its name
-// (number -1): an IPv6 list never meets an IPv4 list of its name.
-struct ListKey {
-  bool ipv6 = false;
-  int number = -1;
-  std::string_view name;
-  bool operator<(const ListKey& other) const {
-    return std::tie(ipv6, number, name) < std::tie(other.ipv6, other.number, other.name);
-  }
-};
-
-// The key of the list `entry` belongs to; false for an entry of no list.
-bool listKeyOf(const AclConfig& config, const AclEntry& entry, ListKey& key) {
-  const bool ipv6 = entry.type == kIpv6Rule;
-  if (entry.acl_no >= kNamedListBase) {
-    key = {ipv6, -1, config.nameView(entry.acl_no - kNamedListBase)};
-    return true;
-  }
-  if (!isStandardNumber(entry.acl_no) && !isExtendedNumber(entry.acl_no)) return false;
-  key = {ipv6, entry.acl_no, {}};
-  return true;
-}
-
-// The entries of every list of `config`, in table order.
-std::map<ListKey, std::vector<int>> listsOf(const AclConfig& config) {
-  std::map<ListKey, std::vector<int>> lists;
-  ListKey key;
-  for (int k = 0; k < config.entryCount(); ++k) {
-    if (listKeyOf(config, *config.entryAt(k), key)) lists[key].push_back(k);
-  }
-  return lists;
-}
-
-// The cover rules of a list's entries, in order.
-std::vector<CoverRule> coverRulesOf(const AclConfig& config, const std::vector<int>& entries) {
-  std::vector<CoverRule> rules;
-  rules.reserve(entries.size());
-  for (int k : entries) rules.push_back(coverRuleOf(config, k));
-  return rules;
-}
-
-void writeListName(TextWriter& out, const ListKey& key) {
-  out.text(" ACL=");
-  if (key.number >= 0) {
-    out.number(key.number);
-  } else {
-    out.text(key.name);
-  }
-}
-
-void writeRows(TextWriter& out, const std::vector<int>& lines) {
-  for (std::size_t k = 0; k < lines.size(); ++k) {
-    if (k > 0) out.text(",");
-    if (lines[k] == 0) {
-      out.text("implicit-deny");
-    } else {
-      out.number(lines[k]);
-    }
-  }
-}
 
 class ListCheckRun {
  public:

@@ -1,0 +1,55 @@
+#include "dupcheck/access_lists.h"
+
+#include "dupcheck/rule_boxes.h"
+
+namespace dorvex {
+
+bool listKeyOf(const AclConfig& config, const AclEntry& entry, ListKey& key) {
+  const bool ipv6 = entry.type == kIpv6Rule;
+  if (entry.acl_no >= kNamedListBase) {
+    key = {ipv6, -1, config.nameView(entry.acl_no - kNamedListBase)};
+    return true;
+  }
+  if (!isStandardNumber(entry.acl_no) && !isExtendedNumber(entry.acl_no)) return false;
+  key = {ipv6, entry.acl_no, {}};
+  return true;
+}
+
+// Table order: the order of the text.
+std::map<ListKey, std::vector<int>> listsOf(const AclConfig& config) {
+  std::map<ListKey, std::vector<int>> lists;
+  ListKey key;
+  for (int k = 0; k < config.entryCount(); ++k) {
+    if (listKeyOf(config, *config.entryAt(k), key)) lists[key].push_back(k);
+  }
+  return lists;
+}
+
+std::vector<CoverRule> coverRulesOf(const AclConfig& config, const std::vector<int>& entries) {
+  std::vector<CoverRule> rules;
+  rules.reserve(entries.size());
+  for (int k : entries) rules.push_back(coverRuleOf(config, k));
+  return rules;
+}
+
+void writeListName(TextWriter& out, const ListKey& key) {
+  out.text(" ACL=");
+  if (key.number >= 0) {
+    out.number(key.number);
+  } else {
+    out.text(key.name);
+  }
+}
+
+void writeRows(TextWriter& out, const std::vector<int>& lines) {
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    if (k > 0) out.text(",");
+    if (lines[k] == 0) {
+      out.text("implicit-deny");
+    } else {
+      out.number(lines[k]);
+    }
+  }
+}
+
+}  // namespace dorvex

@@ -1,0 +1,47 @@
+// The access lists of a parsed configuration as the order-aware checks read
+// them: each list by its family and name (or number), its entries in the
+// order a device evaluates them, and each entry as the engine's rule.
+// The list cover, the within analysis, the change review and the flow trace
+// all take their lists from here, so that they agree on what a list is.
+#ifndef DORVEX_DUPCHECK_ACCESS_LISTS_H_
+#define DORVEX_DUPCHECK_ACCESS_LISTS_H_
+
+#include <map>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "parser/acl_config.h"
+#include "space/list_cover.h"
+#include "text/text_writer.h"
+
+namespace dorvex {
+
+// A list by its family (IPv6 or IPv4), and by its number, or by its name
+// (number -1): an IPv6 list never meets an IPv4 list of its name.
+struct ListKey {
+  bool ipv6 = false;
+  int number = -1;
+  std::string_view name;
+  bool operator<(const ListKey& other) const {
+    return std::tie(ipv6, number, name) < std::tie(other.ipv6, other.number, other.name);
+  }
+};
+
+// The key of the list `entry` belongs to; false for an entry of no list.
+bool listKeyOf(const AclConfig& config, const AclEntry& entry, ListKey& key);
+
+// The entries of every list of `config`, each list in evaluation order.
+std::map<ListKey, std::vector<int>> listsOf(const AclConfig& config);
+
+// The cover rules of a list's entries, in order.
+std::vector<CoverRule> coverRulesOf(const AclConfig& config, const std::vector<int>& entries);
+
+// " ACL=<number or name>".
+void writeListName(TextWriter& out, const ListKey& key);
+// Lines joined by commas, "implicit-deny" for 0.
+void writeRows(TextWriter& out, const std::vector<int>& lines);
+
+}  // namespace dorvex
+
+#endif  // DORVEX_DUPCHECK_ACCESS_LISTS_H_
