@@ -22,9 +22,7 @@ struct RuleList::Sets {
   std::size_t budget = 0;  // the whole guard
 };
 
-namespace {
-
-Node ruleSet(HeaderSpace& space, const CoverRule& rule) {
+Node ruleSetOf(HeaderSpace& space, const CoverRule& rule) {
   DecisionDiagram& dd = space.sets();
   Node set = space.ofBoxes(rule.boxes);
   for (const BoxProduct& product : rule.products) {
@@ -36,17 +34,11 @@ Node ruleSet(HeaderSpace& space, const CoverRule& rule) {
   return set;
 }
 
+namespace {
+
 std::string guardReason(const SpaceExhausted& e) {
   return "memory guard: " + std::to_string(e.nodes) + " decision nodes";
 }
-
-// What the rules at `positions` (ascending) do to the packets of `region`:
-// those they surely and possibly permit (a packet no rule matches is
-// denied), and those a rule not exactly known may match first.
-struct Outcome {
-  Node permitLo = DecisionDiagram::kNone, permitHi = DecisionDiagram::kNone;
-  Node unknown = DecisionDiagram::kNone;
-};
 
 // A run of rules in order, cut to a region: what it surely and possibly
 // permits, the packets its deny lines possibly and surely match, those its
@@ -65,9 +57,10 @@ Run follow(DecisionDiagram& dd, const Run& a, const Run& b) {
              dd.join(a.unknown, dd.diff(b.unknown, a.matched))};
 }
 
-Outcome outcomeOf(const RuleList& list, RuleList::Sets& sets, const std::vector<int>& positions,
+}  // namespace
+
+Outcome outcomeOf(DecisionDiagram& dd, const RuleSets& sets, const std::vector<int>& positions,
                   Node region) {
-  DecisionDiagram& dd = sets.space.sets();
   const Node none = DecisionDiagram::kNone;
   // Chunks of the rules, twice as many each time, each merged pairwise
   // (a running answer over a long list grows far larger on the way than
@@ -82,7 +75,7 @@ Outcome outcomeOf(const RuleList& list, RuleList::Sets& sets, const std::vector<
       const Node upper = dd.conjoin(sets.upper[p], region);
       if (upper == none) continue;
       const Node lower = dd.conjoin(sets.lower[p], region);
-      const CoverRule& rule = list.rules()[p];
+      const CoverRule& rule = sets.rules[p];
       const bool permit = rule.action == Action::permit;
       runs.push_back(Run{permit ? lower : none, permit ? upper : none, permit ? none : upper,
                          permit ? none : lower, lower, rule.exact ? none : upper});
@@ -98,6 +91,28 @@ Outcome outcomeOf(const RuleList& list, RuleList::Sets& sets, const std::vector<
   }
   return Outcome{whole.permitLo, whole.permitHi, whole.unknown};
 }
+
+// The union of `of[p]` for p in `positions`, each cut to `region`, merged
+// pairwise: a running union over a long list grows far larger on the way
+// than the whole.
+Node unionWithin(DecisionDiagram& dd, const std::vector<int>& positions,
+                 const std::vector<Node>& of, Node region) {
+  std::vector<Node> parts;
+  for (int p : positions) {
+    const Node part = dd.conjoin(of[p], region);
+    if (part != DecisionDiagram::kNone) parts.push_back(part);
+  }
+  while (parts.size() > 1) {
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < parts.size(); k += 2) {
+      parts[kept++] = k + 1 < parts.size() ? dd.join(parts[k], parts[k + 1]) : parts[k];
+    }
+    parts.resize(kept);
+  }
+  return parts.empty() ? DecisionDiagram::kNone : parts.front();
+}
+
+namespace {
 
 // The first rule not exactly known among `positions` (ascending) whose
 // packets meet `set`: why an answer about `set` depends on unknown traffic.
@@ -128,27 +143,6 @@ std::vector<int> decidingLines(const RuleList& list, RuleList::Sets& sets,
 
 Finding undecided(const CoverRule& rule, std::string reason) {
   return Finding{rule.line, FindingKind::undecided, {}, 0, std::move(reason)};
-}
-
-// The union of `of[p]` for p in `positions`, each cut to `region`, merged
-// pairwise: a running union over a long list grows far larger on the way
-// than the whole.
-Node unionWithin(RuleList::Sets& sets, const std::vector<int>& positions,
-                 const std::vector<Node>& of, Node region) {
-  DecisionDiagram& dd = sets.space.sets();
-  std::vector<Node> parts;
-  for (int p : positions) {
-    const Node part = dd.conjoin(of[p], region);
-    if (part != DecisionDiagram::kNone) parts.push_back(part);
-  }
-  while (parts.size() > 1) {
-    std::size_t kept = 0;
-    for (std::size_t k = 0; k < parts.size(); k += 2) {
-      parts[kept++] = k + 1 < parts.size() ? dd.join(parts[k], parts[k + 1]) : parts[k];
-    }
-    parts.resize(kept);
-  }
-  return parts.empty() ? DecisionDiagram::kNone : parts.front();
 }
 
 // An unreachable line: earlier exactly known lines that hold its packets,
@@ -204,7 +198,7 @@ Finding unreachable(const RuleList& list, RuleList::Sets& sets, int position,
   for (const auto& [share, k] : byShare) {
     const Node sure = dd.conjoin(packets, sets.lower[earlier[k]]);
     const std::vector<int> before(earlier.begin(), earlier.begin() + static_cast<std::ptrdiff_t>(k));
-    if (sure == DecisionDiagram::kNone || dd.within(sure, unionWithin(sets, before, sets.upper, sure)))
+    if (sure == DecisionDiagram::kNone || dd.within(sure, unionWithin(dd, before, sets.upper, sure)))
       continue;
     finding.conflicting_line = list.rules()[earlier[k]].line;
     break;
@@ -224,18 +218,18 @@ std::optional<Finding> judgeLine(const RuleList& list, RuleList::Sets& sets, int
   const Node packets = sets.upper[position];
   // The packets that may reach the line (no earlier line surely matches
   // them) and those that surely do (no earlier line may).
-  const Node mayReach = dd.diff(packets, unionWithin(sets, earlier, sets.lower, packets));
+  const Node mayReach = dd.diff(packets, unionWithin(dd, earlier, sets.lower, packets));
   const bool earlierExact = std::all_of(earlier.begin(), earlier.end(),
                                         [&](int p) { return list.rules()[p].exact; });
   const Node sureReach =
-      earlierExact ? mayReach : dd.diff(packets, unionWithin(sets, earlier, sets.upper, packets));
+      earlierExact ? mayReach : dd.diff(packets, unionWithin(dd, earlier, sets.upper, packets));
   if (mayReach == DecisionDiagram::kNone) return unreachable(list, sets, position, earlier);
   if (!rule.exact) return undecided(rule, lineReason(rule));
   if (sureReach == DecisionDiagram::kNone) {
     return undecided(rule, firstUnknown(list, sets, earlier, mayReach));
   }
   // What the rest of the list would do to them without the line.
-  const Outcome rest = outcomeOf(list, sets, later, mayReach);
+  const Outcome rest = outcomeOf(dd, RuleSets{list.rules(), sets.upper, sets.lower}, later, mayReach);
   const bool permit = rule.action == Action::permit;
   const bool same =
       permit ? dd.within(mayReach, rest.permitLo) : !dd.meets(mayReach, rest.permitHi);
@@ -264,7 +258,7 @@ RuleList::Sets& RuleList::sets(const CoverLimits& limits) const {
   sets->upper.resize(n);
   sets->lower.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
-    sets->upper[i] = ruleSet(sets->space, rules_[i]);
+    sets->upper[i] = ruleSetOf(sets->space, rules_[i]);
     sets->lower[i] = rules_[i].exact ? sets->upper[i] : DecisionDiagram::kNone;
   }
   sets->mark = dd.nodeCount();
@@ -280,11 +274,11 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting,
     RuleList::Sets& sets = source.sets(limits);
     sets.scratch();
     DecisionDiagram& dd = sets.space.sets();
-    const Node packets = ruleSet(sets.space, setting);
+    const Node packets = ruleSetOf(sets.space, setting);
     const Node sure = setting.exact ? packets : DecisionDiagram::kNone;
     std::vector<int> positions;
     source.candidates(indexBoxesOf(setting), positions);
-    const Outcome outcome = outcomeOf(source, sets, positions, packets);
+    const Outcome outcome = outcomeOf(dd, RuleSets{source.rules(), sets.upper, sets.lower}, positions, packets);
     const bool permit = setting.action == Action::permit;
     const bool covered =
         permit ? dd.within(packets, outcome.permitLo) : !dd.meets(packets, outcome.permitHi);

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "space/list_cover.h"
 
@@ -17,6 +18,31 @@ namespace dorvex {
 inline std::string lineReason(const CoverRule& rule) {
   return "line " + std::to_string(rule.line) + ": " + rule.reason;
 }
+
+// The packets of `rule`: the union of its boxes and of its products.
+Node ruleSetOf(HeaderSpace& space, const CoverRule& rule);
+
+// A list's rules with their sets: upper, all a rule may match; lower, those
+// it surely matches (empty for a rule not exactly known).
+struct RuleSets {
+  const std::vector<CoverRule>& rules;
+  const std::vector<Node>& upper;
+  const std::vector<Node>& lower;
+};
+
+// What the rules at `positions` (ascending) do to the packets of `region`:
+// those they surely and possibly permit (a packet no rule matches is
+// denied), and those a rule not exactly known may match first.
+struct Outcome {
+  Node permitLo = DecisionDiagram::kNone, permitHi = DecisionDiagram::kNone;
+  Node unknown = DecisionDiagram::kNone;
+};
+Outcome outcomeOf(DecisionDiagram& dd, const RuleSets& sets, const std::vector<int>& positions,
+                  Node region);
+
+// The union of `of[p]` for p in `positions`, each cut to `region`.
+Node unionWithin(DecisionDiagram& dd, const std::vector<int>& positions,
+                 const std::vector<Node>& of, Node region);
 
 // verdict() by the diagrams: undecided only for traffic not exactly known,
 // or past the memory guard (the reason then names it with its figures).
