@@ -28,7 +28,17 @@ std::map<ListKey, std::vector<int>> listsOf(const AclConfig& config) {
 std::vector<CoverRule> coverRulesOf(const AclConfig& config, const std::vector<int>& entries) {
   std::vector<CoverRule> rules;
   rules.reserve(entries.size());
-  for (int k : entries) rules.push_back(coverRuleOf(config, k));
+  for (int k : entries) {
+    rules.push_back(coverRuleOf(config, k));
+    const AclEntry& entry = *config.entryAt(k);
+    if (entry.permission == kPermit || entry.permission == kDeny) continue;
+    // A line whose action was not read may deny or permit what it matches:
+    // it stands as a deny and a permit of unknown packets, one after the
+    // other, so that no answer takes it for either.
+    rules.back().action = Action::deny;
+    rules.push_back(rules.back());
+    rules.back().action = Action::permit;
+  }
   return rules;
 }
 
