@@ -234,7 +234,10 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
     case CheckStatus::tooLarge: return trouble(run, kTooLarge, err);
   }
   run.checked = true;
-  const bool found = workspace.duplicationCount() > 0 || workspace.withinCount() > 0;
+  // The change review answers whether a decision changed; the other modes
+  // whether anything was found.
+  const bool found = options.modes.diff ? workspace.changeCount() > 0
+                                        : workspace.duplicationCount() > 0 || workspace.withinCount() > 0;
   run.status = found ? kExitDuplicates : kExitClean;
   if (!options.quiet) {
     printWhatWasRead(options.sourcePath, workspace.sourceConfig, err);

@@ -181,8 +181,7 @@ void writeNumbers(JsonWriter& json, const std::vector<int>& numbers) {
 // ICMP of IPv6, in an IPv6 list.
 constexpr std::uint32_t kIcmpv6Protocol = 58;
 
-void writeWitness(JsonWriter& json, const Verdict& verdict, bool ipv6) {
-  const Packet& packet = verdict.witness;
+void writeWitness(JsonWriter& json, const Packet& packet, int line, Action action, bool ipv6) {
   const std::uint32_t protocol = packet.field[kProtocol];
   const bool ported = protocol == kTcp || protocol == kUdp;
   json.raw("{\"protocol\":");
@@ -210,10 +209,65 @@ void writeWitness(JsonWriter& json, const Verdict& verdict, bool ipv6) {
     json.text(flagsText(static_cast<unsigned>(packet.word[kMiscWord] >> kFlagShift) & 63u));
   }
   json.raw(",\"decided_by\":{\"line\":");
-  json.number(verdict.witness_line);
+  json.number(line);
   json.raw(",\"action\":\"");
-  json.raw(actionName(verdict.witness_action));
+  json.raw(actionName(action));
   json.raw("\"}}");
+}
+
+// The change review's records, each kind in an array of its own.
+void writeChanges(JsonWriter& json, const std::vector<ChangeRecord>& records) {
+  using Kind = ChangeRecord::Kind;
+  auto writeListOf = [&](const ChangeRecord& record) {
+    json.raw("{\"list\":{\"kind\":\"");
+    json.raw(record.listKind);
+    json.raw("\"");
+    if (record.number >= 0) {
+      json.raw(",\"number\":");
+      json.number(record.number);
+    } else {
+      json.textMember("name", record.name, "name_bytes");
+    }
+    json.raw("}");
+  };
+  const char* const opening[] = {",\"differences\":[", "],\"list_changes\":[",
+                                 "],\"undecided_changes\":["};
+  for (int part = 0; part < 3; ++part) {
+    json.raw(opening[part]);
+    bool first = true;
+    for (const ChangeRecord& record : records) {
+      const bool wanted = part == 0   ? record.kind == Kind::difference
+                          : part == 1 ? record.kind == Kind::listAdded ||
+                                            record.kind == Kind::listRemoved
+                                      : record.kind == Kind::undecided;
+      if (!wanted) continue;
+      if (!first) json.raw(",");
+      first = false;
+      writeListOf(record);
+      if (part == 0) {
+        const Difference& d = record.difference;
+        json.raw(",\"old_line\":");
+        json.number(d.old_line);
+        json.raw(",\"new_line\":");
+        json.number(d.new_line);
+        json.raw(",\"old_action\":\"");
+        json.raw(actionName(d.old_action));
+        json.raw("\",\"new_action\":\"");
+        json.raw(actionName(d.new_action));
+        json.raw("\",\"witness\":");
+        writeWitness(json, d.witness, d.new_line, d.new_action, record.ipv6);
+      } else if (part == 1) {
+        json.raw(record.kind == Kind::listAdded ? ",\"change\":\"added\"" : ",\"change\":\"removed\"");
+        json.raw(",\"lines\":");
+        json.number(record.lines);
+      } else {
+        json.raw(",\"reason\":");
+        json.text(record.reason);
+      }
+      json.raw("}");
+    }
+  }
+  json.raw("]");
 }
 
 void writeVerdict(JsonWriter& json, const CheckWorkspace& workspace, const ListVerdict& result) {
@@ -232,7 +286,8 @@ void writeVerdict(JsonWriter& json, const CheckWorkspace& workspace, const ListV
   writeNumbers(json, result.verdict.deciding_lines);
   if (result.kind == ListVerdictKind::notCovered) {
     json.raw(",\"witness\":");
-    writeWitness(json, result.verdict, rule.type == kIpv6Rule);
+    writeWitness(json, result.verdict.witness, result.verdict.witness_line,
+                 result.verdict.witness_action, rule.type == kIpv6Rule);
   }
   if (result.kind == ListVerdictKind::undecided) {
     json.raw(",\"reason\":");
@@ -393,6 +448,7 @@ void writeDocumentStart(JsonWriter& json, CheckModes modes) {
   json.raw("\"");
   json.raw(coverName(modes.cover));
   json.raw(modes.within ? "\",\"within\":true" : "\"");
+  if (modes.diff) json.raw(",\"diff\":true");
   json.raw("},\"checks\":[\n");
 }
 
@@ -416,6 +472,7 @@ void writeCheck(JsonWriter& json, const CheckWorkspace& workspace, std::string_v
   writePairs(json, workspace);
   json.raw("]");
   if (workspace.modes().cover == Cover::list) writeVerdicts(json, workspace);
+  if (workspace.modes().diff && !workspace.single()) writeChanges(json, workspace.changes());
   if (reportPath.empty()) {
     json.raw(",\"report\":null");
   } else {

@@ -3,6 +3,7 @@
 // report files.
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -46,6 +47,10 @@ int main(int argc, char** argv) {
   app.add_flag("--within", options.modes.within,
                "also each configuration's unreachable and redundant lines, list by list "
                "(the full syntax); with SOURCE alone, that one analysed on its own");
+  app.add_flag("--diff", options.modes.diff,
+               "also what SETTING (the new revision) changes from SOURCE (the old one): every "
+               "pair of deciding lines whose decisions differ, with a packet; exit 1 when a "
+               "decision changed (the full syntax)");
   app.add_flag("--fail-on-unread", options.failOnUnread,
                "exit 3 when a line that looks like an access-list statement was not read");
 
@@ -82,12 +87,16 @@ int main(int argc, char** argv) {
     std::cerr << "SETTING is required\nRun with --help for more information.\n";
     return dorvex::kExitTrouble;
   }
-  // The within analysis reads lists as running configurations hold them.
-  if (options.modes.within && app.count("--syntax") == 0) syntax = "full";
-  if (options.modes.within && syntax != "full") {
-    std::cerr << "dorvex: --within reads lists as running configurations hold them: it needs "
-                 "--syntax full\n";
-    return dorvex::kExitTrouble;
+  // The within analysis and the change review read lists as running
+  // configurations hold them.
+  for (const auto& [wanted, name] : {std::pair{options.modes.within, "--within"},
+                                     std::pair{options.modes.diff, "--diff"}}) {
+    if (wanted && app.count("--syntax") == 0) syntax = "full";
+    if (wanted && syntax != "full") {
+      std::cerr << "dorvex: " << name
+                << " reads lists as running configurations hold them: it needs --syntax full\n";
+      return dorvex::kExitTrouble;
+    }
   }
   options.modes.syntax = syntax == "full" ? dorvex::Syntax::full : dorvex::Syntax::classic;
   options.modes.cover = cover == "list"    ? dorvex::Cover::list

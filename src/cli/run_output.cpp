@@ -40,9 +40,11 @@ bool printChosenText(const DriverOptions& options, const PairRun& run,
                                    printViewText(out, workspace.rightText(view))));
   }
   if (options.print == "details") {
-    // The within findings follow; they are empty unless --within is given.
+    // The within findings and the changes follow; each is empty unless
+    // --within or --diff is given.
     return printText(out, workspace.duplicationDetails.view()) &&
-           printText(out, workspace.withinDetails.view());
+           printText(out, workspace.withinDetails.view()) &&
+           printText(out, workspace.changeDetails.view());
   }
   if (options.print == "report") return printText(out, run.reportText);
   return true;

@@ -35,7 +35,13 @@ struct CheckModes {
   // Also the within analysis: each configuration's unreachable and redundant
   // lines, list by list (dupcheck/list_check.h).
   bool within = false;
-  bool isDefault() const { return syntax == Syntax::classic && cover == Cover::classic && !within; }
+  // Also the change review: what the setting config (the new revision)
+  // changes from the source config (the old one), list by list, both ways
+  // (dupcheck/change_review.h).
+  bool diff = false;
+  bool isDefault() const {
+    return syntax == Syntax::classic && cover == Cover::classic && !within && !diff;
+  }
 };
 
 }  // namespace dorvex

@@ -49,6 +49,7 @@ CheckStatus checkAndReport(CheckWorkspace& workspace, const CheckRequest& reques
     if (sink)
       sink->write("<Process> source config check -> setting config check -> duplication check\r\n");
     workspace.checkConfigs(sink);
+    workspace.setFileNames(fileNamePart(request.sourcePath), fileNamePart(request.settingPath));
     workspace.checkDuplicates(sink);
   }
 

@@ -35,9 +35,12 @@ bool CheckWorkspace::load(std::string_view sourceText, std::string_view settingT
   pairRecord.clear();
   verdictRecord.clear();
   for (std::vector<WithinFinding>& record : withinRecord) record.clear();
+  changeRecord.clear();
+  changeLines = 0;
   return sourceSummary.allocate(kResultTextSize) && settingSummary.allocate(kResultTextSize) &&
          duplicationDetails.allocate(kResultTextSize) &&
-         withinDetails.allocate(modes.within ? kResultTextSize : 1);
+         withinDetails.allocate(modes.within ? kResultTextSize : 1) &&
+         changeDetails.allocate(modes.diff ? kResultTextSize : 1);
 }
 
 std::string_view CheckWorkspace::leftText(ResultView view) const {
@@ -78,6 +81,12 @@ bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
                                         recordingPairs ? &verdictRecord : nullptr);
   }
   if (checkModes.within) analyseWithin();
+  if (checkModes.diff && !singleConfig) {
+    if (console) console->write("change review....\r\n");
+    changeRecord.clear();
+    changeLines = reviewChanges(sourceConfig, settingConfig, fileNames[0], fileNames[1],
+                                changeDetails, recordingPairs ? &changeRecord : nullptr);
+  }
   dorvex::writeSummary(sourceConfig, sourceSummary);
   if (!singleConfig) dorvex::writeSummary(settingConfig, settingSummary);
   return true;
@@ -139,7 +148,8 @@ std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view date
     lines += checkModes.syntax == Syntax::full ? "full" : "classic";
     lines += "] [Cover=";
     lines += coverName(checkModes.cover);
-    lines += checkModes.within ? "] [Within]\r\n" : "]\r\n";
+    lines += checkModes.within ? "] [Within]" : "]";
+    lines += checkModes.diff ? " [Diff]\r\n" : "\r\n";
   }
   lines += kRule;
   lines += "\r\n";
@@ -165,6 +175,10 @@ std::vector<std::string_view> CheckWorkspace::reportPieces(std::string_view date
   if (checkModes.within) {
     pieces.insert(pieces.end(), {"------------ Within Details ---------\r\n", "\r\n",
                                  withinDetails.view(), "\r\n"});
+  }
+  if (checkModes.diff && !singleConfig) {
+    pieces.insert(pieces.end(), {"------------ Change Details ---------\r\n", "\r\n",
+                                 changeDetails.view(), "\r\n"});
   }
   pieces.insert(pieces.end(), {"------------ Report Finished ----------\r\n", "\r\n"});
   return pieces;

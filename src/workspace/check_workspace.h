@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dupcheck/change_review.h"
 #include "dupcheck/list_check.h"
 #include "dupcheck/pair_test.h"
 #include "parser/acl_config.h"
@@ -131,6 +132,15 @@ class CheckWorkspace {
   // configuration alone.
   std::string_view sourceWithinText() const;
   std::string_view settingWithinText() const;
+  // With modes.diff, recorded alike: what the setting config changes.
+  const std::vector<ChangeRecord>& changes() const { return changeRecord; }
+  // Lines of changeDetails: 0 when no decision changed.
+  long long changeCount() const { return changeLines; }
+  // The names the change review gives the two files in its reasons.
+  void setFileNames(std::string_view source, std::string_view setting) {
+    fileNames[0] = source;
+    fileNames[1] = setting;
+  }
 
   // The local date and time used for the report, "MM/DD/YY" and "HH:MM:SS".
   // Tests replace it to make the report name and header predictable.
@@ -143,6 +153,7 @@ class CheckWorkspace {
   TextCursor settingSummary;
   TextCursor duplicationDetails;
   TextCursor withinDetails;
+  TextCursor changeDetails;
 
  private:
   CheckModes checkModes;
@@ -151,6 +162,9 @@ class CheckWorkspace {
   std::vector<DuplicatePair> pairRecord;
   std::vector<ListVerdict> verdictRecord;
   std::vector<WithinFinding> withinRecord[2];
+  std::vector<ChangeRecord> changeRecord;
+  long long changeLines = 0;
+  std::string fileNames[2];
   long long withinLines = 0;
   // Where the setting config's lines start in withinDetails.
   std::size_t withinSettingStart = 0;

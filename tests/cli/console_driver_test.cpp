@@ -99,6 +99,50 @@ TEST_F(ConsoleDriverTest, PrintWritesTheChosenText) {
   EXPECT_EQ(dorvex::testing_files::readBytes(directory / path), report.out.substr(path.size() + 1));
 }
 
+// The change review: what the second configuration changes, both ways,
+// after the duplication details; exit 1 only when a decision changed.
+TEST_F(ConsoleDriverTest, DiffSaysWhatARevisionChanges) {
+  const char* const old = "ip access-list extended A\n permit tcp host 10.0.0.1 any eq 80\n"
+                          "ip access-list extended B\n permit udp any any eq 53\n";
+  const struct {
+    const char* revision;
+    const char* changes;
+    int status;
+  } kCases[] = {
+      // Re-spelled, the other list unchanged: nothing.
+      {"ip access-list extended A\n permit tcp 10.0.0.1 0.0.0.0 any eq www\n"
+       "ip access-list extended B\n permit udp any any eq domain\n",
+       "", 0},
+      {"ip access-list extended A\n deny tcp host 10.0.0.1 any eq 80\n"
+       "ip access-list extended B\n permit udp any any eq 53\n",
+       " ACL=A old-row=2 new-row=2 newly denied witness=tcp 10.0.0.1 port 1024 > "
+       "0.0.0.1 port 80\r\n",
+       1},
+      {"ip access-list extended A\n permit tcp host 10.0.0.1 any eq 80\n", " ACL=B list removed lines=1\r\n", 1},
+      // An unread deny before the implicit deny changes no decision.
+      {"ip access-list extended A\n permit tcp host 10.0.0.1 any eq 80\n deny tcp any any frob\n"
+       "ip access-list extended B\n permit udp any any eq 53\n",
+       "", 0},
+      {"ip access-list extended A\n permit tcp host 10.0.0.1 any eq 80\n permit tcp any any frob\n"
+       "ip access-list extended B\n permit udp any any eq 53\n",
+       " ACL=A undecided reason=new.cfg:3 option not understood: frob\r\n", 1},
+  };
+  write("old.cfg", old);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.revision);
+    write("new.cfg", c.revision);
+    Outcome r = run("-q --no-report --diff --print details old.cfg new.cfg");
+    EXPECT_EQ(c.status, r.status) << r.err;
+    std::string changes;
+    std::size_t at = 0;
+    for (std::size_t end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1) {
+      const std::string line = r.out.substr(at, end + 1 - at);
+      if (line.find("source-row=") == std::string::npos) changes += line;
+    }
+    EXPECT_EQ(c.changes, changes);
+  }
+}
+
 TEST_F(ConsoleDriverTest, TroubleExitsWithTwoAndLeavesNoReport) {
   write("a.cfg", "access-list 10 permit any\n");
   write("empty.cfg", "");
