@@ -8,18 +8,25 @@
 //   dorvex_cover check SOURCE shifted  the same, the setting being SOURCE
 //                                      rotated by half (classbench_lists.h)
 //   dorvex_cover within FILE           the findings in one list
+//   dorvex_cover diff FILE [EDITS]     the change review of the list against
+//                                      a copy with EDITS edits (default 50):
+//                                      deletes, inserts of copied rules,
+//                                      moves and flipped actions, in turn
 //
 // check and within print counts, the seconds taken (processor time) and the
 // peak resident memory in MiB, one "name value" pair a line.
 #include <sys/resource.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <random>
 #include <string>
 
 #include "classbench_lists.h"
+#include "space/list_diff.h"
 
 namespace {
 
@@ -92,6 +99,41 @@ int withinList(const std::string& path) {
   return 0;
 }
 
+int diffList(const std::string& path, int edits) {
+  std::vector<FilterRule> rules;
+  if (!load(path, rules)) return 2;
+  std::vector<CoverRule> older = coverRules(rules), newer = older;
+  std::mt19937 rng(7);
+  for (int e = 0; e < edits && !newer.empty(); ++e) {
+    const auto at = [&] { return static_cast<std::ptrdiff_t>(rng() % newer.size()); };
+    switch (e % 4) {
+      case 0: newer.erase(newer.begin() + at()); break;
+      case 1: newer.insert(newer.begin() + at(), older[static_cast<std::size_t>(at())]); break;
+      case 2: {
+        const auto from = at();
+        const CoverRule moved = newer[static_cast<std::size_t>(from)];
+        newer.erase(newer.begin() + from);
+        newer.insert(newer.begin() + at(), moved);
+        break;
+      }
+      default: {
+        CoverRule& r = newer[static_cast<std::size_t>(at())];
+        r.action = r.action == Action::permit ? Action::deny : Action::permit;
+      }
+    }
+  }
+  for (std::size_t k = 0; k < newer.size(); ++k) newer[k].line = static_cast<int>(k) + 1;
+  const double start = processorSeconds();
+  const ListChanges changes = compareLists(RuleList(std::move(older)), RuleList(std::move(newer)));
+  std::map<std::string, double> figures{{"differences", double(changes.differences.size())},
+                                        {"undecided", double(changes.undecided.size())},
+                                        {"guard", changes.guard.empty() ? 0.0 : 1.0}};
+  figures["seconds"] = processorSeconds() - start;
+  figures["peak_mib"] = peakMiB();
+  print(figures);
+  return 0;
+}
+
 int text(const std::string& path, const std::string& name) {
   std::vector<FilterRule> rules;
   if (!load(path, rules)) return 2;
@@ -108,8 +150,10 @@ int main(int argc, char** argv) {
     return text(argv[2], argc == 4 ? argv[3] : "101");
   if (command == "check" && argc == 4) return check(argv[2], argv[3]);
   if (command == "within" && argc == 3) return withinList(argv[2]);
+  if (command == "diff" && (argc == 3 || argc == 4))
+    return diffList(argv[2], argc == 4 ? std::atoi(argv[3]) : 50);
   std::fprintf(stderr,
                "usage: dorvex_cover text FILE [NAME] | check SOURCE SETTING|shifted | "
-               "within FILE\n");
+               "within FILE | diff FILE [EDITS]\n");
   return 2;
 }
