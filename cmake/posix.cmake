@@ -14,6 +14,7 @@ target_link_libraries(dorvex_platform PUBLIC dorvex_core)
 # The console driver without its entry function, which the benchmarks run too.
 add_library(dorvex_console STATIC
   src/cli/console_driver.cpp
+  src/cli/trace_command.cpp
   src/cli/run_output.cpp
   src/cli/json_output.cpp
 )

@@ -24,6 +24,7 @@ target_link_libraries(dorvex_platform PUBLIC dorvex_core)
 add_executable(dorvex-cli
   src/cli/main.cpp
   src/cli/console_driver.cpp
+  src/cli/trace_command.cpp
   src/cli/run_output.cpp
   src/cli/json_output.cpp
 )

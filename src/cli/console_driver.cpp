@@ -236,8 +236,9 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
   run.checked = true;
   // The change review answers whether a decision changed; the other modes
   // whether anything was found.
-  const bool found = options.modes.diff ? workspace.changeCount() > 0
-                                        : workspace.duplicationCount() > 0 || workspace.withinCount() > 0;
+  const bool found = options.modes.diff
+                         ? workspace.changeCount() > 0
+                         : workspace.duplicationCount() > 0 || workspace.withinCount() > 0;
   run.status = found ? kExitDuplicates : kExitClean;
   if (!options.quiet) {
     printWhatWasRead(options.sourcePath, workspace.sourceConfig, err);

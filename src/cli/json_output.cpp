@@ -236,10 +236,10 @@ void writeChanges(JsonWriter& json, const std::vector<ChangeRecord>& records) {
     json.raw(opening[part]);
     bool first = true;
     for (const ChangeRecord& record : records) {
-      const bool wanted = part == 0   ? record.kind == Kind::difference
-                          : part == 1 ? record.kind == Kind::listAdded ||
-                                            record.kind == Kind::listRemoved
-                                      : record.kind == Kind::undecided;
+      const bool wanted = part == 0 ? record.kind == Kind::difference
+                          : part == 1
+                              ? record.kind == Kind::listAdded || record.kind == Kind::listRemoved
+                              : record.kind == Kind::undecided;
       if (!wanted) continue;
       if (!first) json.raw(",");
       first = false;
@@ -257,7 +257,8 @@ void writeChanges(JsonWriter& json, const std::vector<ChangeRecord>& records) {
         json.raw("\",\"witness\":");
         writeWitness(json, d.witness, d.new_line, d.new_action, record.ipv6);
       } else if (part == 1) {
-        json.raw(record.kind == Kind::listAdded ? ",\"change\":\"added\"" : ",\"change\":\"removed\"");
+        json.raw(record.kind == Kind::listAdded ? ",\"change\":\"added\""
+                                                : ",\"change\":\"removed\"");
         json.raw(",\"lines\":");
         json.number(record.lines);
       } else {

@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/console_driver.h"
+#include "cli/trace_command.h"
 #include "dorvex_version.h"
 #include "platform/report_file.h"
 
@@ -76,11 +77,38 @@ int main(int argc, char** argv) {
   app.add_flag("--print-raw", options.printRaw,
                "--print summary or analysis without the \"==> FILE <==\" header lines")
       ->needs("--print");
+  std::string traceFlow;
+  CLI::Option* trace =
+      app.add_option("--trace", traceFlow,
+                     "the line of each access list of SOURCE [SETTING...] that decides the flow "
+                     "FLOW, e.g. \"tcp 10.1.1.1 1024 192.0.2.10 23\", and whether they agree "
+                     "(the full syntax; no report)")
+          ->type_name("FLOW")
+          ->excludes("--within")
+          ->excludes("--diff")
+          ->excludes("--cover")
+          ->excludes("--print")
+          ->excludes(report)
+          ->excludes("--no-report")
+          ->excludes("--output-dir")
+          ->excludes("--fail-on-unread");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
     int status = app.exit(error);
     return status == 0 ? 0 : dorvex::kExitTrouble;
+  }
+  if (trace->count() > 0) {
+    if (syntax != "full" && app.count("--syntax") > 0) {
+      std::cerr << "dorvex: --trace reads lists as running configurations hold them: it needs "
+                   "--syntax full\n";
+      return dorvex::kExitTrouble;
+    }
+    dorvex::TraceOptions traceOptions{
+        traceFlow, {options.sourcePath}, options.format, options.quiet};
+    traceOptions.configPaths.insert(traceOptions.configPaths.end(), settingPaths.begin(),
+                                    settingPaths.end());
+    return dorvex::runTrace(traceOptions, std::cout, std::cerr);
   }
   if (settingPaths.empty() && !options.modes.within) {
     // As the option parser says of a positional it requires.
@@ -89,8 +117,8 @@ int main(int argc, char** argv) {
   }
   // The within analysis and the change review read lists as running
   // configurations hold them.
-  for (const auto& [wanted, name] : {std::pair{options.modes.within, "--within"},
-                                     std::pair{options.modes.diff, "--diff"}}) {
+  for (const auto& [wanted, name] :
+       {std::pair{options.modes.within, "--within"}, std::pair{options.modes.diff, "--diff"}}) {
     if (wanted && app.count("--syntax") == 0) syntax = "full";
     if (wanted && syntax != "full") {
       std::cerr << "dorvex: " << name

@@ -197,8 +197,10 @@ Finding unreachable(const RuleList& list, RuleList::Sets& sets, int position,
   std::sort(byShare.begin(), byShare.end());
   for (const auto& [share, k] : byShare) {
     const Node sure = dd.conjoin(packets, sets.lower[earlier[k]]);
-    const std::vector<int> before(earlier.begin(), earlier.begin() + static_cast<std::ptrdiff_t>(k));
-    if (sure == DecisionDiagram::kNone || dd.within(sure, unionWithin(dd, before, sets.upper, sure)))
+    const std::vector<int> before(earlier.begin(),
+                                  earlier.begin() + static_cast<std::ptrdiff_t>(k));
+    if (sure == DecisionDiagram::kNone ||
+        dd.within(sure, unionWithin(dd, before, sets.upper, sure)))
       continue;
     finding.conflicting_line = list.rules()[earlier[k]].line;
     break;
@@ -219,8 +221,8 @@ std::optional<Finding> judgeLine(const RuleList& list, RuleList::Sets& sets, int
   // The packets that may reach the line (no earlier line surely matches
   // them) and those that surely do (no earlier line may).
   const Node mayReach = dd.diff(packets, unionWithin(dd, earlier, sets.lower, packets));
-  const bool earlierExact = std::all_of(earlier.begin(), earlier.end(),
-                                        [&](int p) { return list.rules()[p].exact; });
+  const bool earlierExact =
+      std::all_of(earlier.begin(), earlier.end(), [&](int p) { return list.rules()[p].exact; });
   const Node sureReach =
       earlierExact ? mayReach : dd.diff(packets, unionWithin(dd, earlier, sets.upper, packets));
   if (mayReach == DecisionDiagram::kNone) return unreachable(list, sets, position, earlier);
@@ -229,7 +231,8 @@ std::optional<Finding> judgeLine(const RuleList& list, RuleList::Sets& sets, int
     return undecided(rule, firstUnknown(list, sets, earlier, mayReach));
   }
   // What the rest of the list would do to them without the line.
-  const Outcome rest = outcomeOf(dd, RuleSets{list.rules(), sets.upper, sets.lower}, later, mayReach);
+  const Outcome rest =
+      outcomeOf(dd, RuleSets{list.rules(), sets.upper, sets.lower}, later, mayReach);
   const bool permit = rule.action == Action::permit;
   const bool same =
       permit ? dd.within(mayReach, rest.permitLo) : !dd.meets(mayReach, rest.permitHi);
@@ -278,7 +281,8 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting,
     const Node sure = setting.exact ? packets : DecisionDiagram::kNone;
     std::vector<int> positions;
     source.candidates(indexBoxesOf(setting), positions);
-    const Outcome outcome = outcomeOf(dd, RuleSets{source.rules(), sets.upper, sets.lower}, positions, packets);
+    const Outcome outcome =
+        outcomeOf(dd, RuleSets{source.rules(), sets.upper, sets.lower}, positions, packets);
     const bool permit = setting.action == Action::permit;
     const bool covered =
         permit ? dd.within(packets, outcome.permitLo) : !dd.meets(packets, outcome.permitHi);

@@ -299,7 +299,8 @@ Rest decidedBy(const RuleList& list, int position, const std::vector<int>& candi
     if (p == position) continue;
     work += part.size();
     const auto meets = [&](const Box& box) {
-      return std::any_of(part.begin(), part.end(), [&](const Box& b) { return intersects(box, b); });
+      return std::any_of(part.begin(), part.end(),
+                         [&](const Box& b) { return intersects(box, b); });
     };
     const auto& boxes = list.rules()[p].boxes;
     if (std::any_of(boxes.begin(), boxes.end(), meets)) before.push_back(p);
@@ -349,7 +350,8 @@ Finding unreachable(const RuleList& list, int position, const std::vector<int>& 
   std::sort(byOverlap.begin(), byOverlap.end());
   bool unsure = false;
   for (const auto& entry : byOverlap) {
-    Rest outcome = decidedBy(list, position, candidates, entry.second, Cut::all, part, limits, work);
+    Rest outcome =
+        decidedBy(list, position, candidates, entry.second, Cut::all, part, limits, work);
     unsure = unsure || outcome == Rest::budget;
     if (outcome != Rest::nonempty) continue;
     finding.conflicting_line = list.rules()[entry.second].line;
@@ -370,7 +372,8 @@ std::optional<Finding> judgeReach(const RuleList& list, int position,
   BoxSet rest = rule.boxes;
   Rest outcome = subtractAll(rest, list, earlierExact, limits, work);
   if (outcome == Rest::budget) return undecided(rule, "budget");
-  if (outcome == Rest::empty) return unreachable(list, position, earlierExact, earlier, limits, work);
+  if (outcome == Rest::empty)
+    return unreachable(list, position, earlierExact, earlier, limits, work);
   if (earlierExact.size() == earlier.size()) return std::nullopt;
   rest = rule.boxes;
   outcome = subtractAll(rest, list, earlier, limits, work);
@@ -411,17 +414,19 @@ std::optional<Finding> judgeLine(const RuleList& list, int position,
   BoxSet part;
   for (auto it = split + 1; it != candidates.end(); ++it) {
     const CoverRule& other = list.rules()[*it];
-    Rest may = proven(*it) ? Rest::nonempty
-                           : decidedBy(list, position, candidates, *it, Cut::exactOnly, part, limits, work);
+    Rest may = proven(*it)
+                   ? Rest::nonempty
+                   : decidedBy(list, position, candidates, *it, Cut::exactOnly, part, limits, work);
     if (may == Rest::budget) return undecided(rule, "budget");
     if (may == Rest::empty) continue;
     if (other.action == rule.action) {
       deciding.push_back(other.line);
       continue;
     }
-    Rest sure = !other.exact  ? Rest::empty
-                : proven(*it) ? Rest::nonempty
-                              : decidedBy(list, position, candidates, *it, Cut::all, part, limits, work);
+    Rest sure = !other.exact ? Rest::empty
+                : proven(*it)
+                    ? Rest::nonempty
+                    : decidedBy(list, position, candidates, *it, Cut::all, part, limits, work);
     if (sure == Rest::budget) return undecided(rule, "budget");
     if (sure == Rest::nonempty) return std::nullopt;
     if (doubt.empty())

@@ -38,13 +38,15 @@ void align(Side& a, Side& b) {
   b.unaligned.assign(static_cast<std::size_t>(m), true);
   int head = 0;
   while (head < n && head < m && sameRule(a, head, b, head)) {
-    a.unaligned[static_cast<std::size_t>(head)] = b.unaligned[static_cast<std::size_t>(head)] = false;
+    a.unaligned[static_cast<std::size_t>(head)] = b.unaligned[static_cast<std::size_t>(head)] =
+        false;
     ++head;
   }
   int tailA = n, tailB = m;
   while (tailA > head && tailB > head && sameRule(a, tailA - 1, b, tailB - 1)) {
     --tailA, --tailB;
-    a.unaligned[static_cast<std::size_t>(tailA)] = b.unaligned[static_cast<std::size_t>(tailB)] = false;
+    a.unaligned[static_cast<std::size_t>(tailA)] = b.unaligned[static_cast<std::size_t>(tailB)] =
+        false;
   }
   const int na = tailA - head, nb = tailB - head;
   auto same = [&](int x, int y) { return sameRule(a, head + x, b, head + y); };
@@ -53,9 +55,13 @@ void align(Side& a, Side& b) {
   int edits = -1;
   for (int d = 0; d <= std::min(kMaxEdits, na + nb) && edits < 0; ++d) {
     std::vector<int> row(static_cast<std::size_t>(2 * d + 1));
-    auto prev = [&](int k) { return trace[static_cast<std::size_t>(d - 1)][static_cast<std::size_t>(k + d - 1)]; };
+    auto prev = [&](int k) {
+      return trace[static_cast<std::size_t>(d - 1)][static_cast<std::size_t>(k + d - 1)];
+    };
     for (int k = -d; k <= d; k += 2) {
-      int x = d == 0 ? 0 : (k == -d || (k != d && prev(k - 1) < prev(k + 1))) ? prev(k + 1) : prev(k - 1) + 1;
+      int x = d == 0                                               ? 0
+              : (k == -d || (k != d && prev(k - 1) < prev(k + 1))) ? prev(k + 1)
+                                                                   : prev(k - 1) + 1;
       int y = x - k;
       while (x < na && y < nb && same(x, y)) ++x, ++y;
       row[static_cast<std::size_t>(k + d)] = x;
@@ -75,13 +81,15 @@ void align(Side& a, Side& b) {
     const int startX = down ? prevX : prevX + 1;
     while (x > startX) {
       --x, --y;
-      a.unaligned[static_cast<std::size_t>(head + x)] = b.unaligned[static_cast<std::size_t>(head + y)] = false;
+      a.unaligned[static_cast<std::size_t>(head + x)] =
+          b.unaligned[static_cast<std::size_t>(head + y)] = false;
     }
     x = prevX, y = prevY;
   }
   while (x > 0) {
     --x, --y;
-    a.unaligned[static_cast<std::size_t>(head + x)] = b.unaligned[static_cast<std::size_t>(head + y)] = false;
+    a.unaligned[static_cast<std::size_t>(head + x)] =
+        b.unaligned[static_cast<std::size_t>(head + y)] = false;
   }
 }
 
@@ -103,7 +111,8 @@ std::vector<std::pair<int, Node>> decidersOf(DecisionDiagram& dd, const Side& si
     const int p = touching[k];
     const Node sure = dd.conjoin(changed, side.lower[static_cast<std::size_t>(p)]);
     if (sure == DecisionDiagram::kNone) continue;
-    const std::vector<int> earlier(touching.begin(), touching.begin() + static_cast<std::ptrdiff_t>(k));
+    const std::vector<int> earlier(touching.begin(),
+                                   touching.begin() + static_cast<std::ptrdiff_t>(k));
     const Node reach = dd.diff(sure, unionWithin(dd, earlier, cut, sure));
     if (reach != DecisionDiagram::kNone) parts.emplace_back(p, reach);
   }
@@ -156,8 +165,8 @@ ListChanges compareLists(const RuleList& older, const RuleList& newer, const Cov
     Outcome outcome[2];
     for (int s = 0; s < 2; ++s) {
       const Side& side = sides[s];
-      outcome[s] = outcomeOf(dd, RuleSets{side.list->rules(), side.upper, side.lower},
-                             side.positions, zone);
+      outcome[s] =
+          outcomeOf(dd, RuleSets{side.list->rules(), side.upper, side.lower}, side.positions, zone);
     }
     // Surely changed: surely permitted on one side and surely denied on the
     // other. Possibly changed: permitted on one side under some reading.

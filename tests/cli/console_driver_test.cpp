@@ -102,8 +102,9 @@ TEST_F(ConsoleDriverTest, PrintWritesTheChosenText) {
 // The change review: what the second configuration changes, both ways,
 // after the duplication details; exit 1 only when a decision changed.
 TEST_F(ConsoleDriverTest, DiffSaysWhatARevisionChanges) {
-  const char* const old = "ip access-list extended A\n permit tcp host 10.0.0.1 any eq 80\n"
-                          "ip access-list extended B\n permit udp any any eq 53\n";
+  const char* const old =
+      "ip access-list extended A\n permit tcp host 10.0.0.1 any eq 80\n"
+      "ip access-list extended B\n permit udp any any eq 53\n";
   const struct {
     const char* revision;
     const char* changes;
@@ -118,7 +119,8 @@ TEST_F(ConsoleDriverTest, DiffSaysWhatARevisionChanges) {
        " ACL=A old-row=2 new-row=2 newly denied witness=tcp 10.0.0.1 port 1024 > "
        "0.0.0.1 port 80\r\n",
        1},
-      {"ip access-list extended A\n permit tcp host 10.0.0.1 any eq 80\n", " ACL=B list removed lines=1\r\n", 1},
+      {"ip access-list extended A\n permit tcp host 10.0.0.1 any eq 80\n",
+       " ACL=B list removed lines=1\r\n", 1},
       // An unread deny before the implicit deny changes no decision.
       {"ip access-list extended A\n permit tcp host 10.0.0.1 any eq 80\n deny tcp any any frob\n"
        "ip access-list extended B\n permit udp any any eq 53\n",

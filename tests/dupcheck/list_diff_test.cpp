@@ -39,7 +39,9 @@ CoverRule respelled(CoverRule rule) {
 
 std::vector<CoverRule> edited(Generator& gen, std::vector<CoverRule> rules, int edits) {
   for (int e = 0; e < edits; ++e) {
-    const auto at = [&] { return static_cast<std::ptrdiff_t>(gen.pick(std::uint32_t(rules.size()))); };
+    const auto at = [&] {
+      return static_cast<std::ptrdiff_t>(gen.pick(std::uint32_t(rules.size())));
+    };
     switch (rules.empty() ? 1 : gen.pick(6)) {
       case 0: rules.erase(rules.begin() + at()); break;
       case 1: rules.insert(rules.begin() + (rules.empty() ? 0 : at()), gen.make(0)); break;
