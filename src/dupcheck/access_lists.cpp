@@ -1,5 +1,7 @@
 #include "dupcheck/access_lists.h"
 
+#include <algorithm>
+
 #include "dupcheck/rule_boxes.h"
 
 namespace dorvex {
@@ -15,12 +17,20 @@ bool listKeyOf(const AclConfig& config, const AclEntry& entry, ListKey& key) {
   return true;
 }
 
-// Table order: the order of the text.
+// The classic syntax knows no sequence numbers: its lists are in table
+// order, the order of the text. The full syntax orders them by number, as a
+// device does; equal numbers (lines in error) keep table order.
 std::map<ListKey, std::vector<int>> listsOf(const AclConfig& config) {
   std::map<ListKey, std::vector<int>> lists;
   ListKey key;
   for (int k = 0; k < config.entryCount(); ++k) {
     if (listKeyOf(config, *config.entryAt(k), key)) lists[key].push_back(k);
+  }
+  if (config.syntaxRead() != Syntax::full) return lists;
+  for (auto& [listKey, entries] : lists) {
+    std::stable_sort(entries.begin(), entries.end(), [&config](int a, int b) {
+      return config.entryAt(a)->sequence < config.entryAt(b)->sequence;
+    });
   }
   return lists;
 }

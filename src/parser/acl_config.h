@@ -169,6 +169,15 @@ class AclConfig {
     entries[index].flags |= bits;
     return true;
   }
+  // Sets the sequence number of the committed entry at `index`; false
+  // outside 0 to entryCount() - 1. Used by the statement parser.
+  bool setSequence(int index, long long sequence) {
+    if (index < 0 || index >= entryCount_) return false;
+    entries[index].sequence = sequence;
+    return true;
+  }
+  // The syntax the last reset() said to read.
+  Syntax syntaxRead() const { return syntax; }
 
   // Copies the annotation and its NUL into `buffer` iff it fits `capacity`;
   // otherwise `buffer` is left as it was.

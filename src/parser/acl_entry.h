@@ -78,6 +78,9 @@ struct AclEntry {
   int option_idx = -1;  // name-table index of the first option word
   unsigned flags = 0;
   int column = -1;  // 1-based number of the line the entry came from
+  // Full syntax only: the entry's sequence number in its list, written or
+  // given as a device gives it; its lists are evaluated in this order.
+  long long sequence = -1;
 };
 
 // True iff `entry` is a rule the parser read: committed into a list, neither

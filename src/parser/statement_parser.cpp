@@ -1,5 +1,7 @@
 #include "parser/statement_parser.h"
 
+#include <algorithm>
+#include <charconv>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -53,6 +55,16 @@ bool isCountWord(std::string_view word, std::string_view next) {
          (word.substr(0, 8) == "(hitcnt=" || next == "matches)" || next == "match)");
 }
 
+// The sequence number `word` (a digit string) writes, or kNotSet for none
+// or one too large to hold.
+long long sequenceValue(std::string_view word) {
+  long long number = kNotSet;
+  if (std::from_chars(word.data(), word.data() + word.size(), number).ec != std::errc{}) {
+    return kNotSet;
+  }
+  return number;
+}
+
 }  // namespace
 
 StatementParser::StatementParser(AclConfig& config, TextCursor* annotation, Syntax syntax)
@@ -68,7 +80,9 @@ void StatementParser::normaliseListing() {
     }
   }
   const int size = words.size();
+  listedSequence = {};
   if (size > 2 && words.view(size - 2) == "sequence" && isDigitString(words.view(size - 1))) {
+    listedSequence = words.view(size - 1);
     words.truncate(size - 2);
   }
   for (int k = 0; k + 3 < words.size(); ++k) {
@@ -137,6 +151,7 @@ bool StatementParser::parseAll() {
     if (config.entryCount() != entries) {
       countNotRead(*config.entryAt(entries), counts);
       record.entry = entries;
+      if (full()) numberEntry(entries);
     }
     // Every line's annotation ends in CR LF.
     const std::size_t annotationEnd = out.offset();
@@ -369,8 +384,74 @@ void StatementParser::leaveListEntryUnread() {
     return;
   }
   writeSequenceNumber(1);
+  // Not read, so never refused as a duplicate: its number only keeps its
+  // place (and keeps the number from later rules).
+  config.current().sequence = sequenceValue(words.view(0));
   leaveUnread(target, "list entry");
   config.carryListContext();
+}
+
+StatementParser::ListSequences* StatementParser::sequencesOf(const AclEntry& entry) {
+  const bool ipv6 = entry.type == kIpv6Rule;
+  // An acl_no stands for one list for the whole parse.
+  if (lastSequences.list && lastSequences.aclNo == entry.acl_no && lastSequences.ipv6 == ipv6) {
+    return lastSequences.list;
+  }
+  std::tuple<bool, int, std::string> key;
+  if (entry.acl_no >= kNamedListBase) {
+    key = {ipv6, -1, std::string(config.nameView(entry.acl_no - kNamedListBase))};
+  } else if (isStandardNumber(entry.acl_no) || isExtendedNumber(entry.acl_no)) {
+    key = {ipv6, entry.acl_no, {}};
+  } else {
+    return nullptr;
+  }
+  lastSequences = {entry.acl_no, ipv6, &sequenceLists[std::move(key)]};
+  return lastSequences.list;
+}
+
+bool StatementParser::takeSequenceNumber(int first) {
+  const std::string_view word = first > 0 ? words.view(first - 1) : listedSequence;
+  ListSequences* list = sequencesOf(config.current());
+  if (word.empty() || list == nullptr) return true;
+  const long long number = sequenceValue(word);
+  if (number == kNotSet) {
+    config.commitInError();
+    out.text("Err:\"value is range outside\"\r\n");
+    config.carryListContext();
+    return false;
+  }
+  if (list->used.contains(number)) {
+    // A device keeps the first entry of a number and refuses the next: the
+    // entry joins no list, and the list stays open.
+    AclEntry& entry = config.current();
+    const int aclNo = entry.acl_no, type = entry.type;
+    entry.acl_no = kNoList;
+    config.commitInError();
+    out.text("Err:\"duplicate sequence number ").number(number).text("\"\r\n");
+    config.current().acl_no = aclNo;
+    config.current().type = type;
+    return false;
+  }
+  config.current().sequence = number;
+  return true;
+}
+
+void StatementParser::numberEntry(int index) {
+  const AclEntry& entry = *config.entryAt(index);
+  ListSequences* list = sequencesOf(entry);
+  if (list == nullptr) return;
+  long long number = entry.sequence;
+  if (number == kNotSet) {
+    constexpr long long kStep = 10;
+    number = list->highest > std::numeric_limits<long long>::max() - kStep
+                 ? std::numeric_limits<long long>::max()
+                 : list->highest + kStep;
+    config.setSequence(index, number);
+  }
+  // A line in error never entered the list on a device: its number stays free.
+  if (entry.flags & kErrorBit) return;
+  list->used.insert(number);
+  list->highest = std::max(list->highest, number);
 }
 
 void StatementParser::parseNumberedRule() {
@@ -518,6 +599,7 @@ bool StatementParser::parseListNumberOrName(int& wordIndex) {
 
 void StatementParser::parseListRule(int first) {
   writeSequenceNumber(first);
+  if (full() && !takeSequenceNumber(first)) return;
   const AclEntry& entry = config.current();
   int wordIndex = first;
   bool keepOpen = true;

@@ -51,14 +51,26 @@
 // - words of any length and lines of any number of words (word_row.h), list
 //   names of any length (acl_config.h);
 // - a protocol number above 255, a port above 65535 and a range whose bounds
-//   are reversed are errors, where the classic syntax reads them.
+//   are reversed are errors, where the classic syntax reads them;
+// - sequence numbers order a list as a device does: each rule of a list
+//   keeps the number written before it (" 10 permit", "sequence 10 permit",
+//   a listing's trailing "sequence 10"), or takes the highest of its list so
+//   far plus 10; a number its list has already is an error, the rule in no
+//   list. A list re-opened later takes its rules in number order. An
+//   unread list entry (" 10 dynamic ...") keeps its number, never refused.
+//   The firewall form's "line N" is a position, not a number: its rules
+//   are numbered in the order written.
 // An erroneous rule of an open list keeps the list open in the full
 // syntax, whatever its error. Each Note and Unsupported ends in "\r\n".
 #ifndef DORVEX_PARSER_STATEMENT_PARSER_H_
 #define DORVEX_PARSER_STATEMENT_PARSER_H_
 
+#include <map>
+#include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "parser/acl_config.h"
 #include "parser/check_modes.h"
@@ -139,6 +151,24 @@ class StatementParser {
   // In the full syntax, reads a device listing's line as the plain rule:
   // drops its counts and a trailing "sequence N", joins ", wildcard bits".
   void normaliseListing();
+  // The sequence numbers of one list (full syntax), as its rules took them.
+  struct ListSequences {
+    std::unordered_set<long long> used;
+    long long highest = 0;
+  };
+  // The list of `entry`, as the order-aware checks key it (family, number or
+  // name), or nullptr for an entry of no list.
+  ListSequences* sequencesOf(const AclEntry& entry);
+  // Gives the current entry the sequence number the line writes at word
+  // first - 1 (or a listing's trailing one), if any. False when the number
+  // is out of range or its list has it already: the line is then rejected
+  // and the open list stays open.
+  bool takeSequenceNumber(int first);
+  // After the line committed the entry at `index`: numbers it when it has
+  // no number and belongs to a list; unless it is in error, its list keeps
+  // the number as used.
+  void numberEntry(int index);
+
   // A service group or object in the protocol position (full syntax):
   // false when the line was finished.
   bool parseServiceOperand(int& wordIndex);
@@ -185,6 +215,18 @@ class StatementParser {
   // Whether the line before opened or continued a definition of a group.
   bool inDefinition = false;
   std::unordered_map<std::string_view, int> firewallLists;
+  // A device listing's trailing "sequence N" of the line being read.
+  std::string_view listedSequence;
+  // By family, number (-1 for a name) and name; a named list's entries
+  // carry a fresh acl_no at each opening, all to one list here.
+  std::map<std::tuple<bool, int, std::string>, ListSequences> sequenceLists;
+  // The list sequencesOf() found last, by acl_no and family: rules of one
+  // list mostly come together.
+  struct {
+    int aclNo = kNotSet;
+    bool ipv6 = false;
+    ListSequences* list = nullptr;
+  } lastSequences;
 };
 
 }  // namespace dorvex

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "checked_configs.h"
+#include "dupcheck/access_lists.h"
 
 namespace dorvex {
 namespace {
@@ -215,6 +216,56 @@ TEST(ListCheckTest, ShapesThatFragmentAreDecided) {
     EXPECT_EQ(std::string::npos, details.find("undecided")) << details.substr(0, 400);
     EXPECT_EQ(c.findings, findings.size());
     EXPECT_EQ(c.first, details.substr(0, details.find('\n') + 1));
+  }
+}
+
+// Sequence numbers order a list of the full syntax as a device does.
+TEST(ListCheckTest, ListsAreInDeviceOrder) {
+  const struct {
+    const char* what;
+    Syntax syntax;
+    const char* text;
+    // Each list's lines in evaluation order, the within details, the lines refused.
+    const char *lists, *within, *refused;
+  } kCases[] = {
+      {"numbers out of order", Syntax::full,
+       "ip access-list extended L\n 20 permit tcp 10.0.0.0 0.0.0.255 any eq 443\n"
+       " 10 permit tcp 10.0.0.0 0.0.0.255 any\n",
+       "L 3 2;", " ACL=L config=source row=2 unreachable blocking-rows=3\r\n", ""},
+      {"no number after 30 takes 40, a duplicate 40 is refused", Syntax::full,
+       "ip access-list extended L\n 30 permit tcp any any eq 22\n permit tcp any any eq 23\n"
+       " 45 permit tcp any any eq 24\n 35 permit tcp any any eq 25\n 40 deny ip any any\n",
+       "L 2 5 3 4;", "", "40 Err:\"duplicate sequence number 40\""},
+      {"a list re-opened with 5 takes it first", Syntax::full,
+       "ip access-list extended L\n 10 permit tcp any any eq 22\n 20 permit tcp any any\n"
+       "hostname r1\nip access-list extended L\n 5 deny tcp any any eq 22\n",
+       "L 6 2 3;", " ACL=L config=source row=2 unreachable blocking-rows=6 conflicting-row=6\r\n",
+       ""},
+      {"the classic syntax in table order", Syntax::classic,
+       "ip access-list extended L\n permit tcp any any\nip access-list extended M\n"
+       " permit tcp any any\nip access-list extended L\n deny tcp any any eq 22\n",
+       "L 2 6;M 4;", " ACL=L config=source row=6 unreachable blocking-rows=2 conflicting-row=2\r\n",
+       ""},
+  };
+  auto checked = CheckedConfigs::make();
+  const AclConfig& config = checked->source;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(checked->parse(c.text, c.text, c.syntax));
+    std::string lists, refused;
+    for (const auto& [key, entries] : listsOf(config)) {
+      lists += key.name;
+      for (int entry : entries) lists += " " + std::to_string(config.entryAt(entry)->column);
+      lists += ";";
+    }
+    for (const LineRecord& line : config.lines()) {
+      const std::string_view note = config.lineAnnotation(line);
+      if (note.find("Err:") != std::string_view::npos) refused += note;
+    }
+    EXPECT_EQ(c.lists, lists);
+    EXPECT_EQ(c.refused, refused);
+    analyseWithin(config, "source", checked->details, nullptr);
+    EXPECT_EQ(c.within, checked->details.view());
   }
 }
 
