@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <utility>
 
 namespace dorvex {
@@ -181,13 +182,14 @@ long double DecisionDiagram::count(Node root) {
 
 void DecisionDiagram::support(Node root, std::vector<bool>& out) const {
   out.assign(static_cast<std::size_t>(variables_), false);
-  std::vector<bool> seen(nodes_.size(), false);
+  // The sets asked about are small beside the diagram: a set of the nodes
+  // met, not a flag per node of the diagram.
+  std::unordered_set<Node> seen;
   std::vector<Node> stack{root};
   while (!stack.empty()) {
     const Node n = stack.back();
     stack.pop_back();
-    if (n <= kAll || seen[n]) continue;
-    seen[n] = true;
+    if (n <= kAll || !seen.insert(n).second) continue;
     out[nodes_[n].var] = true;
     stack.push_back(low(n));
     stack.push_back(high(n));

@@ -1,5 +1,7 @@
 #include "space/header_space.h"
 
+#include <algorithm>
+
 namespace dorvex {
 
 namespace {
@@ -130,44 +132,88 @@ bool HeaderSpace::holds(Node set, const Packet& packet) const {
   });
 }
 
-Node HeaderSpace::lowestOf(Node set, RangeField field) {
-  for (int bit = kRangeWidth[field] - 1; bit >= 0; --bit) {
-    const int var = rangeVar(field, bit);
-    const Node zero = dd_.conjoin(set, dd_.literal(var, false));
-    set = zero != DecisionDiagram::kNone ? zero : dd_.conjoin(set, dd_.literal(var, true));
+bool HeaderSpace::feasible(Node set) {
+  if (++walkStamp_ == 0) {
+    std::fill(failed_.begin(), failed_.end(), 0u);
+    walkStamp_ = 1;
   }
-  return set;
+  if (failed_.size() < dd_.nodeCount()) failed_.resize(dd_.nodeCount(), 0u);
+  return reaches(set);
 }
 
-Node HeaderSpace::lowestBits(Node set, MaskWord word, int top, int count, bool lowestFreeSet) {
+bool HeaderSpace::reaches(Node n) {
+  if (n <= DecisionDiagram::kAll) return n == DecisionDiagram::kAll;
+  // Success goes straight up, so a node met again is one that failed.
+  if (failed_[n] == walkStamp_) return false;
+  const std::int8_t want = fixed_[static_cast<std::size_t>(dd_.var(n))];
+  if (want != 1 && reaches(dd_.low(n))) return true;
+  if (want != 0 && reaches(dd_.high(n))) return true;
+  failed_[n] = walkStamp_;
+  return false;
+}
+
+void HeaderSpace::lowestBits(Node set, const std::vector<int>& vars, bool lowestFreeSet) {
   // Each bit clear where it can be; then, when asked, the last bit that
   // could go either way set instead ("10.1.2.1" of 10.1.2.0/24).
-  std::vector<Node> before;
   int lastFree = -1;
-  for (int k = 0; k < count; ++k) {
-    const int var = wordVar_[word][top - k];
-    const Node zero = dd_.conjoin(set, dd_.literal(var, false));
-    const Node one = dd_.conjoin(set, dd_.literal(var, true));
-    before.push_back(set);
-    if (zero != DecisionDiagram::kNone && one != DecisionDiagram::kNone) lastFree = k;
-    set = zero != DecisionDiagram::kNone ? zero : one;
+  for (std::size_t k = 0; k < vars.size(); ++k) {
+    std::int8_t& bit = fixed_[static_cast<std::size_t>(vars[k])];
+    // A bit the set does not test goes either way: no walk needed.
+    if (!tested_[static_cast<std::size_t>(vars[k])]) {
+      bit = 0;
+      if (lowestFreeSet) lastFree = static_cast<int>(k);
+      continue;
+    }
+    if (lowestFreeSet) {
+      bit = 1;
+      const bool one = feasible(set);
+      bit = 0;
+      if (feasible(set)) {
+        if (one) lastFree = static_cast<int>(k);
+      } else {
+        bit = 1;
+      }
+    } else {
+      bit = 0;
+      if (!feasible(set)) bit = 1;
+    }
   }
-  if (!lowestFreeSet || lastFree < 0) return set;
-  set = dd_.conjoin(before[static_cast<std::size_t>(lastFree)],
-                    dd_.literal(wordVar_[word][top - lastFree], true));
-  for (int k = lastFree + 1; k < count; ++k) {
-    const int var = wordVar_[word][top - k];
-    const Node zero = dd_.conjoin(set, dd_.literal(var, false));
-    set = zero != DecisionDiagram::kNone ? zero : dd_.conjoin(set, dd_.literal(var, true));
+  if (lastFree < 0) return;
+  for (std::size_t k = static_cast<std::size_t>(lastFree) + 1; k < vars.size(); ++k) {
+    fixed_[static_cast<std::size_t>(vars[k])] = -1;
   }
-  return set;
+  fixed_[static_cast<std::size_t>(vars[static_cast<std::size_t>(lastFree)])] = 1;
+  for (std::size_t k = static_cast<std::size_t>(lastFree) + 1; k < vars.size(); ++k) {
+    std::int8_t& bit = fixed_[static_cast<std::size_t>(vars[k])];
+    bit = 0;
+    if (tested_[static_cast<std::size_t>(vars[k])] && !feasible(set)) bit = 1;
+  }
+}
+
+std::vector<int> HeaderSpace::fieldVars(RangeField field) const {
+  std::vector<int> vars;
+  for (int bit = kRangeWidth[field] - 1; bit >= 0; --bit) vars.push_back(rangeVar(field, bit));
+  return vars;
+}
+
+std::vector<int> HeaderSpace::wordVars(MaskWord word, int top, int count) const {
+  std::vector<int> vars;
+  for (int k = 0; k < count; ++k) vars.push_back(wordVar_[word][top - k]);
+  return vars;
 }
 
 Packet HeaderSpace::pick(Node set, Node shownBy) {
+  // The choices are made in a partial assignment that each step extends
+  // while some packet of `set` still agrees with it: a walk of the set per
+  // bit, no node made. Only the few preferences that are sets themselves
+  // are taken by intersection.
+  fixed_.assign(kVariables, -1);
+  dd_.support(set, tested_);
   auto narrowed = [&](Node to) {
     const Node both = dd_.conjoin(set, to);
-    if (both == DecisionDiagram::kNone) return false;
+    if (both == DecisionDiagram::kNone || !feasible(both)) return false;
     set = both;
+    dd_.support(set, tested_);
     return true;
   };
   const int familyVar = wordVar_[kMiscWord][kFamilyShift];
@@ -183,46 +229,50 @@ Packet HeaderSpace::pick(Node set, Node shownBy) {
   const std::uint32_t icmp = ipv6 ? 58 : 1;
   if (!narrowed(echo(icmp, ipv6 ? 128 : 8)) && !narrowed(exactly(kProtocol, 6)) &&
       !narrowed(exactly(kProtocol, 17)) && !narrowed(exactly(kProtocol, icmp))) {
-    set = lowestOf(set, kProtocol);
+    lowestBits(set, fieldVars(kProtocol), false);
   }
   narrowed(ofRange(kDstPort, 1, 65535));
-  set = lowestOf(set, kDstPort);
+  lowestBits(set, fieldVars(kDstPort), false);
   if (!narrowed(ofRange(kSrcPort, 1024, 65535))) narrowed(ofRange(kSrcPort, 1, 65535));
-  set = lowestOf(set, kSrcPort);
-  set = lowestOf(lowestOf(set, kIcmpType), kIcmpCode);
+  lowestBits(set, fieldVars(kSrcPort), false);
+  lowestBits(set, fieldVars(kIcmpType), false);
+  lowestBits(set, fieldVars(kIcmpCode), false);
   for (MaskWord high : {kSrcHigh, kDstHigh}) {
     const auto low = static_cast<MaskWord>(high + 1);
-    set = lowestBits(set, high, 63, 64, false);
+    lowestBits(set, wordVars(high, 63, 64), false);
     if (!ipv6) {
       // The high 96 bits of an IPv4 address, free in every set, are zero.
-      set = lowestBits(set, low, 63, 32, false);
-      set = lowestBits(set, low, 31, 32, true);
+      lowestBits(set, wordVars(low, 63, 32), false);
+      lowestBits(set, wordVars(low, 31, 32), true);
       continue;
     }
     // The free bit to set is the lowest of the 128; the high word, fixed
     // first, gets it only when the low word has none.
-    set = lowestBits(set, low, 63, 64, true);
+    lowestBits(set, wordVars(low, 63, 64), true);
   }
   Box syn;
   syn.setTcpFlags(kSyn, kFin | kRst | kPsh | kAck | kUrg);
-  if (!narrowed(ofBox(syn))) set = lowestBits(set, kMiscWord, kFlagShift + 5, 6, false);
-  set = lowestBits(set, kMiscWord, kTosShift + 7, 8, false);
-  set = lowestBits(set, kMiscWord, kFragmentShift, 1, false);
+  if (!narrowed(ofBox(syn))) lowestBits(set, wordVars(kMiscWord, kFlagShift + 5, 6), false);
+  lowestBits(set, wordVars(kMiscWord, kTosShift + 7, 8), false);
+  lowestBits(set, wordVars(kMiscWord, kFragmentShift, 1), false);
   narrowed(exactly(kTtl, 64));
-  set = lowestOf(set, kTtl);
+  lowestBits(set, fieldVars(kTtl), false);
+  // Every bit left free: clear where the set allows.
+  std::vector<int> rest;
+  for (int var = 0; var < kVariables; ++var) {
+    if (fixed_[static_cast<std::size_t>(var)] < 0) rest.push_back(var);
+  }
+  lowestBits(set, rest, false);
 
   Packet packet;
-  for (Node n = set; n > DecisionDiagram::kAll;) {
-    const bool one = dd_.low(n) == DecisionDiagram::kNone;
-    const VarBit& b = bitOf_[static_cast<std::size_t>(dd_.var(n))];
-    if (one) {
-      if (b.ranged) {
-        packet.field[b.field] |= std::uint32_t{1} << b.bit;
-      } else {
-        packet.word[b.field] |= std::uint64_t{1} << b.bit;
-      }
+  for (int var = 0; var < kVariables; ++var) {
+    if (fixed_[static_cast<std::size_t>(var)] != 1) continue;
+    const VarBit& b = bitOf_[static_cast<std::size_t>(var)];
+    if (b.ranged) {
+      packet.field[b.field] |= std::uint32_t{1} << b.bit;
+    } else {
+      packet.word[b.field] |= std::uint64_t{1} << b.bit;
     }
-    n = one ? dd_.high(n) : dd_.low(n);
   }
   std::vector<bool> used;
   dd_.support(shownBy, used);

@@ -50,11 +50,15 @@ class HeaderSpace {
   int wordVar(MaskWord word, int bit) const;
   // Every packet whose `field` is at least (else at most) `bound`.
   Node fieldBound(RangeField field, std::uint32_t bound, bool atLeast);
-  // Narrows `set` to `field` == the lowest value it allows.
-  Node lowestOf(Node set, RangeField field);
-  // The same for `count` bits of a mask word from bit `top` down; with
-  // `lowestFreeSet`, the last bit that could go either way is set.
-  Node lowestBits(Node set, MaskWord word, int top, int count, bool lowestFreeSet);
+  // pick(): whether some packet of `set` agrees with the bits fixed so far.
+  bool feasible(Node set);
+  bool reaches(Node n);
+  // Fixes `vars` (most significant first) each to 0 where some packet of
+  // `set` still agrees, else 1; with `lowestFreeSet`, the last that could
+  // go either way is set and those after it are fixed again.
+  void lowestBits(Node set, const std::vector<int>& vars, bool lowestFreeSet);
+  std::vector<int> fieldVars(RangeField field) const;
+  std::vector<int> wordVars(MaskWord word, int top, int count) const;
 
   DecisionDiagram dd_;
   int rangeFirst_[kRangeFields];
@@ -68,6 +72,11 @@ class HeaderSpace {
     int bit;
   };
   std::vector<VarBit> bitOf_;
+  // pick()'s partial assignment (-1 free) and the walk's failed nodes.
+  std::vector<std::int8_t> fixed_;
+  std::vector<std::uint32_t> failed_;
+  std::vector<bool> tested_;  // the variables the set being picked from tests
+  std::uint32_t walkStamp_ = 0;
 };
 
 }  // namespace dorvex
