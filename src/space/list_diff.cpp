@@ -1,6 +1,7 @@
 #include "space/list_diff.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 #include "space/diagram_cover.h"
@@ -19,7 +20,6 @@ struct Side {
   const RuleList* list = nullptr;
   std::vector<Node> upper, lower;
   std::vector<bool> unaligned;
-  std::vector<int> positions;  // the rules that meet the changed zone
 };
 
 bool sameRule(const Side& a, int i, const Side& b, int j) {
@@ -93,32 +93,36 @@ void align(Side& a, Side& b) {
   }
 }
 
-// Where in `side` each packet of `changed` is decided: (position, the
-// packets that rule surely decides), -1 for the implicit deny. Packets an
-// earlier rule not exactly known may take have no sure deciding line and
-// are in no part.
-std::vector<std::pair<int, Node>> decidersOf(DecisionDiagram& dd, const Side& side, Node changed) {
-  // Each rule cut to the changed packets once; most rules of the zone miss
-  // them entirely.
-  std::vector<int> touching;
-  std::vector<Node> cut(side.upper.size(), DecisionDiagram::kNone);
-  for (int p : side.positions) {
-    cut[static_cast<std::size_t>(p)] = dd.conjoin(changed, side.upper[static_cast<std::size_t>(p)]);
-    if (cut[static_cast<std::size_t>(p)] != DecisionDiagram::kNone) touching.push_back(p);
-  }
+// Where in `side` each packet of `region` is decided, among the rules at
+// `positions` (ascending; every rule that meets it): (position, the packets
+// that rule surely decides), -1 for the implicit deny. Packets an earlier
+// rule not exactly known may take have no sure deciding line and are in no
+// part. The rest shrinks as rules take it, and the walk ends when it is
+// empty: the region is one rule's changed packets, which the rules before
+// it mostly miss.
+std::vector<std::pair<int, Node>> decidersOf(DecisionDiagram& dd, const Side& side,
+                                             const std::vector<int>& positions, Node region) {
   std::vector<std::pair<int, Node>> parts;
-  for (std::size_t k = 0; k < touching.size(); ++k) {
-    const int p = touching[k];
-    const Node sure = dd.conjoin(changed, side.lower[static_cast<std::size_t>(p)]);
-    if (sure == DecisionDiagram::kNone) continue;
-    const std::vector<int> earlier(touching.begin(),
-                                   touching.begin() + static_cast<std::ptrdiff_t>(k));
-    const Node reach = dd.diff(sure, unionWithin(dd, earlier, cut, sure));
-    if (reach != DecisionDiagram::kNone) parts.emplace_back(p, reach);
+  Node rest = region;
+  Node open = region;  // packets no earlier rule may match
+  for (int p : positions) {
+    if (rest == DecisionDiagram::kNone) break;
+    const Node upper = side.upper[static_cast<std::size_t>(p)];
+    const Node sure = dd.conjoin(open, side.lower[static_cast<std::size_t>(p)]);
+    if (sure != DecisionDiagram::kNone) parts.emplace_back(p, sure);
+    rest = dd.diff(rest, side.lower[static_cast<std::size_t>(p)]);
+    open = dd.diff(open, upper);
   }
-  const Node rest = dd.diff(changed, unionWithin(dd, touching, cut, changed));
-  if (rest != DecisionDiagram::kNone) parts.emplace_back(-1, rest);
+  if (open != DecisionDiagram::kNone) parts.emplace_back(-1, open);
   return parts;
+}
+
+Action actionOf(const Side& side, int p) {
+  return p < 0 ? Action::deny : side.list->rules()[static_cast<std::size_t>(p)].action;
+}
+
+int lineOf(const Side& side, int p) {
+  return p < 0 ? 0 : side.list->rules()[static_cast<std::size_t>(p)].line;
 }
 
 }  // namespace
@@ -138,69 +142,85 @@ ListChanges compareLists(const RuleList& older, const RuleList& newer, const Cov
       }
     }
     align(sides[0], sides[1]);
-    // The zone: every packet an unaligned rule matches. Outside it both
-    // lists meet the same rules in the same order.
-    std::vector<std::vector<Box>> zoneBoxes;
-    Node zone = DecisionDiagram::kNone;
-    for (const Side& side : sides) {
-      std::vector<int> loose;
-      for (std::size_t i = 0; i < side.unaligned.size(); ++i) {
-        if (!side.unaligned[i]) continue;
-        loose.push_back(static_cast<int>(i));
-        zoneBoxes.push_back(indexBoxesOf(side.list->rules()[i]));
-      }
-      zone = dd.join(zone, unionWithin(dd, loose, side.upper, DecisionDiagram::kAll));
-    }
-    if (zone == DecisionDiagram::kNone) return out;
-    std::vector<int> found;
-    for (Side& side : sides) {
-      for (const std::vector<Box>& boxes : zoneBoxes) {
-        side.list->candidates(boxes, found);
-        side.positions.insert(side.positions.end(), found.begin(), found.end());
-      }
-      std::sort(side.positions.begin(), side.positions.end());
-      side.positions.erase(std::unique(side.positions.begin(), side.positions.end()),
-                           side.positions.end());
-    }
-    Outcome outcome[2];
+    // Under any reading of the rules not exactly known, a packet decided by
+    // aligned rules in both lists is decided by the same rule in both (an
+    // aligned rule earlier in one list is earlier in the other, and matches
+    // it there too). So every change lies in the packets an unaligned rule
+    // may decide in its own list; each such rule is asked on its own,
+    // inside its packets, over the rules the index names, and its nodes are
+    // dropped when it is done.
+    const std::size_t mark = dd.nodeCount();
+    std::map<std::pair<int, int>, Difference> pairs;
+    std::vector<std::pair<int, int>> doubts;  // (side, position)
+    std::vector<int> mine, theirs;
     for (int s = 0; s < 2; ++s) {
-      const Side& side = sides[s];
-      outcome[s] =
-          outcomeOf(dd, RuleSets{side.list->rules(), side.upper, side.lower}, side.positions, zone);
-    }
-    // Surely changed: surely permitted on one side and surely denied on the
-    // other. Possibly changed: permitted on one side under some reading.
-    const Node changed = dd.join(dd.diff(outcome[0].permitLo, outcome[1].permitHi),
-                                 dd.diff(outcome[1].permitLo, outcome[0].permitHi));
-    const Node maybe = dd.join(dd.diff(outcome[0].permitHi, outcome[1].permitLo),
-                               dd.diff(outcome[1].permitHi, outcome[0].permitLo));
-    Node explained = DecisionDiagram::kNone;
-    if (changed != DecisionDiagram::kNone) {
-      const auto before = decidersOf(dd, sides[0], changed);
-      const auto after = decidersOf(dd, sides[1], changed);
-      auto actionOf = [](const Side& side, int p) {
-        return p < 0 ? Action::deny : side.list->rules()[static_cast<std::size_t>(p)].action;
-      };
-      auto lineOf = [](const Side& side, int p) {
-        return p < 0 ? 0 : side.list->rules()[static_cast<std::size_t>(p)].line;
-      };
-      auto shown = [](const Side& side, int p) {
-        return p < 0 ? DecisionDiagram::kNone : side.upper[static_cast<std::size_t>(p)];
-      };
-      for (const auto& [p, oldPart] : before) {
-        for (const auto& [q, newPart] : after) {
-          const Node both = dd.conjoin(oldPart, newPart);
-          if (both == DecisionDiagram::kNone) continue;
-          Difference d;
-          d.old_line = lineOf(sides[0], p);
-          d.new_line = lineOf(sides[1], q);
-          d.old_action = actionOf(sides[0], p);
-          d.new_action = actionOf(sides[1], q);
-          d.witness = space.pick(both, dd.join(shown(sides[0], p), shown(sides[1], q)));
-          out.differences.push_back(d);
-          explained = dd.join(explained, both);
+      const Side& own = sides[s];
+      const Side& other = sides[1 - s];
+      for (std::size_t u = 0; u < own.unaligned.size(); ++u) {
+        if (!own.unaligned[u]) continue;
+        dd.truncate(mark);
+        const std::vector<Box> boxes = indexBoxesOf(own.list->rules()[u]);
+        own.list->candidates(boxes, mine);
+        other.list->candidates(boxes, theirs);
+        const auto split = std::lower_bound(mine.begin(), mine.end(), static_cast<int>(u));
+        const std::vector<int> earlier(mine.begin(), split);
+        // The packets the rule may decide: no earlier rule surely takes them.
+        const Node packets = own.upper[u];
+        const Node may = dd.diff(packets, unionWithin(dd, earlier, own.lower, packets));
+        if (may == DecisionDiagram::kNone) continue;
+        const Outcome here =
+            outcomeOf(dd, RuleSets{own.list->rules(), own.upper, own.lower}, mine, may);
+        const Outcome there =
+            outcomeOf(dd, RuleSets{other.list->rules(), other.upper, other.lower}, theirs, may);
+        // Surely changed, and changed under some reading.
+        const Node changed =
+            dd.join(dd.diff(here.permitLo, there.permitHi), dd.diff(there.permitLo, here.permitHi));
+        const Node maybe =
+            dd.join(dd.diff(here.permitHi, there.permitLo), dd.diff(there.permitHi, here.permitLo));
+        Node explained = DecisionDiagram::kNone;
+        if (changed != DecisionDiagram::kNone) {
+          const auto before = decidersOf(dd, own, mine, changed);
+          const auto after = decidersOf(dd, other, theirs, changed);
+          for (const auto& [p, ownPart] : before) {
+            for (const auto& [q, otherPart] : after) {
+              const Node both = dd.conjoin(ownPart, otherPart);
+              if (both == DecisionDiagram::kNone) continue;
+              explained = dd.join(explained, both);
+              const int oldPos = s == 0 ? p : q, newPos = s == 0 ? q : p;
+              const std::pair<int, int> key{lineOf(sides[0], oldPos), lineOf(sides[1], newPos)};
+              if (pairs.count(key)) continue;
+              Difference d;
+              d.old_line = key.first;
+              d.new_line = key.second;
+              d.old_action = actionOf(sides[0], oldPos);
+              d.new_action = actionOf(sides[1], newPos);
+              // A witness takes many nodes of its own and keeps none.
+              const std::size_t beforePick = dd.nodeCount();
+              d.witness = space.pick(both, packets);
+              dd.truncate(beforePick);
+              pairs.emplace(key, d);
+            }
+          }
+        }
+        // What may have changed and is in no pair hangs on rules not
+        // exactly known: each one whose packets meet it is named.
+        const Node open = dd.diff(dd.join(changed, maybe), explained);
+        if (open == DecisionDiagram::kNone) continue;
+        for (int side : {s, 1 - s}) {
+          for (int p : side == s ? mine : theirs) {
+            const CoverRule& rule = sides[side].list->rules()[static_cast<std::size_t>(p)];
+            if (!rule.exact && dd.meets(open, sides[side].upper[static_cast<std::size_t>(p)]))
+              doubts.emplace_back(side, p);
+          }
         }
       }
+    }
+    for (const auto& entry : pairs) out.differences.push_back(entry.second);
+    std::sort(doubts.begin(), doubts.end());
+    doubts.erase(std::unique(doubts.begin(), doubts.end()), doubts.end());
+    for (const auto& [side, p] : doubts) {
+      out.undecided.push_back(
+          ListChanges::Doubt{side == 1, &sides[side].list->rules()[static_cast<std::size_t>(p)]});
     }
     auto order = [](int line) { return line == 0 ? 1 << 30 : line; };
     std::sort(out.differences.begin(), out.differences.end(),
@@ -208,19 +228,6 @@ ListChanges compareLists(const RuleList& older, const RuleList& newer, const Cov
                 return std::make_pair(order(x.old_line), order(x.new_line)) <
                        std::make_pair(order(y.old_line), order(y.new_line));
               });
-    // What may have changed and is in no pair hangs on rules not exactly
-    // known: each one whose packets meet it is named.
-    const Node open = dd.join(dd.diff(changed, explained), dd.diff(maybe, changed));
-    if (open != DecisionDiagram::kNone) {
-      for (int s = 0; s < 2; ++s) {
-        for (int p : sides[s].positions) {
-          const CoverRule& rule = sides[s].list->rules()[static_cast<std::size_t>(p)];
-          if (!rule.exact && dd.meets(open, sides[s].upper[static_cast<std::size_t>(p)])) {
-            out.undecided.push_back(ListChanges::Doubt{s == 1, &rule});
-          }
-        }
-      }
-    }
   } catch (const SpaceExhausted& e) {
     out = ListChanges{};
     out.guard = "memory guard: " + std::to_string(e.nodes) + " decision nodes";
