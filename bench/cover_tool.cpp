@@ -62,10 +62,17 @@ int check(const std::string& sourcePath, const std::string& settingPath) {
   }
   double start = processorSeconds();
   RuleList list(coverRules(source));
-  std::map<std::string, double> figures{
-      {"covered", 0}, {"not_covered", 0}, {"undecided", 0}, {"undecided_budget", 0}};
-  for (const CoverRule& rule : coverRules(setting)) {
-    Verdict v = verdict(list, rule);
+  std::map<std::string, double> figures{{"covered", 0},
+                                        {"not_covered", 0},
+                                        {"undecided", 0},
+                                        {"undecided_budget", 0},
+                                        {"unreachable", 0}};
+  // Each setting rule on the packets that reach it in its own list, as the
+  // list cover judges it.
+  const RuleList settings(coverRules(setting));
+  for (int position = 0; position < int(settings.rules().size()); ++position) {
+    Verdict v = verdictInList(list, settings, position);
+    if (v.kind == VerdictKind::unreachable) ++figures["unreachable"];
     if (v.kind == VerdictKind::covered) ++figures["covered"];
     if (v.kind == VerdictKind::notCovered) ++figures["not_covered"];
     if (v.kind == VerdictKind::undecided)

@@ -30,7 +30,7 @@ judge() {
     END {
       verdict = value["seconds"] <= seconds && value["peak_mib"] <= mib ? "PASS" : "FAIL"
       extra = ""
-      if ("unreachable" in value) {
+      if ("blocking_at_most_5" in value) {
         share = value["unreachable"] ? value["blocking_at_most_5"] / value["unreachable"] : 1
         if (share < 0.95 || value["undecided"] > 0) verdict = "FAIL"
         extra = sprintf(" unreachable %d redundant %d undecided %d blocking<=5 %.1f%%", value["unreachable"],

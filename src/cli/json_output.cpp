@@ -272,7 +272,8 @@ void writeChanges(JsonWriter& json, const std::vector<ChangeRecord>& records) {
 }
 
 void writeVerdict(JsonWriter& json, const CheckWorkspace& workspace, const ListVerdict& result) {
-  static constexpr const char* kKinds[] = {"covered", "not-covered", "undecided", "no-source-list"};
+  static constexpr const char* kKinds[] = {"covered", "not-covered", "undecided", "no-source-list",
+                                           "unreachable"};
   const AclConfig& setting = workspace.settingConfig;
   const AclEntry& rule = *setting.entryAt(result.settingEntry);
   json.raw("{\"list\":");

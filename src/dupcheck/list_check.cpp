@@ -22,6 +22,15 @@ class ListCheckRun {
     for (auto& [key, entries] : listsOf(source)) {
       sourceLists.emplace(key, RuleList(coverRulesOf(source, entries)));
     }
+    // Each setting rule is judged on the packets that reach it in its own
+    // list: its position there, by its line.
+    for (auto& [key, entries] : listsOf(setting)) {
+      const RuleList& list =
+          settingLists.emplace(key, RuleList(coverRulesOf(setting, entries))).first->second;
+      for (int p = static_cast<int>(list.rules().size()); p-- > 0;) {
+        positionOfLine[list.rules()[static_cast<std::size_t>(p)].line] = p;
+      }
+    }
     ListKey key;
     for (int s = 0; s < setting.entryCount(); ++s) {
       const AclEntry& entry = *setting.entryAt(s);
@@ -40,7 +49,8 @@ class ListCheckRun {
       writeStart(key, settingIndex);
       out.text("no-source-list").lineEnd();
     } else {
-      result.verdict = verdict(list->second, coverRuleOf(setting, settingIndex));
+      result.verdict = verdictInList(list->second, settingLists.at(key),
+                                     positionOfLine.at(setting.entryAt(settingIndex)->column));
       result.kind = write(key, settingIndex, result.verdict);
     }
     if (verdicts) verdicts->push_back(std::move(result));
@@ -71,6 +81,10 @@ class ListCheckRun {
         out.text(describe(verdict.witness, setting.entryAt(settingIndex)->type == kIpv6Rule));
         out.lineEnd();
         return ListVerdictKind::notCovered;
+      case VerdictKind::unreachable:
+        writeStart(key, settingIndex);
+        out.text("unreachable").lineEnd();
+        return ListVerdictKind::unreachable;
       case VerdictKind::undecided: break;
     }
     writeStart(key, settingIndex);
@@ -104,6 +118,8 @@ class ListCheckRun {
   std::vector<DuplicatePair>* pairs;
   std::vector<ListVerdict>* verdicts;
   std::map<ListKey, RuleList> sourceLists;
+  std::map<ListKey, RuleList> settingLists;
+  std::map<int, int> positionOfLine;
   long long covered = 0;
 };
 

@@ -6,8 +6,8 @@
 // source config's list of the same name (or number), read in order: the
 // first rule that matches a packet decides it, and a packet no rule matches
 // is denied. A setting rule is covered when that list gives its action to
-// every packet it matches (list_cover.h decides, over the packets of
-// rule_boxes.h).
+// every packet that reaches it in its own list (the packets it decides
+// there; list_cover.h decides, over the packets of rule_boxes.h).
 //
 // Every setting rule the parser read gets a verdict, in table order, and
 // the details text one line or more:
@@ -21,6 +21,8 @@
 //                   the line (or implicit-deny) that decides the witness
 //                   packet the other way
 //   undecided:      " ACL=<list> setting-row=<line> undecided reason=<why>\r\n"
+//   unreachable:    " ACL=<list> setting-row=<line> unreachable\r\n": no packet
+//                   reaches the rule in its own list
 //   no source list: " ACL=<list> setting-row=<line> no-source-list\r\n"
 //
 // A covered setting rule is marked D, and so is each source rule that
@@ -41,7 +43,7 @@
 
 namespace dorvex {
 
-enum class ListVerdictKind { covered, notCovered, undecided, noSourceList };
+enum class ListVerdictKind { covered, notCovered, undecided, noSourceList, unreachable };
 
 // The verdict of one setting rule.
 struct ListVerdict {

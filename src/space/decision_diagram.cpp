@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -127,6 +128,25 @@ Node DecisionDiagram::apply(Op op, Node a, Node b) {
   CacheEntry& entry = cache_[hashOf(op, a, b) & (cache_.size() - 1)];
   entry = CacheEntry{op, a, b, result, cacheEpoch_};
   return result;
+}
+
+Node DecisionDiagram::copyFrom(const DecisionDiagram& from, Node root) {
+  std::unordered_map<Node, Node> copied{{kNone, kNone}, {kAll, kAll}};
+  std::vector<Node> stack{root};
+  while (!stack.empty()) {
+    const Node n = stack.back();
+    if (copied.count(n)) {
+      stack.pop_back();
+      continue;
+    }
+    const auto low = copied.find(from.low(n)), high = copied.find(from.high(n));
+    if (low == copied.end()) stack.push_back(from.low(n));
+    if (high == copied.end()) stack.push_back(from.high(n));
+    if (low == copied.end() || high == copied.end()) continue;
+    copied[n] = make(from.var(n), low->second, high->second);
+    stack.pop_back();
+  }
+  return copied[root];
 }
 
 long double DecisionDiagram::count(Node root) {

@@ -75,6 +75,9 @@ class DecisionDiagram {
     return n == kAll;
   }
 
+  // The set `n` of `from` (over the same variables) as a set of this one.
+  Node copyFrom(const DecisionDiagram& from, Node n);
+
   // The number of assignments of `n`, as a floating value.
   long double count(Node n);
   // Marks in `out` (one flag per variable) every variable `n` tests.

@@ -270,15 +270,24 @@ RuleList::Sets& RuleList::sets(const CoverLimits& limits) const {
   return *sets_;
 }
 
-Verdict diagramVerdict(const RuleList& source, const CoverRule& setting,
-                       const CoverLimits& limits) {
+Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits,
+                       const Reach* within) {
   Verdict result;
   try {
     RuleList::Sets& sets = source.sets(limits);
     sets.scratch();
     DecisionDiagram& dd = sets.space.sets();
-    const Node packets = ruleSetOf(sets.space, setting);
-    const Node sure = setting.exact ? packets : DecisionDiagram::kNone;
+    Node packets = ruleSetOf(sets.space, setting);
+    Node mayTake = DecisionDiagram::kNone;
+    if (within) {
+      packets = dd.conjoin(packets, dd.copyFrom(*within->space, within->reach));
+      mayTake = dd.copyFrom(*within->space, within->unknown);
+    }
+    if (packets == DecisionDiagram::kNone) {
+      result.kind = VerdictKind::unreachable;
+      return result;
+    }
+    const Node sure = setting.exact ? dd.diff(packets, mayTake) : DecisionDiagram::kNone;
     std::vector<int> positions;
     source.candidates(indexBoxesOf(setting), positions);
     const Outcome outcome =
@@ -316,11 +325,45 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting,
                         ? lineReason(setting)
                         : firstUnknown(source, sets, positions, packets);
     if (result.reason == "unknown" && !setting.exact) result.reason = lineReason(setting);
+    // A packet decided the other way that an earlier rule of its own list
+    // may take: that rule is why.
+    if (setting.exact && dd.meets(surelyOther, mayTake)) result.reason = within->why;
   } catch (const SpaceExhausted& e) {
     result = Verdict{};
     result.reason = guardReason(e);
   }
   return result;
+}
+
+Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, int position,
+                             const std::vector<int>& earlier, const CoverLimits& limits) {
+  const CoverRule& rule = settings.rules()[static_cast<std::size_t>(position)];
+  std::vector<int> earlierExact;
+  for (int p : earlier) {
+    if (settings.rules()[static_cast<std::size_t>(p)].exact) earlierExact.push_back(p);
+  }
+  Verdict result;
+  // The reach in the setting list's own sets, where its rules already are.
+  Reach within;
+  try {
+    RuleList::Sets& own = settings.sets(limits);
+    own.scratch();
+    DecisionDiagram& dd = own.space.sets();
+    const Node packets = own.upper[static_cast<std::size_t>(position)];
+    within.space = &dd;
+    within.reach = dd.diff(packets, unionWithin(dd, earlierExact, own.lower, packets));
+    for (int p : earlier) {
+      const CoverRule& other = settings.rules()[static_cast<std::size_t>(p)];
+      if (other.exact || !dd.meets(within.reach, own.upper[static_cast<std::size_t>(p)])) continue;
+      if (within.why.empty()) within.why = lineReason(other);
+      within.unknown = dd.join(within.unknown, own.upper[static_cast<std::size_t>(p)]);
+    }
+  } catch (const SpaceExhausted& e) {
+    result = Verdict{};
+    result.reason = "memory guard: " + std::to_string(e.nodes) + " decision nodes";
+    return result;
+  }
+  return diagramVerdict(source, rule, limits, &within);
 }
 
 std::optional<Finding> diagramJudge(const RuleList& list, int position, const CoverLimits& limits) {

@@ -46,7 +46,22 @@ Node unionWithin(DecisionDiagram& dd, const std::vector<int>& positions,
 
 // verdict() by the diagrams: undecided only for traffic not exactly known,
 // or past the memory guard (the reason then names it with its figures).
-Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits);
+// With `within`, only the setting rule's packets in `within->reach` are
+// judged, and a witness is never one of `within->unknown` (packets an
+// earlier rule not exactly known may take; `why` names it). Both are sets
+// of `within->space`.
+struct Reach {
+  const DecisionDiagram* space = nullptr;
+  Node reach = DecisionDiagram::kNone;
+  Node unknown = DecisionDiagram::kNone;
+  std::string why;
+};
+Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits,
+                       const Reach* within = nullptr);
+// verdictInList() by the diagrams; `earlier` are the positions of the
+// rules before it in `settings` that meet it.
+Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, int position,
+                             const std::vector<int>& earlier, const CoverLimits& limits);
 // The finding of the line at `position` of within() by the diagrams.
 std::optional<Finding> diagramJudge(const RuleList& list, int position, const CoverLimits& limits);
 

@@ -653,10 +653,15 @@ void RuleList::candidates(const std::vector<Box>& boxes, std::vector<int>& out) 
     for (int e = 0; e < int(entries_.size()); ++e) take(e);
   } else {
     for (const Box& box : boxes) {
-      using Take = decltype(take);
-      std::size_t bySource = probe<Take>(sides_[0], box, nullptr);
-      std::size_t byDestination = probe<Take>(sides_[1], box, nullptr);
-      probe(sides_[bySource <= byDestination ? 0 : 1], box, &take);
+      // An entry a probe of this box visits is tested against this box
+      // alone: the others' probes find what meets them.
+      auto meets = [&](int e) {
+        if (intersects(entries_[e].box, box)) out.push_back(entries_[e].rule);
+      };
+      using Meets = decltype(meets);
+      std::size_t bySource = probe<Meets>(sides_[0], box, nullptr);
+      std::size_t byDestination = probe<Meets>(sides_[1], box, nullptr);
+      probe(sides_[bySource <= byDestination ? 0 : 1], box, &meets);
     }
     std::sort(out.begin(), out.end());
   }
@@ -683,6 +688,64 @@ Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLim
   // Past the budget of the boxes, the diagrams answer exactly.
   if (walk.overBudget) return diagramVerdict(source, setting, limits);
   return verdictOf(walk, setting);
+}
+
+Verdict verdictInList(const RuleList& source, const RuleList& settings, int position,
+                      const CoverLimits& limits) {
+  constexpr std::size_t kReachPieces = 32;
+  const CoverRule& rule = settings.rules()[static_cast<std::size_t>(position)];
+  std::vector<int> earlier;
+  settings.candidates(indexBoxesOf(rule), earlier);
+  earlier.erase(std::lower_bound(earlier.begin(), earlier.end(), position), earlier.end());
+  const std::vector<int> earlierExact = cutBy(settings, earlier, Cut::exactOnly);
+  // Most rules are answered on all their packets: covered there is covered
+  // on those that reach it, and a packet decided the other way that
+  // reaches it (no earlier rule of its list matches it) settles the rest.
+  Verdict result = verdict(source, rule, limits);
+  const auto takes = [&](int p, const Packet& packet) {
+    const CoverRule& other = settings.rules()[static_cast<std::size_t>(p)];
+    return std::any_of(other.boxes.begin(), other.boxes.end(),
+                       [&](const Box& b) { return matches(b, packet); }) ||
+           !other.products.empty();
+  };
+  if (result.kind == VerdictKind::covered && !rule.boxes.empty()) return result;
+  if (result.kind == VerdictKind::notCovered &&
+      std::none_of(earlier.begin(), earlier.end(),
+                   [&](int p) { return takes(p, result.witness); })) {
+    return result;
+  }
+  result = Verdict{};
+  if (!source.grouped() && !settings.grouped()) {
+    // The packets that reach the rule, as boxes, within a short share of
+    // the budget: a broad rule late in its list fragments, and the
+    // diagrams take it then.
+    BoxSet reach = disjointUnion(rule.boxes);
+    std::size_t work = 0;
+    const CoverLimits share{limits.maxPieces, limits.maxWork / 16, limits.maxNodes};
+    const Rest rest = subtractAll(reach, settings, earlierExact, share, work, true);
+    if (rest == Rest::empty) {
+      result.kind = VerdictKind::unreachable;
+      return result;
+    }
+    // A reach cut into many pieces is a set the diagrams hold better.
+    if (rest == Rest::nonempty && reach.size() <= kReachPieces) {
+      CoverRule reaching = rule;
+      reaching.boxes = std::move(reach);
+      result = verdict(source, reaching, limits);
+      // A witness an earlier rule not exactly known may take proves
+      // nothing: the diagrams look for one it may not.
+      const bool doubtful =
+          result.kind == VerdictKind::notCovered &&
+          std::any_of(earlier.begin(), earlier.end(), [&](int p) {
+            const CoverRule& other = settings.rules()[static_cast<std::size_t>(p)];
+            return !other.exact &&
+                   std::any_of(other.boxes.begin(), other.boxes.end(),
+                               [&](const Box& b) { return matches(b, result.witness); });
+          });
+      if (!doubtful) return result;
+    }
+  }
+  return diagramVerdictInList(source, settings, position, earlier, limits);
 }
 
 std::vector<Finding> within(const RuleList& list, const CoverLimits& limits) {

@@ -138,7 +138,8 @@ Box hullOf(const std::vector<Box>& boxes);
 // product.
 std::vector<Box> indexBoxesOf(const CoverRule& rule);
 
-enum class VerdictKind { covered, notCovered, undecided };
+// unreachable: verdictInList() of a rule no packet reaches in its own list.
+enum class VerdictKind { covered, notCovered, undecided, unreachable };
 
 struct Verdict {
   VerdictKind kind = VerdictKind::undecided;
@@ -160,6 +161,17 @@ struct Verdict {
 // part is; a packet of the known part decided the other way leaves it
 // undecided.
 Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits = {});
+
+// The same for the rule at `position` of `settings`, judged on the packets
+// that reach it there (no earlier rule of its own list takes them): those
+// are the packets it decides, so a list and any re-spelling of it cover
+// each other rule by rule. A rule covered on all its packets is covered,
+// with the lines deciding all of them; else a rule no packet reaches is
+// unreachable, and a witness is always a packet that reaches it. A witness
+// that an earlier rule not exactly known may take makes the verdict
+// undecided, naming that rule. REQUIRES: &source != &settings.
+Verdict verdictInList(const RuleList& source, const RuleList& settings, int position,
+                      const CoverLimits& limits = {});
 
 enum class FindingKind { unreachable, redundant, undecided };
 

@@ -229,7 +229,8 @@ class JsonOutputTest(unittest.TestCase):
             else:
                 self.assertEqual(1, len(mine), verdict)
                 word = {"not-covered": b"not-covered", "undecided": b"undecided",
-                        "no-source-list": b"no-source-list"}[verdict["verdict"]]
+                        "no-source-list": b"no-source-list",
+                        "unreachable": b"unreachable"}[verdict["verdict"]]
                 self.assertIn(word, mine[0])
 
     def test_within_one_configuration_and_a_pair(self):

@@ -77,6 +77,7 @@ std::string dump(const Verdict& v) {
     case VerdictKind::notCovered:
       return "not covered: " + describe(v.witness) + " by " + std::to_string(v.witness_line) +
              (v.witness_action == Action::permit ? " permit" : " deny");
+    case VerdictKind::unreachable: return "unreachable";
     case VerdictKind::undecided: break;
   }
   return "undecided: " + v.reason;
