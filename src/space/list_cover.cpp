@@ -727,8 +727,15 @@ Verdict verdictInList(const RuleList& source, const RuleList& settings, int posi
       result.kind = VerdictKind::unreachable;
       return result;
     }
-    // A reach cut into many pieces is a set the diagrams hold better.
-    if (rest == Rest::nonempty && reach.size() <= kReachPieces) {
+    if (rest == Rest::nonempty) {
+      // A reach cut into many pieces is a set the diagrams hold better;
+      // its largest pieces may still show a packet decided the other way.
+      const bool whole = reach.size() <= kReachPieces;
+      if (!whole) {
+        std::partial_sort(reach.begin(), reach.begin() + kReachPieces, reach.end(),
+                          [](const Box& a, const Box& b) { return volume(a) > volume(b); });
+        reach.resize(kReachPieces);
+      }
       CoverRule reaching = rule;
       reaching.boxes = std::move(reach);
       result = verdict(source, reaching, limits);
@@ -742,7 +749,7 @@ Verdict verdictInList(const RuleList& source, const RuleList& settings, int posi
                    std::any_of(other.boxes.begin(), other.boxes.end(),
                                [&](const Box& b) { return matches(b, result.witness); });
           });
-      if (!doubtful) return result;
+      if (!doubtful && (whole || result.kind == VerdictKind::notCovered)) return result;
     }
   }
   return diagramVerdictInList(source, settings, position, earlier, limits);
