@@ -60,7 +60,7 @@ Run follow(DecisionDiagram& dd, const Run& a, const Run& b) {
 }  // namespace
 
 Outcome outcomeOf(DecisionDiagram& dd, const RuleSets& sets, const std::vector<int>& positions,
-                  Node region) {
+                  Node region, const Action* stopOnOther) {
   const Node none = DecisionDiagram::kNone;
   // Chunks of the rules, twice as many each time, each merged pairwise
   // (a running answer over a long list grows far larger on the way than
@@ -88,8 +88,16 @@ Outcome outcomeOf(DecisionDiagram& dd, const RuleSets& sets, const std::vector<i
       runs.resize(kept);
     }
     if (!runs.empty()) whole = follow(dd, whole, runs.front());
+    if (!stopOnOther || next == positions.size()) continue;
+    // Packets the rules so far surely decide against that action: no
+    // later rule changes them, and the question is answered.
+    const Node other =
+        *stopOnOther == Action::permit ? dd.diff(whole.matched, whole.permitHi) : whole.permitLo;
+    if (other != none) {
+      return Outcome{whole.permitLo, whole.permitHi, whole.unknown, whole.matched, true};
+    }
   }
-  return Outcome{whole.permitLo, whole.permitHi, whole.unknown};
+  return Outcome{whole.permitLo, whole.permitHi, whole.unknown, whole.matched, false};
 }
 
 // The union of `of[p]` for p in `positions`, each cut to `region`, merged
@@ -290,21 +298,28 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const C
     const Node sure = setting.exact ? dd.diff(packets, mayTake) : DecisionDiagram::kNone;
     std::vector<int> positions;
     source.candidates(indexBoxesOf(setting), positions);
-    const Outcome outcome =
-        outcomeOf(dd, RuleSets{source.rules(), sets.upper, sets.lower}, positions, packets);
+    const RuleSets rules{source.rules(), sets.upper, sets.lower};
     const bool permit = setting.action == Action::permit;
-    const bool covered =
-        permit ? dd.within(packets, outcome.permitLo) : !dd.meets(packets, outcome.permitHi);
+    // Read until a packet is surely decided the other way: most verdicts
+    // that are "not covered" need no more of the list.
+    Outcome outcome = outcomeOf(dd, rules, positions, packets, &setting.action);
+    // A witness no rule not exactly known may match, so that its deciding
+    // line is the same whatever those rules match.
+    auto wrongOf = [&](const Outcome& o) {
+      const Node against = permit ? dd.diff(sure, o.permitHi) : dd.conjoin(sure, o.permitLo);
+      return dd.diff(o.partial && permit ? dd.conjoin(against, o.matched) : against, o.unknown);
+    };
+    if (outcome.partial && wrongOf(outcome) == DecisionDiagram::kNone) {
+      outcome = outcomeOf(dd, rules, positions, packets);
+    }
+    const bool covered = !outcome.partial && (permit ? dd.within(packets, outcome.permitLo)
+                                                     : !dd.meets(packets, outcome.permitHi));
     if (covered) {
       result.kind = VerdictKind::covered;
       result.deciding_lines = decidingLines(source, sets, positions, packets);
       return result;
     }
-    // A witness no rule not exactly known may match, so that its deciding
-    // line is the same whatever those rules match.
-    const Node wrong =
-        dd.diff(permit ? dd.diff(sure, outcome.permitHi) : dd.conjoin(sure, outcome.permitLo),
-                outcome.unknown);
+    const Node wrong = wrongOf(outcome);
     if (wrong != DecisionDiagram::kNone) {
       result.kind = VerdictKind::notCovered;
       result.witness = sets.space.pick(wrong, packets);

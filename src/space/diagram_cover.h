@@ -33,12 +33,17 @@ struct RuleSets {
 // What the rules at `positions` (ascending) do to the packets of `region`:
 // those they surely and possibly permit (a packet no rule matches is
 // denied), and those a rule not exactly known may match first.
+// With `stopOnOther`, the rules are read only until some packet is surely
+// decided against that action (`partial`): the sets then hold for the
+// packets the rules read surely match (`matched`).
 struct Outcome {
   Node permitLo = DecisionDiagram::kNone, permitHi = DecisionDiagram::kNone;
   Node unknown = DecisionDiagram::kNone;
+  Node matched = DecisionDiagram::kNone;
+  bool partial = false;
 };
 Outcome outcomeOf(DecisionDiagram& dd, const RuleSets& sets, const std::vector<int>& positions,
-                  Node region);
+                  Node region, const Action* stopOnOther = nullptr);
 
 // The union of `of[p]` for p in `positions`, each cut to `region`.
 Node unionWithin(DecisionDiagram& dd, const std::vector<int>& positions,
