@@ -58,6 +58,7 @@ bool loadConfig(const std::string& path, AclConfig& config, std::string& problem
     return false;
   }
   config.reset(text, false, Syntax::full);
+  config.setFileName(fileNamePart(path));
   config.checkConfig();
   return true;
 }

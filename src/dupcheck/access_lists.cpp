@@ -40,6 +40,7 @@ std::vector<CoverRule> coverRulesOf(const AclConfig& config, const std::vector<i
   rules.reserve(entries.size());
   for (int k : entries) {
     rules.push_back(coverRuleOf(config, k));
+    rules.back().where = config.fileName();
     const AclEntry& entry = *config.entryAt(k);
     if (entry.permission == kPermit || entry.permission == kDeny) continue;
     // A line whose action was not read may deny or permit what it matches:

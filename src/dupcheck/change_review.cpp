@@ -10,29 +10,11 @@ namespace dorvex {
 
 namespace {
 
-// What a reason says past its own "line N " (the file and line go first).
-std::string_view withoutLine(std::string_view reason) {
-  if (reason.substr(0, 5) != "line ") return reason;
-  std::size_t at = 5;
-  while (at < reason.size() && reason[at] >= '0' && reason[at] <= '9') ++at;
-  while (at < reason.size() && (reason[at] == ' ' || reason[at] == ':')) ++at;
-  return reason.substr(at);
-}
-
-// The name a file goes by in a reason: its last path part.
-std::string_view baseName(std::string_view path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 class Review {
  public:
-  Review(const AclConfig& older, const AclConfig& newer, std::string_view oldName,
-         std::string_view newName, TextCursor& details, std::vector<ChangeRecord>* records)
-      : older(older), newer(newer), out(&details), records(records) {
-    names[0] = baseName(oldName);
-    names[1] = baseName(newName);
-  }
+  Review(const AclConfig& older, const AclConfig& newer, TextCursor& details,
+         std::vector<ChangeRecord>* records)
+      : older(older), newer(newer), out(&details), records(records) {}
 
   long long run() {
     const auto before = listsOf(older), after = listsOf(newer);
@@ -70,9 +52,7 @@ class Review {
       std::vector<std::string> reasons;
       if (!changes.guard.empty()) reasons.push_back(changes.guard);
       for (const ListChanges::Doubt& doubt : changes.undecided) {
-        std::string reason(names[doubt.newer ? 1 : 0]);
-        reason += ":" + std::to_string(doubt.rule->line) + " ";
-        reason += withoutLine(doubt.rule->reason);
+        std::string reason = lineReason(*doubt.rule);
         // A line whose action was not read stands twice: named once.
         if (reasons.empty() || reasons.back() != reason) reasons.push_back(std::move(reason));
       }
@@ -106,7 +86,6 @@ class Review {
 
   const AclConfig& older;
   const AclConfig& newer;
-  std::string_view names[2];
   TextWriter out;
   std::vector<ChangeRecord>* records;
   long long written = 0;
@@ -114,10 +93,9 @@ class Review {
 
 }  // namespace
 
-long long reviewChanges(const AclConfig& older, const AclConfig& newer, std::string_view oldName,
-                        std::string_view newName, TextCursor& details,
+long long reviewChanges(const AclConfig& older, const AclConfig& newer, TextCursor& details,
                         std::vector<ChangeRecord>* records) {
-  return Review(older, newer, oldName, newName, details, records).run();
+  return Review(older, newer, details, records).run();
 }
 
 }  // namespace dorvex

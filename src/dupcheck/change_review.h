@@ -40,11 +40,10 @@ struct ChangeRecord {
 
 // Compares every list of `older` with its namesake in `newer`, appending the
 // details lines to `details` and the records to `records` when given; the
-// file names name lines in the reasons. Returns the number of lines written:
-// 0 when no decision changed.
+// configurations' file names name lines in the reasons. Returns the number
+// of lines written: 0 when no decision changed.
 // REQUIRES: both configurations are parsed (AclConfig::checkConfig()).
-long long reviewChanges(const AclConfig& older, const AclConfig& newer, std::string_view oldName,
-                        std::string_view newName, TextCursor& details,
+long long reviewChanges(const AclConfig& older, const AclConfig& newer, TextCursor& details,
                         std::vector<ChangeRecord>* records);
 
 }  // namespace dorvex

@@ -11,14 +11,6 @@ bool inSome(const std::vector<Box>& boxes, const Packet& packet) {
                      [&](const Box& box) { return matches(box, packet); });
 }
 
-// The reason of a line not exactly known, naming the line once: a line not
-// read says so with its number already.
-std::string reasonOf(const CoverRule& rule) {
-  const std::string named = "line " + std::to_string(rule.line);
-  if (rule.reason.rfind(named + " ", 0) == 0) return rule.reason;
-  return named + ": " + rule.reason;
-}
-
 }  // namespace
 
 bool mayMatch(const CoverRule& rule, const Packet& packet) {
@@ -49,7 +41,7 @@ ListTrace traceRules(const std::vector<CoverRule>& rules, const Packet& packet) 
     if (rule->action == trace.action) continue;
     trace.kind = TraceKind::undecided;
     trace.line = rule->line;
-    trace.reason = reasonOf(*rule);
+    trace.reason = lineReason(*rule);
     return trace;
   }
   trace.kind = TraceKind::decided;

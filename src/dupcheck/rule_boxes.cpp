@@ -299,7 +299,7 @@ CoverRule coverRuleOf(const AclConfig& config, int entryIndex) {
       placeBlock(rule.boxes[1], side, anyIpv6());
     }
     rule.exact = false;
-    rule.reason = "line " + std::to_string(entry.column) + " not read";
+    rule.reason = "not read";
     return rule;
   }
   RuleSpace space = ruleSpaceOf(config, entryIndex);

@@ -100,6 +100,11 @@ class AclConfig {
   // text of more lines than an entry can number.
   bool checkConfig();
 
+  // The name this configuration's lines go by in reasons ("setting.cfg"
+  // in "setting.cfg:12 not read"); empty for none. reset() keeps it.
+  void setFileName(std::string_view name) { fileName_ = name; }
+  std::string_view fileName() const { return fileName_; }
+
   // Every line the last checkConfig() read, in order: line n at n - 1.
   const std::vector<LineRecord>& lines() const { return lineRecords; }
   // The text and the annotation of `line`, a record of lines().
@@ -213,6 +218,7 @@ class AclConfig {
   void carryListContext();
 
  private:
+  std::string fileName_;
   TextCursor annotation;
   // Whether checkConfig() writes the annotation, and in which syntax it
   // reads, as the last reset() said.

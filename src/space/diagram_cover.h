@@ -15,10 +15,6 @@
 
 namespace dorvex {
 
-inline std::string lineReason(const CoverRule& rule) {
-  return "line " + std::to_string(rule.line) + ": " + rule.reason;
-}
-
 // The packets of `rule`: the union of its boxes and of its products.
 Node ruleSetOf(HeaderSpace& space, const CoverRule& rule);
 

@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "space/header_space.h"
@@ -61,7 +62,16 @@ struct CoverRule {
   // says why, e.g. "time-range WORK" or "option not understood: foo".
   bool exact = true;
   std::string reason;
+  // The name its configuration goes by in reasons ("setting.cfg"), if any.
+  std::string_view where;
 };
+
+// Why `rule` leaves an answer open, naming its line: "setting.cfg:12 not
+// read", or "line 12: not read" for a rule of no named configuration.
+inline std::string lineReason(const CoverRule& rule) {
+  if (rule.where.empty()) return "line " + std::to_string(rule.line) + ": " + rule.reason;
+  return std::string(rule.where) + ":" + std::to_string(rule.line) + " " + rule.reason;
+}
 
 // How far the box walks go before the diagrams take the question over
 // (maxPieces, maxWork: a walk past them is answered exactly all the same),

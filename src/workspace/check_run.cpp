@@ -49,7 +49,12 @@ CheckStatus checkAndReport(CheckWorkspace& workspace, const CheckRequest& reques
     if (sink)
       sink->write("<Process> source config check -> setting config check -> duplication check\r\n");
     workspace.checkConfigs(sink);
-    workspace.setFileNames(fileNamePart(request.sourcePath), fileNamePart(request.settingPath));
+    // A text of no file (pasted) goes by its side's name.
+    auto nameOf = [](std::string_view path, std::string_view side) {
+      return path.empty() || path == kUnopened ? side : fileNamePart(path);
+    };
+    workspace.setFileNames(nameOf(request.sourcePath, "source"),
+                           nameOf(request.settingPath, "setting"));
     workspace.checkDuplicates(sink);
   }
 

@@ -84,8 +84,8 @@ bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
   if (checkModes.diff && !singleConfig) {
     if (console) console->write("change review....\r\n");
     changeRecord.clear();
-    changeLines = reviewChanges(sourceConfig, settingConfig, fileNames[0], fileNames[1],
-                                changeDetails, recordingPairs ? &changeRecord : nullptr);
+    changeLines = reviewChanges(sourceConfig, settingConfig, changeDetails,
+                                recordingPairs ? &changeRecord : nullptr);
   }
   dorvex::writeSummary(sourceConfig, sourceSummary);
   if (!singleConfig) dorvex::writeSummary(settingConfig, settingSummary);

@@ -136,10 +136,11 @@ class CheckWorkspace {
   const std::vector<ChangeRecord>& changes() const { return changeRecord; }
   // Lines of changeDetails: 0 when no decision changed.
   long long changeCount() const { return changeLines; }
-  // The names the change review gives the two files in its reasons.
+  // The names the two configurations' lines go by in reasons
+  // ("setting.cfg:12 not read").
   void setFileNames(std::string_view source, std::string_view setting) {
-    fileNames[0] = source;
-    fileNames[1] = setting;
+    sourceConfig.setFileName(source);
+    settingConfig.setFileName(setting);
   }
 
   // The local date and time used for the report, "MM/DD/YY" and "HH:MM:SS".
@@ -164,7 +165,6 @@ class CheckWorkspace {
   std::vector<WithinFinding> withinRecord[2];
   std::vector<ChangeRecord> changeRecord;
   long long changeLines = 0;
-  std::string fileNames[2];
   long long withinLines = 0;
   // Where the setting config's lines start in withinDetails.
   std::size_t withinSettingStart = 0;

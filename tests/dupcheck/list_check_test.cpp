@@ -50,11 +50,11 @@ const ListCase kCases[] = {
     {"a time-range leaves the verdict undecided",
      "ip access-list extended L\n permit tcp any any eq 80\n",
      "ip access-list extended L\n permit ip any any time-range WORK\n",
-     " ACL=L setting-row=2 undecided reason=line 2: time-range WORK\r\n", "--"},
+     " ACL=L setting-row=2 undecided reason=new.cfg:2 time-range WORK\r\n", "--"},
     {"a source line not read that may decide the other way",
      "ip access-list extended L\n deny tcp any object-group WEB eq 80\n permit ip any any\n",
      "ip access-list extended L\n permit tcp any any eq 80\n",
-     " ACL=L setting-row=2 undecided reason=line 2: line 2 not read\r\n", "--"},
+     " ACL=L setting-row=2 undecided reason=old.cfg:2 not read\r\n", "--"},
     {"a standard rule within an extended list's ip to any",
      "ip access-list extended S\n deny ip host 10.1.1.1 any\n permit ip any any\n",
      "ip access-list standard S\n permit 10.1.2.0 0.0.0.255\n",
@@ -69,6 +69,9 @@ const ListCase kCases[] = {
 
 TEST(ListCheckTest, DetailsAndMarksOfEachVerdict) {
   auto checked = CheckedConfigs::make();
+  // Reasons name the configuration of the line they name.
+  checked->source.setFileName("old.cfg");
+  checked->setting.setFileName("new.cfg");
   for (const ListCase& c : kCases) {
     SCOPED_TRACE(c.what);
     ASSERT_TRUE(checked->check(c.source, c.setting, false, kFullList));
