@@ -239,6 +239,15 @@ Packet HeaderSpace::pick(Node set, Node shownBy) {
   lowestBits(set, fieldVars(kIcmpCode), false);
   for (MaskWord high : {kSrcHigh, kDstHigh}) {
     const auto low = static_cast<MaskWord>(high + 1);
+    // The example address where the set allows it.
+    const ExampleAddress example = exampleAddress(ipv6, high == kDstHigh);
+    Box at;
+    if (ipv6) {
+      at.setIpv6(high == kSrcHigh, example.high, example.low, 128);
+    } else {
+      at.setIpv4(high == kSrcHigh, static_cast<std::uint32_t>(example.low), 0);
+    }
+    narrowed(ofBox(at));
     lowestBits(set, wordVars(high, 63, 64), false);
     if (!ipv6) {
       // The high 96 bits of an IPv4 address, free in every set, are zero.

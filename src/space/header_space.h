@@ -38,7 +38,8 @@ class HeaderSpace {
   // The packet of `set` a person recognises best, as pickPacket() of a box
   // says: an ICMP echo (an ICMPv6 echo in IPv6), else TCP, else UDP, else
   // the lowest protocol; the destination port as low as allowed but not 0;
-  // a source port from 1024 where it can; addresses with their free bits
+  // a source port from 1024 where it can; the example addresses where the
+  // set allows them (exampleAddress()), else addresses with their free bits
   // clear but the lowest; no TCP flag but those required, SYN when none is;
   // TTL 64 when allowed. Packet::shown names the fields `shownBy` depends
   // on. REQUIRES: set != kNone.

@@ -63,7 +63,20 @@ std::uint32_t pickSourcePort(const Box& box) {
   return lo == 0 && hi > 0 ? 1 : lo;
 }
 
+bool isIpv6(const Box& box) { return ((box.value[kMiscWord] >> kFamilyShift) & 1) != 0; }
+
+bool holdsExample(const Box& box, int high) {
+  const ExampleAddress a = exampleAddress(isIpv6(box), high == kDstHigh);
+  return ((a.high ^ box.value[high]) & box.care[high]) == 0 &&
+         ((a.low ^ box.value[high + 1]) & box.care[high + 1]) == 0;
+}
+
 std::uint64_t pickAddressWord(const Box& box, int high, std::uint64_t& low) {
+  if (holdsExample(box, high)) {
+    const ExampleAddress a = exampleAddress(isIpv6(box), high == kDstHigh);
+    low = a.low;
+    return a.high;
+  }
   low = box.value[high + 1];
   std::uint64_t result = box.value[high];
   std::uint64_t freeLow = ~box.care[high + 1], freeHigh = ~box.care[high];
@@ -88,13 +101,18 @@ unsigned shownFields(const Box& box) {
   return shown;
 }
 
-// Lower is better: ICMP echo, TCP, UDP, other ICMP, anything else.
+// The ICMP of the box's family: protocol and echo request type.
+std::uint32_t icmpOf(const Box& box) { return isIpv6(box) ? 58 : 1; }
+std::uint32_t echoOf(const Box& box) { return isIpv6(box) ? 128 : 8; }
+
+// Lower is better: ICMP echo, TCP, UDP, other ICMP, anything else (the
+// ICMP of the box's family).
 int protocolRank(const Box& box) {
   auto has = [&](int f, std::uint32_t v) { return box.lo[f] <= v && v <= box.hi[f]; };
-  if (has(kProtocol, 1) && has(kIcmpType, 8) && has(kIcmpCode, 0)) return 0;
+  if (has(kProtocol, icmpOf(box)) && has(kIcmpType, echoOf(box)) && has(kIcmpCode, 0)) return 0;
   if (has(kProtocol, 6)) return 1;
   if (has(kProtocol, 17)) return 2;
-  if (has(kProtocol, 1)) return 3;
+  if (has(kProtocol, icmpOf(box))) return 3;
   return 4;
 }
 
@@ -333,12 +351,12 @@ Packet pickPacket(const Box& box) {
   auto pick = [&](int f, std::uint32_t wanted) {
     return box.lo[f] <= wanted && wanted <= box.hi[f] ? wanted : box.lo[f];
   };
-  static const std::uint32_t kRankProtocol[] = {1, 6, 17, 1};
+  const std::uint32_t kRankProtocol[] = {icmpOf(box), 6, 17, icmpOf(box)};
   int rank = protocolRank(box);
   p.field[kProtocol] = rank < 4 ? kRankProtocol[rank] : box.lo[kProtocol];
   p.field[kSrcPort] = pickSourcePort(box);
   p.field[kDstPort] = box.lo[kDstPort] == 0 && box.hi[kDstPort] > 0 ? 1 : box.lo[kDstPort];
-  p.field[kIcmpType] = pick(kIcmpType, 8);
+  p.field[kIcmpType] = pick(kIcmpType, echoOf(box));
   p.field[kIcmpCode] = box.lo[kIcmpCode];
   p.field[kTtl] = pick(kTtl, 64);
   p.word[kSrcHigh] = pickAddressWord(box, kSrcHigh, p.word[kSrcLow]);
@@ -352,9 +370,14 @@ Packet pickPacket(const Box& box) {
 }
 
 Packet pickPacket(const BoxSet& set) {
+  // The best protocol first, then a box that holds the example addresses.
+  auto rank = [](const Box& box) {
+    return protocolRank(box) * 4 + (holdsExample(box, kSrcHigh) ? 0 : 2) +
+           (holdsExample(box, kDstHigh) ? 0 : 1);
+  };
   std::size_t best = 0;
   for (std::size_t i = 1; i < set.size(); ++i) {
-    if (protocolRank(set[i]) < protocolRank(set[best])) best = i;
+    if (rank(set[i]) < rank(set[best])) best = i;
   }
   return pickPacket(set[best]);
 }

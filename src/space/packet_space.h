@@ -122,15 +122,27 @@ void intersectInto(const BoxSet& set, const Box& cut, BoxSet& out);
 // The boxes of `boxes` made disjoint (same union).
 BoxSet disjointUnion(const std::vector<Box>& boxes);
 
+// Addresses a person takes for examples, from the ranges kept for
+// documentation: 198.51.100.1 > 203.0.113.1, 2001:db8:1::1 > 2001:db8:2::1.
+struct ExampleAddress {
+  std::uint64_t high, low;  // the words kSrcHigh, kSrcLow (or kDstHigh, kDstLow)
+};
+constexpr ExampleAddress exampleAddress(bool ipv6, bool destination) {
+  if (ipv6) return {destination ? 0x20010db800020000ull : 0x20010db800010000ull, 1};
+  return {0, destination ? 0xCB007101ull : 0xC6336401ull};
+}
+
 // The packet of `box` a person recognises best: an ICMP echo (type 8 code
-// 0) if the box has one, else TCP, else UDP, else the lowest protocol; a
-// destination port as low as the box allows but not 0; a source port above
-// 1023 where it can; an address with its free bits clear but the lowest (so
-// 10.1.2.1 of 10.1.2.0/24, a host as it is); no TCP flag but the ones
-// required, and SYN when nothing else is; TTL 64 when allowed.
+// 0, ICMPv6 type 128 in IPv6) if the box has one, else TCP, else UDP, else
+// the lowest protocol; a destination port as low as the box allows but not
+// 0; a source port above 1023 where it can; the example address where the
+// box allows it (an `any`), else an address with its free bits clear but
+// the lowest (so 10.1.2.1 of 10.1.2.0/24, a host as it is); no TCP flag but
+// the ones required, and SYN when nothing else is; TTL 64 when allowed.
 // REQUIRES: !box.isEmpty().
 Packet pickPacket(const Box& box);
-// The best such packet over the boxes. REQUIRES: !set.empty().
+// The best such packet over the boxes, the protocol first, then the
+// example addresses. REQUIRES: !set.empty().
 Packet pickPacket(const BoxSet& set);
 
 // A packet of `box` for probing: seed 0 its lowest corner (every range at its

@@ -117,7 +117,7 @@ TEST_F(ConsoleDriverTest, DiffSaysWhatARevisionChanges) {
       {"ip access-list extended A\n deny tcp host 10.0.0.1 any eq 80\n"
        "ip access-list extended B\n permit udp any any eq 53\n",
        " ACL=A old-row=2 new-row=2 newly denied witness=tcp 10.0.0.1 port 1024 > "
-       "0.0.0.1 port 80\r\n",
+       "203.0.113.1 port 80\r\n",
        1},
       {"ip access-list extended A\n permit tcp host 10.0.0.1 any eq 80\n",
        " ACL=B list removed lines=1\r\n", 1},

@@ -34,15 +34,21 @@ const ListCase kCases[] = {
     {"an earlier deny takes part of a permit: the witness, ICMP echo first",
      "ip access-list extended L\n deny ip host 10.1.2.66 any\n permit ip 10.1.2.0 0.0.0.255 any\n",
      "ip access-list extended L\n permit ip 10.1.2.0 0.0.0.255 any\n",
-     " ACL=L source-row=2 setting-row=2 not-covered by=deny witness=icmp 10.1.2.66 > 0.0.0.1 "
+     " ACL=L source-row=2 setting-row=2 not-covered by=deny witness=icmp 10.1.2.66 > 203.0.113.1 "
      "type 8 code 0\r\n",
      "--"},
     {"the implicit deny decides the witness, a port above 1023 to the rule's own port",
      "access-list 101 permit tcp 10.0.0.0 0.255.255.255 any eq 80\n",
      "access-list 101 permit tcp any host 192.0.2.7 eq 80\n",
-     " ACL=101 source-row=implicit-deny setting-row=1 not-covered by=deny witness=tcp 128.0.0.1 "
+     " ACL=101 source-row=implicit-deny setting-row=1 not-covered by=deny witness=tcp 198.51.100.1 "
      "port 1024 > 192.0.2.7 port 80\r\n",
      "-"},
+    {"an IPv6 list's witness: an ICMPv6 echo, the rule's own address, else the example",
+     "ipv6 access-list L\n deny ipv6 2001:db8:9::/48 any\n",
+     "ipv6 access-list L\n permit ipv6 any any\n",
+     " ACL=L source-row=2 setting-row=2 not-covered by=deny witness=icmpv6 "
+     "2001:db8:9::1 > 2001:db8:2::1 type 128 code 0\r\n",
+     "--"},
     {"a source line not read that decides alike either way",
      "ip access-list extended L\n permit tcp any object-group WEB eq 80\n permit ip any any\n",
      "ip access-list extended L\n permit tcp any any eq 80\n",

@@ -111,7 +111,7 @@ TEST(ListCoverTest, WorkedVerdicts) {
        "not covered: tcp 10.1.2.129 port 1024 > 192.0.2.1 port 80 by 0 deny"},
       {{"deny icmp any any", "permit ip any any"},
        "permit ip 10.0.0.0/8 any",
-       "not covered: icmp 10.0.0.1 > 0.0.0.1 type 8 code 0 by 1 deny"},
+       "not covered: icmp 10.0.0.1 > 203.0.113.1 type 8 code 0 by 1 deny"},
       {{"permit tcp any any unknown"},
        "permit tcp any any eq 80",
        "undecided: line 1: option not understood: unknown"},
@@ -158,7 +158,7 @@ TEST(ListCoverTest, WorkedFindings) {
 TEST(ListCoverTest, MemoryGuardIsNamedWithItsFigures) {
   RuleList source = list({"permit tcp host 10.1.2.1 any", "permit tcp host 10.1.2.3 any",
                           "deny tcp host 10.1.2.5 any", "permit tcp any any"});
-  EXPECT_EQ("not covered: tcp 10.1.2.5 port 1024 > 0.0.0.1 port 1 by 3 deny",
+  EXPECT_EQ("not covered: tcp 10.1.2.5 port 1024 > 203.0.113.1 port 1 by 3 deny",
             dump(verdict(source, rule(9, "permit tcp 10.1.2.0/29 any"))));
   EXPECT_EQ("covered by 1,2,4", dump(verdict(source, rule(9, "permit tcp 10.1.2.0/30 any"))));
   const CoverLimits kShortWalks{4, 3};
