@@ -29,9 +29,19 @@ PaneFilling fillings[2];
 
 PaneFilling& fillingOf(int paneId) { return fillings[paneId == IDC_SOURCE_PANE ? 0 : 1]; }
 
+PaneFilling& fillingOfView(int viewId) { return fillings[viewId == IDC_SOURCE_VIEW ? 0 : 1]; }
+
 void fillPane(HWND dialog, int paneId, std::string text) {
   PaneFilling& filling = fillingOf(paneId);
-  filling.start(GetDlgItem(dialog, paneId), std::move(text));
+  filling.start(std::move(text));
+  if (filling.active()) SetTimer(dialog, kFillTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+// A key that would change a big text shown in a view: the text goes into
+// its pane (the view gives the key to the pane then).
+void onViewEditKey(HWND dialog, int viewId) {
+  PaneFilling& filling = fillingOfView(viewId);
+  filling.edit();
   if (filling.active()) SetTimer(dialog, kFillTimer, USER_TIMER_MINIMUM, nullptr);
 }
 
@@ -55,7 +65,8 @@ void onFillTimer(HWND dialog) {
 // going in, else what the pane holds.
 std::string paneTextForCheck(HWND dialog, int paneId) {
   const PaneFilling& filling = fillingOf(paneId);
-  return filling.active() ? filling.text() : windowText(GetDlgItem(dialog, paneId));
+  bool held = filling.active() || filling.viewing();
+  return held ? filling.text() : windowText(GetDlgItem(dialog, paneId));
 }
 
 void showFileName(HWND dialog, int labelId, const std::string& path) {
@@ -88,8 +99,32 @@ void ignoreEscapeIn(HWND pane) {
   if (previous != paneProc) editProc = previous;
 }
 
+// A hidden view over `paneId`, with its place, frame and font, next to it
+// in the order the keyboard moves through.
+HWND makeViewOver(HWND dialog, int paneId, int viewId) {
+  HWND pane = GetDlgItem(dialog, paneId);
+  RECT frame = {};
+  GetWindowRect(pane, &frame);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&frame), 2);
+  HWND view = CreateWindowExA(
+      static_cast<DWORD>(GetWindowLongA(pane, GWL_EXSTYLE)) & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE),
+      kTextViewClass, "", WS_CHILD | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL, frame.left, frame.top,
+      frame.right - frame.left, frame.bottom - frame.top, dialog,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(viewId)), GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(view, WM_SETFONT, SendMessageA(pane, WM_GETFONT, 0, 0), FALSE);
+  SetWindowPos(view, pane, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  return view;
+}
+
 INT_PTR onInitDialog(HWND dialog) {
+  registerTextView();
   for (PaneFilling& filling : fillings) filling = PaneFilling();
+  fillingOf(IDC_SOURCE_PANE)
+      .attach(GetDlgItem(dialog, IDC_SOURCE_PANE),
+              makeViewOver(dialog, IDC_SOURCE_PANE, IDC_SOURCE_VIEW));
+  fillingOf(IDC_SETTING_PANE)
+      .attach(GetDlgItem(dialog, IDC_SETTING_PANE),
+              makeViewOver(dialog, IDC_SETTING_PANE, IDC_SETTING_VIEW));
   FrontEndState& state = frontEndState();
   state.sourcePath = kUnopened;
   state.settingPath = kUnopened;
@@ -330,7 +365,14 @@ INT_PTR dispatch(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         onDropFiles(dialog, reinterpret_cast<HDROP>(wParam));
       }
       return TRUE;
-    case WM_COMMAND: return checkRunning ? TRUE : onCommand(dialog, LOWORD(wParam));
+    case WM_COMMAND:
+      if (checkRunning) return TRUE;
+      if (HIWORD(wParam) == kTextViewEditKey &&
+          (LOWORD(wParam) == IDC_SOURCE_VIEW || LOWORD(wParam) == IDC_SETTING_VIEW)) {
+        onViewEditKey(dialog, LOWORD(wParam));
+        return TRUE;
+      }
+      return onCommand(dialog, LOWORD(wParam));
     case WM_TIMER:
       if (wParam != kFillTimer) return FALSE;
       onFillTimer(dialog);

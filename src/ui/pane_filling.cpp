@@ -1,6 +1,10 @@
 // An input pane filled a piece at a time (see pane_filling.h).
 #include "ui/pane_filling.h"
 
+#include <algorithm>
+
+#include "ui/text_view.h"
+
 namespace dorvex {
 namespace {
 
@@ -8,13 +12,9 @@ namespace {
 // work under Wine, short enough not to be felt between two inputs.
 constexpr std::size_t kPieceSize = 64 * 1024;
 
-// Where a pane is scrolled to and what is selected in it.
-struct PaneView {
-  DWORD selectionStart = 0;
-  DWORD selectionEnd = 0;
-  int firstLine = 0;
-  int left = 0;
-};
+// Lines of the view's place that go into the pane before it takes that
+// place over: a screenful and more.
+constexpr int kLinesInView = 200;
 
 PaneView viewOf(HWND pane) {
   PaneView view;
@@ -52,25 +52,79 @@ void redrawScrollBars(HWND pane) {
 
 }  // namespace
 
-void PaneFilling::start(HWND pane, std::string text) {
+void PaneFilling::attach(HWND pane, HWND view) {
   this->pane = pane;
+  this->view = view;
+}
+
+void PaneFilling::showPane(bool shown) {
+  bool focused = GetFocus() == pane || GetFocus() == view;
+  ShowWindow(shown ? pane : view, SW_SHOW);
+  ShowWindow(shown ? view : pane, SW_HIDE);
+  if (focused) SetFocus(shown ? pane : view);
+}
+
+void PaneFilling::start(std::string text) {
+  // The view lets go of the text it shows before that text goes.
+  setTextViewText(view, std::string_view());
   whole = std::move(text);
   done = 0;
+  wantedReach = 0;
   SetWindowTextA(pane, "");
-  append(kPieceSize);
-  SendMessageA(pane, EM_SETREADONLY, active(), 0);
+  if (whole.size() > kViewedSize) {
+    state = State::viewing;
+    setTextViewText(view, whole);
+    showPane(false);
+    return;
+  }
+  showPane(true);
+  state = State::filling;
+  step();
+}
+
+void PaneFilling::edit() {
+  if (state != State::viewing) return;
+  DWORD start = 0;
+  DWORD end = 0;
+  SendMessageA(view, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  int firstLine = static_cast<int>(SendMessageA(view, EM_GETFIRSTVISIBLELINE, 0, 0));
+  int left = GetScrollPos(view, SB_HORZ);
+  setTextViewText(view, std::string_view());
+  if (start == 0 && end >= whole.size()) {
+    // The key replaces the whole text, as in the pane.
+    std::string().swap(whole);
+    state = State::editing;
+    showPane(true);
+    return;
+  }
+  // The view counts bytes, the pane characters.
+  auto characters = [this](DWORD bytes) {
+    return static_cast<DWORD>(
+        MultiByteToWideChar(CP_ACP, 0, whole.data(), static_cast<int>(bytes), nullptr, 0));
+  };
+  wanted = {characters(start), characters(end), firstLine, left};
+  std::size_t shownEnd = 0;
+  for (int line = 0; line < firstLine + kLinesInView && shownEnd != std::string::npos; ++line)
+    shownEnd = whole.find('\n', shownEnd + (line > 0 ? 1 : 0));
+  wantedReach = std::min(whole.size(), std::max<std::size_t>(end, shownEnd));
+  state = State::filling;
+  showPane(true);
+  step();
 }
 
 bool PaneFilling::step() {
-  if (!active()) return false;
+  if (state != State::filling) return false;
   append(kPieceSize);
-  if (!active()) {
-    SendMessageA(pane, EM_SETREADONLY, FALSE, 0);
-    // The pane holds it now.
-    std::string().swap(whole);
-    done = 0;
+  if (done < whole.size()) {
+    SendMessageA(pane, EM_SETREADONLY, TRUE, 0);
+    return true;
   }
-  return active();
+  SendMessageA(pane, EM_SETREADONLY, FALSE, 0);
+  // The pane holds it now.
+  std::string().swap(whole);
+  done = 0;
+  state = State::editing;
+  return false;
 }
 
 // A line ends in LF, which is no byte of a double-byte character.
@@ -91,6 +145,11 @@ void PaneFilling::append(std::size_t size) {
   SendMessageA(pane, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);
   SendMessageA(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
   restoreView(pane, view);
+  done = end;
+  if (wantedReach != 0 && done >= wantedReach) {
+    restoreView(pane, wanted);
+    wantedReach = 0;
+  }
   if (inView) {
     SendMessageA(pane, WM_SETREDRAW, TRUE, 0);
     if (done == 0) {
@@ -99,7 +158,6 @@ void PaneFilling::append(std::size_t size) {
       redrawScrollBars(pane);
     }
   }
-  done = end;
 }
 
 }  // namespace dorvex

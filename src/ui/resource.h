@@ -46,6 +46,10 @@
 #define IDC_PROGRESS_TEXT 1021
 // How far the comparison of a check is.
 #define IDC_PROGRESS_STEP 1025
+// The views laid over the input panes for a big dropped text, made by the
+// main dialog.
+#define IDC_SOURCE_VIEW 1026
+#define IDC_SETTING_VIEW 1027
 
 // Strings
 #define IDS_CLASS_NAME 109

@@ -388,9 +388,31 @@ std::size_t lineMove(TextView& view, int lines) {
   return offsetAt(view, dc, line, view.wantedX);
 }
 
-void onKey(TextView& view, WPARAM key) {
+// A parent that moves the focus to an edit control with the text hands it
+// the key too.
+void tellEditKey(const TextView& view, UINT message, WPARAM wParam, LPARAM lParam) {
+  SendMessageA(GetParent(view.window), WM_COMMAND,
+               MAKEWPARAM(GetDlgCtrlID(view.window), kTextViewEditKey),
+               reinterpret_cast<LPARAM>(view.window));
+  HWND focus = GetFocus();
+  if (focus != nullptr && focus != view.window) SendMessageA(focus, message, wParam, lParam);
+}
+
+// Characters that an edit control would insert or act on: printable ones
+// (double-byte lead bytes among them), Backspace, Return, Ctrl+V and Ctrl+X.
+bool editsText(WPARAM character) {
+  return character >= 0x20 || character == '\b' || character == '\r' || character == 0x16 ||
+         character == 0x18;
+}
+
+void onKey(TextView& view, WPARAM key, LPARAM lParam) {
   bool shift = GetKeyState(VK_SHIFT) < 0;
   bool control = GetKeyState(VK_CONTROL) < 0;
+  // Delete, Shift+Delete (cut) and Shift+Insert (paste).
+  if (key == VK_DELETE || (shift && key == VK_INSERT)) {
+    tellEditKey(view, WM_KEYDOWN, key, lParam);
+    return;
+  }
   if (control && key == 'A') {
     select(view, 0, view.text.size());
     return;
@@ -588,8 +610,10 @@ LRESULT onMessage(TextView& view, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SETFOCUS: onFocus(view, true); return 0;
     case WM_KILLFOCUS: onFocus(view, false); return 0;
-    case WM_KEYDOWN: onKey(view, wParam); return 0;
-    case WM_CHAR: return 0;
+    case WM_KEYDOWN: onKey(view, wParam, lParam); return 0;
+    case WM_CHAR:
+      if (editsText(wParam)) tellEditKey(view, message, wParam, lParam);
+      return 0;
     case WM_LBUTTONDOWN:
       SetFocus(view.window);
       view.wantedX = -1;

@@ -24,6 +24,12 @@ namespace dorvex {
 // The window class of the pane, for dialog templates.
 inline constexpr char kTextViewClass[] = "DorvexTextView";
 
+// The notification code (WM_COMMAND's high word) a view sends its parent
+// on a key that would change its text in an edit control (a character,
+// Backspace, Delete, a cut or a paste): a parent that holds the text may
+// then hand it to an edit control. The key itself does nothing here.
+inline constexpr WORD kTextViewEditKey = 0x0800;
+
 // Registers the window class once per process. Returns false iff it is not
 // registered.
 bool registerTextView();
