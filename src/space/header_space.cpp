@@ -158,6 +158,8 @@ void HeaderSpace::lowestBits(Node set, const std::vector<int>& vars, bool lowest
   int lastFree = -1;
   for (std::size_t k = 0; k < vars.size(); ++k) {
     std::int8_t& bit = fixed_[static_cast<std::size_t>(vars[k])];
+    // A bit a preference has fixed stays.
+    if (bit >= 0) continue;
     // A bit the set does not test goes either way: no walk needed.
     if (!tested_[static_cast<std::size_t>(vars[k])]) {
       bit = 0;
@@ -216,19 +218,42 @@ Packet HeaderSpace::pick(Node set, Node shownBy) {
     dd_.support(set, tested_);
     return true;
   };
+  // Preferences that are values of bits are fixed in the assignment where
+  // some packet of the set agrees: a walk, no node made.
+  using Bits = std::vector<std::pair<int, int>>;  // variable, value
+  auto fixed = [&](const Bits& bits) {
+    for (const auto& [var, value] : bits) {
+      const std::int8_t now = fixed_[static_cast<std::size_t>(var)];
+      if (now >= 0 && now != value) return false;
+    }
+    std::vector<std::int8_t> before;
+    for (const auto& [var, value] : bits) {
+      before.push_back(fixed_[static_cast<std::size_t>(var)]);
+      fixed_[static_cast<std::size_t>(var)] = static_cast<std::int8_t>(value);
+    }
+    if (feasible(set)) return true;
+    for (std::size_t k = 0; k < bits.size(); ++k)
+      fixed_[static_cast<std::size_t>(bits[k].first)] = before[k];
+    return false;
+  };
+  auto exactly = [&](RangeField field, std::uint32_t value, Bits bits = {}) {
+    for (int bit = 0; bit < kRangeWidth[field]; ++bit)
+      bits.emplace_back(rangeVar(field, bit), (value >> bit) & 1);
+    return bits;
+  };
+  auto word = [&](MaskWord w, std::uint64_t value, int count, Bits bits = {}) {
+    for (int bit = 0; bit < count; ++bit)
+      bits.emplace_back(wordVar_[w][bit], static_cast<int>((value >> bit) & 1));
+    return bits;
+  };
   const int familyVar = wordVar_[kMiscWord][kFamilyShift];
-  if (!narrowed(dd_.literal(familyVar, false))) narrowed(dd_.literal(familyVar, true));
-  const bool ipv6 = dd_.meets(set, dd_.literal(familyVar, true));
-  auto exactly = [&](RangeField field, std::uint32_t value) {
-    return ofRange(field, value, value);
-  };
-  auto echo = [&](std::uint32_t protocol, std::uint32_t type) {
-    return dd_.conjoin(exactly(kProtocol, protocol),
-                       dd_.conjoin(exactly(kIcmpType, type), exactly(kIcmpCode, 0)));
-  };
+  if (!fixed({{familyVar, 0}})) fixed({{familyVar, 1}});
+  const bool ipv6 = fixed_[static_cast<std::size_t>(familyVar)] == 1;
   const std::uint32_t icmp = ipv6 ? 58 : 1;
-  if (!narrowed(echo(icmp, ipv6 ? 128 : 8)) && !narrowed(exactly(kProtocol, 6)) &&
-      !narrowed(exactly(kProtocol, 17)) && !narrowed(exactly(kProtocol, icmp))) {
+  const Bits echo =
+      exactly(kProtocol, icmp, exactly(kIcmpType, ipv6 ? 128 : 8, exactly(kIcmpCode, 0)));
+  if (!fixed(echo) && !fixed(exactly(kProtocol, 6)) && !fixed(exactly(kProtocol, 17)) &&
+      !fixed(exactly(kProtocol, icmp))) {
     lowestBits(set, fieldVars(kProtocol), false);
   }
   narrowed(ofRange(kDstPort, 1, 65535));
@@ -239,15 +264,10 @@ Packet HeaderSpace::pick(Node set, Node shownBy) {
   lowestBits(set, fieldVars(kIcmpCode), false);
   for (MaskWord high : {kSrcHigh, kDstHigh}) {
     const auto low = static_cast<MaskWord>(high + 1);
-    // The example address where the set allows it.
+    // The example address where the set allows it (an IPv4 address has
+    // its high 96 bits clear).
     const ExampleAddress example = exampleAddress(ipv6, high == kDstHigh);
-    Box at;
-    if (ipv6) {
-      at.setIpv6(high == kSrcHigh, example.high, example.low, 128);
-    } else {
-      at.setIpv4(high == kSrcHigh, static_cast<std::uint32_t>(example.low), 0);
-    }
-    narrowed(ofBox(at));
+    fixed(word(high, example.high, 64, word(low, example.low, 64)));
     lowestBits(set, wordVars(high, 63, 64), false);
     if (!ipv6) {
       // The high 96 bits of an IPv4 address, free in every set, are zero.
@@ -259,12 +279,13 @@ Packet HeaderSpace::pick(Node set, Node shownBy) {
     // first, gets it only when the low word has none.
     lowestBits(set, wordVars(low, 63, 64), true);
   }
-  Box syn;
-  syn.setTcpFlags(kSyn, kFin | kRst | kPsh | kAck | kUrg);
-  if (!narrowed(ofBox(syn))) lowestBits(set, wordVars(kMiscWord, kFlagShift + 5, 6), false);
+  Bits syn;
+  for (int flag = 0; flag < 6; ++flag)
+    syn.emplace_back(wordVar_[kMiscWord][kFlagShift + flag], (kSyn >> flag) & 1);
+  if (!fixed(syn)) lowestBits(set, wordVars(kMiscWord, kFlagShift + 5, 6), false);
   lowestBits(set, wordVars(kMiscWord, kTosShift + 7, 8), false);
   lowestBits(set, wordVars(kMiscWord, kFragmentShift, 1), false);
-  narrowed(exactly(kTtl, 64));
+  fixed(exactly(kTtl, 64));
   lowestBits(set, fieldVars(kTtl), false);
   // Every bit left free: clear where the set allows.
   std::vector<int> rest;
