@@ -207,19 +207,12 @@ std::vector<int> HeaderSpace::wordVars(MaskWord word, int top, int count) const 
 Packet HeaderSpace::pick(Node set, Node shownBy) {
   // The choices are made in a partial assignment that each step extends
   // while some packet of `set` still agrees with it: a walk of the set per
-  // bit, no node made. Only the few preferences that are sets themselves
-  // are taken by intersection.
+  // choice, no node made.
   fixed_.assign(kVariables, -1);
   dd_.support(set, tested_);
-  auto narrowed = [&](Node to) {
-    const Node both = dd_.conjoin(set, to);
-    if (both == DecisionDiagram::kNone || !feasible(both)) return false;
-    set = both;
-    dd_.support(set, tested_);
-    return true;
-  };
-  // Preferences that are values of bits are fixed in the assignment where
-  // some packet of the set agrees: a walk, no node made.
+
+  // Each preference is fixed in the assignment where some packet of the
+  // set agrees: a walk, no node made.
   using Bits = std::vector<std::pair<int, int>>;  // variable, value
   auto fixed = [&](const Bits& bits) {
     for (const auto& [var, value] : bits) {
@@ -256,10 +249,26 @@ Packet HeaderSpace::pick(Node set, Node shownBy) {
       !fixed(exactly(kProtocol, icmp))) {
     lowestBits(set, fieldVars(kProtocol), false);
   }
-  narrowed(ofRange(kDstPort, 1, 65535));
-  lowestBits(set, fieldVars(kDstPort), false);
-  if (!narrowed(ofRange(kSrcPort, 1024, 65535))) narrowed(ofRange(kSrcPort, 1, 65535));
-  lowestBits(set, fieldVars(kSrcPort), false);
+  // The least value from `low` on that some packet agrees with: `low`
+  // itself, else the longest prefix of `low` followed by a 1 where `low`
+  // has a 0, then the lowest bits. False, nothing fixed, when there is none.
+  auto leastFrom = [&](RangeField field, std::uint32_t low) {
+    const int width = kRangeWidth[field];
+    for (int at = -1; at < width; ++at) {
+      if (at >= 0 && ((low >> at) & 1)) continue;
+      Bits prefix;
+      for (int bit = width - 1; bit > at; --bit)
+        prefix.emplace_back(rangeVar(field, bit), (low >> bit) & 1);
+      if (at >= 0) prefix.emplace_back(rangeVar(field, at), 1);
+      if (!fixed(prefix)) continue;
+      lowestBits(set, fieldVars(field), false);
+      return true;
+    }
+    return false;
+  };
+  if (!leastFrom(kDstPort, 1)) lowestBits(set, fieldVars(kDstPort), false);
+  if (!leastFrom(kSrcPort, 1024) && !leastFrom(kSrcPort, 1))
+    lowestBits(set, fieldVars(kSrcPort), false);
   lowestBits(set, fieldVars(kIcmpType), false);
   lowestBits(set, fieldVars(kIcmpCode), false);
   for (MaskWord high : {kSrcHigh, kDstHigh}) {
