@@ -44,6 +44,8 @@ void DecisionDiagram::growTable() {
 }
 
 void DecisionDiagram::truncate(std::size_t count) {
+  // Nothing dropped: the cache stays valid.
+  if (count >= nodes_.size()) return;
   // Only the dropped nodes leave the table (backward-shift deletion keeps
   // every probe chain whole), and a new cache epoch voids every entry:
   // a question costs what it made, not the size of the tables.

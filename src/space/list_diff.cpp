@@ -181,23 +181,23 @@ ListChanges compareLists(const RuleList& older, const RuleList& newer, const Cov
         if (changed != DecisionDiagram::kNone) {
           const auto before = decidersOf(dd, own, mine, changed);
           const auto after = decidersOf(dd, other, theirs, changed);
+          // The pairs' union, the parts of each side being disjoint.
+          Node ownDecided = DecisionDiagram::kNone, otherDecided = DecisionDiagram::kNone;
+          for (const auto& part : before) ownDecided = dd.join(ownDecided, part.second);
+          for (const auto& part : after) otherDecided = dd.join(otherDecided, part.second);
+          explained = dd.conjoin(ownDecided, otherDecided);
           for (const auto& [p, ownPart] : before) {
             for (const auto& [q, otherPart] : after) {
-              const Node both = dd.conjoin(ownPart, otherPart);
-              if (both == DecisionDiagram::kNone) continue;
-              explained = dd.join(explained, both);
               const int oldPos = s == 0 ? p : q, newPos = s == 0 ? q : p;
               const std::pair<int, int> key{lineOf(sides[0], oldPos), lineOf(sides[1], newPos)};
-              if (pairs.count(key)) continue;
+              if (pairs.count(key) || !dd.meets(ownPart, otherPart)) continue;
+              const Node both = dd.conjoin(ownPart, otherPart);
               Difference d;
               d.old_line = key.first;
               d.new_line = key.second;
               d.old_action = actionOf(sides[0], oldPos);
               d.new_action = actionOf(sides[1], newPos);
-              // A witness takes many nodes of its own and keeps none.
-              const std::size_t beforePick = dd.nodeCount();
               d.witness = space.pick(both, packets);
-              dd.truncate(beforePick);
               pairs.emplace(key, d);
             }
           }
