@@ -249,11 +249,17 @@ void openResultDialog(HWND dialog, const CheckShown& shown) {
 // The modes of the chosen cover. The list cover reads the lists in order,
 // as the within analysis does, so a check in it makes that analysis too.
 CheckModes chosenModes(HWND dialog) {
+  CheckModes modes;
   if (IsDlgButtonChecked(dialog, IDC_COVER_EXACT) == BST_CHECKED)
-    return {Syntax::full, Cover::exact};
+    modes = {Syntax::full, Cover::exact};
   if (IsDlgButtonChecked(dialog, IDC_COVER_LIST) == BST_CHECKED)
-    return {Syntax::full, Cover::list, true};
-  return {};
+    modes = {Syntax::full, Cover::list, true};
+  // The change review reads lists as running configurations hold them.
+  if (IsDlgButtonChecked(dialog, IDC_CHANGE_REVIEW) == BST_CHECKED) {
+    modes.syntax = Syntax::full;
+    modes.diff = true;
+  }
+  return modes;
 }
 
 // Whole pane texts go to the check: nothing past any length is dropped.

@@ -50,6 +50,10 @@
 // main dialog.
 #define IDC_SOURCE_VIEW 1026
 #define IDC_SETTING_VIEW 1027
+// The choice of the change review, and its view in the result dialog,
+// there only after a check with it.
+#define IDC_CHANGE_REVIEW 1028
+#define IDC_VIEW_CHANGES 1029
 
 // Strings
 #define IDS_CLASS_NAME 109

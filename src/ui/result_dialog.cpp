@@ -1,7 +1,7 @@
 // The result dialog (resource 130): the summaries or the annotated texts of
 // the last check side by side, after a check in the list cover also each
-// configuration's unreachable and redundant lines, and the report file on
-// request. The panes are text views (text_view.h) over the workspace's
+// configuration's unreachable and redundant lines and the verdicts, after
+// a change review its changes, and the report file on request. The panes are text views (text_view.h) over the workspace's
 // texts, which stay as they are while the dialog is open (no check runs
 // meanwhile): a switch of view shows the other pair from its first line,
 // at once however long.
@@ -97,7 +97,8 @@ void applyLayout(HWND dialog) {
 // pane its left text over the width of both.
 void showTexts(HWND dialog, int button, std::string_view left, std::string_view right,
                bool onePane = false) {
-  for (int id : {IDC_VIEW_SUMMARY, IDC_VIEW_ANALYSIS, IDC_VIEW_WITHIN, IDC_VIEW_VERDICTS})
+  for (int id :
+       {IDC_VIEW_SUMMARY, IDC_VIEW_ANALYSIS, IDC_VIEW_WITHIN, IDC_VIEW_VERDICTS, IDC_VIEW_CHANGES})
     CheckDlgButton(dialog, id, id == button ? BST_CHECKED : BST_UNCHECKED);
   setTextViewText(GetDlgItem(dialog, IDC_SOURCE_PANE), left);
   setTextViewText(GetDlgItem(dialog, IDC_SETTING_PANE), right);
@@ -133,26 +134,58 @@ void showVerdicts(HWND dialog) {
             std::string_view(), true);
 }
 
-// The within view's and the verdicts view's buttons lie hidden below the
-// dialog's edge; after a check that made the analysis, the dialog grows to
-// show them with the same margin below them as below "Close".
-void offerWithinView(HWND dialog) {
-  if (!checkWorkspace().modes().within) return;
-  if (checkWorkspace().modes().cover == Cover::list) {
-    HWND verdicts = GetDlgItem(dialog, IDC_VIEW_VERDICTS);
-    EnableWindow(verdicts, TRUE);
-    ShowWindow(verdicts, SW_SHOW);
+// What the changes view shows when no decision changed: an empty pane
+// looked like a view that failed.
+constexpr std::string_view kNoChanges = "No decision changed.\r\n";
+
+// The change review's lines: each pair of deciding lines whose decisions
+// differ, with a packet, lists added or removed, changes left undecided.
+void showChanges(HWND dialog) {
+  std::string_view changes = checkWorkspace().changeDetails.view();
+  showTexts(dialog, IDC_VIEW_CHANGES, changes.empty() ? kNoChanges : changes, std::string_view(),
+            true);
+}
+
+// The buttons of the views a check may add (within, verdicts, changes) lie
+// hidden below the dialog's edge; after a check that made them, the dialog
+// grows to show them with the same margin below the lowest as below
+// "Close". The changes view takes the within view's row when that is not
+// offered.
+void offerMoreViews(HWND dialog) {
+  const CheckModes& modes = checkWorkspace().modes();
+  std::vector<HWND> offered;
+  if (modes.within) {
+    offered.push_back(GetDlgItem(dialog, IDC_VIEW_WITHIN));
+    if (modes.cover == Cover::list) offered.push_back(GetDlgItem(dialog, IDC_VIEW_VERDICTS));
   }
-  HWND button = GetDlgItem(dialog, IDC_VIEW_WITHIN);
-  RECT close = {}, shown = {}, frame = {};
+  if (modes.diff) {
+    HWND changes = GetDlgItem(dialog, IDC_VIEW_CHANGES);
+    if (!modes.within) {
+      RECT row = {}, place = {};
+      GetWindowRect(GetDlgItem(dialog, IDC_VIEW_WITHIN), &row);
+      GetWindowRect(changes, &place);
+      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&row), 2);
+      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+      MoveWindow(changes, place.left, row.top, place.right - place.left, place.bottom - place.top,
+                 FALSE);
+    }
+    offered.push_back(changes);
+  }
+  if (offered.empty()) return;
+  RECT close = {}, frame = {};
   GetWindowRect(GetDlgItem(dialog, IDOK), &close);
-  GetWindowRect(button, &shown);
   GetWindowRect(dialog, &frame);
-  int grow = shown.bottom - close.bottom;
-  SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top + grow,
+  LONG lowest = close.bottom;
+  for (HWND button : offered) {
+    RECT shown = {};
+    GetWindowRect(button, &shown);
+    lowest = std::max(lowest, shown.bottom);
+    EnableWindow(button, TRUE);
+    ShowWindow(button, SW_SHOW);
+  }
+  SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left,
+               frame.bottom - frame.top + (lowest - close.bottom),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  EnableWindow(button, TRUE);
-  ShowWindow(button, SW_SHOW);
 }
 
 const CheckShown& shownCheck(HWND dialog) {
@@ -163,7 +196,7 @@ INT_PTR onInitDialog(HWND dialog, const CheckShown& shown) {
   SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&shown));
   SetDlgItemTextA(dialog, IDC_SOURCE_NAME, fileNameOf(shown.sourcePath).c_str());
   SetDlgItemTextA(dialog, IDC_SETTING_NAME, fileNameOf(shown.settingPath).c_str());
-  offerWithinView(dialog);
+  offerMoreViews(dialog);
   layout.onePane = false;
   recordLayout(dialog);
   showView(dialog, ResultView::summary);
@@ -191,6 +224,7 @@ INT_PTR onCommand(HWND dialog, WORD command) {
     case IDC_VIEW_ANALYSIS: showView(dialog, ResultView::analysis); return FALSE;
     case IDC_VIEW_WITHIN: showWithin(dialog); return FALSE;
     case IDC_VIEW_VERDICTS: showVerdicts(dialog); return FALSE;
+    case IDC_VIEW_CHANGES: showChanges(dialog); return FALSE;
     case IDC_REPORT_PRINT: printReport(dialog, shownCheck(dialog)); return FALSE;
     case IDOK:
     case IDCANCEL: EndDialog(dialog, command); return TRUE;

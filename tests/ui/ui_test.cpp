@@ -701,7 +701,8 @@ void testResultDialogGrows(const std::string& folder) {
   SetDlgItemTextA(dialog, IDC_SETTING_PANE, setting.c_str());
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
   SendDlgItemMessageA(dialog, IDC_COVER_LIST, BM_CLICK, 0, 0);
-  std::string layouts, shown, within;
+  SendDlgItemMessageA(dialog, IDC_CHANGE_REVIEW, BM_CLICK, 0, 0);
+  std::string layouts, shown, within, changes;
   resultActions.push_back([&](HWND result) {
     ShowWindow(result, SW_SHOW);
     SetForegroundWindow(result);
@@ -750,6 +751,8 @@ void testResultDialogGrows(const std::string& folder) {
     layouts += IsZoomed(result) && opened == maximised ? "1" : "0 " + opened + " " + maximised;
     clickRadio(result, IDC_VIEW_WITHIN);
     within = text(shownPane(result, true)) + "|" + text(shownPane(result, false));
+    clickRadio(result, IDC_VIEW_CHANGES);
+    changes = text(shownPane(result, true));
     PostMessageA(result, WM_COMMAND, IDOK, 0);
     closeLater(result);
   });
@@ -765,6 +768,30 @@ void testResultDialogGrows(const std::string& folder) {
   checkEq(within,
           std::string(workspace.sourceWithinText()) + "|No line is unreachable or redundant.\r\n",
           "an empty side of the within view says so");
+  checkEq(changes, std::string(workspace.changeDetails.view()), "the changes view");
+  check(contains(changes, "RESTRICT_NETWORK_TRAFFIC_IN old-row=2 new-row=2 newly permitted") &&
+            contains(changes, "GUEST_WIRELESS_OUT list added"),
+        "the changes view names the pairs of deciding lines and the list added");
+
+  // In the classic cover the changes view takes the within view's row.
+  SendDlgItemMessageA(dialog, IDC_COVER_CLASSIC, BM_CLICK, 0, 0);
+  std::string place;
+  resultActions.push_back([&](HWND result) {
+    RECT changesButton = placeIn(result, IDC_VIEW_CHANGES);
+    RECT withinButton = placeIn(result, IDC_VIEW_WITHIN);
+    // The dialog itself may not show yet: the buttons' own styles tell.
+    auto shows = [result](int id) {
+      return (GetWindowLongA(GetDlgItem(result, id), GWL_STYLE) & WS_VISIBLE) != 0;
+    };
+    place = std::to_string(shows(IDC_VIEW_CHANGES) && !shows(IDC_VIEW_WITHIN) &&
+                           changesButton.top == withinButton.top);
+    PostMessageA(result, WM_COMMAND, IDOK, 0);
+    closeLater(result);
+  });
+  pressCheck(dialog);
+  checkEq(place, "1", "the classic cover with the change review: its view on the within row");
+  check(dorvex::checkWorkspace().modes().syntax == dorvex::Syntax::full,
+        "the change review reads the full syntax");
   closeMainDialog(dialog);
 }
 
