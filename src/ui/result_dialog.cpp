@@ -1,10 +1,10 @@
 // The result dialog (resource 130): the summaries or the annotated texts of
 // the last check side by side, after a check in the list cover also each
 // configuration's unreachable and redundant lines and the verdicts, after
-// a change review its changes, and the report file on request. The panes are text views (text_view.h) over the workspace's
-// texts, which stay as they are while the dialog is open (no check runs
-// meanwhile): a switch of view shows the other pair from its first line,
-// at once however long.
+// a change review its changes, and the report file on request. The panes are text views
+// (text_view.h) over the workspace's texts, which stay as they are while the dialog is open (no
+// check runs meanwhile): a switch of view shows the other pair from its first line, at once however
+// long.
 #include <windows.h>
 #include <shellapi.h>
 
