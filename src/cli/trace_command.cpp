@@ -12,6 +12,7 @@
 #include "cli/console_driver.h"
 #include "cli/json_output.h"
 #include "dorvex_version.h"
+#include "dupcheck/access_lists.h"
 #include "dupcheck/flow_trace.h"
 #include "platform/config_file.h"
 #include "workspace/report_builder.h"
@@ -72,7 +73,7 @@ std::string decisionText(const ListTrace& trace) {
   std::string text;
   for (int line : trace.lines) {
     if (!text.empty()) text += " or ";
-    text += line == 0 ? std::string("implicit-deny") : "line " + std::to_string(line);
+    text += line > 0 ? "line " + std::to_string(line) : lineName(line);
   }
   return text + " " + actionName(trace.action);
 }

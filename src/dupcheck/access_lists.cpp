@@ -1,6 +1,8 @@
 #include "dupcheck/access_lists.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include "dupcheck/rule_boxes.h"
 
@@ -35,9 +37,10 @@ std::map<ListKey, std::vector<int>> listsOf(const AclConfig& config) {
   return lists;
 }
 
-std::vector<CoverRule> coverRulesOf(const AclConfig& config, const std::vector<int>& entries) {
+std::vector<CoverRule> coverRulesOf(const AclConfig& config, const ListKey& key,
+                                    const std::vector<int>& entries) {
   std::vector<CoverRule> rules;
-  rules.reserve(entries.size());
+  rules.reserve(entries.size() + 2);
   for (int k : entries) {
     rules.push_back(coverRuleOf(config, k));
     rules.back().where = config.fileName();
@@ -50,7 +53,36 @@ std::vector<CoverRule> coverRulesOf(const AclConfig& config, const std::vector<i
     rules.push_back(rules.back());
     rules.back().action = Action::permit;
   }
+  if (key.ipv6) {
+    // ICMPv6 neighbour advertisements (136), then solicitations (135).
+    for (const auto& [line, type] :
+         {std::pair{kImplicitNdNaLine, 136u}, {kImplicitNdNsLine, 135u}}) {
+      CoverRule rule;
+      rule.line = line;
+      rule.action = Action::permit;
+      Box box;
+      box.setFamily(true);
+      box.setRange(kProtocol, 58, 58);
+      box.setRange(kIcmpType, type, type);
+      rule.boxes.push_back(box);
+      rules.push_back(std::move(rule));
+    }
+  }
   return rules;
+}
+
+std::string lineName(int line) {
+  switch (line) {
+    case 0: return "implicit-deny";
+    case kImplicitNdNaLine: return "implicit-nd-na";
+    case kImplicitNdNsLine: return "implicit-nd-ns";
+    default: return std::to_string(line);
+  }
+}
+
+int lineOrder(int line) {
+  constexpr int kEnd = 1 << 30;
+  return line > 0 ? line : line == 0 ? kEnd + 3 : kEnd - line;
 }
 
 void writeListName(TextWriter& out, const ListKey& key) {
@@ -65,10 +97,10 @@ void writeListName(TextWriter& out, const ListKey& key) {
 void writeRows(TextWriter& out, const std::vector<int>& lines) {
   for (std::size_t k = 0; k < lines.size(); ++k) {
     if (k > 0) out.text(",");
-    if (lines[k] == 0) {
-      out.text("implicit-deny");
-    } else {
+    if (lines[k] > 0) {
       out.number(lines[k]);
+    } else {
+      out.text(lineName(lines[k]));
     }
   }
 }

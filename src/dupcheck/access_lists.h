@@ -34,12 +34,29 @@ bool listKeyOf(const AclConfig& config, const AclEntry& entry, ListKey& key);
 // The entries of every list of `config`, each list in evaluation order.
 std::map<ListKey, std::vector<int>> listsOf(const AclConfig& config);
 
-// The cover rules of a list's entries, in order.
-std::vector<CoverRule> coverRulesOf(const AclConfig& config, const std::vector<int>& entries);
+// The lines of the rules a list ends in, after its last line: an IPv6 list
+// permits neighbour discovery (advertisements, then solicitations) before
+// it denies the rest, as routers of this syntax do, so that a list on an
+// interface does not cut the link's neighbours off; every list then denies
+// everything (line 0).
+inline constexpr int kImplicitNdNaLine = -1;
+inline constexpr int kImplicitNdNsLine = -2;
+
+// The cover rules of the entries of the list `key`, in order, followed by
+// the IPv6 list's implicit permits.
+std::vector<CoverRule> coverRulesOf(const AclConfig& config, const ListKey& key,
+                                    const std::vector<int>& entries);
+
+// The name of a line in details: its number, or "implicit-deny",
+// "implicit-nd-na", "implicit-nd-ns".
+std::string lineName(int line);
+// Device order of lines given by number: the lines of the list, then its
+// implicit permits, then the implicit deny.
+int lineOrder(int line);
 
 // " ACL=<number or name>".
 void writeListName(TextWriter& out, const ListKey& key);
-// Lines joined by commas, "implicit-deny" for 0.
+// Lines joined by commas, each by lineName().
 void writeRows(TextWriter& out, const std::vector<int>& lines);
 
 }  // namespace dorvex

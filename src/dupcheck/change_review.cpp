@@ -34,8 +34,8 @@ class Review {
         keep(std::move(base));
         continue;
       }
-      const RuleList oldList(coverRulesOf(older, *lists.first));
-      const RuleList newList(coverRulesOf(newer, *lists.second));
+      const RuleList oldList(coverRulesOf(older, key, *lists.first));
+      const RuleList newList(coverRulesOf(newer, key, *lists.second));
       const ListChanges changes = compareLists(oldList, newList);
       for (const Difference& d : changes.differences) {
         writeListName(out, key);

@@ -54,7 +54,7 @@ std::map<ListKey, ListTrace> traceConfig(const AclConfig& config, const Flow& fl
   std::map<ListKey, ListTrace> traces;
   for (const auto& [key, entries] : listsOf(config)) {
     if (key.ipv6 != flow.ipv6) continue;
-    traces.emplace(key, traceRules(coverRulesOf(config, entries), flow.packet));
+    traces.emplace(key, traceRules(coverRulesOf(config, key, entries), flow.packet));
   }
   return traces;
 }

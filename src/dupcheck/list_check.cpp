@@ -20,13 +20,13 @@ class ListCheckRun {
 
   long long run() {
     for (auto& [key, entries] : listsOf(source)) {
-      sourceLists.emplace(key, RuleList(coverRulesOf(source, entries)));
+      sourceLists.emplace(key, RuleList(coverRulesOf(source, key, entries)));
     }
     // Each setting rule is judged on the packets that reach it in its own
     // list: its position there, by its line.
     for (auto& [key, entries] : listsOf(setting)) {
       const RuleList& list =
-          settingLists.emplace(key, RuleList(coverRulesOf(setting, entries))).first->second;
+          settingLists.emplace(key, RuleList(coverRulesOf(setting, key, entries))).first->second;
       for (int p = static_cast<int>(list.rules().size()); p-- > 0;) {
         positionOfLine[list.rules()[static_cast<std::size_t>(p)].line] = p;
       }
@@ -99,11 +99,7 @@ class ListCheckRun {
   }
   void writeSourceRow(int line) {
     out.text(" source-row=");
-    if (line == 0) {
-      out.text("implicit-deny");
-    } else {
-      out.number(line);
-    }
+    writeRows(out, {line});
   }
   // The source entry committed by `line`, or -1 (the implicit deny).
   int entryOfLine(int line) const {
@@ -130,8 +126,13 @@ long long analyseWithin(const AclConfig& config, std::string_view which, TextCur
   TextWriter out(&details);
   long long found = 0;
   for (const auto& [key, entries] : listsOf(config)) {
-    const RuleList list(coverRulesOf(config, entries));
+    const RuleList list(coverRulesOf(config, key, entries));
     for (const Finding& finding : within(list)) {
+      // A list's implicit rules are no line to remove; nor is a list's only
+      // line, whose removal would leave a list that on many devices no
+      // longer filters at all.
+      if (finding.line < 1) continue;
+      if (finding.kind == FindingKind::redundant && entries.size() == 1) continue;
       const int entry = config.lines()[static_cast<std::size_t>(finding.line) - 1].entry;
       // A line that was not read is undecided wherever packets reach it:
       // its own annotation says so already.

@@ -52,7 +52,9 @@ struct BoxProduct {
 // One rule of a list: the engine's input, built by the caller from its own
 // rule model.
 struct CoverRule {
-  int line = 0;  // its line in its configuration, from 1
+  // Its line in its configuration, from 1; a rule the list implies after
+  // its lines has a negative line (0 names the list's end, the implicit deny).
+  int line = 0;
   Action action = Action::permit;
   // The packets it matches: the union of `boxes` and of `products` (boxes
   // may overlap; a rule with match-any flags is several).

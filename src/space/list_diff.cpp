@@ -1,6 +1,7 @@
 #include "space/list_diff.h"
 
 #include <algorithm>
+#include <climits>
 #include <map>
 #include <utility>
 
@@ -222,7 +223,8 @@ ListChanges compareLists(const RuleList& older, const RuleList& newer, const Cov
       out.undecided.push_back(
           ListChanges::Doubt{side == 1, &sides[side].list->rules()[static_cast<std::size_t>(p)]});
     }
-    auto order = [](int line) { return line == 0 ? 1 << 30 : line; };
+    // A list's lines, then the rules it implies after them, then its end.
+    auto order = [](int line) { return line > 0 ? line : line == 0 ? INT_MAX : (1 << 30) - line; };
     std::sort(out.differences.begin(), out.differences.end(),
               [&](const Difference& x, const Difference& y) {
                 return std::make_pair(order(x.old_line), order(x.new_line)) <

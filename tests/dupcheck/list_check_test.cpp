@@ -7,6 +7,7 @@
 
 #include "checked_configs.h"
 #include "dupcheck/access_lists.h"
+#include "dupcheck/change_review.h"
 
 namespace dorvex {
 namespace {
@@ -275,6 +276,54 @@ TEST(ListCheckTest, ListsAreInDeviceOrder) {
     EXPECT_EQ(c.refused, refused);
     analyseWithin(config, "source", checked->details, nullptr);
     EXPECT_EQ(c.within, checked->details.view());
+  }
+}
+
+// Lists end as on a device: an IPv6 list permits neighbour advertisements
+// and solicitations before its implicit deny, so a final deny of
+// everything overrides them and a rule that denies them is no longer what
+// the list's end does; and a list's only line is never one to remove.
+TEST(ListCheckTest, ListsEndAsOnADevice) {
+  const struct {
+    const char* what;
+    const char* source;
+    const char* setting;
+    const char* within;  // of the source
+    const char* cover;   // the list cover's details
+    const char* diff;    // the change review's
+  } kCases[] = {
+      {"a final deny of everything is no repetition of the end",
+       "ipv6 access-list F\n permit tcp any any eq 22\n deny ipv6 any any\n",
+       "ipv6 access-list F\n permit tcp any any eq 22\n", "",
+       " ACL=F source-row=2 setting-row=2 \r\n",
+       " ACL=F old-row=3 new-row=implicit-nd-na newly permitted witness=icmpv6 2001:db8:1::1 > "
+       "2001:db8:2::1 type 136 code 0\r\n"
+       " ACL=F old-row=3 new-row=implicit-nd-ns newly permitted witness=icmpv6 2001:db8:1::1 > "
+       "2001:db8:2::1 type 135 code 0\r\n"},
+      {"a list's only line is no line to remove", "ip access-list extended H\n deny ip any any\n",
+       "ip access-list extended H\n deny ip any any\n", "",
+       " ACL=H source-row=2 setting-row=2 \r\n", ""},
+      {"a deny of advertisements is not what the end does",
+       "ipv6 access-list G\n permit tcp any any eq 22\n permit icmp any any nd-na\n",
+       "ipv6 access-list G\n deny icmp any any nd-na\n permit tcp any any eq 22\n",
+       " ACL=G config=source row=3 redundant deciding-rows=implicit-nd-na\r\n",
+       " ACL=G source-row=3 setting-row=2 not-covered by=permit witness=icmpv6 "
+       "2001:db8:1::1 > 2001:db8:2::1 type 136 code 0\r\n"
+       " ACL=G source-row=2 setting-row=3 \r\n",
+       " ACL=G old-row=3 new-row=2 newly denied witness=icmpv6 2001:db8:1::1 > 2001:db8:2::1 "
+       "type 136 code 0\r\n"},
+  };
+  auto checked = CheckedConfigs::make();
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(checked->check(c.source, c.setting, false, kFullList));
+    EXPECT_EQ(c.cover, checked->details.view());
+    TextCursor within, changes;
+    ASSERT_TRUE(within.allocate(16) && changes.allocate(16));
+    analyseWithin(checked->source, "source", within, nullptr);
+    EXPECT_EQ(c.within, within.view());
+    reviewChanges(checked->source, checked->setting, changes, nullptr);
+    EXPECT_EQ(c.diff, changes.view());
   }
 }
 
