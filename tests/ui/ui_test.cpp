@@ -785,6 +785,10 @@ void testResultDialogGrows(const std::string& folder) {
     };
     place = std::to_string(shows(IDC_VIEW_CHANGES) && !shows(IDC_VIEW_WITHIN) &&
                            changesButton.top == withinButton.top);
+    ShowWindow(result, SW_SHOW);
+    SetForegroundWindow(result);
+    clickRadio(result, IDC_VIEW_CHANGES);
+    saveDialogPicture(result, "result-changes");
     PostMessageA(result, WM_COMMAND, IDOK, 0);
     closeLater(result);
   });
