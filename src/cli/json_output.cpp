@@ -332,6 +332,8 @@ void writeWithin(JsonWriter& json, const AclConfig& config,
         json.text(finding.reason);
         break;
     }
+    if (finding.kind != FindingKind::undecided)
+      json.raw(finding.safeToRemove ? ",\"safe_to_remove\":true" : ",\"safe_to_remove\":false");
     json.raw("}");
   }
   json.raw("]");

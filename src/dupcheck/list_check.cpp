@@ -1,11 +1,13 @@
 #include "dupcheck/list_check.h"
 
+#include <algorithm>
 #include <map>
 #include <string_view>
 #include <utility>
 
 #include "dupcheck/access_lists.h"
 #include "dupcheck/rule_boxes.h"
+#include "space/removal_set.h"
 #include "text/text_writer.h"
 
 namespace dorvex {
@@ -121,13 +123,55 @@ class ListCheckRun {
 
 }  // namespace
 
+namespace {
+
+// A list's findings on lines that were read, with their entries.
+struct ListFinding {
+  Finding finding;
+  int entry = -1;
+  bool safe = false;
+};
+
+// Marks the findings that can be removed together (removal_set.h): the
+// unreachable lines tried first, then the redundant ones, each in order.
+void markSafeSet(const RuleList& list, std::vector<ListFinding>& found) {
+  const auto& rules = list.rules();
+  std::map<int, int> positionOf;  // line -> position; a line not read has no finding
+  for (int p = static_cast<int>(rules.size()); p-- > 0;)
+    positionOf[rules[static_cast<std::size_t>(p)].line] = p;
+  std::vector<RemovalCandidate> order;
+  std::vector<ListFinding*> of;
+  for (FindingKind kind : {FindingKind::unreachable, FindingKind::redundant}) {
+    for (ListFinding& f : found) {
+      if (f.finding.kind != kind) continue;
+      RemovalCandidate candidate{
+          positionOf.at(f.finding.line), kind == FindingKind::unreachable, {}};
+      for (int line : f.finding.lines) {
+        if (line > 0) candidate.leansOn.push_back(positionOf.at(line));
+      }
+      order.push_back(std::move(candidate));
+      of.push_back(&f);
+    }
+  }
+  if (order.empty()) return;
+  try {
+    const std::vector<bool> safe = removableTogether(list, order);
+    for (std::size_t k = 0; k < of.size(); ++k) of[k]->safe = safe[k];
+  } catch (const SpaceExhausted&) {
+    // Past the memory guard nothing is offered for removal.
+  }
+}
+
+}  // namespace
+
 long long analyseWithin(const AclConfig& config, std::string_view which, TextCursor& details,
                         std::vector<WithinFinding>* findings) {
   TextWriter out(&details);
   long long found = 0;
   for (const auto& [key, entries] : listsOf(config)) {
     const RuleList list(coverRulesOf(config, key, entries));
-    for (const Finding& finding : within(list)) {
+    std::vector<ListFinding> listFindings;
+    for (Finding& finding : within(list)) {
       // A list's implicit rules are no line to remove; nor is a list's only
       // line, whose removal would leave a list that on many devices no
       // longer filters at all.
@@ -137,6 +181,11 @@ long long analyseWithin(const AclConfig& config, std::string_view which, TextCur
       // A line that was not read is undecided wherever packets reach it:
       // its own annotation says so already.
       if (entry < 0 || !isReadRule(*config.entryAt(entry))) continue;
+      listFindings.push_back(ListFinding{std::move(finding), entry});
+    }
+    markSafeSet(list, listFindings);
+    for (const ListFinding& f : listFindings) {
+      const Finding& finding = f.finding;
       writeListName(out, key);
       out.text(" config=").text(which).text(" row=").number(finding.line).text(" ");
       switch (finding.kind) {
@@ -155,10 +204,12 @@ long long analyseWithin(const AclConfig& config, std::string_view which, TextCur
           break;
         case FindingKind::undecided: out.text("undecided reason=").text(finding.reason); break;
       }
+      if (finding.kind != FindingKind::undecided)
+        out.text(f.safe ? " safe-to-remove=yes" : " safe-to-remove=no");
       out.lineEnd();
       if (findings) {
-        findings->push_back(WithinFinding{entry, finding.kind, finding.lines,
-                                          finding.conflicting_line, finding.reason});
+        findings->push_back(WithinFinding{f.entry, finding.kind, finding.lines,
+                                          finding.conflicting_line, finding.reason, f.safe});
       }
     }
   }

@@ -76,6 +76,9 @@ struct WithinFinding {
   std::vector<int> lines;
   int conflictingLine = 0;  // unreachable: the largest blocker of the other action, or 0
   std::string reason;       // undecided: why
+  // unreachable, redundant: in the list's set of lines that can all be
+  // removed together with no decision changed (removal_set.h).
+  bool safeToRemove = false;
 };
 
 // The within analysis of every list of `config` on its own, read as the

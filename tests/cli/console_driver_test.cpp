@@ -93,7 +93,8 @@ TEST_F(ConsoleDriverTest, PrintWritesTheChosenText) {
   // for one configuration.
   write("w.cfg", "access-list 10 permit any\naccess-list 10 permit host 10.0.0.1\n");
   Outcome within = run("-q --no-report --within --print details w.cfg");
-  EXPECT_EQ(" ACL=10 config=source row=2 unreachable blocking-rows=1\r\n", within.out);
+  EXPECT_EQ(" ACL=10 config=source row=2 unreachable blocking-rows=1 safe-to-remove=yes\r\n",
+            within.out);
   Outcome report = run("-q -o out --print report a.cfg b.cfg");
   std::string path = report.out.substr(0, report.out.find('\n'));
   EXPECT_EQ(dorvex::testing_files::readBytes(directory / path), report.out.substr(path.size() + 1));

@@ -103,22 +103,23 @@ TEST(ListCheckTest, WithinFindsHiddenAndRedundantLines) {
       {"hidden by a broader earlier permit",
        "ip access-list extended A\n permit tcp 10.1.0.0 0.0.255.255 any\n"
        " permit tcp 10.1.2.0 0.0.0.255 any eq 443\n",
-       " ACL=A config=source row=3 unreachable blocking-rows=2\r\n"},
+       " ACL=A config=source row=3 unreachable blocking-rows=2 safe-to-remove=yes\r\n"},
       {"hidden by two earlier lines together",
        "ip access-list extended B\n permit tcp 10.2.0.0 0.0.0.127 any\n"
        " permit tcp 10.2.0.128 0.0.0.127 any\n permit tcp 10.2.0.0 0.0.0.255 any eq 80\n",
-       " ACL=B config=source row=4 unreachable blocking-rows=2,3\r\n"},
+       " ACL=B config=source row=4 unreachable blocking-rows=2,3 safe-to-remove=yes\r\n"},
       {"contradicted by an earlier deny",
        "ip access-list extended C\n deny ip host 10.3.0.1 any\n permit ip host 10.3.0.1 any\n"
        " permit ip any any\n",
-       " ACL=C config=source row=3 unreachable blocking-rows=2 conflicting-row=2\r\n"},
+       " ACL=C config=source row=3 unreachable blocking-rows=2 conflicting-row=2 "
+       "safe-to-remove=yes\r\n"},
       {"redundant before a broader later line",
        "ip access-list extended D\n permit tcp host 10.4.0.1 any eq 22\n"
        " permit tcp 10.4.0.0 0.0.0.255 any\n",
-       " ACL=D config=source row=2 redundant deciding-rows=3\r\n"},
+       " ACL=D config=source row=2 redundant deciding-rows=3 safe-to-remove=yes\r\n"},
       {"a final deny the implicit deny repeats",
        "ip access-list extended E\n permit udp any any eq 53\n deny ip any any\n",
-       " ACL=E config=source row=3 redundant deciding-rows=implicit-deny\r\n"},
+       " ACL=E config=source row=3 redundant deciding-rows=implicit-deny safe-to-remove=yes\r\n"},
   };
   auto checked = CheckedConfigs::make();
   for (const auto& c : kLists) {
@@ -142,17 +143,21 @@ TEST(ListCheckTest, AddressFamiliesNeverMeet) {
       {"any6 before any4",
        "access-list OUT extended deny ip any6 any6\n"
        "access-list OUT extended permit ip host 10.0.0.1 any4\n",
-       " ACL=OUT config=source row=1 redundant deciding-rows=implicit-deny\r\n", true},
+       " ACL=OUT config=source row=1 redundant deciding-rows=implicit-deny safe-to-remove=yes\r\n",
+       true},
       {"::/8 before an IPv4 block",
        "access-list OUT extended deny ip ::/8 any\n"
        "access-list OUT extended permit tcp 192.0.2.0 255.255.255.0 any eq 443\n",
-       " ACL=OUT config=source row=1 redundant deciding-rows=implicit-deny\r\n", true},
+       " ACL=OUT config=source row=1 redundant deciding-rows=implicit-deny safe-to-remove=yes\r\n",
+       true},
       {"any holds both families",
        "access-list OUT extended deny ip any any\n"
        "access-list OUT extended permit ip host 10.0.0.1 any4\n"
        "access-list OUT extended permit ip any6 any6\n",
-       " ACL=OUT config=source row=2 unreachable blocking-rows=1 conflicting-row=1\r\n"
-       " ACL=OUT config=source row=3 unreachable blocking-rows=1 conflicting-row=1\r\n",
+       " ACL=OUT config=source row=2 unreachable blocking-rows=1 conflicting-row=1 "
+       "safe-to-remove=yes\r\n"
+       " ACL=OUT config=source row=3 unreachable blocking-rows=1 conflicting-row=1 "
+       "safe-to-remove=yes\r\n",
        false},
   };
   auto checked = CheckedConfigs::make();
@@ -210,11 +215,14 @@ TEST(ListCheckTest, ShapesThatFragmentAreDecided) {
        "ipv6 access-list B\n deny ipv6 2001:db8::c/127 any\n permit udp any gt 1 2001:db8::/32\n"
        " permit ipv6 any 2001:db8::/124\n deny ipv6 2001:db8::/32 any\n"
        " permit udp 2001:db8::/32 2001:db8::/64 gt 10\n",
-       " ACL=B config=source row=6 unreachable blocking-rows=5 conflicting-row=2\r\n", 1},
-      {"nested ranges", ranges, " ACL=R config=source row=2 redundant deciding-rows=3\r\n",
+       " ACL=B config=source row=6 unreachable blocking-rows=5 conflicting-row=2 "
+       "safe-to-remove=yes\r\n",
+       1},
+      {"nested ranges", ranges,
+       " ACL=R config=source row=2 redundant deciding-rows=3 safe-to-remove=yes\r\n",
        static_cast<std::size_t>(kRanges)},
       {"two groups of 1,000 hosts", groups,
-       " ACL=OUT config=source row=2004 unreachable blocking-rows=2003\r\n", 1},
+       " ACL=OUT config=source row=2004 unreachable blocking-rows=2003 safe-to-remove=yes\r\n", 1},
   };
   auto checked = CheckedConfigs::make();
   for (const auto& c : kLists) {
@@ -241,7 +249,8 @@ TEST(ListCheckTest, ListsAreInDeviceOrder) {
       {"numbers out of order", Syntax::full,
        "ip access-list extended L\n 20 permit tcp 10.0.0.0 0.0.0.255 any eq 443\n"
        " 10 permit tcp 10.0.0.0 0.0.0.255 any\n",
-       "L 3 2;", " ACL=L config=source row=2 unreachable blocking-rows=3\r\n", ""},
+       "L 3 2;", " ACL=L config=source row=2 unreachable blocking-rows=3 safe-to-remove=yes\r\n",
+       ""},
       {"no number after 30 takes 40, a duplicate 40 is refused", Syntax::full,
        "ip access-list extended L\n 30 permit tcp any any eq 22\n permit tcp any any eq 23\n"
        " 45 permit tcp any any eq 24\n 35 permit tcp any any eq 25\n 40 deny ip any any\n",
@@ -249,12 +258,16 @@ TEST(ListCheckTest, ListsAreInDeviceOrder) {
       {"a list re-opened with 5 takes it first", Syntax::full,
        "ip access-list extended L\n 10 permit tcp any any eq 22\n 20 permit tcp any any\n"
        "hostname r1\nip access-list extended L\n 5 deny tcp any any eq 22\n",
-       "L 6 2 3;", " ACL=L config=source row=2 unreachable blocking-rows=6 conflicting-row=6\r\n",
+       "L 6 2 3;",
+       " ACL=L config=source row=2 unreachable blocking-rows=6 conflicting-row=6 "
+       "safe-to-remove=yes\r\n",
        ""},
       {"the classic syntax in table order", Syntax::classic,
        "ip access-list extended L\n permit tcp any any\nip access-list extended M\n"
        " permit tcp any any\nip access-list extended L\n deny tcp any any eq 22\n",
-       "L 2 6;M 4;", " ACL=L config=source row=6 unreachable blocking-rows=2 conflicting-row=2\r\n",
+       "L 2 6;M 4;",
+       " ACL=L config=source row=6 unreachable blocking-rows=2 conflicting-row=2 "
+       "safe-to-remove=yes\r\n",
        ""},
   };
   auto checked = CheckedConfigs::make();
@@ -306,7 +319,7 @@ TEST(ListCheckTest, ListsEndAsOnADevice) {
       {"a deny of advertisements is not what the end does",
        "ipv6 access-list G\n permit tcp any any eq 22\n permit icmp any any nd-na\n",
        "ipv6 access-list G\n deny icmp any any nd-na\n permit tcp any any eq 22\n",
-       " ACL=G config=source row=3 redundant deciding-rows=implicit-nd-na\r\n",
+       " ACL=G config=source row=3 redundant deciding-rows=implicit-nd-na safe-to-remove=yes\r\n",
        " ACL=G source-row=3 setting-row=2 not-covered by=permit witness=icmpv6 "
        "2001:db8:1::1 > 2001:db8:2::1 type 136 code 0\r\n"
        " ACL=G source-row=2 setting-row=3 \r\n",

@@ -844,8 +844,9 @@ void testCoverChoice(const std::string& folder) {
        "001",
        {dorvex::Syntax::full, dorvex::Cover::list, true},
        "Check Modes  [Syntax=full] [Cover=list] [Within]\r\n",
-       " ACL=CLEANUP config=source row=7 unreachable blocking-rows=6\r\n|"
-       " ACL=CLEANUP config=setting row=8 unreachable blocking-rows=7 conflicting-row=7\r\n"},
+       " ACL=CLEANUP config=source row=7 unreachable blocking-rows=6 safe-to-remove=yes\r\n|"
+       " ACL=CLEANUP config=setting row=8 unreachable blocking-rows=7 conflicting-row=7 "
+       "safe-to-remove=yes\r\n"},
   };
   auto chosen = [](HWND dialog) {
     std::string which;

@@ -134,10 +134,12 @@ TEST(CheckWorkspaceTest, WithinTextsSplitByConfiguration) {
     ASSERT_TRUE(workspace->checkConfigs(nullptr) && workspace->checkDuplicates(nullptr));
   };
   check(kSetting, true);
-  EXPECT_EQ(" ACL=A config=source row=3 unreachable blocking-rows=2\r\n",
+  EXPECT_EQ(" ACL=A config=source row=3 unreachable blocking-rows=2 safe-to-remove=yes\r\n",
             workspace->sourceWithinText());
-  EXPECT_EQ(" ACL=B config=setting row=3 unreachable blocking-rows=2 conflicting-row=2\r\n",
-            workspace->settingWithinText());
+  EXPECT_EQ(
+      " ACL=B config=setting row=3 unreachable blocking-rows=2 conflicting-row=2 "
+      "safe-to-remove=yes\r\n",
+      workspace->settingWithinText());
   check("", true);
   EXPECT_EQ(workspace->withinDetails.view(), workspace->sourceWithinText());
   EXPECT_EQ("", workspace->settingWithinText());
