@@ -701,7 +701,12 @@ void testResultDialogGrows(const std::string& folder) {
   SetDlgItemTextA(dialog, IDC_SETTING_PANE, setting.c_str());
   SetDlgItemTextA(dialog, IDC_OUTPUT_DIR, folder.c_str());
   SendDlgItemMessageA(dialog, IDC_COVER_LIST, BM_CLICK, 0, 0);
-  SendDlgItemMessageA(dialog, IDC_CHANGE_REVIEW, BM_CLICK, 0, 0);
+  // The change review's box, by a click.
+  waitFor([dialog] { return GetForegroundWindow() == dialog; }, 60);
+  RECT box = placeIn(dialog, IDC_CHANGE_REVIEW);
+  clickAt(screenPoint(dialog, box.left + 6, (box.top + box.bottom) / 2));
+  check(waitFor([dialog] { return isChecked(dialog, IDC_CHANGE_REVIEW); }, 60),
+        "a click checks the change review's box");
   std::string layouts, shown, within, changes;
   resultActions.push_back([&](HWND result) {
     ShowWindow(result, SW_SHOW);
@@ -751,7 +756,10 @@ void testResultDialogGrows(const std::string& folder) {
     layouts += IsZoomed(result) && opened == maximised ? "1" : "0 " + opened + " " + maximised;
     clickRadio(result, IDC_VIEW_WITHIN);
     within = text(shownPane(result, true)) + "|" + text(shownPane(result, false));
-    clickRadio(result, IDC_VIEW_CHANGES);
+    RECT changesButton = placeIn(result, IDC_VIEW_CHANGES);
+    clickAt(screenPoint(result, changesButton.left + 6,
+                        (changesButton.top + changesButton.bottom) / 2));
+    waitFor([&] { return isChecked(result, IDC_VIEW_CHANGES); }, 60);
     changes = text(shownPane(result, true));
     PostMessageA(result, WM_COMMAND, IDOK, 0);
     closeLater(result);
