@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "cli/run_output.h"
+#include "dupcheck/cleanup.h"
 #include "platform/config_file.h"
 #include "platform/report_file.h"
 #include "text/text_cursor.h"
@@ -186,6 +187,27 @@ struct ReportTarget {
   ReportStore* const store;  // null: no report
 };
 
+// Writes the cleanup commands of each configuration analysed to
+// options.cleanupFile, replacing what was there; false, the run in
+// trouble, when the file cannot be written.
+bool writeCleanup(const DriverOptions& options, PairRun& run, const CheckWorkspace& workspace,
+                  std::ostream& err) {
+  std::string text;
+  auto add = [&text](std::string_view path, const AclConfig& config,
+                     const std::vector<WithinFinding>& findings) {
+    const std::string commands = cleanupCommands(config, findings);
+    text.append("! ").append(path).append(commands.empty() ? ": no line to remove\n" : "\n");
+    text += commands;
+  };
+  add(options.sourcePath, workspace.sourceConfig, workspace.sourceWithin());
+  if (!workspace.single()) add(run.settingPath, workspace.settingConfig, workspace.settingWithin());
+  NamedReportFile file(options.cleanupFile, true);
+  std::string path, reason;
+  if (file.store({}, {}, {text}, path, reason)) return true;
+  trouble(run, "--cleanup: " + options.cleanupFile + ": " + reason, err);
+  return false;
+}
+
 // Checks the setting config run.settingPath against `sourceText`, the
 // source config run.sourcePath, writing the report to `reports`, and fills
 // in `run`. Throws std::bad_alloc or std::length_error when even the
@@ -208,7 +230,7 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
   // Only --print analysis and the JSON show the annotated texts.
   request.analysisText = options.print == "analysis" || options.format == "json";
   request.modes = options.modes;
-  workspace.recordPairs(options.format == "json");
+  workspace.recordPairs(options.format == "json" || !options.cleanupFile.empty());
   ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", reports.store);
   CheckResult result = workspace.runCheck(request, frontEnd);
 
@@ -234,6 +256,7 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
     case CheckStatus::tooLarge: return trouble(run, kTooLarge, err);
   }
   run.checked = true;
+  if (!options.cleanupFile.empty() && !writeCleanup(options, run, workspace, err)) return;
   // The change review answers whether a decision changed; the other modes
   // whether anything was found.
   const bool found = options.modes.diff
@@ -282,6 +305,11 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
                       options.moreSettingPaths.end());
   if (options.format == "json" && !options.print.empty()) {
     err << "dorvex: --print does not go with --format json, which holds every text\n";
+    return kExitTrouble;
+  }
+  if (!options.cleanupFile.empty() && settingPaths.size() > 1) {
+    err << "dorvex: --cleanup names the commands of one check, but " << settingPaths.size()
+        << " setting configs are given\n";
     return kExitTrouble;
   }
   if (!options.reportFile.empty() && settingPaths.size() > 1) {

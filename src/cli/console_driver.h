@@ -34,6 +34,7 @@ struct DriverOptions {
   bool printRaw = false;       // --print summary/analysis without "==> FILE <==" headers
   // "text", or "json" for one JSON document on stdout (docs/json-output.md).
   std::string format = "text";
+  std::string cleanupFile;  // with modes.within: the cleanup commands go here
 };
 
 constexpr int kExitClean = 0;

@@ -71,6 +71,11 @@ int main(int argc, char** argv) {
   app.add_flag("--no-report", options.noReport, "write no report file")
       ->excludes(report)
       ->excludes("--output-dir");
+  app.add_option("--cleanup", options.cleanupFile,
+                 "with --within: write to this file the configuration commands that remove, "
+                 "list by list, the lines marked safe-to-remove=yes")
+      ->check(namesAFile)
+      ->needs("--within");
   app.add_option("--format", options.format,
                  "text (the default) or json: one JSON document on stdout, holding every text")
       ->check(CLI::IsMember({"text", "json"}));
@@ -85,6 +90,7 @@ int main(int argc, char** argv) {
                      "(the full syntax; no report)")
           ->type_name("FLOW")
           ->excludes("--within")
+          ->excludes("--cleanup")
           ->excludes("--diff")
           ->excludes("--cover")
           ->excludes("--print")

@@ -95,6 +95,15 @@ TEST_F(ConsoleDriverTest, PrintWritesTheChosenText) {
   Outcome within = run("-q --no-report --within --print details w.cfg");
   EXPECT_EQ(" ACL=10 config=source row=2 unreachable blocking-rows=1 safe-to-remove=yes\r\n",
             within.out);
+  // --cleanup writes the commands that remove it; it needs --within.
+  Outcome cleanup = run("-q --no-report --within --cleanup fix.txt w.cfg");
+  EXPECT_EQ(1, cleanup.status) << cleanup.err;
+  EXPECT_EQ(
+      "! w.cfg\n"
+      "! access-list 10 loses a line on a device only as a whole: rebuilt without line 2\n"
+      "no access-list 10\naccess-list 10 permit any\n",
+      dorvex::testing_files::readBytes(directory / "fix.txt"));
+  EXPECT_EQ(2, run("-q --no-report --cleanup fix.txt w.cfg").status);
   Outcome report = run("-q -o out --print report a.cfg b.cfg");
   std::string path = report.out.substr(0, report.out.find('\n'));
   EXPECT_EQ(dorvex::testing_files::readBytes(directory / path), report.out.substr(path.size() + 1));
