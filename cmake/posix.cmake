@@ -17,6 +17,7 @@ add_library(dorvex_console STATIC
   src/cli/trace_command.cpp
   src/cli/run_output.cpp
   src/cli/json_output.cpp
+  src/cli/findings_view.cpp
 )
 target_link_libraries(dorvex_console PUBLIC dorvex_platform)
 

@@ -27,6 +27,7 @@ add_executable(dorvex-cli
   src/cli/trace_command.cpp
   src/cli/run_output.cpp
   src/cli/json_output.cpp
+  src/cli/findings_view.cpp
 )
 target_link_libraries(dorvex-cli PRIVATE dorvex_platform CLI11::CLI11)
 

@@ -230,7 +230,8 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
   // Only --print analysis and the JSON show the annotated texts.
   request.analysisText = options.print == "analysis" || options.format == "json";
   request.modes = options.modes;
-  workspace.recordPairs(options.format == "json" || !options.cleanupFile.empty());
+  workspace.recordPairs(options.format == "json" || !options.cleanupFile.empty() ||
+                        options.print == "findings");
   ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", reports.store);
   CheckResult result = workspace.runCheck(request, frontEnd);
 

@@ -35,6 +35,7 @@ struct DriverOptions {
   // "text", or "json" for one JSON document on stdout (docs/json-output.md).
   std::string format = "text";
   std::string cleanupFile;  // with modes.within: the cleanup commands go here
+  bool colour = false;      // --print findings in colour (stdout is a terminal)
 };
 
 constexpr int kExitClean = 0;

@@ -1,6 +1,7 @@
 // dorvex [options] SOURCE SETTING [SETTING...]: checks the access lists of
 // each setting config against those of the source config and writes the
 // report files.
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <utility>
@@ -33,7 +34,7 @@ int main(int argc, char** argv) {
   app.add_option("-o,--output-dir", options.outputDirectory,
                  "directory for the report file (default: the current directory)");
   app.add_option("--print", options.print, "also write this text to stdout")
-      ->check(CLI::IsMember({"summary", "analysis", "details", "report"}));
+      ->check(CLI::IsMember({"summary", "analysis", "details", "report", "findings"}));
   app.add_flag("-q,--quiet", options.quiet,
                "no progress lines and no counts of what was read on stderr");
   std::string syntax = "classic", cover = "classic";
@@ -104,6 +105,8 @@ int main(int argc, char** argv) {
     int status = app.exit(error);
     return status == 0 ? 0 : dorvex::kExitTrouble;
   }
+  // Colour only on a terminal, and never when NO_COLOR is set.
+  options.colour = dorvex::stdoutIsTerminal() && std::getenv("NO_COLOR") == nullptr;
   if (trace->count() > 0) {
     if (syntax != "full" && app.count("--syntax") > 0) {
       std::cerr << "dorvex: --trace reads lists as running configurations hold them: it needs "

@@ -3,6 +3,7 @@
 #include <new>
 #include <ostream>
 
+#include "cli/findings_view.h"
 #include "cli/json_output.h"
 #include "workspace/report_builder.h"
 
@@ -47,6 +48,9 @@ bool printChosenText(const DriverOptions& options, const PairRun& run,
            printText(out, workspace.changeDetails.view());
   }
   if (options.print == "report") return printText(out, run.reportText);
+  if (options.print == "findings") {
+    return printText(out, findingsView(workspace, run.sourcePath, run.settingPath, options.colour));
+  }
   return true;
 }
 

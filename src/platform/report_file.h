@@ -99,6 +99,10 @@ class NamedReportFile : public ReportStore {
 // handled as a full disk is, nothing left behind.
 void handleSignalsOfReportWrites();
 
+// Whether the console driver's standard output is a terminal (not a pipe
+// or a file), where its findings may be in colour.
+bool stdoutIsTerminal();
+
 }  // namespace dorvex
 
 #endif  // DORVEX_PLATFORM_REPORT_FILE_H_

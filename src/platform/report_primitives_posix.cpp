@@ -193,4 +193,6 @@ void handleSignalsOfReportWrites() {
   }
 }
 
+bool stdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
 }  // namespace dorvex

@@ -220,4 +220,9 @@ bool ReportFolder::entryIsFolder() const {
 
 void handleSignalsOfReportWrites() { SetConsoleCtrlHandler(onConsoleControl, TRUE); }
 
+bool stdoutIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 }  // namespace dorvex

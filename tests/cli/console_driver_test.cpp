@@ -298,4 +298,42 @@ TEST_F(ConsoleDriverTest, HelpAndVersion) {
   EXPECT_EQ(0u, version.out.find("dorvex "));
 }
 
+// --print findings: one line a finding, FILE:LINE: KIND: LIST: TEXT, by
+// list, then the counts per kind.
+TEST_F(ConsoleDriverTest, FindingsViewLinesAFindingEach) {
+  write("old.cfg",
+        "ip access-list extended EDGE\n deny tcp any host 192.0.2.10 eq 23\n"
+        " permit tcp any host 192.0.2.10\n");
+  write("new.cfg",
+        "ip access-list extended EDGE\n permit tcp any host 192.0.2.10 eq 23\n"
+        " deny udp any any\n permit tcpp any any\n");
+  const struct {
+    const char* options;
+    const char* findings;
+  } kCases[] = {
+      {"--within old.cfg", "no findings\n"},
+      {"--syntax full --cover list old.cfg new.cfg",
+       "new.cfg:2: not-covered: EDGE: permit tcp any host 192.0.2.10 eq 23: tcp 198.51.100.1 "
+       "port 1024 > 192.0.2.10 port 23 denied by old.cfg:2\n"
+       "new.cfg:4: not read: EDGE: permit tcpp any any\n1 not-covered, 1 not read\n"},
+      {"--within new.cfg",
+       // The line not read may permit what the two before it decide.
+       "new.cfg:2: undecided: EDGE: permit tcp any host 192.0.2.10 eq 23: new.cfg:4 not read\n"
+       "new.cfg:3: undecided: EDGE: deny udp any any: new.cfg:4 not read\n"
+       "new.cfg:4: not read: EDGE: permit tcpp any any\n2 undecided, 1 not read\n"},
+      {"--diff old.cfg new.cfg",
+       "new.cfg: undecided: EDGE: new.cfg:4 not read\n"
+       "new.cfg:2: changed: EDGE: permit tcp any host 192.0.2.10 eq 23: newly permitted "
+       "(old.cfg:2), e.g. tcp 198.51.100.1 port 1024 > 192.0.2.10 port 23\n"
+       "new.cfg:4: not read: EDGE: permit tcpp any any\n"
+       "1 undecided, 1 changed, 1 not read\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.options);
+    Outcome r = run(std::string("-q --no-report --print findings ") + c.options);
+    EXPECT_NE(2, r.status) << r.err;
+    EXPECT_EQ(c.findings, r.out);
+  }
+}
+
 }  // namespace

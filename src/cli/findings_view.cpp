@@ -1,0 +1,203 @@
+#include "cli/findings_view.h"
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "dupcheck/access_lists.h"
+
+namespace dorvex {
+
+namespace {
+
+enum Kind { kNotCovered, kUndecided, kUnreachable, kRedundant, kChanged, kNotRead, kKinds };
+
+constexpr const char* kKindNames[kKinds] = {"not-covered", "undecided", "unreachable",
+                                            "redundant",   "changed",   "not read"};
+// Red for what decides otherwise, yellow for what is not known, cyan for
+// lines a cleanup may take, magenta for lines not read.
+constexpr const char* kKindColours[kKinds] = {"\033[31m", "\033[33m", "\033[36m",
+                                              "\033[36m", "\033[31m", "\033[35m"};
+
+struct Item {
+  std::string list;  // the list's name or number
+  int file = 0;      // 0 the source config, 1 the setting config
+  int line = 0;      // 0: none
+  Kind kind = kNotCovered;
+  std::string text;  // the line's text, then what the finding says
+};
+
+std::string trimmed(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == '\r' || text.back() == ' ')) text.remove_suffix(1);
+  return std::string(text);
+}
+
+std::string listLabel(const ListKey& key) {
+  return key.number >= 0 ? std::to_string(key.number) : std::string(key.name);
+}
+
+// "line 4", "lines 3, 4", "line 9, implicit-deny".
+std::string linesText(const std::vector<int>& lines) {
+  std::string numbers, implicit;
+  int count = 0;
+  for (int line : lines) {
+    if (line > 0) {
+      numbers += (count++ > 0 ? ", " : "") + std::to_string(line);
+    } else {
+      implicit += ", " + lineName(line);
+    }
+  }
+  if (count == 0) return implicit.substr(2);
+  return (count > 1 ? "lines " : "line ") + numbers + implicit;
+}
+
+class Collector {
+ public:
+  Collector(const CheckWorkspace& workspace, std::string_view sourcePath,
+            std::string_view settingPath)
+      : workspace(workspace) {
+    names[0] = sourcePath;
+    names[1] = settingPath;
+  }
+
+  std::vector<Item> collect() {
+    const AclConfig* configs[2] = {&workspace.sourceConfig, &workspace.settingConfig};
+    for (const ListVerdict& v : workspace.listVerdicts()) verdict(*configs[1], v);
+    within(0, workspace.sourceWithin());
+    if (!workspace.single()) within(1, workspace.settingWithin());
+    for (const ChangeRecord& c : workspace.changes()) change(c);
+    // In the classic syntax every line is taken for an access-list
+    // statement: only the full syntax tells the lines that were not read.
+    if (workspace.modes().syntax == Syntax::full) {
+      for (int f = 0; f < (workspace.single() ? 1 : 2); ++f) notRead(f, *configs[f]);
+    }
+    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+      return std::tie(a.list, a.file, a.line) < std::tie(b.list, b.file, b.line);
+    });
+    return std::move(items);
+  }
+
+  std::string name(int file) const { return std::string(names[file]); }
+
+ private:
+  // An item at the line of `entry` of `config`.
+  void add(int file, const AclConfig& config, int entry, Kind kind, const std::string& what) {
+    const AclEntry& rule = *config.entryAt(entry);
+    ListKey key;
+    const std::string list = listKeyOf(config, rule, key) ? listLabel(key) : "-";
+    const LineRecord& line = config.lines()[static_cast<std::size_t>(rule.column) - 1];
+    std::string text = trimmed(config.lineText(line));
+    if (!what.empty()) text += ": " + what;
+    items.push_back(Item{list, file, rule.column, kind, std::move(text)});
+  }
+
+  void verdict(const AclConfig& setting, const ListVerdict& v) {
+    const Verdict& r = v.verdict;
+    const bool ipv6 = setting.entryAt(v.settingEntry)->type == kIpv6Rule;
+    switch (v.kind) {
+      case ListVerdictKind::notCovered: {
+        const std::string by = r.witness_line > 0 ? name(0) + ":" + std::to_string(r.witness_line)
+                                                  : lineName(r.witness_line) + " of " + name(0);
+        add(1, setting, v.settingEntry, kNotCovered,
+            describe(r.witness, ipv6) +
+                (r.witness_action == Action::permit ? " permitted by " : " denied by ") + by);
+        break;
+      }
+      case ListVerdictKind::undecided: add(1, setting, v.settingEntry, kUndecided, r.reason); break;
+      default: break;
+    }
+  }
+
+  void within(int file, const std::vector<WithinFinding>& findings) {
+    const AclConfig& config = file == 0 ? workspace.sourceConfig : workspace.settingConfig;
+    for (const WithinFinding& f : findings) {
+      const std::string safe = f.safeToRemove ? " (safe to remove)" : " (stays: others lean on it)";
+      switch (f.kind) {
+        case FindingKind::unreachable:
+          add(file, config, f.entry, kUnreachable,
+              "hidden by " + linesText(f.lines) +
+                  (f.conflictingLine != 0
+                       ? ", line " + std::to_string(f.conflictingLine) + " deciding otherwise"
+                       : "") +
+                  safe);
+          break;
+        case FindingKind::redundant:
+          add(file, config, f.entry, kRedundant, "decided alike by " + linesText(f.lines) + safe);
+          break;
+        case FindingKind::undecided: add(file, config, f.entry, kUndecided, f.reason); break;
+      }
+    }
+  }
+
+  void change(const ChangeRecord& c) {
+    const std::string list = c.number >= 0 ? std::to_string(c.number) : c.name;
+    switch (c.kind) {
+      case ChangeRecord::Kind::difference: {
+        const Difference& d = c.difference;
+        // At the new line, else at the old one the implicit deny replaces.
+        const int file = d.new_line > 0 ? 1 : 0;
+        const int line = file == 1 ? d.new_line : d.old_line;
+        const AclConfig& config = file == 1 ? workspace.settingConfig : workspace.sourceConfig;
+        const std::string other =
+            file == 1 ? name(0) + ":" + lineName(d.old_line) : name(1) + ":" + lineName(d.new_line);
+        std::string text =
+            line > 0 ? trimmed(config.lineText(config.lines()[static_cast<std::size_t>(line) - 1]))
+                     : lineName(line);
+        text += std::string(": newly ") +
+                (d.new_action == Action::permit ? "permitted" : "denied") + " (" + other +
+                "), e.g. " + describe(d.witness, c.ipv6);
+        items.push_back(Item{list, file, line, kChanged, std::move(text)});
+        break;
+      }
+      case ChangeRecord::Kind::listAdded:
+      case ChangeRecord::Kind::listRemoved: {
+        const bool added = c.kind == ChangeRecord::Kind::listAdded;
+        items.push_back(Item{list, added ? 1 : 0, 0, kChanged,
+                             std::string(added ? "list added, " : "list removed, ") +
+                                 std::to_string(c.lines) + (c.lines == 1 ? " line" : " lines")});
+        break;
+      }
+      case ChangeRecord::Kind::undecided: items.push_back(Item{list, 1, 0, kUndecided, c.reason});
+    }
+  }
+
+  void notRead(int file, const AclConfig& config) {
+    for (int e = 0; e < config.entryCount(); ++e) {
+      if (config.entryAt(e)->flags & kErrorBit) add(file, config, e, kNotRead, "");
+    }
+  }
+
+  const CheckWorkspace& workspace;
+  std::string_view names[2];
+  std::vector<Item> items;
+};
+
+}  // namespace
+
+std::string findingsView(const CheckWorkspace& workspace, std::string_view sourcePath,
+                         std::string_view settingPath, bool colour) {
+  Collector collector(workspace, sourcePath, settingPath);
+  const std::vector<Item> items = collector.collect();
+  std::string out;
+  int counts[kKinds] = {};
+  for (const Item& item : items) {
+    ++counts[item.kind];
+    out += collector.name(item.file) + ":";
+    if (item.line > 0) out += std::to_string(item.line) + ":";
+    out += " ";
+    if (colour) out += kKindColours[item.kind];
+    out += kKindNames[item.kind];
+    if (colour) out += "\033[0m";
+    out += ": " + item.list + ": " + item.text + "\n";
+  }
+  std::string summary;
+  for (int k = 0; k < kKinds; ++k) {
+    if (counts[k] == 0) continue;
+    summary += (summary.empty() ? "" : ", ") + std::to_string(counts[k]) + " " + kKindNames[k];
+  }
+  out += items.empty() ? "no findings\n" : summary + "\n";
+  return out;
+}
+
+}  // namespace dorvex
