@@ -258,11 +258,18 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
   }
   run.checked = true;
   if (!options.cleanupFile.empty() && !writeCleanup(options, run, workspace, err)) return;
-  // The change review answers whether a decision changed; the other modes
-  // whether anything was found.
-  const bool found = options.modes.diff
-                         ? workspace.changeCount() > 0
-                         : workspace.duplicationCount() > 0 || workspace.withinCount() > 0;
+  // The order-aware modes answer whether something needs a look (a rule
+  // not covered or undecided, a line hidden or repeated, a changed
+  // decision); the classic and exact covers whether duplications were found.
+  bool found = workspace.withinCount() > 0 || workspace.changeCount() > 0;
+  if (options.modes.cover == Cover::list) {
+    found = found || workspace.verdictCount(ListVerdictKind::notCovered) > 0 ||
+            workspace.verdictCount(ListVerdictKind::undecided) > 0 ||
+            workspace.verdictCount(ListVerdictKind::unreachable) > 0 ||
+            workspace.verdictCount(ListVerdictKind::noSourceList) > 0;
+  } else if (!options.modes.diff) {
+    found = found || workspace.duplicationCount() > 0;
+  }
   run.status = found ? kExitDuplicates : kExitClean;
   if (!options.quiet) {
     printWhatWasRead(options.sourcePath, workspace.sourceConfig, err);

@@ -90,6 +90,17 @@ class PairLinesOutput : public RunOutput {
       line += "\tU=" + std::to_string(counts.unsupported);
       line += "\tD=" + std::to_string(counts.duplicate);
       line += "\tO=" + std::to_string(counts.option);
+      // The order-aware modes' counts, after the classic ones.
+      const CheckModes& modes = workspace.modes();
+      if (modes.cover == Cover::list) {
+        for (const auto& [kind, name] : {std::pair{ListVerdictKind::notCovered, "not-covered"},
+                                         {ListVerdictKind::undecided, "undecided"},
+                                         {ListVerdictKind::unreachable, "unreachable"},
+                                         {ListVerdictKind::noSourceList, "no-source-list"}})
+          line += std::string("\t") + name + "=" + std::to_string(workspace.verdictCount(kind));
+      }
+      if (modes.within) line += "\twithin=" + std::to_string(workspace.withinCount());
+      if (modes.diff) line += "\tchanges=" + std::to_string(workspace.changeCount());
       line += "\treport=" + escapedName(run.reportPath);
     } else {
       line += "\terror=" + escapedName(run.error);

@@ -76,9 +76,9 @@ bool CheckWorkspace::checkDuplicates(ProgressSink* console) {
   verdictRecord.clear();
   if (!singleConfig) {
     if (console) console->write("duplication check....\r\n");
-    duplicationPairs = findDuplications(sourceConfig, settingConfig, duplicationDetails,
-                                        recordingPairs ? &pairRecord : nullptr, checkModes.cover,
-                                        recordingPairs ? &verdictRecord : nullptr);
+    duplicationPairs =
+        findDuplications(sourceConfig, settingConfig, duplicationDetails,
+                         recordingPairs ? &pairRecord : nullptr, checkModes.cover, &verdictRecord);
   }
   if (checkModes.within) analyseWithin();
   if (checkModes.diff && !singleConfig) {
@@ -116,9 +116,9 @@ bool CheckWorkspace::checkDuplicatesByPairs(ProgressSink* console) {
   if (console) console->write("duplication check....\r\n");
   pairRecord.clear();
   verdictRecord.clear();
-  duplicationPairs = findDuplicationsByPairs(
-      sourceConfig, settingConfig, duplicationDetails, recordingPairs ? &pairRecord : nullptr,
-      checkModes.cover, recordingPairs ? &verdictRecord : nullptr);
+  duplicationPairs = findDuplicationsByPairs(sourceConfig, settingConfig, duplicationDetails,
+                                             recordingPairs ? &pairRecord : nullptr,
+                                             checkModes.cover, &verdictRecord);
   dorvex::writeSummary(sourceConfig, sourceSummary);
   dorvex::writeSummary(settingConfig, settingSummary);
   return true;

@@ -6,6 +6,7 @@
 #ifndef DORVEX_WORKSPACE_CHECK_WORKSPACE_H_
 #define DORVEX_WORKSPACE_CHECK_WORKSPACE_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -118,9 +119,15 @@ class CheckWorkspace {
   // them saves their memory. Off at start.
   void recordPairs(bool record) { recordingPairs = record; }
   const std::vector<DuplicatePair>& duplicatePairs() const { return pairRecord; }
-  // In the list cover, recorded alike: the verdict of every setting rule
-  // read, in table order (dupcheck/list_check.h).
+  // In the list cover, always recorded (the exit status counts them): the
+  // verdict of every setting rule read, in table order
+  // (dupcheck/list_check.h).
   const std::vector<ListVerdict>& listVerdicts() const { return verdictRecord; }
+  // Of those, the setting rules of each kind.
+  long long verdictCount(ListVerdictKind kind) const {
+    return std::count_if(verdictRecord.begin(), verdictRecord.end(),
+                         [kind](const ListVerdict& v) { return v.kind == kind; });
+  }
   // With modes.within, recorded alike: the findings of each configuration.
   const std::vector<WithinFinding>& sourceWithin() const { return withinRecord[0]; }
   const std::vector<WithinFinding>& settingWithin() const { return withinRecord[1]; }

@@ -336,4 +336,33 @@ TEST_F(ConsoleDriverTest, FindingsViewLinesAFindingEach) {
   }
 }
 
+// The exit status of each mode, with something to report and without: the
+// classic and exact covers say whether duplications were found, the
+// order-aware modes whether something needs a look.
+TEST_F(ConsoleDriverTest, ExitStatusOfEachMode) {
+  write("a.cfg", "access-list 101 permit tcp any any eq 80\n");
+  write("c.cfg", "access-list 101 permit tcp any any eq 443\n");
+  write("w.cfg", "access-list 101 permit tcp any any\naccess-list 101 permit tcp any any eq 80\n");
+  const struct {
+    const char* options;
+    int status;
+  } kCases[] = {
+      {"a.cfg a.cfg", 1},  // a duplication
+      {"a.cfg c.cfg", 0},
+      {"--syntax full --cover exact a.cfg a.cfg", 1},
+      {"--syntax full --cover exact a.cfg c.cfg", 0},
+      {"--syntax full --cover list a.cfg a.cfg", 0},  // covered: nothing to look at
+      {"--syntax full --cover list a.cfg c.cfg", 1},  // not covered
+      {"--within a.cfg", 0},
+      {"--within w.cfg", 1},  // a line hidden
+      {"--diff a.cfg a.cfg", 0},
+      {"--diff a.cfg c.cfg", 1},  // a decision changed
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.options);
+    Outcome r = run(std::string("-q --no-report ") + c.options);
+    EXPECT_EQ(c.status, r.status) << r.err;
+  }
+}
+
 }  // namespace
