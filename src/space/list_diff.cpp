@@ -169,8 +169,15 @@ ListChanges compareLists(const RuleList& older, const RuleList& newer, const Cov
         const Node packets = own.upper[u];
         const Node may = dd.diff(packets, unionWithin(dd, earlier, own.lower, packets));
         if (may == DecisionDiagram::kNone) continue;
+        // The earlier rules exactly known miss `may` by its making: the own
+        // outcome is read from the rule on, and the earlier ones not known.
+        std::vector<int> fromHere;
+        for (int p : mine) {
+          if (p >= static_cast<int>(u) || !own.list->rules()[static_cast<std::size_t>(p)].exact)
+            fromHere.push_back(p);
+        }
         const Outcome here =
-            outcomeOf(dd, RuleSets{own.list->rules(), own.upper, own.lower}, mine, may);
+            outcomeOf(dd, RuleSets{own.list->rules(), own.upper, own.lower}, fromHere, may);
         const Outcome there =
             outcomeOf(dd, RuleSets{other.list->rules(), other.upper, other.lower}, theirs, may);
         // Surely changed, and changed under some reading.
@@ -180,7 +187,7 @@ ListChanges compareLists(const RuleList& older, const RuleList& newer, const Cov
             dd.join(dd.diff(here.permitHi, there.permitLo), dd.diff(there.permitHi, here.permitLo));
         Node explained = DecisionDiagram::kNone;
         if (changed != DecisionDiagram::kNone) {
-          const auto before = decidersOf(dd, own, mine, changed);
+          const auto before = decidersOf(dd, own, fromHere, changed);
           const auto after = decidersOf(dd, other, theirs, changed);
           // The pairs' union, the parts of each side being disjoint.
           Node ownDecided = DecisionDiagram::kNone, otherDecided = DecisionDiagram::kNone;
