@@ -105,7 +105,13 @@ class Collector {
         break;
       }
       case ListVerdictKind::undecided: add(1, setting, v.settingEntry, kUndecided, r.reason); break;
-      default: break;
+      case ListVerdictKind::unreachable:
+        add(1, setting, v.settingEntry, kUnreachable, "no packet reaches it in its own list");
+        break;
+      case ListVerdictKind::noSourceList:
+        add(1, setting, v.settingEntry, kNotCovered, "the source config has no list of its name");
+        break;
+      case ListVerdictKind::covered: break;
     }
   }
 

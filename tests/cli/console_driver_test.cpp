@@ -307,6 +307,9 @@ TEST_F(ConsoleDriverTest, FindingsViewLinesAFindingEach) {
   write("new.cfg",
         "ip access-list extended EDGE\n permit tcp any host 192.0.2.10 eq 23\n"
         " deny udp any any\n permit tcpp any any\n");
+  write("hid.cfg",
+        "ip access-list extended EDGE\n permit tcp any any\n permit tcp any any eq 80\n"
+        "ip access-list extended M\n permit ip any any\n");
   const struct {
     const char* options;
     const char* findings;
@@ -316,6 +319,12 @@ TEST_F(ConsoleDriverTest, FindingsViewLinesAFindingEach) {
        "new.cfg:2: not-covered: EDGE: permit tcp any host 192.0.2.10 eq 23: tcp 198.51.100.1 "
        "port 1024 > 192.0.2.10 port 23 denied by old.cfg:2\n"
        "new.cfg:4: not read: EDGE: permit tcpp any any\n1 not-covered, 1 not read\n"},
+      {"--syntax full --cover list old.cfg hid.cfg",
+       "hid.cfg:2: not-covered: EDGE: permit tcp any any: tcp 198.51.100.1 port 1024 > "
+       "192.0.2.10 port 23 denied by old.cfg:2\n"
+       "hid.cfg:3: unreachable: EDGE: permit tcp any any eq 80: no packet reaches it in its own "
+       "list\nhid.cfg:5: not-covered: M: permit ip any any: the source config has no list of its "
+       "name\n2 not-covered, 1 unreachable\n"},
       {"--within new.cfg",
        // The line not read may permit what the two before it decide.
        "new.cfg:2: undecided: EDGE: permit tcp any host 192.0.2.10 eq 23: new.cfg:4 not read\n"
