@@ -27,12 +27,6 @@ struct Item {
   std::string text;  // the line's text, then what the finding says
 };
 
-std::string trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == '\r' || text.back() == ' ')) text.remove_suffix(1);
-  return std::string(text);
-}
-
 std::string listLabel(const ListKey& key) {
   return key.number >= 0 ? std::to_string(key.number) : std::string(key.name);
 }
@@ -86,8 +80,7 @@ class Collector {
     const AclEntry& rule = *config.entryAt(entry);
     ListKey key;
     const std::string list = listKeyOf(config, rule, key) ? listLabel(key) : "-";
-    const LineRecord& line = config.lines()[static_cast<std::size_t>(rule.column) - 1];
-    std::string text = trimmed(config.lineText(line));
+    std::string text(writtenLine(config, rule.column));
     if (!what.empty()) text += ": " + what;
     items.push_back(Item{list, file, rule.column, kind, std::move(text)});
   }
@@ -147,9 +140,7 @@ class Collector {
         const AclConfig& config = file == 1 ? workspace.settingConfig : workspace.sourceConfig;
         const std::string other =
             file == 1 ? name(0) + ":" + lineName(d.old_line) : name(1) + ":" + lineName(d.new_line);
-        std::string text =
-            line > 0 ? trimmed(config.lineText(config.lines()[static_cast<std::size_t>(line) - 1]))
-                     : lineName(line);
+        std::string text = line > 0 ? std::string(writtenLine(config, line)) : lineName(line);
         text += std::string(": newly ") +
                 (d.new_action == Action::permit ? "permitted" : "denied") + " (" + other +
                 "), e.g. " + describe(d.witness, c.ipv6);

@@ -71,6 +71,14 @@ std::vector<CoverRule> coverRulesOf(const AclConfig& config, const ListKey& key,
   return rules;
 }
 
+std::string_view writtenLine(const AclConfig& config, int line) {
+  std::string_view text = config.lineText(config.lines()[static_cast<std::size_t>(line) - 1]);
+  const std::size_t start = text.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return {};
+  const std::size_t end = text.find_last_not_of(" \t\r");
+  return text.substr(start, end + 1 - start);
+}
+
 std::string lineName(int line) {
   switch (line) {
     case 0: return "implicit-deny";

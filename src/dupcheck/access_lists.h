@@ -54,6 +54,10 @@ std::string lineName(int line);
 // implicit permits, then the implicit deny.
 int lineOrder(int line);
 
+// The text of `config`'s line `line` (from 1) as written, without its
+// indent and its line end.
+std::string_view writtenLine(const AclConfig& config, int line);
+
 // " ACL=<number or name>".
 void writeListName(TextWriter& out, const ListKey& key);
 // Lines joined by commas, each by lineName().

@@ -10,19 +10,13 @@ namespace dorvex {
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t'))
-    text.remove_suffix(1);
-  return text;
-}
-
 // The words of a line up to `count`, each once.
 std::vector<std::string_view> firstWords(std::string_view text, std::size_t count) {
   std::vector<std::string_view> words;
   while (words.size() < count) {
-    text = trimmed(text);
-    if (text.empty()) break;
+    const std::size_t start = text.find_first_not_of(" \t");
+    if (start == std::string_view::npos) break;
+    text.remove_prefix(start);
     const std::size_t end = std::min(text.find_first_of(" \t"), text.size());
     words.push_back(text.substr(0, end));
     text.remove_prefix(end);
@@ -39,21 +33,18 @@ class Cleanup {
       return config.entryAt(a)->sequence < config.entryAt(b)->sequence;
     });
     const AclEntry& first = *config.entryAt(entries.front());
-    const std::string_view text = trimmed(lineOf(first));
+    const std::string_view text = writtenLine(config, first.column);
     if (text.substr(0, 12) != "access-list ") {
       byHeader(key, first, entries);
     } else if (key.number >= 0) {
       rebuilt(key, entries);
     } else {
-      for (int e : entries) out.append("no ").append(trimmed(lineOf(*config.entryAt(e)))) += '\n';
+      for (int e : entries)
+        out.append("no ").append(writtenLine(config, config.entryAt(e)->column)) += '\n';
     }
   }
 
  private:
-  std::string_view lineOf(const AclEntry& entry) const {
-    return config.lineText(config.lines()[static_cast<std::size_t>(entry.column) - 1]);
-  }
-
   void byHeader(const ListKey& key, const AclEntry& first, const std::vector<int>& entries) {
     const std::string name = key.number >= 0 ? std::to_string(key.number) : std::string(key.name);
     if (key.ipv6) {
@@ -81,8 +72,9 @@ class Cleanup {
     for (std::size_t k = 0; k < gone.size(); ++k)
       out += (k > 0 ? ", " : " ") + std::to_string(gone[k]);
     out += "\nno access-list " + number + "\n";
-    for (const LineRecord& line : config.lines()) {
-      const std::string_view text = trimmed(config.lineText(line));
+    for (int n = 1; n <= static_cast<int>(config.lines().size()); ++n) {
+      const LineRecord& line = config.lines()[static_cast<std::size_t>(n) - 1];
+      const std::string_view text = writtenLine(config, n);
       const std::vector<std::string_view> words = firstWords(text, 2);
       if (words.size() < 2 || words[0] != "access-list" || words[1] != number) continue;
       if (line.entry >= 0 &&

@@ -31,8 +31,11 @@ std::vector<bool> removableTogether(const RuleList& list,
   }
   const RuleSets sets{rules, upper, lower};
   std::vector<bool> removed(rules.size(), false);
-  long long standing = std::count_if(rules.begin(), rules.end(),
-                                     [](const CoverRule& rule) { return rule.line > 0; });
+  // Lines of the list, not rules: a line whose action was not read stands
+  // as two rules of one line.
+  long long standing = 0;
+  for (std::size_t p = 0; p < rules.size(); ++p)
+    standing += rules[p].line > 0 && (p == 0 || rules[p - 1].line != rules[p].line);
   // Rules gone that took packets in the whole list: only they widen what
   // reaches a later rule.
   std::vector<bool> goneDeciding(rules.size(), false);
