@@ -88,11 +88,6 @@ std::string lineName(int line) {
   }
 }
 
-int lineOrder(int line) {
-  constexpr int kEnd = 1 << 30;
-  return line > 0 ? line : line == 0 ? kEnd + 3 : kEnd - line;
-}
-
 void writeListName(TextWriter& out, const ListKey& key) {
   out.text(" ACL=");
   if (key.number >= 0) {

@@ -50,9 +50,6 @@ std::vector<CoverRule> coverRulesOf(const AclConfig& config, const ListKey& key,
 // The name of a line in details: its number, or "implicit-deny",
 // "implicit-nd-na", "implicit-nd-ns".
 std::string lineName(int line);
-// Device order of lines given by number: the lines of the list, then its
-// implicit permits, then the implicit deny.
-int lineOrder(int line);
 
 // The text of `config`'s line `line` (from 1) as written, without its
 // indent and its line end.
