@@ -29,12 +29,13 @@ DecisionDiagram::DecisionDiagram(int variables, std::size_t maxNodes)
 }
 
 void DecisionDiagram::growTable() {
-  std::vector<Node> bigger(table_.size() * 2, 0);
+  std::vector<std::uint64_t> bigger(table_.size() * 2, 0);
   const std::size_t mask = bigger.size() - 1;
   for (Node n = 2; n < nodes_.size(); ++n) {
-    std::size_t at = hashOf(nodes_[n].var, nodes_[n].low, nodes_[n].high) & mask;
+    const std::size_t hash = hashOf(nodes_[n].var, nodes_[n].low, nodes_[n].high);
+    std::size_t at = hash & mask;
     while (bigger[at] != 0) at = (at + 1) & mask;
-    bigger[at] = n;
+    bigger[at] = slotOf(hash, n);
   }
   table_.swap(bigger);
   // The cache grows with the diagram, up to 4M entries.
@@ -53,9 +54,9 @@ void DecisionDiagram::truncate(std::size_t count) {
   for (std::size_t id = nodes_.size(); id-- > std::max<std::size_t>(count, 2);) {
     const NodeData& n = nodes_[id];
     std::size_t hole = hashOf(n.var, n.low, n.high) & mask;
-    while (table_[hole] != id) hole = (hole + 1) & mask;
+    while (idOf(table_[hole]) != id) hole = (hole + 1) & mask;
     for (std::size_t at = (hole + 1) & mask; table_[at] != 0; at = (at + 1) & mask) {
-      const NodeData& m = nodes_[table_[at]];
+      const NodeData& m = nodes_[idOf(table_[at])];
       const std::size_t home = hashOf(m.var, m.low, m.high) & mask;
       // The entry may move back to the hole when its home is not in (hole, at].
       if (((at - home) & mask) >= ((at - hole) & mask)) {
@@ -76,17 +77,21 @@ void DecisionDiagram::truncate(std::size_t count) {
 Node DecisionDiagram::make(int var, Node low, Node high) {
   if (low == high) return low;
   const auto v = static_cast<std::uint32_t>(var);
-  std::size_t mask = table_.size() - 1;
-  std::size_t at = hashOf(v, low, high) & mask;
-  while (table_[at] != 0) {
-    const NodeData& n = nodes_[table_[at]];
-    if (n.var == v && n.low == low && n.high == high) return table_[at];
-    at = (at + 1) & mask;
+  const std::size_t mask = table_.size() - 1;
+  const std::size_t hash = hashOf(v, low, high);
+  const std::uint64_t tag = slotOf(hash, 0);
+  std::size_t at = hash & mask;
+  // A slot whose tag differs holds another node: most probes of a chain
+  // are so passed without reading the node.
+  for (std::uint64_t slot; (slot = table_[at]) != 0; at = (at + 1) & mask) {
+    if ((slot & ~std::uint64_t{0xFFFFFFFF}) != tag) continue;
+    const NodeData& n = nodes_[idOf(slot)];
+    if (n.var == v && n.low == low && n.high == high) return idOf(slot);
   }
   if (nodes_.size() >= maxNodes_) throw SpaceExhausted(nodes_.size());
   const auto id = static_cast<Node>(nodes_.size());
   nodes_.push_back(NodeData{v, low, high});
-  table_[at] = id;
+  table_[at] = tag | id;
   if (nodes_.size() * 2 > table_.size()) growTable();
   return id;
 }
@@ -114,10 +119,10 @@ Node DecisionDiagram::apply(Op op, Node a, Node b) {
       if (b == kNone) return a;
       break;
   }
-  const std::size_t slot = hashOf(op, a, b) & (cache_.size() - 1);
-  if (cache_[slot].op == op && cache_[slot].a == a && cache_[slot].b == b &&
-      cache_[slot].epoch == cacheEpoch_) {
-    return cache_[slot].result;
+  const std::size_t hash = hashOf(op, a, b);
+  {
+    const CacheEntry& hit = cache_[hash & (cache_.size() - 1)];
+    if (hit.op == op && hit.a == a && hit.b == b && hit.epoch == cacheEpoch_) return hit.result;
   }
   const std::uint32_t va = nodes_[a].var, vb = nodes_[b].var;
   const std::uint32_t top = va < vb ? va : vb;
@@ -127,7 +132,7 @@ Node DecisionDiagram::apply(Op op, Node a, Node b) {
   const Node high = apply(op, aHigh, bHigh);
   const Node result = make(static_cast<int>(top), low, high);
   // The table may have grown: the slot is taken again.
-  CacheEntry& entry = cache_[hashOf(op, a, b) & (cache_.size() - 1)];
+  CacheEntry& entry = cache_[hash & (cache_.size() - 1)];
   entry = CacheEntry{op, a, b, result, cacheEpoch_};
   return result;
 }

@@ -107,7 +107,13 @@ class DecisionDiagram {
   int variables_;
   std::size_t maxNodes_;
   std::vector<NodeData> nodes_;
-  std::vector<Node> table_;  // open addressing, 0 = empty slot
+  // Open addressing, 0 = empty slot; a slot holds a node id under the
+  // high 32 bits of its hash (slotOf()).
+  std::vector<std::uint64_t> table_;
+  static std::uint64_t slotOf(std::size_t hash, Node id) {
+    return (static_cast<std::uint64_t>(hash) & ~std::uint64_t{0xFFFFFFFF}) | id;
+  }
+  static Node idOf(std::uint64_t slot) { return static_cast<Node>(slot); }
   std::vector<CacheEntry> cache_;
   std::uint32_t cacheEpoch_ = 1;
   std::vector<CountEntry> countTable_ = std::vector<CountEntry>(std::size_t{1} << 10);
