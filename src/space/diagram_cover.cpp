@@ -12,9 +12,14 @@ namespace dorvex {
 struct RuleList::Sets {
   explicit Sets(std::size_t maxNodes) : space(maxNodes) {}
 
-  // Starts a question afresh: the nodes of earlier questions go (no answer
-  // keeps a node of its own), and this one may use the rest of the guard.
-  void scratch() { space.sets().truncate(mark); }
+  // Starts a question: no answer keeps a node of its own, so the nodes of
+  // earlier questions may go. They stay while they hold an eighth of the
+  // guard at most: neighbouring rules, asked one after the other, share
+  // much of their work through them and the operation cache, and a
+  // question still has the rest of the guard.
+  void scratch() {
+    if (space.sets().nodeCount() > mark + budget / 8) space.sets().truncate(mark);
+  }
 
   HeaderSpace space;
   std::vector<Node> upper, lower;
