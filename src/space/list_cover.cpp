@@ -512,6 +512,88 @@ Verdict verdictAmongExact(const RuleList& source, const CoverRule& setting,
   return result;
 }
 
+// Whether some rule at `positions` may match `packet`.
+bool anyMatches(const RuleList& list, const std::vector<int>& positions, const Packet& packet) {
+  return std::any_of(positions.begin(), positions.end(), [&](int p) {
+    const auto& boxes = list.rules()[static_cast<std::size_t>(p)].boxes;
+    return std::any_of(boxes.begin(), boxes.end(),
+                       [&](const Box& b) { return matches(b, packet); });
+  });
+}
+
+// The rules of `list` that meet `region` and stand before position `end`
+// (-1: the whole list).
+std::vector<int> meetingBefore(const RuleList& list, const BoxSet& region, int end) {
+  std::vector<int> out;
+  list.candidates(region, out);
+  if (end >= 0) out.erase(std::lower_bound(out.begin(), out.end(), end), out.end());
+  return out;
+}
+
+// A packet of `region` that no rule at `ownEarlier` of `settings` and no
+// rule at `sourceEarlier` of `source` may match, into `witness`: probes
+// first, then the region cut by both.
+Rest outsideBoth(BoxSet region, const RuleList& source, const std::vector<int>& sourceEarlier,
+                 const RuleList& settings, const std::vector<int>& ownEarlier,
+                 const CoverLimits& limits, std::size_t& work, Packet& witness) {
+  for (std::size_t b = 0; b < region.size() && b < 4; ++b) {
+    for (std::uint64_t seed = 0; seed <= kProbes; ++seed) {
+      const Packet p = seed == 0 ? pickPacket(region[b]) : samplePacket(region[b], seed - 1);
+      if (anyMatches(source, sourceEarlier, p) || anyMatches(settings, ownEarlier, p)) continue;
+      witness = p;
+      return Rest::nonempty;
+    }
+  }
+  work += (sourceEarlier.size() + ownEarlier.size()) * kProbes;
+  Rest rest = subtractAll(region, source, sourceEarlier, limits, work, true);
+  if (rest == Rest::nonempty) rest = subtractAll(region, settings, ownEarlier, limits, work, true);
+  if (rest == Rest::nonempty) witness = pickPacket(region);
+  return rest;
+}
+
+// A packet that reaches the setting rule at `position` in its own list
+// (no earlier rule there may match it) and that the source surely decides
+// the other way, looked for one deciding source rule at a time: each
+// region is the setting rule cut to that source rule, and is cut only by
+// the rules of either list that meet it. A broad rule late in its list is
+// so answered without its whole reach, which fragments. nullopt when no
+// such packet was found within a share of the budget, whether or not there
+// is one.
+std::optional<Verdict> witnessByRegions(const RuleList& source, const RuleList& settings,
+                                        int position, const CoverLimits& limits) {
+  const CoverRule& rule = settings.rules()[static_cast<std::size_t>(position)];
+  if (!rule.exact || rule.boxes.empty()) return std::nullopt;
+  const CoverLimits share{limits.maxPieces, limits.maxWork / 16, limits.maxNodes};
+  std::size_t work = 0;
+  std::vector<int> deciders;
+  source.candidates(rule.boxes, deciders);
+  deciders.push_back(-1);  // the implicit deny
+  Verdict result;
+  result.kind = VerdictKind::notCovered;
+  BoxSet region;
+  for (int q : deciders) {
+    if (work > share.maxWork) return std::nullopt;
+    const CoverRule* decider = q < 0 ? nullptr : &source.rules()[static_cast<std::size_t>(q)];
+    const Action action = decider ? decider->action : Action::deny;
+    if (action == rule.action || (decider && !decider->exact)) continue;
+    region.clear();
+    if (decider) {
+      for (const Box& box : decider->boxes) intersectInto(rule.boxes, box, region);
+    } else {
+      region = rule.boxes;
+    }
+    if (region.empty()) continue;
+    const Rest rest =
+        outsideBoth(region, source, meetingBefore(source, region, q), settings,
+                    meetingBefore(settings, region, position), share, work, result.witness);
+    if (rest != Rest::nonempty) continue;
+    result.witness_line = decider ? decider->line : 0;
+    result.witness_action = action;
+    return result;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 Box hullOf(const std::vector<Box>& boxes) {
@@ -751,6 +833,10 @@ Verdict verdictInList(const RuleList& source, const RuleList& settings, int posi
           });
       if (!doubtful && (whole || result.kind == VerdictKind::notCovered)) return result;
     }
+  }
+  if (!source.grouped() && !settings.grouped()) {
+    if (std::optional<Verdict> found = witnessByRegions(source, settings, position, limits))
+      return *found;
   }
   return diagramVerdictInList(source, settings, position, earlier, limits);
 }
