@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "space/list_cover.h"
+#include "space/rule_list.h"
 
 namespace dorvex::bench {
 

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "classbench_lists.h"
+#include "space/list_cover.h"
+#include "space/list_within.h"
 
 namespace dorvex::bench {
 

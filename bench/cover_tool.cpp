@@ -26,7 +26,9 @@
 #include <string>
 
 #include "classbench_lists.h"
+#include "space/list_cover.h"
 #include "space/list_diff.h"
+#include "space/list_within.h"
 
 namespace {
 

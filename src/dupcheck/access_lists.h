@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "parser/acl_config.h"
-#include "space/list_cover.h"
+#include "space/rule_list.h"
 #include "text/text_writer.h"
 
 namespace dorvex {

@@ -20,7 +20,7 @@
 #include "dupcheck/access_lists.h"
 #include "dupcheck/flow.h"
 #include "parser/acl_config.h"
-#include "space/list_cover.h"
+#include "space/rule_list.h"
 
 namespace dorvex {
 

@@ -7,6 +7,7 @@
 
 #include "dupcheck/access_lists.h"
 #include "dupcheck/rule_boxes.h"
+#include "space/decision_diagram.h"
 #include "space/removal_set.h"
 #include "text/text_writer.h"
 

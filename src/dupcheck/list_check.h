@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "space/list_cover.h"
+#include "space/list_within.h"
 #include "dupcheck/pair_test.h"
 #include "parser/acl_config.h"
 #include "text/text_cursor.h"

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "space/list_cover.h"
+#include "space/rule_list.h"
 #include "parser/acl_config.h"
 
 namespace dorvex {

@@ -5,28 +5,6 @@
 
 namespace dorvex {
 
-// The list as sets: each rule's packets (upper: all it may match; lower:
-// those it surely matches, empty for a rule not exactly known). Every
-// question is then asked inside one rule's packets, over the rules the
-// index names: the sets stay as small as that rule's share of the list.
-struct RuleList::Sets {
-  explicit Sets(std::size_t maxNodes) : space(maxNodes) {}
-
-  // Starts a question: no answer keeps a node of its own, so the nodes of
-  // earlier questions may go. They stay while they hold an eighth of the
-  // guard at most: neighbouring rules, asked one after the other, share
-  // much of their work through them and the operation cache, and a
-  // question still has the rest of the guard.
-  void scratch() {
-    if (space.sets().nodeCount() > mark + budget / 8) space.sets().truncate(mark);
-  }
-
-  HeaderSpace space;
-  std::vector<Node> upper, lower;
-  std::size_t mark = 0;
-  std::size_t budget = 0;  // the whole guard
-};
-
 Node ruleSetOf(HeaderSpace& space, const CoverRule& rule) {
   DecisionDiagram& dd = space.sets();
   Node set = space.ofBoxes(rule.boxes);
@@ -39,11 +17,11 @@ Node ruleSetOf(HeaderSpace& space, const CoverRule& rule) {
   return set;
 }
 
-namespace {
-
 std::string guardReason(const SpaceExhausted& e) {
   return "memory guard: " + std::to_string(e.nodes) + " decision nodes";
 }
+
+namespace {
 
 // A run of rules in order, cut to a region: what it surely and possibly
 // permits, the packets its deny lines possibly and surely match, those its
@@ -124,12 +102,7 @@ Node unionWithin(DecisionDiagram& dd, const std::vector<int>& positions,
   }
   return parts.empty() ? DecisionDiagram::kNone : parts.front();
 }
-
-namespace {
-
-// The first rule not exactly known among `positions` (ascending) whose
-// packets meet `set`: why an answer about `set` depends on unknown traffic.
-std::string firstUnknown(const RuleList& list, RuleList::Sets& sets,
+std::string unknownAmong(const RuleList& list, RuleList::Sets& sets,
                          const std::vector<int>& positions, Node set) {
   for (int p : positions) {
     const CoverRule& rule = list.rules()[p];
@@ -153,115 +126,6 @@ std::vector<int> decidingLines(const RuleList& list, RuleList::Sets& sets,
   if (set != DecisionDiagram::kNone) lines.push_back(0);
   return lines;
 }
-
-Finding undecided(const CoverRule& rule, std::string reason) {
-  return Finding{rule.line, FindingKind::undecided, {}, 0, std::move(reason)};
-}
-
-// An unreachable line: earlier exactly known lines that hold its packets,
-// the one adding most first; and the earlier line of the other action
-// sharing most packets with it among those that surely decide some.
-Finding unreachable(const RuleList& list, RuleList::Sets& sets, int position,
-                    const std::vector<int>& earlier) {
-  DecisionDiagram& dd = sets.space.sets();
-  const CoverRule& rule = list.rules()[position];
-  const Node packets = sets.upper[position];
-  Finding finding{rule.line, FindingKind::unreachable, {}, 0, {}};
-  // Greedy, lazily: what a line adds only shrinks as the rest does, so a
-  // line is counted again only when its last count could still be the
-  // largest. Ties go to the earlier line, as in a plain greedy pass.
-  struct Candidate {
-    long double adds;
-    std::size_t order;
-    Node part;
-    bool operator<(const Candidate& other) const {
-      return adds != other.adds ? adds < other.adds : order > other.order;
-    }
-  };
-  std::vector<Candidate> heap;
-  for (std::size_t k = 0; k < earlier.size(); ++k) {
-    const Node part = dd.conjoin(packets, sets.lower[earlier[k]]);
-    if (part != DecisionDiagram::kNone) heap.push_back({dd.count(part), k, part});
-  }
-  std::make_heap(heap.begin(), heap.end());
-  Node rest = packets;
-  while (rest != DecisionDiagram::kNone && !heap.empty()) {
-    std::pop_heap(heap.begin(), heap.end());
-    Candidate top = heap.back();
-    heap.pop_back();
-    top.adds = dd.count(dd.conjoin(rest, top.part));
-    if (!heap.empty() && top < heap.front()) {
-      heap.push_back(top);
-      std::push_heap(heap.begin(), heap.end());
-      continue;
-    }
-    finding.lines.push_back(list.rules()[earlier[top.order]].line);
-    rest = dd.diff(rest, top.part);
-  }
-  // Of the earlier lines of the other action that surely decide some of its
-  // packets (no line before them may match those), the one sharing most:
-  // asked of the largest first, each inside its own shared packets.
-  std::vector<std::pair<long double, std::size_t>> byShare;
-  for (std::size_t k = 0; k < earlier.size(); ++k) {
-    if (list.rules()[earlier[k]].action == rule.action) continue;
-    const Node shared = dd.conjoin(packets, sets.upper[earlier[k]]);
-    if (shared != DecisionDiagram::kNone) byShare.emplace_back(-dd.count(shared), k);
-  }
-  std::sort(byShare.begin(), byShare.end());
-  for (const auto& [share, k] : byShare) {
-    const Node sure = dd.conjoin(packets, sets.lower[earlier[k]]);
-    const std::vector<int> before(earlier.begin(),
-                                  earlier.begin() + static_cast<std::ptrdiff_t>(k));
-    if (sure == DecisionDiagram::kNone ||
-        dd.within(sure, unionWithin(dd, before, sets.upper, sure)))
-      continue;
-    finding.conflicting_line = list.rules()[earlier[k]].line;
-    break;
-  }
-  return finding;
-}
-
-std::optional<Finding> judgeLine(const RuleList& list, RuleList::Sets& sets, int position,
-                                 const std::vector<int>& positions) {
-  DecisionDiagram& dd = sets.space.sets();
-  const CoverRule& rule = list.rules()[position];
-  const auto split = std::lower_bound(positions.begin(), positions.end(), position);
-  const std::vector<int> earlier(positions.begin(), split);
-  std::vector<int> later(split, positions.end());
-  if (!later.empty() && later.front() == position) later.erase(later.begin());
-
-  const Node packets = sets.upper[position];
-  // The packets that may reach the line (no earlier line surely matches
-  // them) and those that surely do (no earlier line may).
-  const Node mayReach = dd.diff(packets, unionWithin(dd, earlier, sets.lower, packets));
-  const bool earlierExact =
-      std::all_of(earlier.begin(), earlier.end(), [&](int p) { return list.rules()[p].exact; });
-  const Node sureReach =
-      earlierExact ? mayReach : dd.diff(packets, unionWithin(dd, earlier, sets.upper, packets));
-  if (mayReach == DecisionDiagram::kNone) return unreachable(list, sets, position, earlier);
-  if (!rule.exact) return undecided(rule, lineReason(rule));
-  if (sureReach == DecisionDiagram::kNone) {
-    return undecided(rule, firstUnknown(list, sets, earlier, mayReach));
-  }
-  // What the rest of the list would do to them without the line.
-  const Outcome rest =
-      outcomeOf(dd, RuleSets{list.rules(), sets.upper, sets.lower}, later, mayReach);
-  const bool permit = rule.action == Action::permit;
-  const bool same =
-      permit ? dd.within(mayReach, rest.permitLo) : !dd.meets(mayReach, rest.permitHi);
-  if (same) {
-    return Finding{
-        rule.line, FindingKind::redundant, decidingLines(list, sets, later, mayReach), 0, {}};
-  }
-  const bool other =
-      permit ? !dd.within(sureReach, rest.permitHi) : dd.meets(sureReach, rest.permitLo);
-  if (other) return std::nullopt;
-  std::vector<int> around = earlier;
-  around.insert(around.end(), later.begin(), later.end());
-  return undecided(rule, firstUnknown(list, sets, around, mayReach));
-}
-
-}  // namespace
 
 void RuleList::DropSets::operator()(Sets* sets) const { delete sets; }
 
@@ -343,7 +207,7 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const C
         permit ? dd.diff(packets, outcome.permitHi) : dd.conjoin(packets, outcome.permitLo);
     result.reason = !setting.exact && surelyOther != DecisionDiagram::kNone
                         ? lineReason(setting)
-                        : firstUnknown(source, sets, positions, packets);
+                        : unknownAmong(source, sets, positions, packets);
     if (result.reason == "unknown" && !setting.exact) result.reason = lineReason(setting);
     // A packet decided the other way that an earlier rule of its own list
     // may take: that rule is why.
@@ -384,23 +248,6 @@ Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, i
     return result;
   }
   return diagramVerdict(source, rule, limits, &within);
-}
-
-std::optional<Finding> diagramJudge(const RuleList& list, int position, const CoverLimits& limits) {
-  const CoverRule& rule = list.rules()[static_cast<std::size_t>(position)];
-  RuleList::Sets* sets = nullptr;
-  try {
-    sets = &list.sets(limits);
-    sets->scratch();
-    std::vector<int> positions;
-    list.candidates(indexBoxesOf(rule), positions);
-    return judgeLine(list, *sets, position, positions);
-  } catch (const SpaceExhausted& e) {
-    // The line's own work passed the guard: its nodes go, the next line
-    // starts afresh.
-    if (sets != nullptr) sets->space.sets().truncate(sets->mark);
-    return undecided(rule, guardReason(e));
-  }
 }
 
 }  // namespace dorvex

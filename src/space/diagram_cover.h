@@ -11,9 +11,33 @@
 #include <string>
 #include <vector>
 
+#include "space/header_space.h"
 #include "space/list_cover.h"
+#include "space/list_within.h"
 
 namespace dorvex {
+
+// The list as sets: each rule's packets (upper: all it may match; lower:
+// those it surely matches, empty for a rule not exactly known). Every
+// question is then asked inside one rule's packets, over the rules the
+// index names: the sets stay as small as that rule's share of the list.
+struct RuleList::Sets {
+  explicit Sets(std::size_t maxNodes) : space(maxNodes) {}
+
+  // Starts a question: no answer keeps a node of its own, so the nodes of
+  // earlier questions may go. They stay while they hold an eighth of the
+  // guard at most: neighbouring rules, asked one after the other, share
+  // much of their work through them and the operation cache, and a
+  // question still has the rest of the guard.
+  void scratch() {
+    if (space.sets().nodeCount() > mark + budget / 8) space.sets().truncate(mark);
+  }
+
+  HeaderSpace space;
+  std::vector<Node> upper, lower;
+  std::size_t mark = 0;
+  std::size_t budget = 0;  // the whole guard
+};
 
 // The packets of `rule`: the union of its boxes and of its products.
 Node ruleSetOf(HeaderSpace& space, const CoverRule& rule);
@@ -63,7 +87,19 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const C
 // rules before it in `settings` that meet it.
 Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, int position,
                              const std::vector<int>& earlier, const CoverLimits& limits);
-// The finding of the line at `position` of within() by the diagrams.
+// Why the memory guard stopped a question, with its figures.
+std::string guardReason(const SpaceExhausted& e);
+// The first rule not exactly known among `positions` (ascending) whose
+// packets meet `set`: why an answer about `set` depends on unknown traffic.
+std::string unknownAmong(const RuleList& list, RuleList::Sets& sets,
+                         const std::vector<int>& positions, Node set);
+// The lines among `positions` (ascending) that decide some packet of
+// `set`, in order, 0 last when the implicit deny does.
+std::vector<int> decidingLines(const RuleList& list, RuleList::Sets& sets,
+                               const std::vector<int>& positions, Node set);
+
+// The finding of the line at `position` of within() by the diagrams
+// (diagram_within.cpp).
 std::optional<Finding> diagramJudge(const RuleList& list, int position, const CoverLimits& limits);
 
 }  // namespace dorvex

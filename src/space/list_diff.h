@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "space/list_cover.h"
+#include "space/rule_list.h"
 
 namespace dorvex {
 

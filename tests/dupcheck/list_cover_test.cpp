@@ -1,6 +1,7 @@
 // The list cover: worked examples, and generated lists against a first-match
 // reference over every packet class (packet_reference.h).
 #include "space/list_cover.h"
+#include "space/list_within.h"
 
 #include "space/diagram_cover.h"
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "space/list_cover.h"
+#include "space/rule_list.h"
 
 namespace dorvex::reference {
 

@@ -1,6 +1,7 @@
 // The lines that can be removed together, against the first-match
 // reference over every packet class of random lists: removing the set
 // changes no packet's decision, and no other finding can join it.
+#include "space/list_within.h"
 #include "space/removal_set.h"
 
 #include <gtest/gtest.h>
