@@ -162,10 +162,6 @@ void markSafeSet(const RuleList& list, std::vector<ListFinding>& found) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // The lists of a configuration and where it uses them.
 struct ListUses {
   // Every list defined, by its rules or by an opening alone, with its
@@ -238,8 +234,8 @@ long long analyseWithin(const AclConfig& config, std::string_view which, TextCur
   };
   for (const auto& [key, firstLine] : uses.firstLine) {
     const auto used = uses.usesOf.find(key);
-    const std::vector<int>& listUses = used == uses.usesOf.end() ? kNoUses : used->second;
-    if (usesKnown && listUses.empty()) {
+    const std::vector<int>& usedBy = used == uses.usesOf.end() ? kNoUses : used->second;
+    if (usesKnown && usedBy.empty()) {
       ++found;
       writeStart(key, firstLine);
       out.text("unused-list").lineEnd();
@@ -290,12 +286,12 @@ long long analyseWithin(const AclConfig& config, std::string_view which, TextCur
       }
       if (finding.kind != FindingKind::undecided)
         out.text(f.safe ? " safe-to-remove=yes" : " safe-to-remove=no");
-      if (usesKnown) writeUses(out, config, listUses);
+      if (usesKnown) writeUses(out, config, usedBy);
       out.lineEnd();
       if (findings) {
         findings->push_back(WithinFinding{f.entry, finding.kind, finding.lines,
                                           finding.conflicting_line, finding.reason, f.safe,
-                                          ListFault::none, key, finding.line, listUses});
+                                          ListFault::none, key, finding.line, usedBy});
       }
     }
   }
