@@ -67,8 +67,9 @@ struct LineRecord {
 // the full syntax, is "access-list", "permit" or "deny", or its first two
 // words are "ip access-list" (or "ipv6 access-list").
 // A line that opened a list ("ip access-list extended NAME", "ipv6
-// access-list NAME", a listing's header), in the full syntax: a list's
-// first line, before its rules.
+// access-list NAME", a listing's header) or a remark of a numbered list
+// ("access-list 10 remark ..."), in the full syntax: a list's first line
+// when it comes before its rules.
 struct ListOpening {
   int line = 0;
   int aclNo = kNotSet;  // as its rules carry it

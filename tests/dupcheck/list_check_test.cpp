@@ -383,6 +383,14 @@ TEST(ListCheckTest, WithinSaysWhereListsAreUsed) {
        " ACL=E config=source row=9 undefined-reference use=interface e0 in\r\n"
        " ACL=V config=source row=10 undefined-reference use=interface e0 in\r\n",
        5},
+      {"a numbered list's remark is its first line",
+       "interface e0\n ip access-group E in\n ip access-group 10 in\n ipv6 traffic-filter V in\n"
+       "access-list 98 remark gone\naccess-list 98 permit any\n",
+       " ACL=E config=source row=5 unreachable blocking-rows=4 safe-to-remove=yes "
+       "use=interface e0 in\r\n"
+       " ACL=10 config=source row=2 unreachable blocking-rows=1 safe-to-remove=yes "
+       "use=interface e0 in\r\n ACL=98 config=source row=12 unused-list\r\n",
+       3},
   };
   auto checked = CheckedConfigs::make();
   for (const auto& c : kCases) {
