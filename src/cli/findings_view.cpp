@@ -10,14 +10,26 @@ namespace dorvex {
 
 namespace {
 
-enum Kind { kNotCovered, kUndecided, kUnreachable, kRedundant, kChanged, kNotRead, kKinds };
+enum Kind {
+  kNotCovered,
+  kUndecided,
+  kUnreachable,
+  kRedundant,
+  kChanged,
+  kNotRead,
+  kUndefinedReference,
+  kUnusedList,
+  kKinds
+};
 
-constexpr const char* kKindNames[kKinds] = {"not-covered", "undecided", "unreachable",
-                                            "redundant",   "changed",   "not read"};
-// Red for what decides otherwise, yellow for what is not known, cyan for
-// lines a cleanup may take, magenta for lines not read.
-constexpr const char* kKindColours[kKinds] = {"\033[31m", "\033[33m", "\033[36m",
-                                              "\033[36m", "\033[31m", "\033[35m"};
+constexpr const char* kKindNames[kKinds] = {"not-covered",         "undecided",  "unreachable",
+                                            "redundant",           "changed",    "not read",
+                                            "undefined-reference", "unused-list"};
+// Red for what decides otherwise (and a list that is not there to filter),
+// yellow for what is not known, cyan for what a cleanup may take, magenta
+// for lines not read.
+constexpr const char* kKindColours[kKinds] = {"\033[31m", "\033[33m", "\033[36m", "\033[36m",
+                                              "\033[31m", "\033[35m", "\033[31m", "\033[36m"};
 
 struct Item {
   std::string list;  // the list's name or number
@@ -111,7 +123,13 @@ class Collector {
   void within(int file, const std::vector<WithinFinding>& findings) {
     const AclConfig& config = file == 0 ? workspace.sourceConfig : workspace.settingConfig;
     for (const WithinFinding& f : findings) {
-      const std::string safe = f.safeToRemove ? " (safe to remove)" : " (stays: others lean on it)";
+      if (f.fault != ListFault::none) {
+        listFault(file, config, f);
+        continue;
+      }
+      const std::string uses = otherUses(config, f.uses);
+      const std::string safe =
+          (f.safeToRemove ? " (safe to remove)" : " (stays: others lean on it)") + uses;
       switch (f.kind) {
         case FindingKind::unreachable:
           add(file, config, f.entry, kUnreachable,
@@ -124,9 +142,33 @@ class Collector {
         case FindingKind::redundant:
           add(file, config, f.entry, kRedundant, "decided alike by " + linesText(f.lines) + safe);
           break;
-        case FindingKind::undecided: add(file, config, f.entry, kUndecided, f.reason); break;
+        case FindingKind::undecided: add(file, config, f.entry, kUndecided, f.reason + uses); break;
       }
     }
+  }
+
+  void listFault(int file, const AclConfig& config, const WithinFinding& f) {
+    std::string text(writtenLine(config, f.line));
+    if (f.fault == ListFault::unusedList) {
+      items.push_back(
+          Item{listLabel(f.list), file, f.line, kUnusedList, text + ": defined, never used"});
+      return;
+    }
+    const ListUse& use = config.uses()[static_cast<std::size_t>(f.uses.front())];
+    items.push_back(Item{listLabel(f.list), file, f.line, kUndefinedReference,
+                         text + ": no such list (" + describeUse(use) + ")"});
+  }
+
+  // ", used only by route-map EXPORT (not packet filtering)" for a list
+  // that filters no packet, else nothing.
+  static std::string otherUses(const AclConfig& config, const std::vector<int>& uses) {
+    std::string text;
+    for (int k : uses) {
+      const ListUse& use = config.uses()[static_cast<std::size_t>(k)];
+      if (use.filtersPackets()) return "";
+      text += (text.empty() ? ", used only by " : ", ") + describeUse(use);
+    }
+    return text.empty() ? text : text + " (not packet filtering)";
   }
 
   void change(const ChangeRecord& c) {

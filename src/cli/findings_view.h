@@ -2,8 +2,9 @@
 // per finding in the form compilers and grep use,
 //   FILE:LINE: KIND: LIST: TEXT: what it is about
 // (kinds: not-covered, undecided, unreachable, redundant, changed, not
-// read), grouped by list, then a line of counts per kind. A change that
-// names no line of its own (a list added or removed) has FILE: only.
+// read, undefined-reference, unused-list), grouped by list, then a line of
+// counts per kind. A change that names no line of its own (a list added or
+// removed) has FILE: only.
 #ifndef DORVEX_CLI_FINDINGS_VIEW_H_
 #define DORVEX_CLI_FINDINGS_VIEW_H_
 

@@ -298,14 +298,74 @@ void writeVerdict(JsonWriter& json, const CheckWorkspace& workspace, const ListV
   json.raw("}");
 }
 
+// The list of a list fault, by its key: its kind from its first line (a
+// rule or the line that opened it); a list not defined is known only by
+// its family, and a number's range, "ipv4" for a name.
+void writeFaultList(JsonWriter& json, const AclConfig& config, const WithinFinding& finding) {
+  const ListKey& key = finding.list;
+  int type = kNotSet;
+  if (finding.fault == ListFault::unusedList) {
+    const int entry = config.lines()[static_cast<std::size_t>(finding.line) - 1].entry;
+    if (entry >= 0) type = config.entryAt(entry)->type;
+    for (const ListOpening& opening : config.openings()) {
+      if (opening.line == finding.line) type = opening.type;
+    }
+  } else if (key.number >= 0) {
+    type = isStandardNumber(key.number) ? kStandardRule : kExtendedRule;
+  }
+  json.raw(key.ipv6                ? "{\"kind\":\"ipv6\""
+           : type == kStandardRule ? "{\"kind\":\"standard\""
+           : type == kExtendedRule ? "{\"kind\":\"extended\""
+                                   : "{\"kind\":\"ipv4\"");
+  if (key.number >= 0) {
+    json.raw(",\"number\":");
+    json.number(key.number);
+  } else {
+    json.textMember("name", key.name, "name_bytes");
+  }
+  json.raw("}");
+}
+
+// "uses": where the finding's list is used.
+void writeUses(JsonWriter& json, const AclConfig& config, const std::vector<int>& uses) {
+  json.raw(",\"uses\":[");
+  for (std::size_t k = 0; k < uses.size(); ++k) {
+    const ListUse& use = config.uses()[static_cast<std::size_t>(uses[k])];
+    json.raw(k > 0 ? ",{\"kind\":\"" : "{\"kind\":\"");
+    json.raw(useKindName(use.kind));
+    json.raw("\"");
+    if (!use.where.empty()) json.textMember("name", use.where, "name_bytes");
+    if (!use.direction.empty()) {
+      json.raw(",\"direction\":");
+      json.text(use.direction);
+    }
+    json.raw(",\"line\":");
+    json.number(use.line);
+    json.raw(use.filtersPackets() ? ",\"filters_packets\":true}" : ",\"filters_packets\":false}");
+  }
+  json.raw("]");
+}
+
 void writeWithin(JsonWriter& json, const AclConfig& config,
                  const std::vector<WithinFinding>& findings) {
   static constexpr const char* kKinds[] = {"unreachable", "redundant", "undecided"};
+  // Where lists are used is known when the configuration uses one.
+  const bool usesKnown = !config.uses().empty();
   json.raw(",\"within\":[");
   for (std::size_t k = 0; k < findings.size(); ++k) {
     const WithinFinding& finding = findings[k];
-    const AclEntry& rule = *config.entryAt(finding.entry);
     json.raw(k > 0 ? ",{\"list\":" : "{\"list\":");
+    if (finding.fault != ListFault::none) {
+      writeFaultList(json, config, finding);
+      json.raw(",\"line\":");
+      json.number(finding.line);
+      json.raw(finding.fault == ListFault::unusedList ? ",\"kind\":\"unused-list\""
+                                                      : ",\"kind\":\"undefined-reference\"");
+      writeUses(json, config, finding.uses);
+      json.raw("}");
+      continue;
+    }
+    const AclEntry& rule = *config.entryAt(finding.entry);
     writeList(json, config, rule, rule);
     json.raw(",\"line\":");
     json.number(rule.column);
@@ -334,6 +394,7 @@ void writeWithin(JsonWriter& json, const AclConfig& config,
     }
     if (finding.kind != FindingKind::undecided)
       json.raw(finding.safeToRemove ? ",\"safe_to_remove\":true" : ",\"safe_to_remove\":false");
+    if (usesKnown) writeUses(json, config, finding.uses);
     json.raw("}");
   }
   json.raw("]");

@@ -37,6 +37,21 @@ std::map<ListKey, std::vector<int>> listsOf(const AclConfig& config) {
   return lists;
 }
 
+ListKey listKeyOfUse(const ListUse& use, const std::map<ListKey, std::vector<int>>& lists) {
+  int number = -1;
+  if (use.family != UseFamily::ipv6 && !use.list.empty() && use.list.size() <= 4 &&
+      use.list.find_first_not_of("0123456789") == std::string::npos) {
+    number = std::stoi(use.list);
+    if (!isStandardNumber(number) && !isExtendedNumber(number)) number = -1;
+  }
+  if (number >= 0) return {false, number, {}};
+  const ListKey ipv4{false, -1, use.list};
+  if (use.family == UseFamily::ipv4) return ipv4;
+  const ListKey ipv6{true, -1, use.list};
+  if (use.family == UseFamily::ipv6) return ipv6;
+  return lists.contains(ipv4) || !lists.contains(ipv6) ? ipv4 : ipv6;
+}
+
 std::vector<CoverRule> coverRulesOf(const AclConfig& config, const ListKey& key,
                                     const std::vector<int>& entries) {
   std::vector<CoverRule> rules;

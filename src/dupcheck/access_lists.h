@@ -34,6 +34,12 @@ bool listKeyOf(const AclConfig& config, const AclEntry& entry, ListKey& key);
 // The entries of every list of `config`, each list in evaluation order.
 std::map<ListKey, std::vector<int>> listsOf(const AclConfig& config);
 
+// The key of the list `use` refers to: a number when it names one of the
+// numbers of lists (an IPv6 list has a name, always), else its name. A use
+// of either family (a class-map's match) refers to the IPv4 list of its
+// name when `lists` has one, else to an IPv6 list of its name it has.
+ListKey listKeyOfUse(const ListUse& use, const std::map<ListKey, std::vector<int>>& lists);
+
 // The lines of the rules a list ends in, after its last line: an IPv6 list
 // permits neighbour discovery (advertisements, then solicitations) before
 // it denies the rest, as routers of this syntax do, so that a list on an

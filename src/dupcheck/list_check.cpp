@@ -163,13 +163,94 @@ void markSafeSet(const RuleList& list, std::vector<ListFinding>& found) {
   }
 }
 
+// The lists of a configuration and where it uses them.
+struct ListUses {
+  // Every list defined, by its rules or by an opening alone, with its
+  // first line.
+  std::map<ListKey, int> firstLine;
+  std::map<ListKey, std::vector<int>> usesOf;  // indices into config.uses()
+  std::vector<int> undefined;                  // uses of lists not defined
+};
+
+ListUses listUses(const AclConfig& config, const std::map<ListKey, std::vector<int>>& lists) {
+  ListUses found;
+  std::map<ListKey, std::vector<int>> defined = lists;
+  for (const auto& [key, entries] : lists) {
+    int first = config.entryAt(entries.front())->column;
+    for (int entry : entries) first = std::min(first, config.entryAt(entry)->column);
+    found.firstLine[key] = first;
+  }
+  ListKey key;
+  for (const ListOpening& opening : config.openings()) {
+    AclEntry opened;
+    opened.acl_no = opening.aclNo;
+    opened.type = opening.type;
+    if (!listKeyOf(config, opened, key)) continue;
+    defined.try_emplace(key);
+    auto [at, fresh] = found.firstLine.try_emplace(key, opening.line);
+    if (!fresh) at->second = std::min(at->second, opening.line);
+  }
+  const std::vector<ListUse>& uses = config.uses();
+  for (int k = 0; k < static_cast<int>(uses.size()); ++k) {
+    key = listKeyOfUse(uses[static_cast<std::size_t>(k)], defined);
+    if (defined.contains(key)) {
+      found.usesOf[key].push_back(k);
+    } else {
+      found.undefined.push_back(k);
+    }
+  }
+  return found;
+}
+
+// " use=..." of a line whose list has `uses`.
+void writeUses(TextWriter& out, const AclConfig& config, const std::vector<int>& uses) {
+  if (uses.empty()) {
+    out.text(" use=none");
+    return;
+  }
+  bool filters = false;
+  for (std::size_t k = 0; k < uses.size(); ++k) {
+    const ListUse& use = config.uses()[static_cast<std::size_t>(uses[k])];
+    out.text(k == 0 ? " use=" : ", ").text(describeUse(use));
+    filters = filters || use.filtersPackets();
+  }
+  if (!filters) out.text(" (not packet filtering)");
+}
+
 }  // namespace
 
 long long analyseWithin(const AclConfig& config, std::string_view which, TextCursor& details,
                         std::vector<WithinFinding>* findings) {
   TextWriter out(&details);
   long long found = 0;
-  for (const auto& [key, entries] : listsOf(config)) {
+  const std::map<ListKey, std::vector<int>> lists = listsOf(config);
+  const ListUses uses = listUses(config, lists);
+  // A configuration that uses no list says nothing of where its lists are
+  // used: a part of one, most likely, whose lists are not unused.
+  const bool usesKnown = !config.uses().empty();
+  static const std::vector<int> kNoUses;
+  auto writeStart = [&](const ListKey& key, int line) {
+    writeListName(out, key);
+    out.text(" config=").text(which).text(" row=").number(line).text(" ");
+  };
+  for (const auto& [key, firstLine] : uses.firstLine) {
+    const auto used = uses.usesOf.find(key);
+    const std::vector<int>& usedBy = used == uses.usesOf.end() ? kNoUses : used->second;
+    if (usesKnown && usedBy.empty()) {
+      ++found;
+      writeStart(key, firstLine);
+      out.text("unused-list").lineEnd();
+      if (findings) {
+        WithinFinding finding;
+        finding.fault = ListFault::unusedList;
+        finding.list = key;
+        finding.line = firstLine;
+        findings->push_back(std::move(finding));
+      }
+    }
+    const auto listEntries = lists.find(key);
+    if (listEntries == lists.end()) continue;
+    const std::vector<int>& entries = listEntries->second;
     const RuleList list(coverRulesOf(config, key, entries));
     std::vector<ListFinding> listFindings;
     for (Finding& finding : within(list)) {
@@ -187,8 +268,7 @@ long long analyseWithin(const AclConfig& config, std::string_view which, TextCur
     markSafeSet(list, listFindings);
     for (const ListFinding& f : listFindings) {
       const Finding& finding = f.finding;
-      writeListName(out, key);
-      out.text(" config=").text(which).text(" row=").number(finding.line).text(" ");
+      writeStart(key, finding.line);
       switch (finding.kind) {
         case FindingKind::unreachable:
           ++found;
@@ -207,11 +287,30 @@ long long analyseWithin(const AclConfig& config, std::string_view which, TextCur
       }
       if (finding.kind != FindingKind::undecided)
         out.text(f.safe ? " safe-to-remove=yes" : " safe-to-remove=no");
+      if (usesKnown) writeUses(out, config, usedBy);
       out.lineEnd();
       if (findings) {
         findings->push_back(WithinFinding{f.entry, finding.kind, finding.lines,
-                                          finding.conflicting_line, finding.reason, f.safe});
+                                          finding.conflicting_line, finding.reason, f.safe,
+                                          ListFault::none, key, finding.line, usedBy});
       }
+    }
+  }
+  for (int use : uses.undefined) {
+    ++found;
+    const ListUse& reference = config.uses()[static_cast<std::size_t>(use)];
+    const ListKey key = listKeyOfUse(reference, lists);
+    writeStart(key, reference.line);
+    out.text("undefined-reference");
+    writeUses(out, config, {use});
+    out.lineEnd();
+    if (findings) {
+      WithinFinding finding;
+      finding.fault = ListFault::undefinedReference;
+      finding.list = key;
+      finding.line = reference.line;
+      finding.uses = {use};
+      findings->push_back(std::move(finding));
     }
   }
   return found;

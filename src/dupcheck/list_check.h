@@ -32,10 +32,12 @@
 #ifndef DORVEX_DUPCHECK_LIST_CHECK_H_
 #define DORVEX_DUPCHECK_LIST_CHECK_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "dupcheck/access_lists.h"
 #include "space/list_cover.h"
 #include "space/list_within.h"
 #include "dupcheck/pair_test.h"
@@ -63,9 +65,15 @@ struct ListVerdict {
 long long checkListCover(AclConfig& source, AclConfig& setting, TextCursor& details,
                          std::vector<DuplicatePair>* pairs, std::vector<ListVerdict>* verdicts);
 
-// What the within analysis found of one line of a configuration's list.
+// What the within analysis found of a whole list, in a configuration that
+// says where it uses lists (one use at least): a use of a list it does not
+// define (on many devices: no filtering at all), a list it never uses.
+enum class ListFault : std::uint8_t { none, undefinedReference, unusedList };
+
+// What the within analysis found of one line of a configuration's list, or
+// of a whole list (`fault`).
 struct WithinFinding {
-  int entry = -1;  // the line's entry
+  int entry = -1;  // the line's entry; -1 for a list fault
   // unreachable: every packet it matches is decided by earlier lines;
   // redundant: later lines (or the implicit deny) would decide the packets
   // that reach it alike; undecided: which depends on traffic not exactly
@@ -80,6 +88,14 @@ struct WithinFinding {
   // unreachable, redundant: in the list's set of lines that can all be
   // removed together with no decision changed (removal_set.h).
   bool safeToRemove = false;
+  ListFault fault = ListFault::none;
+  // The list, and the line: the finding's, the line of an undefined
+  // reference, the first line of an unused list.
+  ListKey list;
+  int line = 0;
+  // The uses of the list, as indices into AclConfig::uses(); of an
+  // undefined reference, that use.
+  std::vector<int> uses;
 };
 
 // The within analysis of every list of `config` on its own, read as the
@@ -92,8 +108,19 @@ struct WithinFinding {
 //   (implicit-deny for the end of the list)
 //   " ACL=<list> config=<which> row=<line> undecided reason=<why>\r\n"
 //
-// and each finding to `findings` when given. Returns the number of lines
-// found unreachable or redundant.
+// When the configuration uses a list anywhere, each of these lines ends in
+// " use=<use>, <use>..." (describeUse(), and " (not packet filtering)"
+// when no use filters packets) or " use=none"; each list never used gets
+//
+//   " ACL=<list> config=<which> row=<its first line> unused-list\r\n"
+//
+// before the lines of its own, and each use of a list not defined, after
+// every list,
+//
+//   " ACL=<list> config=<which> row=<line> undefined-reference use=<use>\r\n".
+//
+// Appends each finding to `findings` when given. Returns the number of
+// lines found unreachable or redundant, and of lists unused or undefined.
 // REQUIRES: config is parsed (AclConfig::checkConfig()).
 long long analyseWithin(const AclConfig& config, std::string_view which, TextCursor& details,
                         std::vector<WithinFinding>* findings);

@@ -45,6 +45,8 @@ bool AclConfig::reset(std::string_view text, bool annotate, Syntax readSyntax) {
   emptyTable(names, kInitialTableSize);
   longNames.clear();
   emptyTable(lineRecords, kInitialTableSize);
+  listUses.clear();
+  listOpenings.clear();
   nameCount_ = 0;
   annotating = false;
   syntax = readSyntax;

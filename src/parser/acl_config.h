@@ -27,6 +27,7 @@
 
 #include "parser/acl_entry.h"
 #include "parser/check_modes.h"
+#include "parser/list_uses.h"
 #include "parser/rule_match.h"
 #include "parser/rule_options.h"
 #include "text/text_cursor.h"
@@ -65,6 +66,16 @@ struct LineRecord {
 // access-list statement" when its first word, after a sequence number in
 // the full syntax, is "access-list", "permit" or "deny", or its first two
 // words are "ip access-list" (or "ipv6 access-list").
+// A line that opened a list ("ip access-list extended NAME", "ipv6
+// access-list NAME", a listing's header) or a remark of a numbered list
+// ("access-list 10 remark ..."), in the full syntax: a list's first line
+// when it comes before its rules.
+struct ListOpening {
+  int line = 0;
+  int aclNo = kNotSet;  // as its rules carry it
+  int type = kNotSet;   // kStandardRule, kExtendedRule or kIpv6Rule
+};
+
 struct ReadCounts {
   int rules = 0;               // rules read: entries neither in error nor left unread
   int notRead = 0;             // access-list lines in error ("E")
@@ -120,6 +131,14 @@ class AclConfig {
   // lines that committed nothing, unannotated; leaves the input at its end,
   // as a parse does. For a text listed without a parse.
   void recordRemainingLines();
+
+  // Where the last checkConfig() found lists used, and the lines that
+  // opened lists, in order (full syntax only; list_uses.h).
+  const std::vector<ListUse>& uses() const { return listUses; }
+  const std::vector<ListOpening>& openings() const { return listOpenings; }
+  // Used by the statement parser.
+  std::vector<ListUse>& usesToFill() { return listUses; }
+  void addOpening(const ListOpening& opening) { listOpenings.push_back(opening); }
 
   // What the last checkConfig() read, for the front ends to report.
   const ReadCounts& readCounts() const { return counts; }
@@ -230,6 +249,8 @@ class AclConfig {
   std::vector<AclEntry> entries;
   int entryCount_ = 0;
   std::vector<LineRecord> lineRecords;
+  std::vector<ListUse> listUses;
+  std::vector<ListOpening> listOpenings;
   // Per entry, the current one last: its place in optionsTable, or -1 for
   // none (kNoOptions).
   std::vector<int> optionsIndex;

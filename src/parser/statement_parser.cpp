@@ -145,6 +145,27 @@ bool StatementParser::parseAll() {
       case StatementKind::groupDefinition: noteOutsideList("object-group"); break;
       case StatementKind::groupMember: note("group member"); break;
     }
+    if (full()) {
+      const int number = static_cast<int>(line);
+      if (kind == StatementKind::notAcl) {
+        uses.read(words, number, config.usesToFill());
+      } else {
+        uses.pass(words);
+      }
+      const bool opening = kind == StatementKind::listOpening || kind == StatementKind::ipv6List ||
+                           kind == StatementKind::listingOpening;
+      if (opening && config.entryCount() == entries && config.current().acl_no != kNoList) {
+        config.addOpening({number, config.current().acl_no, config.current().type});
+      }
+      // A numbered list's remark before its rules is its first line too.
+      int listNumber = 0;
+      if (kind == StatementKind::remark && words.view(0) == "access-list" &&
+          TextCursor::parseDecimal(words.view(1), listNumber) &&
+          (isStandardNumber(listNumber) || isExtendedNumber(listNumber))) {
+        config.addOpening(
+            {number, listNumber, isStandardNumber(listNumber) ? kStandardRule : kExtendedRule});
+      }
+    }
     // The entries are counted once the parse is done (countEntries()), but
     // for the one thing only the words can tell: whether a line that was not
     // read looks like an access-list statement.

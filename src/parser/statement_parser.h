@@ -60,6 +60,9 @@
 //   unread list entry (" 10 dynamic ...") keeps its number, never refused.
 //   The firewall form's "line N" is a position, not a number: its rules
 //   are numbered in the order written.
+// - where lists are used (list_uses.h): read from the lines that are no
+//   access-list statement and kept in the config, which also keeps the
+//   lines that opened lists; the annotation is the same.
 // An erroneous rule of an open list keeps the list open in the full
 // syntax, whatever its error. Each Note and Unsupported ends in "\r\n".
 #ifndef DORVEX_PARSER_STATEMENT_PARSER_H_
@@ -74,6 +77,7 @@
 
 #include "parser/acl_config.h"
 #include "parser/check_modes.h"
+#include "parser/list_uses.h"
 #include "parser/object_groups.h"
 #include "parser/operand_parsers.h"
 #include "parser/word_row.h"
@@ -212,6 +216,7 @@ class StatementParser {
   TextWriter& out = target.out;
   WordRow words;
   ObjectGroups groups;
+  UseReader uses;
   // Whether the line before opened or continued a definition of a group.
   bool inDefinition = false;
   std::unordered_map<std::string_view, int> firewallLists;

@@ -349,9 +349,12 @@ TEST_F(ConsoleDriverTest, FindingsViewLinesAFindingEach) {
 // classic and exact covers say whether duplications were found, the
 // order-aware modes whether something needs a look.
 TEST_F(ConsoleDriverTest, ExitStatusOfEachMode) {
-  write("a.cfg", "access-list 101 permit tcp any any eq 80\n");
+  const char* const a101 = "access-list 101 permit tcp any any eq 80\n";
+  write("a.cfg", a101);
   write("c.cfg", "access-list 101 permit tcp any any eq 443\n");
   write("w.cfg", "access-list 101 permit tcp any any\naccess-list 101 permit tcp any any eq 80\n");
+  write("u.cfg", "interface e0\n ip access-group 101 in\n" + std::string(a101));
+  write("n.cfg", "interface e0\n ip access-group 101 in\naccess-list 102 permit ip any any\n");
   const struct {
     const char* options;
     int status;
@@ -364,6 +367,8 @@ TEST_F(ConsoleDriverTest, ExitStatusOfEachMode) {
       {"--syntax full --cover list a.cfg c.cfg", 1},  // not covered
       {"--within a.cfg", 0},
       {"--within w.cfg", 1},  // a line hidden
+      {"--within u.cfg", 0},  // the list used
+      {"--within n.cfg", 1},  // a list unused, a use of a list not defined
       {"--diff a.cfg a.cfg", 0},
       {"--diff a.cfg c.cfg", 1},  // a decision changed
   };

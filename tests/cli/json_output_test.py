@@ -255,6 +255,21 @@ class JsonOutputTest(unittest.TestCase):
                                                      finding["kind"].encode())
                     self.assertIn(line, details)
 
+    def test_where_lists_are_used(self):
+        """The example that says where its lists are used: its unused list,
+        its use of a list not defined, and where a flagged line's list is
+        used."""
+        config = os.path.join(SOURCES, "examples", "real", "site-gateway.cfg")
+        within = self.document(["--no-report", "--within", config], 1)["checks"][0]["source"][
+            "within"]
+        faults = [(f["kind"], f["list"], f["line"]) for f in within if "safe_to_remove" not in f]
+        self.assertIn(("unused-list", {"kind": "extended", "name": "OLD-PARTNER"}, 80), faults)
+        self.assertIn(("undefined-reference", {"kind": "ipv4", "name": "GUEST-IN"}, 26), faults)
+        [hidden] = [f for f in within if f["list"].get("name") == "OUTSIDE-IN"
+                    and f["kind"] == "unreachable"]
+        self.assertEqual([{"kind": "interface", "name": "Ethernet0/0", "direction": "in",
+                           "line": 12, "filters_packets": True}], hidden["uses"])
+
     def test_shift_jis_bytes_survive(self):
         name = b"\x83\x5c\x83\x7c"  # two katakana, the second bytes "\" and "|"
         comment = b"! \x95\x5c\x8e\xa6 comment \x83\x7c\x81\x5c"

@@ -342,3 +342,70 @@ TEST(ListCheckTest, ListsEndAsOnADevice) {
 
 }  // namespace
 }  // namespace dorvex
+
+namespace dorvex {
+namespace {
+
+// Where lists are used: a use by number or name and family, the lists never
+// used, the uses of lists not defined; nothing of the kind for a
+// configuration that uses no list.
+TEST(ListCheckTest, WithinSaysWhereListsAreUsed) {
+  const std::string lists =
+      "access-list 10 permit 10.0.0.0 0.255.255.255\naccess-list 10 permit host 10.0.0.1\n"
+      "ip access-list extended E\n permit tcp any any\n permit tcp any any eq 80\n"
+      "ipv6 access-list V\n permit tcp any any eq 22\n";
+  const struct {
+    const char* what;
+    const char* uses;
+    const char* details;
+    long long found;
+  } kCases[] = {
+      {"no use: nothing unused", "",
+       " ACL=E config=source row=5 unreachable blocking-rows=4 safe-to-remove=yes\r\n"
+       " ACL=10 config=source row=2 unreachable blocking-rows=1 safe-to-remove=yes\r\n",
+       2},
+      {"by name, by number, an IPv6 list unused",
+       "interface e0\n ip access-group E in\n ip access-group 10 out\nline vty 0 4\n"
+       " access-class 10 in\n",
+       " ACL=E config=source row=5 unreachable blocking-rows=4 safe-to-remove=yes "
+       "use=interface e0 in\r\n"
+       " ACL=10 config=source row=2 unreachable blocking-rows=1 safe-to-remove=yes "
+       "use=interface e0 out, line vty 0 4 in\r\n"
+       " ACL=V config=source row=6 unused-list\r\n",
+       3},
+      {"the wrong family is no use; a feature that filters no packet",
+       "interface e0\n ipv6 traffic-filter E in\n ip access-group V in\nrouter ospf 1\n"
+       " distribute-list 10 in\nclass-map C\n match access-group name V\n",
+       " ACL=E config=source row=3 unused-list\r\n"
+       " ACL=E config=source row=5 unreachable blocking-rows=4 safe-to-remove=yes use=none\r\n"
+       " ACL=10 config=source row=2 unreachable blocking-rows=1 safe-to-remove=yes "
+       "use=distribute-list in router ospf 1 (not packet filtering)\r\n"
+       " ACL=E config=source row=9 undefined-reference use=interface e0 in\r\n"
+       " ACL=V config=source row=10 undefined-reference use=interface e0 in\r\n",
+       5},
+      {"a numbered list's remark is its first line",
+       "interface e0\n ip access-group E in\n ip access-group 10 in\n ipv6 traffic-filter V in\n"
+       "access-list 98 remark gone\naccess-list 98 permit any\n",
+       " ACL=E config=source row=5 unreachable blocking-rows=4 safe-to-remove=yes "
+       "use=interface e0 in\r\n"
+       " ACL=10 config=source row=2 unreachable blocking-rows=1 safe-to-remove=yes "
+       "use=interface e0 in\r\n ACL=98 config=source row=12 unused-list\r\n",
+       3},
+  };
+  auto checked = CheckedConfigs::make();
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    const std::string text = lists + c.uses;
+    ASSERT_TRUE(checked->parse(text, text, Syntax::full));
+    std::vector<WithinFinding> findings;
+    EXPECT_EQ(c.found, analyseWithin(checked->source, "source", checked->details, &findings));
+    EXPECT_EQ(c.details, checked->details.view());
+    // A list fault is never a line to remove.
+    for (const WithinFinding& f : findings) {
+      EXPECT_TRUE(f.fault == ListFault::none || !f.safeToRemove);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dorvex

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build="${1:-build}"
-filter="${2:-ParserGoldenTest.*:GoldenCheckTest.*}"
+filter="${2:-ParserGoldenTest.*:GoldenCheckTest.*:GoldenWithinTest.*}"
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" --target dorvex_tests -j"$(nproc)"
 DORVEX_REGENERATE=1 "$build/tests/dorvex_tests" --gtest_filter="$filter"
