@@ -31,7 +31,7 @@ bool indented(const WordRow& words) {
 
 std::string_view useKindName(UseKind kind) {
   switch (kind) {
-    case UseKind::interface: return "interface";
+    case UseKind::port: return "interface";
     case UseKind::line: return "line";
     case UseKind::routeMap: return "route-map";
     case UseKind::distributeList: return "distribute-list";
@@ -81,7 +81,7 @@ void UseReader::readTopLevel(const WordRow& words, int line, std::vector<ListUse
   context = Context::none;
   contextName.clear();
   if (first == "interface") {
-    context = Context::interface;
+    context = Context::port;
     contextName = wordsFrom(words, 1);
   } else if (first == "line") {
     context = Context::line;
@@ -99,7 +99,7 @@ void UseReader::readTopLevel(const WordRow& words, int line, std::vector<ListUse
   } else if (first == "access-group") {
     // The firewall form: "access-group NAME in interface X", or "global".
     const std::string_view where = words.view(2) == "global" ? "global" : words.view(4);
-    add(uses, line, UseKind::interface, UseFamily::ipv4, words.view(1), where, words.view(2));
+    add(uses, line, UseKind::port, UseFamily::ipv4, words.view(1), where, words.view(2));
   } else if (first == "ip" && words.view(1) == "nat" && words.view(3) == "source" &&
              words.view(4) == "list") {
     const std::string where = std::string(words.view(2)) + " source";
@@ -121,12 +121,12 @@ void UseReader::readTopLevel(const WordRow& words, int line, std::vector<ListUse
 void UseReader::readIndented(const WordRow& words, int line, std::vector<ListUse>& uses) {
   const std::string_view first = words.view(0), second = words.view(1);
   switch (context) {
-    case Context::interface:
+    case Context::port:
       if (first == "ip" && second == "access-group") {
-        add(uses, line, UseKind::interface, UseFamily::ipv4, words.view(2), contextName,
+        add(uses, line, UseKind::port, UseFamily::ipv4, words.view(2), contextName,
             words.view(3));
       } else if (first == "ipv6" && second == "traffic-filter") {
-        add(uses, line, UseKind::interface, UseFamily::ipv6, words.view(2), contextName,
+        add(uses, line, UseKind::port, UseFamily::ipv6, words.view(2), contextName,
             words.view(3));
       }
       return;

@@ -24,8 +24,9 @@
 
 namespace dorvex {
 
+// `port` is an interface (the word "interface" is a macro on one platform).
 enum class UseKind : std::uint8_t {
-  interface,
+  port,
   line,
   routeMap,
   distributeList,
@@ -40,7 +41,7 @@ enum class UseFamily : std::uint8_t { ipv4, ipv6, either };
 
 struct ListUse {
   int line = 0;  // the line of the use
-  UseKind kind = UseKind::interface;
+  UseKind kind = UseKind::port;
   UseFamily family = UseFamily::ipv4;
   std::string list;  // the list's name or number, as written
   // The interface, the terminal lines ("vty 0 4"), the map or the router
@@ -49,7 +50,7 @@ struct ListUse {
   std::string direction;  // "in", "out", or empty
   // Interfaces and terminal lines filter packets with the list; the other
   // features only select routes, addresses or traffic classes by it.
-  bool filtersPackets() const { return kind == UseKind::interface || kind == UseKind::line; }
+  bool filtersPackets() const { return kind == UseKind::port || kind == UseKind::line; }
 };
 
 // The name of a use's kind: "interface", "line", "route-map",
@@ -71,7 +72,7 @@ class UseReader {
   void pass(const WordRow& words);
 
  private:
-  enum class Context : std::uint8_t { none, interface, line, routeMap, router, classMap };
+  enum class Context : std::uint8_t { none, port, line, routeMap, router, classMap };
   void add(std::vector<ListUse>& uses, int line, UseKind kind, UseFamily family,
            std::string_view list, std::string_view where, std::string_view direction);
   void readIndented(const WordRow& words, int line, std::vector<ListUse>& uses);
