@@ -123,11 +123,9 @@ void UseReader::readIndented(const WordRow& words, int line, std::vector<ListUse
   switch (context) {
     case Context::port:
       if (first == "ip" && second == "access-group") {
-        add(uses, line, UseKind::port, UseFamily::ipv4, words.view(2), contextName,
-            words.view(3));
+        add(uses, line, UseKind::port, UseFamily::ipv4, words.view(2), contextName, words.view(3));
       } else if (first == "ipv6" && second == "traffic-filter") {
-        add(uses, line, UseKind::port, UseFamily::ipv6, words.view(2), contextName,
-            words.view(3));
+        add(uses, line, UseKind::port, UseFamily::ipv6, words.view(2), contextName, words.view(3));
       }
       return;
     case Context::line:

@@ -25,15 +25,7 @@
 namespace dorvex {
 
 // `port` is an interface (the word "interface" is a macro on one platform).
-enum class UseKind : std::uint8_t {
-  port,
-  line,
-  routeMap,
-  distributeList,
-  nat,
-  snmp,
-  classMap
-};
+enum class UseKind : std::uint8_t { port, line, routeMap, distributeList, nat, snmp, classMap };
 
 // The family of the list a use refers to; a class-map's match names a list
 // of either.
