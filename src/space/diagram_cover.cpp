@@ -127,6 +127,37 @@ std::vector<int> decidingLines(const RuleList& list, RuleList::Sets& sets,
   return lines;
 }
 
+std::size_t RuleList::Sets::prefixUpTo(int position) {
+  const auto wanted = static_cast<std::size_t>(position / kStride);
+  DecisionDiagram& dd = space.sets();
+  while (!prefixesStopped && lowerBefore.size() <= wanted) {
+    // Made apart from any question, under a guard of its own share.
+    dd.truncate(mark);
+    const std::size_t start = dd.nodeCount(), guard = dd.maxNodes();
+    dd.setMaxNodes(std::min(guard, start + budget / 8 - std::min(budget / 8, prefixNodes)));
+    try {
+      const std::size_t k = lowerBefore.size() - 1;
+      Node lowerUnion = lowerBefore[k], upperUnion = upperBefore[k];
+      for (std::size_t p = k * kStride; p < (k + 1) * kStride; ++p) {
+        lowerUnion = dd.join(lowerUnion, lower[p]);
+        upperUnion = dd.join(upperUnion, upper[p]);
+      }
+      // A union that grows by more than a few nodes a rule is no cheaper
+      // than the rules one by one: the prefixes stop there.
+      if (dd.nodeCount() - start > kGrowth * kStride) throw SpaceExhausted(dd.nodeCount());
+      lowerBefore.push_back(lowerUnion);
+      upperBefore.push_back(upperUnion);
+      prefixNodes += dd.nodeCount() - start;
+      mark = dd.nodeCount();
+    } catch (const SpaceExhausted&) {
+      dd.truncate(mark);
+      prefixesStopped = true;
+    }
+    dd.setMaxNodes(guard);
+  }
+  return std::min(wanted, lowerBefore.size() - 1);
+}
+
 void RuleList::DropSets::operator()(Sets* sets) const { delete sets; }
 
 RuleList::Sets& RuleList::sets(const CoverLimits& limits) const {

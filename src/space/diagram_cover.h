@@ -33,10 +33,23 @@ struct RuleList::Sets {
     if (space.sets().nodeCount() > mark + budget / 8) space.sets().truncate(mark);
   }
 
+  // The unions of the sets of the rules before k * kStride, made in order
+  // as far as asked (prefixUpTo()) and while they stay within a share of
+  // the guard: a line whose every earlier rule meets it (nested ranges)
+  // then costs a stride of unions, not its position in the list. Index k
+  // of `lowerBefore` and `upperBefore`; their nodes stay with the list.
+  static constexpr int kStride = 64;
+  static constexpr std::size_t kGrowth = 8;  // nodes a rule, at most, or the prefixes stop
+  std::vector<Node> lowerBefore{DecisionDiagram::kNone}, upperBefore{DecisionDiagram::kNone};
+  bool prefixesStopped = false;
+  // The largest k with k * kStride <= position that the share allows.
+  std::size_t prefixUpTo(int position);
+
   HeaderSpace space;
   std::vector<Node> upper, lower;
   std::size_t mark = 0;
   std::size_t budget = 0;  // the whole guard
+  std::size_t prefixNodes = 0;
 };
 
 // The packets of `rule`: the union of its boxes and of its products.

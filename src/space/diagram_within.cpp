@@ -86,12 +86,19 @@ std::optional<Finding> judgeLine(const RuleList& list, RuleList::Sets& sets, int
 
   const Node packets = sets.upper[position];
   // The packets that may reach the line (no earlier line surely matches
-  // them) and those that surely do (no earlier line may).
-  const Node mayReach = dd.diff(packets, unionWithin(dd, earlier, sets.lower, packets));
+  // them) and those that surely do (no earlier line may): the rules before
+  // a stride's start as one union, the rest one by one.
+  const std::size_t k = sets.prefixUpTo(position);
+  const std::vector<int> since(std::lower_bound(earlier.begin(), earlier.end(),
+                                                static_cast<int>(k) * RuleList::Sets::kStride),
+                               earlier.end());
+  const Node mayReach =
+      dd.diff(dd.diff(packets, sets.lowerBefore[k]), unionWithin(dd, since, sets.lower, packets));
   const bool earlierExact =
       std::all_of(earlier.begin(), earlier.end(), [&](int p) { return list.rules()[p].exact; });
-  const Node sureReach =
-      earlierExact ? mayReach : dd.diff(packets, unionWithin(dd, earlier, sets.upper, packets));
+  const Node sureReach = earlierExact ? mayReach
+                                      : dd.diff(dd.diff(packets, sets.upperBefore[k]),
+                                                unionWithin(dd, since, sets.upper, packets));
   if (mayReach == DecisionDiagram::kNone) return unreachable(list, sets, position, earlier);
   if (!rule.exact) return undecided(rule, lineReason(rule));
   if (sureReach == DecisionDiagram::kNone) {
