@@ -28,6 +28,7 @@ add_executable(dorvex-cli
   src/cli/run_output.cpp
   src/cli/json_output.cpp
   src/cli/findings_view.cpp
+  src/cli/sarif_output.cpp
 )
 target_link_libraries(dorvex-cli PRIVATE dorvex_platform CLI11::CLI11)
 

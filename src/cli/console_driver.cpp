@@ -230,7 +230,7 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
   // Only --print analysis and the JSON show the annotated texts.
   request.analysisText = options.print == "analysis" || options.format == "json";
   request.modes = options.modes;
-  workspace.recordPairs(options.format == "json" || !options.cleanupFile.empty() ||
+  workspace.recordPairs(options.format != "text" || !options.cleanupFile.empty() ||
                         options.print == "findings");
   ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", reports.store);
   CheckResult result = workspace.runCheck(request, frontEnd);
@@ -313,6 +313,10 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
                       options.moreSettingPaths.end());
   if (options.format == "json" && !options.print.empty()) {
     err << "dorvex: --print does not go with --format json, which holds every text\n";
+    return kExitTrouble;
+  }
+  if (options.format == "sarif" && !options.print.empty()) {
+    err << "dorvex: --print does not go with --format sarif, which holds the findings\n";
     return kExitTrouble;
   }
   if (!options.cleanupFile.empty() && settingPaths.size() > 1) {
