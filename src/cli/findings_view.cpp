@@ -142,8 +142,8 @@ class Collector {
                 (d.new_action == Action::permit ? "permitted" : "denied") + " (" + other +
                 "), e.g. " + describe(d.witness, c.ipv6);
         items.push_back(Item{list, file, line, kChanged, std::move(text), {}});
-        relate(1 - file, {file == 1 ? d.old_line : d.new_line},
-               file == 1 ? "old deciding line" : "new deciding line");
+        // At the old line, the new one is the end of the list: no line.
+        if (file == 1) relate(0, {d.old_line}, "old deciding line");
         break;
       }
       case ChangeRecord::Kind::listAdded:
