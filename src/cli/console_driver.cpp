@@ -8,6 +8,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "cli/html_report.h"
 #include "cli/run_output.h"
 #include "dupcheck/cleanup.h"
 #include "platform/config_file.h"
@@ -231,7 +232,7 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
   request.analysisText = options.print == "analysis" || options.format == "json";
   request.modes = options.modes;
   workspace.recordPairs(options.format != "text" || !options.cleanupFile.empty() ||
-                        options.print == "findings");
+                        !options.htmlFile.empty() || options.print == "findings");
   ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", reports.store);
   CheckResult result = workspace.runCheck(request, frontEnd);
 
@@ -258,6 +259,14 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
   }
   run.checked = true;
   if (!options.cleanupFile.empty() && !writeCleanup(options, run, workspace, err)) return;
+  if (!options.htmlFile.empty()) {
+    NamedReportFile file(options.htmlFile, true);
+    std::string path, reason;
+    if (!file.store({}, {}, {htmlReport(workspace, run.sourcePath, run.settingPath)}, path,
+                    reason)) {
+      return trouble(run, "--html: " + options.htmlFile + ": " + reason, err);
+    }
+  }
   // The order-aware modes answer whether something needs a look (a rule
   // not covered or undecided, a line hidden or repeated, a changed
   // decision); the classic and exact covers whether duplications were found.
@@ -321,6 +330,11 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
   }
   if (!options.cleanupFile.empty() && settingPaths.size() > 1) {
     err << "dorvex: --cleanup names the commands of one check, but " << settingPaths.size()
+        << " setting configs are given\n";
+    return kExitTrouble;
+  }
+  if (!options.htmlFile.empty() && settingPaths.size() > 1) {
+    err << "dorvex: --html names the page of one check, but " << settingPaths.size()
         << " setting configs are given\n";
     return kExitTrouble;
   }

@@ -36,6 +36,7 @@ struct DriverOptions {
   // or "sarif" for the findings as one SARIF log (docs/sarif-output.md).
   std::string format = "text";
   std::string cleanupFile;  // with modes.within: the cleanup commands go here
+  std::string htmlFile;     // the HTML report of the check goes here (html_report.h)
   bool colour = false;      // --print findings in colour (stdout is a terminal)
 };
 

@@ -77,6 +77,10 @@ int main(int argc, char** argv) {
                  "list by list, the lines marked safe-to-remove=yes")
       ->check(namesAFile)
       ->needs("--within");
+  app.add_option("--html", options.htmlFile,
+                 "also write the check as one self-contained HTML page to this file: both "
+                 "configurations line by line with their marks, each finding linked to its lines")
+      ->check(namesAFile);
   app.add_option("--format", options.format,
                  "text (the default); json: one JSON document on stdout, holding every text; "
                  "sarif: the findings as one SARIF 2.1.0 log on stdout")
@@ -99,7 +103,8 @@ int main(int argc, char** argv) {
           ->excludes(report)
           ->excludes("--no-report")
           ->excludes("--output-dir")
-          ->excludes("--fail-on-unread");
+          ->excludes("--fail-on-unread")
+          ->excludes("--html");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
