@@ -57,8 +57,9 @@ std::string kindClass(CheckFinding::Kind kind) {
 // Colours of the kinds as the findings view gives them on a terminal: red
 // for what decides otherwise, yellow for what is not known, cyan for lines
 // a cleanup may take, magenta for lines not read.
-constexpr const char* kKindBackgrounds[CheckFinding::kKinds] = {"#fdd", "#ffc", "#dff",
-                                                                "#dff", "#fdd", "#fdf"};
+constexpr const char* kKindBackgrounds[] = {"#fdd", "#ffc", "#dff", "#dff", "#fdd", "#fdf"};
+// A new kind of finding needs its colour here.
+static_assert(sizeof kKindBackgrounds / sizeof kKindBackgrounds[0] == CheckFinding::kKinds);
 
 constexpr char kStyle[] =
     "body{font:14px/1.4 sans-serif;margin:0 1em 2em;color:#222}"
