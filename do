@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 BUILD_PACKAGES=(build-essential cmake libgtest-dev libbenchmark-dev libcli11-dev
-  python3 python3-jsonschema)
+  python3 python3-jsonschema chromium)
 
 install_missing() {
   local missing=()

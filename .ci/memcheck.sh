@@ -83,9 +83,14 @@ run_case "long lines" "0" --print summary "$work/long.cfg" "$work/long.cfg"
 printf 'access-list 10 permit any\raccess-list 10 deny any\r\n' >"$work/mostlycr.cfg"
 run_case "mostly CR line ends" "0" --print report "$work/mostlycr.cfg" "$work/bom.cfg"
 
-# The outputs for scripts: JSON with Shift-JIS bytes, several setting
-# configs, one of them missing, in JSON and as text.
+# The outputs for scripts: JSON, SARIF and the HTML page with Shift-JIS
+# bytes, several setting configs, one of them missing, in JSON, SARIF and as
+# text.
 run_case "JSON, Shift-JIS" "1" --format json "$work/sjis.cfg" "$work/sjis.cfg"
+run_case "SARIF and the HTML report, Shift-JIS" "1" --within --format sarif --html "$work/sjis.html" \
+  "$work/sjis.cfg" "$work/sjis.cfg"
+run_case "several setting configs, SARIF" "2" --cover list --within --format sarif \
+  examples/source.cfg examples/setting.cfg "$work/missing.cfg"
 run_case "several setting configs, JSON" "2" --format json examples/source.cfg \
   examples/setting.cfg "$work/missing.cfg" examples/source.cfg
 run_case "several setting configs, text" "1" --print summary examples/source.cfg \

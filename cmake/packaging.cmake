@@ -15,7 +15,7 @@ else()
   install(FILES docs/dorvex.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES packaging/dorvex.bash-completion
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME dorvex)
-  install(FILES README.md docs/json-output.md docs/json-output.schema.json
+  install(FILES README.md docs/json-output.md docs/json-output.schema.json docs/sarif-output.md
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 

@@ -18,6 +18,8 @@ add_library(dorvex_console STATIC
   src/cli/run_output.cpp
   src/cli/json_output.cpp
   src/cli/findings_view.cpp
+  src/cli/sarif_output.cpp
+  src/cli/html_report.cpp
 )
 target_link_libraries(dorvex_console PUBLIC dorvex_platform)
 

@@ -28,6 +28,8 @@ add_executable(dorvex-cli
   src/cli/run_output.cpp
   src/cli/json_output.cpp
   src/cli/findings_view.cpp
+  src/cli/sarif_output.cpp
+  src/cli/html_report.cpp
 )
 target_link_libraries(dorvex-cli PRIVATE dorvex_platform CLI11::CLI11)
 

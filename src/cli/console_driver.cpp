@@ -8,6 +8,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "cli/html_report.h"
 #include "cli/run_output.h"
 #include "dupcheck/cleanup.h"
 #include "platform/config_file.h"
@@ -230,8 +231,8 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
   // Only --print analysis and the JSON show the annotated texts.
   request.analysisText = options.print == "analysis" || options.format == "json";
   request.modes = options.modes;
-  workspace.recordPairs(options.format == "json" || !options.cleanupFile.empty() ||
-                        options.print == "findings");
+  workspace.recordPairs(options.format != "text" || !options.cleanupFile.empty() ||
+                        !options.htmlFile.empty() || options.print == "findings");
   ConsoleFrontEnd frontEnd(err, options.quiet, options.print == "report", reports.store);
   CheckResult result = workspace.runCheck(request, frontEnd);
 
@@ -258,6 +259,14 @@ void checkOnePair(const DriverOptions& options, std::string_view sourceText, Rep
   }
   run.checked = true;
   if (!options.cleanupFile.empty() && !writeCleanup(options, run, workspace, err)) return;
+  if (!options.htmlFile.empty()) {
+    NamedReportFile file(options.htmlFile, true);
+    std::string path, reason;
+    if (!file.store({}, {}, {htmlReport(workspace, run.sourcePath, run.settingPath)}, path,
+                    reason)) {
+      return trouble(run, "--html: " + options.htmlFile + ": " + reason, err);
+    }
+  }
   // The order-aware modes answer whether something needs a look (a rule
   // not covered or undecided, a line hidden or repeated, a changed
   // decision); the classic and exact covers whether duplications were found.
@@ -315,8 +324,17 @@ int check(const DriverOptions& options, std::ostream& out, std::ostream& err) {
     err << "dorvex: --print does not go with --format json, which holds every text\n";
     return kExitTrouble;
   }
+  if (options.format == "sarif" && !options.print.empty()) {
+    err << "dorvex: --print does not go with --format sarif, which holds the findings\n";
+    return kExitTrouble;
+  }
   if (!options.cleanupFile.empty() && settingPaths.size() > 1) {
     err << "dorvex: --cleanup names the commands of one check, but " << settingPaths.size()
+        << " setting configs are given\n";
+    return kExitTrouble;
+  }
+  if (!options.htmlFile.empty() && settingPaths.size() > 1) {
+    err << "dorvex: --html names the page of one check, but " << settingPaths.size()
         << " setting configs are given\n";
     return kExitTrouble;
   }

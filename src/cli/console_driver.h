@@ -32,9 +32,11 @@ struct DriverOptions {
   bool replaceReport = false;  // reportFile may replace what is there
   bool noReport = false;       // no report file at all
   bool printRaw = false;       // --print summary/analysis without "==> FILE <==" headers
-  // "text", or "json" for one JSON document on stdout (docs/json-output.md).
+  // "text", "json" for one JSON document on stdout (docs/json-output.md),
+  // or "sarif" for the findings as one SARIF log (docs/sarif-output.md).
   std::string format = "text";
   std::string cleanupFile;  // with modes.within: the cleanup commands go here
+  std::string htmlFile;     // the HTML report of the check goes here (html_report.h)
   bool colour = false;      // --print findings in colour (stdout is a terminal)
 };
 

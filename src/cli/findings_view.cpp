@@ -10,17 +10,8 @@ namespace dorvex {
 
 namespace {
 
-enum Kind {
-  kNotCovered,
-  kUndecided,
-  kUnreachable,
-  kRedundant,
-  kChanged,
-  kNotRead,
-  kUndefinedReference,
-  kUnusedList,
-  kKinds
-};
+using enum CheckFinding::Kind;
+using Item = CheckFinding;
 
 constexpr const char* kKindNames[kKinds] = {"not-covered",         "undecided",  "unreachable",
                                             "redundant",           "changed",    "not read",
@@ -30,14 +21,6 @@ constexpr const char* kKindNames[kKinds] = {"not-covered",         "undecided", 
 // for lines not read.
 constexpr const char* kKindColours[kKinds] = {"\033[31m", "\033[33m", "\033[36m", "\033[36m",
                                               "\033[31m", "\033[35m", "\033[31m", "\033[36m"};
-
-struct Item {
-  std::string list;  // the list's name or number
-  int file = 0;      // 0 the source config, 1 the setting config
-  int line = 0;      // 0: none
-  Kind kind = kNotCovered;
-  std::string text;  // the line's text, then what the finding says
-};
 
 std::string listLabel(const ListKey& key) {
   return key.number >= 0 ? std::to_string(key.number) : std::string(key.name);
@@ -88,13 +71,14 @@ class Collector {
 
  private:
   // An item at the line of `entry` of `config`.
-  void add(int file, const AclConfig& config, int entry, Kind kind, const std::string& what) {
+  void add(int file, const AclConfig& config, int entry, CheckFinding::Kind kind,
+           const std::string& what) {
     const AclEntry& rule = *config.entryAt(entry);
     ListKey key;
     const std::string list = listKeyOf(config, rule, key) ? listLabel(key) : "-";
     std::string text(writtenLine(config, rule.column));
     if (!what.empty()) text += ": " + what;
-    items.push_back(Item{list, file, rule.column, kind, std::move(text)});
+    items.push_back(Item{list, file, rule.column, kind, std::move(text), {}});
   }
 
   void verdict(const AclConfig& setting, const ListVerdict& v) {
@@ -107,6 +91,7 @@ class Collector {
         add(1, setting, v.settingEntry, kNotCovered,
             describe(r.witness, ipv6) +
                 (r.witness_action == Action::permit ? " permitted by " : " denied by ") + by);
+        relate(0, {r.witness_line}, "deciding the witness otherwise");
         break;
       }
       case ListVerdictKind::undecided: add(1, setting, v.settingEntry, kUndecided, r.reason); break;
@@ -138,9 +123,11 @@ class Collector {
                        ? ", line " + std::to_string(f.conflictingLine) + " deciding otherwise"
                        : "") +
                   safe);
+          relate(file, f.lines, "blocking");
           break;
         case FindingKind::redundant:
           add(file, config, f.entry, kRedundant, "decided alike by " + linesText(f.lines) + safe);
+          relate(file, f.lines, "deciding");
           break;
         case FindingKind::undecided: add(file, config, f.entry, kUndecided, f.reason + uses); break;
       }
@@ -151,12 +138,16 @@ class Collector {
     std::string text(writtenLine(config, f.line));
     if (f.fault == ListFault::unusedList) {
       items.push_back(
-          Item{listLabel(f.list), file, f.line, kUnusedList, text + ": defined, never used"});
+          Item{listLabel(f.list), file, f.line, kUnusedList, text + ": defined, never used", {}});
       return;
     }
     const ListUse& use = config.uses()[static_cast<std::size_t>(f.uses.front())];
-    items.push_back(Item{listLabel(f.list), file, f.line, kUndefinedReference,
-                         text + ": no such list (" + describeUse(use) + ")"});
+    items.push_back(Item{listLabel(f.list),
+                         file,
+                         f.line,
+                         kUndefinedReference,
+                         text + ": no such list (" + describeUse(use) + ")",
+                         {}});
   }
 
   // ", used only by route-map EXPORT (not packet filtering)" for a list
@@ -186,18 +177,33 @@ class Collector {
         text += std::string(": newly ") +
                 (d.new_action == Action::permit ? "permitted" : "denied") + " (" + other +
                 "), e.g. " + describe(d.witness, c.ipv6);
-        items.push_back(Item{list, file, line, kChanged, std::move(text)});
+        items.push_back(Item{list, file, line, kChanged, std::move(text), {}});
+        // At the old line, the new one is the end of the list: no line.
+        if (file == 1) relate(0, {d.old_line}, "old deciding line");
         break;
       }
       case ChangeRecord::Kind::listAdded:
       case ChangeRecord::Kind::listRemoved: {
         const bool added = c.kind == ChangeRecord::Kind::listAdded;
-        items.push_back(Item{list, added ? 1 : 0, 0, kChanged,
+        items.push_back(Item{list,
+                             added ? 1 : 0,
+                             0,
+                             kChanged,
                              std::string(added ? "list added, " : "list removed, ") +
-                                 std::to_string(c.lines) + (c.lines == 1 ? " line" : " lines")});
+                                 std::to_string(c.lines) + (c.lines == 1 ? " line" : " lines"),
+                             {}});
         break;
       }
-      case ChangeRecord::Kind::undecided: items.push_back(Item{list, 1, 0, kUndecided, c.reason});
+      case ChangeRecord::Kind::undecided:
+        items.push_back(Item{list, 1, 0, kUndecided, c.reason, {}});
+    }
+  }
+
+  // Names `lines` of `file` in the last item; the ends of a list are no
+  // lines to show.
+  void relate(int file, const std::vector<int>& lines, const char* role) {
+    for (int line : lines) {
+      if (line > 0) items.back().related.push_back({file, line, role});
     }
   }
 
@@ -214,15 +220,23 @@ class Collector {
 
 }  // namespace
 
+const char* findingKindName(CheckFinding::Kind kind) { return kKindNames[kind]; }
+
+std::vector<CheckFinding> collectFindings(const CheckWorkspace& workspace,
+                                          std::string_view sourcePath,
+                                          std::string_view settingPath) {
+  return Collector(workspace, sourcePath, settingPath).collect();
+}
+
 std::string findingsView(const CheckWorkspace& workspace, std::string_view sourcePath,
                          std::string_view settingPath, bool colour) {
-  Collector collector(workspace, sourcePath, settingPath);
-  const std::vector<Item> items = collector.collect();
+  const std::string_view names[2] = {sourcePath, settingPath};
+  const std::vector<Item> items = collectFindings(workspace, sourcePath, settingPath);
   std::string out;
   int counts[kKinds] = {};
   for (const Item& item : items) {
     ++counts[item.kind];
-    out += collector.name(item.file) + ":";
+    out.append(names[item.file]) += ":";
     if (item.line > 0) out += std::to_string(item.line) + ":";
     out += " ";
     if (colour) out += kKindColours[item.kind];

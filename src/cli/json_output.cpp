@@ -13,12 +13,9 @@
 
 namespace dorvex {
 
-namespace {
+namespace {}  // namespace
 
-// Length of the UTF-8 sequence starting at `text[at]`, or 0 when the bytes
-// there are no valid sequence (overlong forms, surrogates and values past
-// U+10FFFF are invalid too).
-std::size_t sequenceLength(std::string_view text, std::size_t at) {
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
   const unsigned char lead = byte(0);
   if (lead < 0x80) return 1;
@@ -44,6 +41,8 @@ std::size_t sequenceLength(std::string_view text, std::size_t at) {
   }
   return length;
 }
+
+namespace {
 
 void writeCounts(JsonWriter& json, const MarkCounts& counts) {
   json.raw("{\"rules_read\":");
@@ -438,7 +437,7 @@ bool JsonWriter::text(std::string_view bytes) {
   bool replaced = false;
   put('"');
   for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t length = sequenceLength(bytes, at);
+    const std::size_t length = utf8SequenceLength(bytes, at);
     if (length == 0) {
       raw("\xEF\xBF\xBD");
       replaced = true;

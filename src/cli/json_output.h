@@ -27,6 +27,11 @@
 
 namespace dorvex {
 
+// Length of the UTF-8 sequence starting at `text[at]`, or 0 when the bytes
+// there are no valid sequence (overlong forms, surrogates and values past
+// U+10FFFF are invalid too).
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
+
 // Writes JSON to a stream through a buffer of its own; allocates nothing.
 // A failed write is seen by the stream's state, as for every other output.
 class JsonWriter {

@@ -77,9 +77,14 @@ int main(int argc, char** argv) {
                  "list by list, the lines marked safe-to-remove=yes")
       ->check(namesAFile)
       ->needs("--within");
+  app.add_option("--html", options.htmlFile,
+                 "also write the check as one self-contained HTML page to this file: both "
+                 "configurations line by line with their marks, each finding linked to its lines")
+      ->check(namesAFile);
   app.add_option("--format", options.format,
-                 "text (the default) or json: one JSON document on stdout, holding every text")
-      ->check(CLI::IsMember({"text", "json"}));
+                 "text (the default); json: one JSON document on stdout, holding every text; "
+                 "sarif: the findings as one SARIF 2.1.0 log on stdout")
+      ->check(CLI::IsMember({"text", "json", "sarif"}));
   app.add_flag("--print-raw", options.printRaw,
                "--print summary or analysis without the \"==> FILE <==\" header lines")
       ->needs("--print");
@@ -98,7 +103,8 @@ int main(int argc, char** argv) {
           ->excludes(report)
           ->excludes("--no-report")
           ->excludes("--output-dir")
-          ->excludes("--fail-on-unread");
+          ->excludes("--fail-on-unread")
+          ->excludes("--html");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -111,6 +117,11 @@ int main(int argc, char** argv) {
     if (syntax != "full" && app.count("--syntax") > 0) {
       std::cerr << "dorvex: --trace reads lists as running configurations hold them: it needs "
                    "--syntax full\n";
+      return dorvex::kExitTrouble;
+    }
+    if (options.format == "sarif") {
+      std::cerr << "dorvex: --trace answers for one flow and finds nothing: it does not go with "
+                   "--format sarif\n";
       return dorvex::kExitTrouble;
     }
     dorvex::TraceOptions traceOptions{

@@ -5,6 +5,7 @@
 
 #include "cli/findings_view.h"
 #include "cli/json_output.h"
+#include "cli/sarif_output.h"
 #include "workspace/report_builder.h"
 
 namespace dorvex {
@@ -174,6 +175,7 @@ MarkCounts countMarks(const AclConfig& config) {
 std::unique_ptr<RunOutput> makeRunOutput(const DriverOptions& options, std::size_t pairCount,
                                          std::ostream& out) {
   if (options.format == "json") return std::make_unique<JsonDocumentOutput>(options.modes, out);
+  if (options.format == "sarif") return makeSarifOutput(out);
   if (pairCount > 1) return std::make_unique<PairLinesOutput>(options, out);
   return std::make_unique<SinglePairOutput>(options, out);
 }

@@ -6,7 +6,9 @@
 //     report=PATH", or "SETTING  status=2  error=MESSAGE"), each followed by
 //     its --print text;
 //   - --format json: one JSON document with a check entry per pair
-//     (json_output.h, docs/json-output.md), each entry on a line of its own.
+//     (json_output.h, docs/json-output.md), each entry on a line of its own;
+//   - --format sarif: one SARIF log of the findings of every pair
+//     (sarif_output.h, docs/sarif-output.md).
 // With --print summary or analysis, each configuration's text follows a
 // header line "==> PATH <==", the next after an empty line, as head(1) puts
 // them between files; --print-raw leaves them out. Paths and messages in
