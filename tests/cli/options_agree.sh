@@ -8,9 +8,13 @@ set -euo pipefail
 dorvex=$1 manPage=$2 completion=$3 usagePage=$4
 
 fromHelp() { "$dorvex" --help | grep -oE '(^|[ ,])--?[a-zA-Z][a-zA-Z-]*' | tr -d ' ,' | sort -u; }
-# Option lines of the man page are the .TP items: ".BR \-o ", " \-\-output\-dir ...".
+# Option lines of the man page are the .TP items of its OPTIONS section:
+# ".BR \-o ", " \-\-output\-dir ..." (the items of MODES name options too, and
+# must not stand in for a missing one).
 fromMan() {
-  grep -A1 '^\.TP' "$manPage" | grep -E '^\.BR? ' | sed 's/\\-/-/g' |
+  awk '/^\.SH / { options = ($0 == ".SH OPTIONS") } options' "$manPage" | grep -A1 '^\.TP' |
+    grep -E '^\.BR? ' |
+    sed 's/\\-/-/g' |
     grep -oE '(^|[ "])--?[a-zA-Z][a-zA-Z-]*' | tr -d ' "' | sort -u
 }
 # The option table of the usage page: the first cell of each row of the one
