@@ -18,6 +18,9 @@ trap 'DEBIAN_FRONTEND=noninteractive apt-get remove -y -q dorvex' EXIT
 dorvex --version
 man -w dorvex
 [ -f /usr/share/bash-completion/completions/dorvex ]
+for page in README.md usage.md engine.md windows.md performance.md testing.md; do
+  [ -f "/usr/share/doc/dorvex/$page" ]
+done
 out=$(mktemp -d)
 status=0
 dorvex -q -o "$out" examples/source.cfg examples/setting.cfg || status=$?
@@ -43,7 +46,8 @@ if [ -d "$build/windows" ]; then
 import sys, zipfile
 names = {n.split("/", 1)[1] for n in zipfile.ZipFile(sys.argv[1]).namelist() if "/" in n}
 missing = {"dorvex.exe", "dorvex-cli.exe", "README.md", "LICENSE", "docs/json-output.md",
-           "docs/json-output.schema.json"} - names
+           "docs/json-output.schema.json", "docs/usage.md", "docs/engine.md", "docs/windows.md",
+           "docs/performance.md", "docs/testing.md", "docs/screenshots/main-dialog.png"} - names
 if missing:
     sys.exit(f"missing from the ZIP: {sorted(missing)}")
 print("ZIP holds", sorted(names))

@@ -5,7 +5,7 @@
 # settings' total size, the wall and the processor time (user + system,
 # the best of three runs) and the processor time per MB. Each doubling of
 # the setting configs must take at most 2.5 times as long, as the other
-# growth targets of the README: time linear in their total size.
+# growth targets of docs/performance.md: time linear in their total size.
 #
 # Usage: bench/many_settings.sh [BUILD_DIR] [SHAPE]
 #   BUILD_DIR  a Release build (default: build-perf)

@@ -2,11 +2,17 @@
 # a Debian package of the console driver on Linux, a ZIP of the Windows
 # programs in the MinGW-w64 build.
 include(GNUInstallDirs)
+# The pages the README links to, installed beside the JSON layout.
+set(DORVEX_DOC_PAGES docs/usage.md docs/engine.md docs/windows.md docs/performance.md
+                     docs/testing.md)
 
 if(WIN32)
   install(TARGETS dorvex dorvex-cli RUNTIME DESTINATION .)
   install(FILES README.md LICENSE DESTINATION .)
-  install(FILES docs/json-output.md docs/json-output.schema.json DESTINATION docs)
+  install(FILES docs/json-output.md docs/json-output.schema.json docs/sarif-output.md
+          DESTINATION docs)
+  install(FILES ${DORVEX_DOC_PAGES} DESTINATION docs)
+  install(DIRECTORY docs/screenshots DESTINATION docs)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "dorvex-${PROJECT_VERSION}-windows-i686")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
@@ -17,6 +23,8 @@ else()
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME dorvex)
   install(FILES README.md docs/json-output.md docs/json-output.schema.json docs/sarif-output.md
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${DORVEX_DOC_PAGES} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(DIRECTORY docs/screenshots DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
 
   set(CPACK_GENERATOR DEB)

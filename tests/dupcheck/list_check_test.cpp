@@ -93,7 +93,7 @@ TEST(ListCheckTest, DetailsAndMarksOfEachVerdict) {
   }
 }
 
-// The README's worked examples of the within analysis.
+// The worked examples of the within analysis in docs/engine.md.
 TEST(ListCheckTest, WithinFindsHiddenAndRedundantLines) {
   const struct {
     const char* what;
