@@ -27,6 +27,17 @@ bool caresAll(const Box& box, int side, int start, int count) {
   return addressBits(box.care[side], box.care[side + 1], start, count) == mask;
 }
 
+// The key lengths of the index, longest first.
+constexpr int kLevelBits[4] = {16, 12, 8, 4};
+
+// How many of the 16 bits from `start` `box` cares about, from the first
+// on, without a hole.
+int caredRun(const Box& box, int side, int start) {
+  const auto cared =
+      static_cast<std::uint32_t>(addressBits(box.care[side], box.care[side + 1], start, 16));
+  return std::countl_one(cared << 16);
+}
+
 }  // namespace
 
 Box hullOf(const std::vector<Box>& boxes) {
@@ -99,16 +110,16 @@ void RuleList::buildSide(SideIndex& index, int side) {
     auto key = [&](int count) {
       return std::uint32_t(addressBits(box.value[side], box.value[side + 1], index.skip, count));
     };
-    if (caresAll(box, side, index.skip, 16)) {
-      index.by16.push_back({key(16), e});
-    } else if (caresAll(box, side, index.skip, 8)) {
-      index.by8.push_back({key(8), e});
-    } else {
+    const int run = caredRun(box, side, index.skip);
+    int level = 0;
+    while (level < 4 && kLevelBits[level] > run) ++level;
+    if (level == 4) {
       index.wide.push_back(e);
+    } else {
+      index.byLevel[level].push_back({key(kLevelBits[level]), e});
     }
   }
-  std::sort(index.by16.begin(), index.by16.end());
-  std::sort(index.by8.begin(), index.by8.end());
+  for (auto& keys : index.byLevel) std::sort(keys.begin(), keys.end());
 }
 
 template <typename Visit>
@@ -123,8 +134,8 @@ std::size_t RuleList::probe(const SideIndex& index, const Box& box, const Visit*
   for (int start = 0; keyed && start < index.skip; start += 16) {
     keyed = caresAll(box, side, start, std::min(16, index.skip - start));
   }
-  if (!keyed || !caresAll(box, side, index.skip, 8)) {
-    // The box spans many keys: every entry may meet it.
+  if (!keyed) {
+    // The box spans the shared bits' other values: every entry may meet it.
     if (visit) {
       for (int e = 0; e < int(entries_.size()); ++e) (*visit)(e);
     }
@@ -136,19 +147,27 @@ std::size_t RuleList::probe(const SideIndex& index, const Box& box, const Visit*
                                     : (index.skip <= 64 ? 0 : ~(~0ull >> (index.skip - 64)));
     if ((box.value[side + w] ^ index.skipValue[w]) & cared[w] & skipMask) return 0;
   }
-  std::uint32_t key8 = addressBits(box.value[side], box.value[side + 1], index.skip, 8);
-  auto [low16, high16] =
-      caresAll(box, side, index.skip, 16)
-          ? keyRange(
-                index.by16,
-                std::uint32_t(addressBits(box.value[side], box.value[side + 1], index.skip, 16)),
-                std::uint32_t(addressBits(box.value[side], box.value[side + 1], index.skip, 16)))
-          : keyRange(index.by16, key8 << 8, (key8 << 8) | 255);
-  auto [low8, high8] = keyRange(index.by8, key8, key8);
-  std::size_t count = (high16 - low16) + (high8 - low8) + index.wide.size();
+  // At each level the keys that agree with the bits the box cares about
+  // from the first on: one key, or a run of them.
+  const int run = caredRun(box, side, index.skip);
+  const auto top =
+      static_cast<std::uint32_t>(addressBits(box.value[side], box.value[side + 1], index.skip, 16));
+  using Range =
+      std::pair<std::vector<KeyEntry>::const_iterator, std::vector<KeyEntry>::const_iterator>;
+  Range ranges[4];
+  std::size_t count = index.wide.size();
+  for (int level = 0; level < 4; ++level) {
+    const int bits = kLevelBits[level];
+    const int fixed = std::min(run, bits);
+    const std::uint32_t low = (top >> (16 - fixed)) << (bits - fixed);
+    const std::uint32_t high = low | ((std::uint32_t{1} << (bits - fixed)) - 1);
+    ranges[level] = keyRange(index.byLevel[level], low, high);
+    count += static_cast<std::size_t>(ranges[level].second - ranges[level].first);
+  }
   if (visit) {
-    for (auto it = low16; it != high16; ++it) (*visit)(it->entry);
-    for (auto it = low8; it != high8; ++it) (*visit)(it->entry);
+    for (const Range& range : ranges) {
+      for (auto it = range.first; it != range.second; ++it) (*visit)(it->entry);
+    }
     for (int e : index.wide) (*visit)(e);
   }
   return count;

@@ -84,9 +84,10 @@ class RuleList {
   void candidates(const std::vector<Box>& boxes, std::vector<int>& out) const;
 
  private:
-  // The boxes of every rule keyed by 16 address bits of one side (after the
-  // leading bits all boxes share, the 96 of IPv4), by 8 when a box cares
-  // about fewer, or not at all ("wide").
+  // The boxes of every rule keyed by the address bits of one side that
+  // follow the leading bits all boxes share (the 96 of IPv4): by 16 of
+  // them, or by 12, 8 or 4 when a box cares about fewer (a wildcard with
+  // holes), or not at all ("wide").
   struct KeyEntry {
     std::uint32_t key;
     int entry;
@@ -98,7 +99,7 @@ class RuleList {
     int side = 0;  // kSrcHigh or kDstHigh
     int skip = 0;  // leading bits every box cares about alike
     std::uint64_t skipValue[2] = {0, 0};
-    std::vector<KeyEntry> by16, by8;
+    std::vector<KeyEntry> byLevel[4];  // keys of kLevelBits[level] bits
     std::vector<int> wide;
   };
   struct Entry {
