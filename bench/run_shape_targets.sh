@@ -51,7 +51,7 @@ seconds() {  # seconds FILE MODE...: processor seconds of one run
 }
 
 failed=0
-for run in "ranges 1000 10" "groups 500 2" "masks 1000 2"; do
+for run in "ranges 1000 10" "groups 2000 2" "masks 4000 2"; do
   set -- $run
   shape "$1" "$2" >"$work/small.cfg"
   shape "$1" $(($2 * 2)) >"$work/large.cfg"
