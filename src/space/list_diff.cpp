@@ -151,6 +151,12 @@ ListChanges compareLists(const RuleList& older, const RuleList& newer, const Cov
     // inside its packets, over the rules the index names, and its nodes are
     // dropped when it is done.
     const std::size_t mark = dd.nodeCount();
+    // The packets asked about so far, kept apart from the questions' nodes:
+    // every pair and doubt of a packet is found by the first question that
+    // holds it (a rule flipped in place is asked of both lists alike), so
+    // a question asks only of the packets no earlier one held.
+    DecisionDiagram asked(HeaderSpace::kVariables, limits.maxNodes);
+    Node askedSet = DecisionDiagram::kNone;
     std::map<std::pair<int, int>, Difference> pairs;
     std::vector<std::pair<int, int>> doubts;  // (side, position)
     std::vector<int> mine, theirs;
@@ -167,8 +173,12 @@ ListChanges compareLists(const RuleList& older, const RuleList& newer, const Cov
         const std::vector<int> earlier(mine.begin(), split);
         // The packets the rule may decide: no earlier rule surely takes them.
         const Node packets = own.upper[u];
-        const Node may = dd.diff(packets, unionWithin(dd, earlier, own.lower, packets));
+        Node may = dd.diff(packets, unionWithin(dd, earlier, own.lower, packets));
         if (may == DecisionDiagram::kNone) continue;
+        const Node fresh = asked.diff(asked.copyFrom(dd, may), askedSet);
+        if (fresh == DecisionDiagram::kNone) continue;
+        askedSet = asked.join(askedSet, fresh);
+        may = dd.copyFrom(asked, fresh);
         // The earlier rules exactly known miss `may` by its making: the own
         // outcome is read from the rule on, and the earlier ones not known.
         std::vector<int> fromHere;
