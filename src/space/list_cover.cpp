@@ -248,7 +248,7 @@ std::optional<Verdict> witnessByRegions(const RuleList& source, const RuleList& 
                                         int position, const CoverLimits& limits) {
   const CoverRule& rule = settings.rules()[static_cast<std::size_t>(position)];
   if (!rule.exact || rule.boxes.empty()) return std::nullopt;
-  const CoverLimits share{limits.maxPieces, limits.maxWork / 16, limits.maxNodes};
+  const CoverLimits share{limits.maxPieces, limits.maxWork / 64, limits.maxNodes};
   std::size_t work = 0;
   std::vector<int> deciders;
   source.candidates(rule.boxes, deciders);
@@ -334,7 +334,7 @@ Verdict verdictInList(const RuleList& source, const RuleList& settings, int posi
     // diagrams take it then.
     BoxSet reach = disjointUnion(rule.boxes);
     std::size_t work = 0;
-    const CoverLimits share{limits.maxPieces, limits.maxWork / 16, limits.maxNodes};
+    const CoverLimits share{limits.maxPieces, limits.maxWork / 64, limits.maxNodes};
     const Rest rest = subtractAll(reach, settings, earlierExact, share, work, true);
     if (rest == Rest::empty) {
       result.kind = VerdictKind::unreachable;
