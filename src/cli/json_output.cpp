@@ -107,21 +107,33 @@ void writeRuleSide(JsonWriter& json, const AclEntry& entry, const AclConfig& con
   json.raw("}");
 }
 
+// A "list" object: {kind, number} for a numbered list (number >= 0), else
+// {kind, name}; every list a document names is written so.
+void writeListObject(JsonWriter& json, std::string_view kind, int number, std::string_view name) {
+  json.raw("{\"kind\":\"");
+  json.raw(kind);
+  json.raw("\"");
+  if (number >= 0) {
+    json.raw(",\"number\":");
+    json.number(number);
+  } else {
+    json.textMember("name", name, "name_bytes");
+  }
+  json.raw("}");
+}
+
 // The list of a pair: named lists by the source rule's list name, others by
 // number; its kind is the setting rule's, which decides the form of the
 // details line.
 void writeList(JsonWriter& json, const AclConfig& source, const AclEntry& rule,
                const AclEntry& other) {
-  json.raw(other.type == kStandardRule ? "{\"kind\":\"standard\""
-           : other.type == kIpv6Rule   ? "{\"kind\":\"ipv6\""
-                                       : "{\"kind\":\"extended\"");
-  if (rule.acl_no >= kNamedListBase) {
-    json.textMember("name", source.nameView(rule.acl_no - kNamedListBase), "name_bytes");
-  } else {
-    json.raw(",\"number\":");
-    json.number(rule.acl_no);
-  }
-  json.raw("}");
+  const bool named = rule.acl_no >= kNamedListBase;
+  writeListObject(json,
+                  other.type == kStandardRule ? "standard"
+                  : other.type == kIpv6Rule   ? "ipv6"
+                                              : "extended",
+                  named ? -1 : rule.acl_no,
+                  named ? source.nameView(rule.acl_no - kNamedListBase) : std::string_view());
 }
 
 // "option_words", and "option_words_bytes" with every word in base64 when
@@ -218,16 +230,8 @@ void writeWitness(JsonWriter& json, const Packet& packet, int line, Action actio
 void writeChanges(JsonWriter& json, const std::vector<ChangeRecord>& records) {
   using Kind = ChangeRecord::Kind;
   auto writeListOf = [&](const ChangeRecord& record) {
-    json.raw("{\"list\":{\"kind\":\"");
-    json.raw(record.listKind);
-    json.raw("\"");
-    if (record.number >= 0) {
-      json.raw(",\"number\":");
-      json.number(record.number);
-    } else {
-      json.textMember("name", record.name, "name_bytes");
-    }
-    json.raw("}");
+    json.raw("{\"list\":");
+    writeListObject(json, record.listKind, record.number, record.name);
   };
   const char* const opening[] = {",\"differences\":[", "],\"list_changes\":[",
                                  "],\"undecided_changes\":["};
@@ -312,17 +316,12 @@ void writeFaultList(JsonWriter& json, const AclConfig& config, const WithinFindi
   } else if (key.number >= 0) {
     type = isStandardNumber(key.number) ? kStandardRule : kExtendedRule;
   }
-  json.raw(key.ipv6                ? "{\"kind\":\"ipv6\""
-           : type == kStandardRule ? "{\"kind\":\"standard\""
-           : type == kExtendedRule ? "{\"kind\":\"extended\""
-                                   : "{\"kind\":\"ipv4\"");
-  if (key.number >= 0) {
-    json.raw(",\"number\":");
-    json.number(key.number);
-  } else {
-    json.textMember("name", key.name, "name_bytes");
-  }
-  json.raw("}");
+  writeListObject(json,
+                  key.ipv6                ? "ipv6"
+                  : type == kStandardRule ? "standard"
+                  : type == kExtendedRule ? "extended"
+                                          : "ipv4",
+                  key.number, key.name);
 }
 
 // "uses": where the finding's list is used.
