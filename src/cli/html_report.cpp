@@ -38,13 +38,6 @@ bool readsAs(Charset charset, std::string_view text) {
   return true;
 }
 
-// A line's text as the page shows it: without one CR before its LF.
-std::string_view shownText(const AclConfig& config, const LineRecord& line) {
-  std::string_view text = config.lineText(line);
-  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  return text;
-}
-
 // The kind as a class name: "not read" is "not-read".
 std::string kindClass(CheckFinding::Kind kind) {
   std::string name = findingKindName(kind);
@@ -305,7 +298,7 @@ class Writer {
       page.raw(std::string(width - number.size(), ' ') + number + " ");
       page.raw(markLetters(line.entry >= 0 ? lines.entryAt(line.entry)->flags : 0));
       page.raw(" ");
-      page.text(shownText(lines, line));
+      page.text(lines.lineShown(line));
       for (std::size_t f : here) {
         const std::string name = kindClass(findings[f].kind);
         page.raw("<a class=\"b k-" + name + "\" href=\"#f" + std::to_string(f + 1) + "\">&larr; ");

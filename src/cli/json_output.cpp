@@ -58,18 +58,11 @@ void writeCounts(JsonWriter& json, const MarkCounts& counts) {
   json.raw("}");
 }
 
-// A line's text as the document gives it: without one CR before its LF.
-std::string_view documentText(const AclConfig& config, const LineRecord& line) {
-  std::string_view text = config.lineText(line);
-  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  return text;
-}
-
 void writeLine(JsonWriter& json, const AclConfig& config, std::size_t index) {
   const LineRecord& line = config.lines()[index];
   json.raw("{\"number\":");
   json.number(static_cast<long long>(index) + 1);
-  json.textMember("text", documentText(config, line), "bytes");
+  json.textMember("text", config.lineShown(line), "bytes");
   json.raw(",\"marks\":");
   json.text(markLetters(line.entry >= 0 ? config.entryAt(line.entry)->flags : 0));
   json.textMember("annotation", config.lineAnnotation(line), "annotation_bytes");
@@ -102,7 +95,7 @@ void writeRuleSide(JsonWriter& json, const AclEntry& entry, const AclConfig& con
   json.number(entry.column);
   const std::size_t at = static_cast<std::size_t>(entry.column) - 1;
   const std::vector<LineRecord>& lines = config.lines();
-  json.textMember("text", at < lines.size() ? documentText(config, lines[at]) : std::string_view(),
+  json.textMember("text", at < lines.size() ? config.lineShown(lines[at]) : std::string_view(),
                   "bytes");
   json.raw("}");
 }

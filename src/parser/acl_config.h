@@ -122,6 +122,12 @@ class AclConfig {
   std::string_view lineText(const LineRecord& line) const {
     return input.view().substr(line.textStart, line.textLength);
   }
+  // The same without one CR before its LF: the line as a document shows it.
+  std::string_view lineShown(const LineRecord& line) const {
+    std::string_view text = lineText(line);
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    return text;
+  }
   std::string_view lineAnnotation(const LineRecord& line) const {
     return annotation.view().substr(line.annotationStart, line.annotationLength);
   }
