@@ -275,7 +275,7 @@ Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, i
     }
   } catch (const SpaceExhausted& e) {
     result = Verdict{};
-    result.reason = "memory guard: " + std::to_string(e.nodes) + " decision nodes";
+    result.reason = guardReason(e);
     return result;
   }
   return diagramVerdict(source, rule, limits, &within);

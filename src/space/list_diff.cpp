@@ -249,7 +249,7 @@ ListChanges compareLists(const RuleList& older, const RuleList& newer, const Cov
               });
   } catch (const SpaceExhausted& e) {
     out = ListChanges{};
-    out.guard = "memory guard: " + std::to_string(e.nodes) + " decision nodes";
+    out.guard = guardReason(e);
   }
   return out;
 }
