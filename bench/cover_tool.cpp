@@ -72,8 +72,9 @@ int check(const std::string& sourcePath, const std::string& settingPath) {
   // Each setting rule on the packets that reach it in its own list, as the
   // list cover judges it.
   const RuleList settings(coverRules(setting));
+  const InListCover cover(list, settings);
   for (int position = 0; position < int(settings.rules().size()); ++position) {
-    Verdict v = verdictInList(list, settings, position);
+    Verdict v = cover.at(position);
     if (v.kind == VerdictKind::unreachable) ++figures["unreachable"];
     if (v.kind == VerdictKind::covered) ++figures["covered"];
     if (v.kind == VerdictKind::notCovered) ++figures["not_covered"];

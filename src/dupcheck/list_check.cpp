@@ -52,8 +52,12 @@ class ListCheckRun {
       writeStart(key, settingIndex);
       out.text("no-source-list").lineEnd();
     } else {
-      result.verdict = verdictInList(list->second, settingLists.at(key),
-                                     positionOfLine.at(setting.entryAt(settingIndex)->column));
+      // One cover a list: the two lists are aligned once.
+      auto cover = covers.find(key);
+      if (cover == covers.end()) {
+        cover = covers.try_emplace(key, list->second, settingLists.at(key)).first;
+      }
+      result.verdict = cover->second.at(positionOfLine.at(setting.entryAt(settingIndex)->column));
       result.kind = write(key, settingIndex, result.verdict);
     }
     if (verdicts) verdicts->push_back(std::move(result));
@@ -118,6 +122,7 @@ class ListCheckRun {
   std::vector<ListVerdict>* verdicts;
   std::map<ListKey, RuleList> sourceLists;
   std::map<ListKey, RuleList> settingLists;
+  std::map<ListKey, InListCover> covers;
   std::map<int, int> positionOfLine;
   long long covered = 0;
 };

@@ -250,23 +250,76 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const C
   return result;
 }
 
-Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, int position,
-                             const std::vector<int>& earlier, const CoverLimits& limits) {
-  const CoverRule& rule = settings.rules()[static_cast<std::size_t>(position)];
+namespace {
+
+// The packets of the rule at `position` of `list` that no rule at `earlier`
+// (before it) surely takes, in the list's own sets, where its rules already
+// are.
+Node reachIn(const RuleList& list, RuleList::Sets& own, int position,
+             const std::vector<int>& earlier) {
   std::vector<int> earlierExact;
   for (int p : earlier) {
-    if (settings.rules()[static_cast<std::size_t>(p)].exact) earlierExact.push_back(p);
+    if (list.rules()[static_cast<std::size_t>(p)].exact) earlierExact.push_back(p);
   }
-  Verdict result;
-  // The reach in the setting list's own sets, where its rules already are.
-  Reach within;
+  own.scratch();
+  DecisionDiagram& dd = own.space.sets();
+  const Node packets = own.upper[static_cast<std::size_t>(position)];
+  return dd.diff(packets, unionWithin(dd, earlierExact, own.lower, packets));
+}
+
+}  // namespace
+
+std::optional<bool> diagramReaches(const RuleList& list, int position,
+                                   const std::vector<int>& earlier, const CoverLimits& limits) {
   try {
-    RuleList::Sets& own = settings.sets(limits);
+    RuleList::Sets& own = list.sets(limits);
     own.scratch();
     DecisionDiagram& dd = own.space.sets();
     const Node packets = own.upper[static_cast<std::size_t>(position)];
+    std::vector<std::pair<long double, Node>> parts;
+    for (int p : earlier) {
+      const Node part = dd.conjoin(packets, own.lower[static_cast<std::size_t>(p)]);
+      if (part != DecisionDiagram::kNone) parts.emplace_back(-dd.count(part), part);
+    }
+    // The largest parts first, one by one: a line hidden by a few broad
+    // ones is shown so at once. The rest as one union merged pairwise, as
+    // a running difference over thousands of parts grows large on the way.
+    std::sort(parts.begin(), parts.end());
+    constexpr std::size_t kOneByOne = 64;
+    Node rest = packets;
+    std::vector<Node> others;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+      if (k >= kOneByOne) {
+        others.push_back(parts[k].second);
+        continue;
+      }
+      rest = dd.diff(rest, parts[k].second);
+      if (rest == DecisionDiagram::kNone) return false;
+    }
+    for (Node& other : others) other = dd.conjoin(other, rest);
+    while (others.size() > 1) {
+      std::size_t kept = 0;
+      for (std::size_t k = 0; k < others.size(); k += 2) {
+        others[kept++] = k + 1 < others.size() ? dd.join(others[k], others[k + 1]) : others[k];
+      }
+      others.resize(kept);
+    }
+    return others.empty() || !dd.within(rest, others.front());
+  } catch (const SpaceExhausted&) {
+    return std::nullopt;
+  }
+}
+
+Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, int position,
+                             const std::vector<int>& earlier, const CoverLimits& limits) {
+  const CoverRule& rule = settings.rules()[static_cast<std::size_t>(position)];
+  Verdict result;
+  Reach within;
+  try {
+    RuleList::Sets& own = settings.sets(limits);
+    DecisionDiagram& dd = own.space.sets();
     within.space = &dd;
-    within.reach = dd.diff(packets, unionWithin(dd, earlierExact, own.lower, packets));
+    within.reach = reachIn(settings, own, position, earlier);
     for (int p : earlier) {
       const CoverRule& other = settings.rules()[static_cast<std::size_t>(p)];
       if (other.exact || !dd.meets(within.reach, own.upper[static_cast<std::size_t>(p)])) continue;

@@ -100,6 +100,11 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const C
 // rules before it in `settings` that meet it.
 Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, int position,
                              const std::vector<int>& earlier, const CoverLimits& limits);
+// Whether some packet reaches the rule at `position` of `list`: no rule
+// exactly known at `earlier` (the positions before it that meet it) takes
+// it. nullopt past the memory guard.
+std::optional<bool> diagramReaches(const RuleList& list, int position,
+                                   const std::vector<int>& earlier, const CoverLimits& limits);
 // Why the memory guard stopped a question, with its figures.
 std::string guardReason(const SpaceExhausted& e);
 // The first rule not exactly known among `positions` (ascending) whose

@@ -1,11 +1,14 @@
 #include "space/list_cover.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <optional>
 #include <utility>
 
 #include "space/box_walks.h"
 #include "space/diagram_cover.h"
+#include "space/rule_alignment.h"
 
 namespace dorvex {
 
@@ -279,6 +282,34 @@ std::optional<Verdict> witnessByRegions(const RuleList& source, const RuleList& 
   return std::nullopt;
 }
 
+// Whether two rules match the same packets by the same boxes, with the
+// same action: a rule and its copy in a revision, however it was spelled
+// (a host, a wildcard and a prefix give the same box).
+bool sameRule(const CoverRule& a, const CoverRule& b) {
+  const auto sameBox = [](const Box& x, const Box& y) {
+    return std::equal(std::begin(x.lo), std::end(x.lo), std::begin(y.lo)) &&
+           std::equal(std::begin(x.hi), std::end(x.hi), std::begin(y.hi)) &&
+           std::equal(std::begin(x.value), std::end(x.value), std::begin(y.value)) &&
+           std::equal(std::begin(x.care), std::end(x.care), std::begin(y.care));
+  };
+  return a.exact && b.exact && a.action == b.action && a.products.empty() && b.products.empty() &&
+         std::equal(a.boxes.begin(), a.boxes.end(), b.boxes.begin(), b.boxes.end(), sameBox);
+}
+
+// A cheap fingerprint of what sameRule() compares, so that the alignment
+// compares whole rules only when the fingerprints agree.
+std::uint64_t fingerprint(const CoverRule& rule) {
+  std::uint64_t h = rule.action == Action::permit ? 0x9E3779B97F4A7C15ull : 0xC2B2AE3D27D4EB4Full;
+  const auto mix = [&](std::uint64_t v) { h = (h ^ v) * 0x100000001B3ull + (h >> 29); };
+  for (const Box& box : rule.boxes) {
+    for (std::uint32_t v : box.lo) mix(v);
+    for (std::uint32_t v : box.hi) mix(v);
+    for (std::uint64_t v : box.value) mix(v);
+    for (std::uint64_t v : box.care) mix(v);
+  }
+  return h;
+}
+
 }  // namespace
 
 Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits) {
@@ -305,6 +336,49 @@ Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLim
 
 Verdict verdictInList(const RuleList& source, const RuleList& settings, int position,
                       const CoverLimits& limits) {
+  return InListCover(source, settings, limits).at(position);
+}
+
+InListCover::InListCover(const RuleList& source, const RuleList& settings,
+                         const CoverLimits& limits)
+    : source_(source), settings_(settings), limits_(limits) {
+  std::vector<std::uint64_t> prints[2];
+  for (const CoverRule& rule : source.rules()) prints[0].push_back(fingerprint(rule));
+  for (const CoverRule& rule : settings.rules()) prints[1].push_back(fingerprint(rule));
+  Alignment kept = alignRules(
+      static_cast<int>(prints[0].size()), static_cast<int>(prints[1].size()), [&](int i, int j) {
+        return prints[0][static_cast<std::size_t>(i)] == prints[1][static_cast<std::size_t>(j)] &&
+               sameRule(source.rules()[static_cast<std::size_t>(i)],
+                        settings.rules()[static_cast<std::size_t>(j)]);
+      });
+  partnerOfSource_ = std::move(kept.ofFirst);
+  partnerOfSetting_ = std::move(kept.ofSecond);
+}
+
+// A packet that reaches the setting rule meets before it only aligned rules
+// of its own list, which it misses; in the source it meets before the
+// partner only their partners (when no unaligned source rule before the
+// partner meets the rule), which it misses too: the partner decides it,
+// with the same action.
+int InListCover::sameDecider(int position, const std::vector<int>& earlier) const {
+  const int partner = partnerOfSetting_[static_cast<std::size_t>(position)];
+  if (partner < 0) return -1;
+  for (int p : earlier) {
+    if (partnerOfSetting_[static_cast<std::size_t>(p)] < 0) return -1;
+  }
+  std::vector<int> meeting;
+  source_.candidates(settings_.rules()[static_cast<std::size_t>(position)].boxes, meeting);
+  for (int q : meeting) {
+    if (q >= partner) break;
+    if (partnerOfSource_[static_cast<std::size_t>(q)] < 0) return -1;
+  }
+  return partner;
+}
+
+Verdict InListCover::at(int position) const {
+  const RuleList& source = source_;
+  const RuleList& settings = settings_;
+  const CoverLimits& limits = limits_;
   constexpr std::size_t kReachPieces = 32;
   const CoverRule& rule = settings.rules()[static_cast<std::size_t>(position)];
   std::vector<int> earlier;
@@ -328,6 +402,32 @@ Verdict verdictInList(const RuleList& source, const RuleList& settings, int posi
     return result;
   }
   result = Verdict{};
+  if (const int decider = sameDecider(position, earlier); decider >= 0) {
+    // Then the question is only whether some packet reaches it: a probe
+    // that no earlier rule takes shows one, the boxes cut by them show
+    // whether there is one.
+    result.kind = VerdictKind::covered;
+    result.deciding_lines = {source.rules()[static_cast<std::size_t>(decider)].line};
+    for (const Box& box : rule.boxes) {
+      for (std::uint64_t seed = 0; seed <= kProbes; ++seed) {
+        const Packet p = seed == 0 ? pickPacket(box) : samplePacket(box, seed - 1);
+        if (!anyMatches(settings, earlier, p)) return result;
+      }
+    }
+    BoxSet reach = disjointUnion(rule.boxes);
+    std::size_t work = 0;
+    const CoverLimits share{limits.maxPieces, limits.maxWork / 64, limits.maxNodes};
+    const Rest rest = subtractAll(reach, settings, earlier, share, work, true);
+    if (rest == Rest::nonempty) return result;
+    const std::optional<bool> reached =
+        rest == Rest::empty ? false : diagramReaches(settings, position, earlier, limits);
+    if (reached == true) return result;
+    result = Verdict{};
+    if (reached == false) {
+      result.kind = VerdictKind::unreachable;
+      return result;
+    }
+  }
   if (!source.grouped() && !settings.grouped()) {
     // The packets that reach the rule, as boxes, within a short share of
     // the budget: a broad rule late in its list fragments, and the

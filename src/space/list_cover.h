@@ -64,6 +64,29 @@ Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLim
 Verdict verdictInList(const RuleList& source, const RuleList& settings, int position,
                       const CoverLimits& limits = {});
 
+// verdictInList() for every rule of one setting list, sharing what the two
+// lists have in common: their rules are aligned once (rule_alignment.h), and
+// a rule whose packets meet, before it, only rules aligned in both lists is
+// decided in the source by its own partner wherever it is reached there, so
+// only whether some packet reaches it is asked. A list against a revision
+// of itself is so answered at the cost of its changes. REQUIRES: both lists
+// outlive it, &source != &settings.
+class InListCover {
+ public:
+  InListCover(const RuleList& source, const RuleList& settings, const CoverLimits& limits = {});
+  Verdict at(int position) const;
+
+ private:
+  // The source position that decides every reaching packet of the setting
+  // rule at `position`, or -1 when that is not known without asking.
+  int sameDecider(int position, const std::vector<int>& earlier) const;
+
+  const RuleList& source_;
+  const RuleList& settings_;
+  CoverLimits limits_;
+  std::vector<int> partnerOfSource_, partnerOfSetting_;
+};
+
 }  // namespace dorvex
 
 #endif  // DORVEX_SPACE_LIST_COVER_H_

@@ -6,15 +6,11 @@
 #include <utility>
 
 #include "space/diagram_cover.h"
+#include "space/rule_alignment.h"
 
 namespace dorvex {
 
 namespace {
-
-// A shortest edit script longer than this is not looked for: the lists are
-// then compared whole past their common start and end, exactly all the
-// same, only slower.
-constexpr int kMaxEdits = 2048;
 
 // One list's rules as sets, and which of them the alignment left over.
 struct Side {
@@ -30,68 +26,15 @@ bool sameRule(const Side& a, int i, const Side& b, int j) {
          x.action == y.action && x.exact == y.exact && (x.exact || x.reason == y.reason);
 }
 
-// Marks in both sides the rules a shortest edit script (Myers) does not keep
-// in order. Equal sets have equal nodes, so rules are compared by what they
+// Marks in both sides the rules a shortest edit script does not keep in
+// order. Equal sets have equal nodes, so rules are compared by what they
 // match, not by how they are written.
 void align(Side& a, Side& b) {
-  const int n = static_cast<int>(a.upper.size()), m = static_cast<int>(b.upper.size());
-  a.unaligned.assign(static_cast<std::size_t>(n), true);
-  b.unaligned.assign(static_cast<std::size_t>(m), true);
-  int head = 0;
-  while (head < n && head < m && sameRule(a, head, b, head)) {
-    a.unaligned[static_cast<std::size_t>(head)] = b.unaligned[static_cast<std::size_t>(head)] =
-        false;
-    ++head;
-  }
-  int tailA = n, tailB = m;
-  while (tailA > head && tailB > head && sameRule(a, tailA - 1, b, tailB - 1)) {
-    --tailA, --tailB;
-    a.unaligned[static_cast<std::size_t>(tailA)] = b.unaligned[static_cast<std::size_t>(tailB)] =
-        false;
-  }
-  const int na = tailA - head, nb = tailB - head;
-  auto same = [&](int x, int y) { return sameRule(a, head + x, b, head + y); };
-  // trace[d][k + d]: the furthest x on diagonal k after d edits.
-  std::vector<std::vector<int>> trace;
-  int edits = -1;
-  for (int d = 0; d <= std::min(kMaxEdits, na + nb) && edits < 0; ++d) {
-    std::vector<int> row(static_cast<std::size_t>(2 * d + 1));
-    auto prev = [&](int k) {
-      return trace[static_cast<std::size_t>(d - 1)][static_cast<std::size_t>(k + d - 1)];
-    };
-    for (int k = -d; k <= d; k += 2) {
-      int x = d == 0                                               ? 0
-              : (k == -d || (k != d && prev(k - 1) < prev(k + 1))) ? prev(k + 1)
-                                                                   : prev(k - 1) + 1;
-      int y = x - k;
-      while (x < na && y < nb && same(x, y)) ++x, ++y;
-      row[static_cast<std::size_t>(k + d)] = x;
-      if (x >= na && y >= nb) edits = d;
-    }
-    trace.push_back(std::move(row));
-  }
-  if (edits < 0) return;  // past the limit: the middle stays unaligned
-  int x = na, y = nb;
-  for (int d = edits; d > 0; --d) {
-    const std::vector<int>& before = trace[static_cast<std::size_t>(d - 1)];
-    auto at = [&](int k) { return before[static_cast<std::size_t>(k + d - 1)]; };
-    const int k = x - y;
-    const bool down = k == -d || (k != d && at(k - 1) < at(k + 1));
-    const int prevK = down ? k + 1 : k - 1;
-    const int prevX = at(prevK), prevY = prevX - prevK;
-    const int startX = down ? prevX : prevX + 1;
-    while (x > startX) {
-      --x, --y;
-      a.unaligned[static_cast<std::size_t>(head + x)] =
-          b.unaligned[static_cast<std::size_t>(head + y)] = false;
-    }
-    x = prevX, y = prevY;
-  }
-  while (x > 0) {
-    --x, --y;
-    a.unaligned[static_cast<std::size_t>(head + x)] =
-        b.unaligned[static_cast<std::size_t>(head + y)] = false;
-  }
+  const Alignment kept =
+      alignRules(static_cast<int>(a.upper.size()), static_cast<int>(b.upper.size()),
+                 [&](int i, int j) { return sameRule(a, i, b, j); });
+  for (int partner : kept.ofFirst) a.unaligned.push_back(partner < 0);
+  for (int partner : kept.ofSecond) b.unaligned.push_back(partner < 0);
 }
 
 // Where in `side` each packet of `region` is decided, among the rules at

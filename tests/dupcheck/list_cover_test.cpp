@@ -423,6 +423,16 @@ TEST(ListCoverTest, AgreesWithFirstMatchOnGeneratedLists) {
       for (const CoverRule& r : *rules) boxes.insert(boxes.end(), r.boxes.begin(), r.boxes.end());
     }
     std::vector<Packet> classes = reference::packetClasses(boxes);
+    // A revision of the source: most rules keep their partner there, which
+    // the cover leans on.
+    std::vector<CoverRule> revision = source;
+    revision.insert(revision.begin() + gen.pick(size), settings[1]);
+    revision.erase(revision.begin() + gen.pick(size));
+    if (gen.pick(2)) {
+      CoverRule& flipped = revision[gen.pick(size)];
+      flipped.action = flipped.action == Action::permit ? Action::deny : Action::permit;
+    }
+    for (std::size_t k = 0; k < revision.size(); ++k) revision[k].line = 201 + int(k);
     for (std::size_t a = 0; a < boxes.size() && a < 8; ++a) {  // subset, against the classes
       for (std::size_t b = 0; b < boxes.size() && b < 8; ++b) {
         bool inside = std::all_of(classes.begin(), classes.end(), [&](const Packet& p) {
@@ -438,6 +448,7 @@ TEST(ListCoverTest, AgreesWithFirstMatchOnGeneratedLists) {
          {CoverLimits{}, CoverLimits{3, 300}, CoverLimits{4096, 4'000'000, 4000}}) {
       for (const CoverRule& setting : settings) checkVerdict(source, setting, classes, limits);
       checkVerdictsInList(source, settings, classes, limits);
+      checkVerdictsInList(source, revision, classes, limits);
       checkWithin(source, classes, limits);
     }
     if (HasFailure()) return;
