@@ -276,35 +276,27 @@ std::optional<bool> diagramReaches(const RuleList& list, int position,
     own.scratch();
     DecisionDiagram& dd = own.space.sets();
     const Node packets = own.upper[static_cast<std::size_t>(position)];
-    std::vector<std::pair<long double, Node>> parts;
+    std::vector<std::pair<long double, int>> parts;  // (-packets shared, position)
     for (int p : earlier) {
       const Node part = dd.conjoin(packets, own.lower[static_cast<std::size_t>(p)]);
-      if (part != DecisionDiagram::kNone) parts.emplace_back(-dd.count(part), part);
+      if (part != DecisionDiagram::kNone) parts.emplace_back(-dd.count(part), p);
     }
     // The largest parts first, one by one: a line hidden by a few broad
-    // ones is shown so at once. The rest as one union merged pairwise, as
-    // a running difference over thousands of parts grows large on the way.
+    // ones is shown so at once. The rest as one union, as a running
+    // difference over thousands of parts grows large on the way.
     std::sort(parts.begin(), parts.end());
     constexpr std::size_t kOneByOne = 64;
     Node rest = packets;
-    std::vector<Node> others;
+    std::vector<int> others;
     for (std::size_t k = 0; k < parts.size(); ++k) {
       if (k >= kOneByOne) {
         others.push_back(parts[k].second);
         continue;
       }
-      rest = dd.diff(rest, parts[k].second);
+      rest = dd.diff(rest, own.lower[static_cast<std::size_t>(parts[k].second)]);
       if (rest == DecisionDiagram::kNone) return false;
     }
-    for (Node& other : others) other = dd.conjoin(other, rest);
-    while (others.size() > 1) {
-      std::size_t kept = 0;
-      for (std::size_t k = 0; k < others.size(); k += 2) {
-        others[kept++] = k + 1 < others.size() ? dd.join(others[k], others[k + 1]) : others[k];
-      }
-      others.resize(kept);
-    }
-    return others.empty() || !dd.within(rest, others.front());
+    return !dd.within(rest, unionWithin(dd, others, own.lower, rest));
   } catch (const SpaceExhausted&) {
     return std::nullopt;
   }

@@ -405,7 +405,9 @@ Verdict InListCover::at(int position) const {
   if (const int decider = sameDecider(position, earlier); decider >= 0) {
     // Then the question is only whether some packet reaches it: a probe
     // that no earlier rule takes shows one, the boxes cut by them show
-    // whether there is one.
+    // whether there is one. (outsideBoth() would charge its probes to the
+    // share first, and thousands of earlier rules then leave the boxes no
+    // work at all.)
     result.kind = VerdictKind::covered;
     result.deciding_lines = {source.rules()[static_cast<std::size_t>(decider)].line};
     for (const Box& box : rule.boxes) {
@@ -414,7 +416,7 @@ Verdict InListCover::at(int position) const {
         if (!anyMatches(settings, earlier, p)) return result;
       }
     }
-    BoxSet reach = disjointUnion(rule.boxes);
+    BoxSet reach = rule.boxes;
     std::size_t work = 0;
     const CoverLimits share{limits.maxPieces, limits.maxWork / 64, limits.maxNodes};
     const Rest rest = subtractAll(reach, settings, earlier, share, work, true);
