@@ -48,9 +48,12 @@ if(DORVEX_BUILD_BENCHMARKS AND EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
 endif()
 
 # The Windows programs: a sub-build of this same tree with the MinGW-w64
-# toolchain, into windows/ under this build folder.
+# toolchain, into windows/ under this build folder. They ship for i686;
+# x86_64 builds the same programs for testing under a 64-bit-only Wine.
+set(DORVEX_WINDOWS_ARCH i686 CACHE STRING "Processor of the Windows programs: i686 or x86_64")
+set_property(CACHE DORVEX_WINDOWS_ARCH PROPERTY STRINGS i686 x86_64)
 if(DORVEX_CROSS_WINDOWS)
-  find_program(DORVEX_MINGW_CXX i686-w64-mingw32-g++)
+  find_program(DORVEX_MINGW_CXX ${DORVEX_WINDOWS_ARCH}-w64-mingw32-g++)
   if(DORVEX_MINGW_CXX)
     # The cross compiler sees CLI11's headers and nothing else of the
     # build machine's include folder.
@@ -65,7 +68,7 @@ if(DORVEX_CROSS_WINDOWS)
       SOURCE_DIR ${CMAKE_SOURCE_DIR}
       BINARY_DIR ${CMAKE_BINARY_DIR}/windows
       CMAKE_ARGS
-        -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+        -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${DORVEX_WINDOWS_ARCH}.cmake
         -DCMAKE_BUILD_TYPE=Release
         -DDORVEX_WERROR=${DORVEX_WERROR}
         -DDORVEX_BUILD_TESTS=${DORVEX_BUILD_TESTS}
@@ -75,6 +78,6 @@ if(DORVEX_CROSS_WINDOWS)
       BUILD_ALWAYS ON
       USES_TERMINAL_BUILD ON)
   else()
-    message(STATUS "i686-w64-mingw32-g++ not found: the Windows programs are not built")
+    message(STATUS "${DORVEX_WINDOWS_ARCH}-w64-mingw32-g++ not found: the Windows programs are not built")
   endif()
 endif()

@@ -35,7 +35,7 @@ target_link_libraries(dorvex-cli PRIVATE dorvex_platform CLI11::CLI11)
 
 # windres is run directly: the project's compiler warnings are no options
 # of the resource compiler.
-find_program(DORVEX_WINDRES NAMES ${CMAKE_RC_COMPILER} windres i686-w64-mingw32-windres REQUIRED)
+find_program(DORVEX_WINDRES NAMES ${CMAKE_RC_COMPILER} windres REQUIRED)
 set(DORVEX_RESOURCES ${CMAKE_BINARY_DIR}/dorvex_rc.o)
 add_custom_command(
   OUTPUT ${DORVEX_RESOURCES}
