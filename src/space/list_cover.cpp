@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "space/box_walks.h"
 #include "space/diagram_cover.h"
-#include "space/rule_alignment.h"
 
 namespace dorvex {
 
@@ -296,8 +296,8 @@ bool sameRule(const CoverRule& a, const CoverRule& b) {
          std::equal(a.boxes.begin(), a.boxes.end(), b.boxes.begin(), b.boxes.end(), sameBox);
 }
 
-// A cheap fingerprint of what sameRule() compares, so that the alignment
-// compares whole rules only when the fingerprints agree.
+// A cheap fingerprint of what sameRule() compares, so that whole rules are
+// compared only when their fingerprints agree.
 std::uint64_t fingerprint(const CoverRule& rule) {
   std::uint64_t h = rule.action == Action::permit ? 0x9E3779B97F4A7C15ull : 0xC2B2AE3D27D4EB4Full;
   const auto mix = [&](std::uint64_t v) { h = (h ^ v) * 0x100000001B3ull + (h >> 29); };
@@ -342,37 +342,48 @@ Verdict verdictInList(const RuleList& source, const RuleList& settings, int posi
 InListCover::InListCover(const RuleList& source, const RuleList& settings,
                          const CoverLimits& limits)
     : source_(source), settings_(settings), limits_(limits) {
-  std::vector<std::uint64_t> prints[2];
-  for (const CoverRule& rule : source.rules()) prints[0].push_back(fingerprint(rule));
-  for (const CoverRule& rule : settings.rules()) prints[1].push_back(fingerprint(rule));
-  Alignment kept = alignRules(
-      static_cast<int>(prints[0].size()), static_cast<int>(prints[1].size()), [&](int i, int j) {
-        return prints[0][static_cast<std::size_t>(i)] == prints[1][static_cast<std::size_t>(j)] &&
-               sameRule(source.rules()[static_cast<std::size_t>(i)],
-                        settings.rules()[static_cast<std::size_t>(j)]);
-      });
-  partnerOfSource_ = std::move(kept.ofFirst);
-  partnerOfSetting_ = std::move(kept.ofSecond);
+  // For each rule of `from`, the first rule of `in` that is the same.
+  const auto firstCopies = [](const RuleList& from, const RuleList& in) {
+    std::unordered_map<std::uint64_t, std::vector<int>> byPrint;
+    for (int i = 0; i < static_cast<int>(in.rules().size()); ++i) {
+      byPrint[fingerprint(in.rules()[static_cast<std::size_t>(i)])].push_back(i);
+    }
+    std::vector<int> copies(from.rules().size(), -1);
+    for (std::size_t j = 0; j < copies.size(); ++j) {
+      const auto found = byPrint.find(fingerprint(from.rules()[j]));
+      if (found == byPrint.end()) continue;
+      for (int i : found->second) {
+        if (!sameRule(from.rules()[j], in.rules()[static_cast<std::size_t>(i)])) continue;
+        copies[j] = i;
+        break;
+      }
+    }
+    return copies;
+  };
+  copyInSettings_ = firstCopies(source, settings);
+  copyInSource_ = firstCopies(settings, source);
 }
 
-// A packet that reaches the setting rule meets before it only aligned rules
-// of its own list, which it misses; in the source it meets before the
-// partner only their partners (when no unaligned source rule before the
-// partner meets the rule), which it misses too: the partner decides it,
-// with the same action.
+// A packet that reaches the setting rule misses every earlier rule of its
+// own list (all exactly known, so that their boxes say which packets they
+// take). In the source, every rule before the rule's copy that it may meet
+// has a copy among those earlier rules, so the packet misses it too: the
+// copy decides it, with the same action.
 int InListCover::sameDecider(int position, const std::vector<int>& earlier) const {
-  const int partner = partnerOfSetting_[static_cast<std::size_t>(position)];
-  if (partner < 0) return -1;
+  const int copy = copyInSource_[static_cast<std::size_t>(position)];
+  if (copy < 0) return -1;
   for (int p : earlier) {
-    if (partnerOfSetting_[static_cast<std::size_t>(p)] < 0) return -1;
+    const CoverRule& other = settings_.rules()[static_cast<std::size_t>(p)];
+    if (!other.exact || !other.products.empty()) return -1;
   }
   std::vector<int> meeting;
   source_.candidates(settings_.rules()[static_cast<std::size_t>(position)].boxes, meeting);
   for (int q : meeting) {
-    if (q >= partner) break;
-    if (partnerOfSource_[static_cast<std::size_t>(q)] < 0) return -1;
+    if (q >= copy) break;
+    const int seen = copyInSettings_[static_cast<std::size_t>(q)];
+    if (seen < 0 || seen >= position) return -1;
   }
-  return partner;
+  return copy;
 }
 
 Verdict InListCover::at(int position) const {

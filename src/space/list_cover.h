@@ -65,12 +65,14 @@ Verdict verdictInList(const RuleList& source, const RuleList& settings, int posi
                       const CoverLimits& limits = {});
 
 // verdictInList() for every rule of one setting list, sharing what the two
-// lists have in common: their rules are aligned once (rule_alignment.h), and
-// a rule whose packets meet, before it, only rules aligned in both lists is
-// decided in the source by its own partner wherever it is reached there, so
-// only whether some packet reaches it is asked. A list against a revision
-// of itself is so answered at the cost of its changes. REQUIRES: both lists
-// outlive it, &source != &settings.
+// lists have in common: each rule's first copy in the other list is found
+// once (the same packets, the same action, exactly known), and a rule whose
+// packets meet, in the source before its copy, only rules that have a copy
+// before it in its own list is decided in the source by that copy wherever
+// it is reached there, so only whether some packet reaches it is asked. A
+// list against a revision of itself, or with blocks of it moved, is so
+// answered at the cost of its changes. REQUIRES: both lists outlive it,
+// &source != &settings.
 class InListCover {
  public:
   InListCover(const RuleList& source, const RuleList& settings, const CoverLimits& limits = {});
@@ -84,7 +86,8 @@ class InListCover {
   const RuleList& source_;
   const RuleList& settings_;
   CoverLimits limits_;
-  std::vector<int> partnerOfSource_, partnerOfSetting_;
+  // The first position of each rule's copy in the other list, or -1.
+  std::vector<int> copyInSettings_, copyInSource_;
 };
 
 }  // namespace dorvex

@@ -423,8 +423,8 @@ TEST(ListCoverTest, AgreesWithFirstMatchOnGeneratedLists) {
       for (const CoverRule& r : *rules) boxes.insert(boxes.end(), r.boxes.begin(), r.boxes.end());
     }
     std::vector<Packet> classes = reference::packetClasses(boxes);
-    // A revision of the source: most rules keep their partner there, which
-    // the cover leans on.
+    // A revision of the source: most rules keep their copy there, which the
+    // cover leans on.
     std::vector<CoverRule> revision = source;
     revision.insert(revision.begin() + gen.pick(size), settings[1]);
     revision.erase(revision.begin() + gen.pick(size));
@@ -432,6 +432,11 @@ TEST(ListCoverTest, AgreesWithFirstMatchOnGeneratedLists) {
       CoverRule& flipped = revision[gen.pick(size)];
       flipped.action = flipped.action == Action::permit ? Action::deny : Action::permit;
     }
+    // A rule moved: its copy now stands elsewhere in the other list.
+    const CoverRule moved = revision[gen.pick(size)];
+    revision.erase(std::find_if(revision.begin(), revision.end(),
+                                [&](const CoverRule& r) { return r.line == moved.line; }));
+    revision.insert(revision.begin() + gen.pick(size), moved);
     for (std::size_t k = 0; k < revision.size(); ++k) revision[k].line = 201 + int(k);
     for (std::size_t a = 0; a < boxes.size() && a < 8; ++a) {  // subset, against the classes
       for (std::size_t b = 0; b < boxes.size() && b < 8; ++b) {
