@@ -24,11 +24,12 @@ std::vector<bool> removableTogether(const RuleList& list,
   std::vector<bool> chosen(order.size(), false);
   HeaderSpace space(limits.maxNodes);
   DecisionDiagram& dd = space.sets();
-  std::vector<Node> upper, lower;
-  for (const CoverRule& rule : rules) {
-    upper.push_back(ruleSetOf(space, rule));
-    lower.push_back(rule.exact ? upper.back() : DecisionDiagram::kNone);
-  }
+  // A rule's sets are made when a question first reads it: most lines are
+  // settled without the diagrams, and a long list's sets would cost more
+  // than its analysis.
+  std::vector<Node> upper(rules.size(), DecisionDiagram::kNone);
+  std::vector<Node> lower(rules.size(), DecisionDiagram::kNone);
+  std::vector<bool> made(rules.size(), false);
   const RuleSets sets{rules, upper, lower};
   std::vector<bool> removed(rules.size(), false);
   // Lines of the list, not rules: a line whose action was not read stands
@@ -39,7 +40,7 @@ std::vector<bool> removableTogether(const RuleList& list,
   // Rules gone that took packets in the whole list: only they widen what
   // reaches a later rule.
   std::vector<bool> goneDeciding(rules.size(), false);
-  const std::size_t mark = dd.nodeCount();
+  std::size_t mark = dd.nodeCount();
   std::vector<int> meeting, earlier, later;
   for (std::size_t k = 0; k < order.size(); ++k) {
     const int c = order[k].position;
@@ -64,6 +65,16 @@ std::vector<bool> removableTogether(const RuleList& list,
     // a 10k-rule list within that of its analysis.
     if (meeting.size() > kMaxNeighbours) continue;
     dd.truncate(mark);
+    // Made before the question's own nodes and kept below the mark.
+    meeting.push_back(c);
+    for (int p : meeting) {
+      const auto at = static_cast<std::size_t>(p);
+      if (made[at]) continue;
+      upper[at] = ruleSetOf(space, rules[at]);
+      lower[at] = rules[at].exact ? upper[at] : DecisionDiagram::kNone;
+      made[at] = true;
+    }
+    mark = dd.nodeCount();
     earlier.clear();
     later.clear();
     for (int p : meeting) {

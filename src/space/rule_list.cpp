@@ -27,9 +27,6 @@ bool caresAll(const Box& box, int side, int start, int count) {
   return addressBits(box.care[side], box.care[side + 1], start, count) == mask;
 }
 
-// The key lengths of the index, longest first.
-constexpr int kLevelBits[4] = {16, 12, 8, 4};
-
 // How many of the 16 bits from `start` `box` cares about, from the first
 // on, without a hole.
 int caredRun(const Box& box, int side, int start) {
@@ -112,8 +109,8 @@ void RuleList::buildSide(SideIndex& index, int side) {
     };
     const int run = caredRun(box, side, index.skip);
     int level = 0;
-    while (level < 4 && kLevelBits[level] > run) ++level;
-    if (level == 4) {
+    while (level < kLevels && kLevelBits[level] > run) ++level;
+    if (level == kLevels) {
       index.wide.push_back(e);
     } else {
       index.byLevel[level].push_back({key(kLevelBits[level]), e});
@@ -154,9 +151,9 @@ std::size_t RuleList::probe(const SideIndex& index, const Box& box, const Visit*
       static_cast<std::uint32_t>(addressBits(box.value[side], box.value[side + 1], index.skip, 16));
   using Range =
       std::pair<std::vector<KeyEntry>::const_iterator, std::vector<KeyEntry>::const_iterator>;
-  Range ranges[4];
+  Range ranges[kLevels];
   std::size_t count = index.wide.size();
-  for (int level = 0; level < 4; ++level) {
+  for (int level = 0; level < kLevels; ++level) {
     const int bits = kLevelBits[level];
     const int fixed = std::min(run, bits);
     const std::uint32_t low = (top >> (16 - fixed)) << (bits - fixed);

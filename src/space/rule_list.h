@@ -86,8 +86,12 @@ class RuleList {
  private:
   // The boxes of every rule keyed by the address bits of one side that
   // follow the leading bits all boxes share (the 96 of IPv4): by 16 of
-  // them, or by 12, 8 or 4 when a box cares about fewer (a wildcard with
-  // holes), or not at all ("wide").
+  // them, or by fewer, down to 4, when a box cares about fewer (a wildcard
+  // with holes), or not at all ("wide").
+  // The key lengths, longest first: a wildcard with a hole is keyed by
+  // nearly every bit it cares about before the hole.
+  static constexpr int kLevels = 9;
+  static constexpr int kLevelBits[kLevels] = {16, 14, 12, 10, 8, 7, 6, 5, 4};
   struct KeyEntry {
     std::uint32_t key;
     int entry;
@@ -99,7 +103,7 @@ class RuleList {
     int side = 0;  // kSrcHigh or kDstHigh
     int skip = 0;  // leading bits every box cares about alike
     std::uint64_t skipValue[2] = {0, 0};
-    std::vector<KeyEntry> byLevel[4];  // keys of kLevelBits[level] bits
+    std::vector<KeyEntry> byLevel[kLevels];  // keys of kLevelBits[level] bits
     std::vector<int> wide;
   };
   struct Entry {
