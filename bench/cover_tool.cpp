@@ -7,6 +7,8 @@
 //   dorvex_cover check SOURCE SETTING  the verdict of every setting rule
 //   dorvex_cover check SOURCE shifted  the same, the setting being SOURCE
 //                                      rotated by half (classbench_lists.h)
+//   dorvex_cover check SOURCE edited   the same, the setting being SOURCE
+//                                      with 50 edits, as diff makes them
 //   dorvex_cover within FILE           the findings in one list
 //   dorvex_cover diff FILE [EDITS]     the change review of the list against
 //                                      a copy with EDITS edits (default 50):
@@ -54,12 +56,39 @@ void print(const std::map<std::string, double>& figures) {
   for (const auto& [name, value] : figures) std::printf("%s %.6g\n", name.c_str(), value);
 }
 
+// A seeded copy of `older` with `edits` edits in turn: a delete, an insert
+// of a copied rule, a move, a flipped action; its lines numbered afresh.
+std::vector<CoverRule> editedCopy(const std::vector<CoverRule>& older, int edits) {
+  std::vector<CoverRule> newer = older;
+  std::mt19937 rng(7);
+  for (int e = 0; e < edits && !newer.empty(); ++e) {
+    const auto at = [&] { return static_cast<std::ptrdiff_t>(rng() % newer.size()); };
+    switch (e % 4) {
+      case 0: newer.erase(newer.begin() + at()); break;
+      case 1: newer.insert(newer.begin() + at(), older[static_cast<std::size_t>(at())]); break;
+      case 2: {
+        const auto from = at();
+        const CoverRule moved = newer[static_cast<std::size_t>(from)];
+        newer.erase(newer.begin() + from);
+        newer.insert(newer.begin() + at(), moved);
+        break;
+      }
+      default: {
+        CoverRule& r = newer[static_cast<std::size_t>(at())];
+        r.action = r.action == Action::permit ? Action::deny : Action::permit;
+      }
+    }
+  }
+  for (std::size_t k = 0; k < newer.size(); ++k) newer[k].line = static_cast<int>(k) + 1;
+  return newer;
+}
+
 int check(const std::string& sourcePath, const std::string& settingPath) {
   std::vector<FilterRule> source, setting;
   if (!load(sourcePath, source)) return 2;
   if (settingPath == "shifted") {
     setting = shiftedHalf(source);
-  } else if (!load(settingPath, setting)) {
+  } else if (settingPath != "edited" && !load(settingPath, setting)) {
     return 2;
   }
   double start = processorSeconds();
@@ -71,7 +100,8 @@ int check(const std::string& sourcePath, const std::string& settingPath) {
                                         {"unreachable", 0}};
   // Each setting rule on the packets that reach it in its own list, as the
   // list cover judges it.
-  const RuleList settings(coverRules(setting));
+  const RuleList settings(settingPath == "edited" ? editedCopy(coverRules(source), 50)
+                                                  : coverRules(setting));
   const InListCover cover(list, settings);
   for (int position = 0; position < int(settings.rules().size()); ++position) {
     Verdict v = cover.at(position);
@@ -112,27 +142,7 @@ int withinList(const std::string& path) {
 int diffList(const std::string& path, int edits) {
   std::vector<FilterRule> rules;
   if (!load(path, rules)) return 2;
-  std::vector<CoverRule> older = coverRules(rules), newer = older;
-  std::mt19937 rng(7);
-  for (int e = 0; e < edits && !newer.empty(); ++e) {
-    const auto at = [&] { return static_cast<std::ptrdiff_t>(rng() % newer.size()); };
-    switch (e % 4) {
-      case 0: newer.erase(newer.begin() + at()); break;
-      case 1: newer.insert(newer.begin() + at(), older[static_cast<std::size_t>(at())]); break;
-      case 2: {
-        const auto from = at();
-        const CoverRule moved = newer[static_cast<std::size_t>(from)];
-        newer.erase(newer.begin() + from);
-        newer.insert(newer.begin() + at(), moved);
-        break;
-      }
-      default: {
-        CoverRule& r = newer[static_cast<std::size_t>(at())];
-        r.action = r.action == Action::permit ? Action::deny : Action::permit;
-      }
-    }
-  }
-  for (std::size_t k = 0; k < newer.size(); ++k) newer[k].line = static_cast<int>(k) + 1;
+  std::vector<CoverRule> older = coverRules(rules), newer = editedCopy(older, edits);
   const double start = processorSeconds();
   const ListChanges changes = compareLists(RuleList(std::move(older)), RuleList(std::move(newer)));
   std::map<std::string, double> figures{{"differences", double(changes.differences.size())},
@@ -163,7 +173,7 @@ int main(int argc, char** argv) {
   if (command == "diff" && (argc == 3 || argc == 4))
     return diffList(argv[2], argc == 4 ? std::atoi(argv[3]) : 50);
   std::fprintf(stderr,
-               "usage: dorvex_cover text FILE [NAME] | check SOURCE SETTING|shifted | "
+               "usage: dorvex_cover text FILE [NAME] | check SOURCE SETTING|shifted|edited | "
                "within FILE | diff FILE [EDITS]\n");
   return 2;
 }

@@ -270,16 +270,22 @@ Node reachIn(const RuleList& list, RuleList::Sets& own, int position,
 }  // namespace
 
 std::optional<bool> diagramReaches(const RuleList& list, int position,
-                                   const std::vector<int>& earlier, const CoverLimits& limits) {
+                                   const std::vector<int>& earlier, const CoverLimits& limits,
+                                   const std::vector<const CoverRule*>& also,
+                                   const CoverRule* inside, Packet* witness) {
   try {
     RuleList::Sets& own = list.sets(limits);
     own.scratch();
     DecisionDiagram& dd = own.space.sets();
-    const Node packets = own.upper[static_cast<std::size_t>(position)];
-    std::vector<std::pair<long double, int>> parts;  // (-packets shared, position)
-    for (int p : earlier) {
-      const Node part = dd.conjoin(packets, own.lower[static_cast<std::size_t>(p)]);
-      if (part != DecisionDiagram::kNone) parts.emplace_back(-dd.count(part), p);
+    Node packets = own.upper[static_cast<std::size_t>(position)];
+    if (inside) packets = dd.conjoin(packets, ruleSetOf(own.space, *inside));
+    std::vector<Node> takers;
+    for (int p : earlier) takers.push_back(own.lower[static_cast<std::size_t>(p)]);
+    for (const CoverRule* rule : also) takers.push_back(ruleSetOf(own.space, *rule));
+    std::vector<std::pair<long double, int>> parts;  // (-packets shared, index of takers)
+    for (std::size_t k = 0; k < takers.size(); ++k) {
+      const Node part = dd.conjoin(packets, takers[k]);
+      if (part != DecisionDiagram::kNone) parts.emplace_back(-dd.count(part), static_cast<int>(k));
     }
     // The largest parts first, one by one: a line hidden by a few broad
     // ones is shown so at once. The rest as one union, as a running
@@ -293,10 +299,13 @@ std::optional<bool> diagramReaches(const RuleList& list, int position,
         others.push_back(parts[k].second);
         continue;
       }
-      rest = dd.diff(rest, own.lower[static_cast<std::size_t>(parts[k].second)]);
+      rest = dd.diff(rest, takers[static_cast<std::size_t>(parts[k].second)]);
       if (rest == DecisionDiagram::kNone) return false;
     }
-    return !dd.within(rest, unionWithin(dd, others, own.lower, rest));
+    rest = dd.diff(rest, unionWithin(dd, others, takers, rest));
+    if (rest == DecisionDiagram::kNone) return false;
+    if (witness) *witness = own.space.pick(rest, packets);
+    return true;
   } catch (const SpaceExhausted&) {
     return std::nullopt;
   }

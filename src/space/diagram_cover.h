@@ -102,9 +102,13 @@ Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, i
                              const std::vector<int>& earlier, const CoverLimits& limits);
 // Whether some packet reaches the rule at `position` of `list`: no rule
 // exactly known at `earlier` (the positions before it that meet it) takes
-// it. nullopt past the memory guard.
+// it, nor any rule of `also` (rules of another list, exactly known); with
+// `inside`, some packet of that rule too. Such a packet into `witness` when
+// given. nullopt past the memory guard.
 std::optional<bool> diagramReaches(const RuleList& list, int position,
-                                   const std::vector<int>& earlier, const CoverLimits& limits);
+                                   const std::vector<int>& earlier, const CoverLimits& limits,
+                                   const std::vector<const CoverRule*>& also = {},
+                                   const CoverRule* inside = nullptr, Packet* witness = nullptr);
 // Why the memory guard stopped a question, with its figures.
 std::string guardReason(const SpaceExhausted& e);
 // The first rule not exactly known among `positions` (ascending) whose

@@ -282,24 +282,24 @@ std::optional<Verdict> witnessByRegions(const RuleList& source, const RuleList& 
   return std::nullopt;
 }
 
-// Whether two rules match the same packets by the same boxes, with the
-// same action: a rule and its copy in a revision, however it was spelled
+// Whether two rules match the same packets by the same boxes, whatever
+// their actions: a rule and its copy in a revision, however it was spelled
 // (a host, a wildcard and a prefix give the same box).
-bool sameRule(const CoverRule& a, const CoverRule& b) {
+bool samePackets(const CoverRule& a, const CoverRule& b) {
   const auto sameBox = [](const Box& x, const Box& y) {
     return std::equal(std::begin(x.lo), std::end(x.lo), std::begin(y.lo)) &&
            std::equal(std::begin(x.hi), std::end(x.hi), std::begin(y.hi)) &&
            std::equal(std::begin(x.value), std::end(x.value), std::begin(y.value)) &&
            std::equal(std::begin(x.care), std::end(x.care), std::begin(y.care));
   };
-  return a.exact && b.exact && a.action == b.action && a.products.empty() && b.products.empty() &&
+  return a.exact && b.exact && a.products.empty() && b.products.empty() &&
          std::equal(a.boxes.begin(), a.boxes.end(), b.boxes.begin(), b.boxes.end(), sameBox);
 }
 
-// A cheap fingerprint of what sameRule() compares, so that whole rules are
-// compared only when their fingerprints agree.
+// A cheap fingerprint of what samePackets() compares, so that whole rules
+// are compared only when their fingerprints agree.
 std::uint64_t fingerprint(const CoverRule& rule) {
-  std::uint64_t h = rule.action == Action::permit ? 0x9E3779B97F4A7C15ull : 0xC2B2AE3D27D4EB4Full;
+  std::uint64_t h = 0x9E3779B97F4A7C15ull;
   const auto mix = [&](std::uint64_t v) { h = (h ^ v) * 0x100000001B3ull + (h >> 29); };
   for (const Box& box : rule.boxes) {
     for (std::uint32_t v : box.lo) mix(v);
@@ -342,34 +342,42 @@ Verdict verdictInList(const RuleList& source, const RuleList& settings, int posi
 InListCover::InListCover(const RuleList& source, const RuleList& settings,
                          const CoverLimits& limits)
     : source_(source), settings_(settings), limits_(limits) {
-  // For each rule of `from`, the first rule of `in` that is the same.
-  const auto firstCopies = [](const RuleList& from, const RuleList& in) {
+  // For each rule of `from`, the first rule of `in` with the same packets,
+  // and with the same action too when `sameAction`.
+  const auto firstCopies = [](const RuleList& from, const RuleList& in, bool sameAction) {
     std::unordered_map<std::uint64_t, std::vector<int>> byPrint;
     for (int i = 0; i < static_cast<int>(in.rules().size()); ++i) {
       byPrint[fingerprint(in.rules()[static_cast<std::size_t>(i)])].push_back(i);
     }
     std::vector<int> copies(from.rules().size(), -1);
     for (std::size_t j = 0; j < copies.size(); ++j) {
-      const auto found = byPrint.find(fingerprint(from.rules()[j]));
+      const CoverRule& rule = from.rules()[j];
+      const auto found = byPrint.find(fingerprint(rule));
       if (found == byPrint.end()) continue;
       for (int i : found->second) {
-        if (!sameRule(from.rules()[j], in.rules()[static_cast<std::size_t>(i)])) continue;
+        const CoverRule& other = in.rules()[static_cast<std::size_t>(i)];
+        if (!samePackets(rule, other) || (sameAction && rule.action != other.action)) continue;
         copies[j] = i;
         break;
       }
     }
     return copies;
   };
-  copyInSettings_ = firstCopies(source, settings);
-  copyInSource_ = firstCopies(settings, source);
+  takerInSettings_ = firstCopies(source, settings, false);
+  copyInSource_ = firstCopies(settings, source, true);
 }
 
 // A packet that reaches the setting rule misses every earlier rule of its
 // own list (all exactly known, so that their boxes say which packets they
-// take). In the source, every rule before the rule's copy that it may meet
-// has a copy among those earlier rules, so the packet misses it too: the
-// copy decides it, with the same action.
-int InListCover::sameDecider(int position, const std::vector<int>& earlier) const {
+// take). In the source, a rule before the rule's copy that it may meet
+// and whose packets one of those earlier rules has (whatever its action: a
+// rule flipped in the revision) misses it too. The rest of them, the
+// changed rules (deleted in the revision, or moved after the rule), decide
+// the packets they take first; the copy decides the others, with the same
+// action.
+int InListCover::sameDecider(int position, const std::vector<int>& earlier,
+                             std::vector<int>& changed) const {
+  changed.clear();
   const int copy = copyInSource_[static_cast<std::size_t>(position)];
   if (copy < 0) return -1;
   for (int p : earlier) {
@@ -380,10 +388,93 @@ int InListCover::sameDecider(int position, const std::vector<int>& earlier) cons
   source_.candidates(settings_.rules()[static_cast<std::size_t>(position)].boxes, meeting);
   for (int q : meeting) {
     if (q >= copy) break;
-    const int seen = copyInSettings_[static_cast<std::size_t>(q)];
-    if (seen < 0 || seen >= position) return -1;
+    const int taker = takerInSettings_[static_cast<std::size_t>(q)];
+    if (taker >= 0 && taker < position) continue;
+    const CoverRule& other = source_.rules()[static_cast<std::size_t>(q)];
+    if (!other.exact || !other.products.empty() || changed.size() == kMaxChanged) return -1;
+    changed.push_back(q);
   }
   return copy;
+}
+
+// Whether some packet of the setting rule at `position` misses every rule
+// at `earlier` of its list and every source rule at `changed`: probes,
+// then the boxes cut by them within a share of the budget, then the
+// diagrams. nullopt past the memory guard.
+std::optional<bool> InListCover::reachesPast(int position, const std::vector<int>& earlier,
+                                             const std::vector<int>& changed) const {
+  const CoverRule& rule = settings_.rules()[static_cast<std::size_t>(position)];
+  // (outsideBoth() would charge its probes to the share first, and
+  // thousands of earlier rules then leave the boxes no work at all.)
+  for (const Box& box : rule.boxes) {
+    for (std::uint64_t seed = 0; seed <= kProbes; ++seed) {
+      const Packet p = seed == 0 ? pickPacket(box) : samplePacket(box, seed - 1);
+      if (!anyMatches(settings_, earlier, p) && !anyMatches(source_, changed, p)) return true;
+    }
+  }
+  BoxSet reach = rule.boxes;
+  std::size_t work = 0;
+  const CoverLimits share{limits_.maxPieces, limits_.maxWork / 64, limits_.maxNodes};
+  Rest rest = subtractAll(reach, settings_, earlier, share, work, true);
+  if (rest == Rest::nonempty) rest = subtractAll(reach, source_, changed, share, work, true);
+  if (rest != Rest::budget) return rest == Rest::nonempty;
+  std::vector<const CoverRule*> also;
+  for (int q : changed) also.push_back(&source_.rules()[static_cast<std::size_t>(q)]);
+  return diagramReaches(settings_, position, earlier, limits_, also);
+}
+
+// The verdict of the setting rule at `position` whose reaching packets the
+// changed source rules decide where they take them first, else `copy`:
+// each changed rule is asked only inside the packets it shares with the
+// rule, and the copy only whether some reaching packet gets past them.
+// nullopt when a share of the budget does not settle it.
+std::optional<Verdict> InListCover::byCopy(int position, int copy, const std::vector<int>& changed,
+                                           const std::vector<int>& earlier) const {
+  const CoverRule& rule = settings_.rules()[static_cast<std::size_t>(position)];
+  const CoverLimits share{limits_.maxPieces, limits_.maxWork / 64, limits_.maxNodes};
+  std::size_t work = 0;
+  Verdict result;
+  BoxSet region;
+  std::vector<int> before;  // the changed rules before the one asked
+  for (int q : changed) {
+    const CoverRule& other = source_.rules()[static_cast<std::size_t>(q)];
+    region.clear();
+    for (const Box& box : other.boxes) intersectInto(rule.boxes, box, region);
+    if (region.empty()) {
+      before.push_back(q);
+      continue;
+    }
+    // The other source rules before it that meet the region have their
+    // packets in earlier rules of the setting list, which take them first.
+    const std::vector<int> ownEarlier = meetingBefore(settings_, region, position);
+    Packet witness;
+    Rest rest = outsideBoth(region, source_, before, settings_, ownEarlier, share, work, witness);
+    if (rest == Rest::budget) {
+      std::vector<const CoverRule*> also;
+      for (int b : before) also.push_back(&source_.rules()[static_cast<std::size_t>(b)]);
+      const std::optional<bool> reached =
+          diagramReaches(settings_, position, ownEarlier, limits_, also, &other, &witness);
+      if (!reached) return std::nullopt;
+      rest = *reached ? Rest::nonempty : Rest::empty;
+    }
+    before.push_back(q);
+    if (rest == Rest::empty) continue;
+    if (other.action == rule.action) {
+      result.deciding_lines.push_back(other.line);
+      continue;
+    }
+    result.kind = VerdictKind::notCovered;
+    result.witness = witness;
+    result.witness_line = other.line;
+    result.witness_action = other.action;
+    result.deciding_lines.clear();
+    return result;
+  }
+  const std::optional<bool> past = reachesPast(position, earlier, changed);
+  if (!past) return std::nullopt;
+  if (*past) result.deciding_lines.push_back(source_.rules()[static_cast<std::size_t>(copy)].line);
+  result.kind = result.deciding_lines.empty() ? VerdictKind::unreachable : VerdictKind::covered;
+  return result;
 }
 
 Verdict InListCover::at(int position) const {
@@ -413,33 +504,9 @@ Verdict InListCover::at(int position) const {
     return result;
   }
   result = Verdict{};
-  if (const int decider = sameDecider(position, earlier); decider >= 0) {
-    // Then the question is only whether some packet reaches it: a probe
-    // that no earlier rule takes shows one, the boxes cut by them show
-    // whether there is one. (outsideBoth() would charge its probes to the
-    // share first, and thousands of earlier rules then leave the boxes no
-    // work at all.)
-    result.kind = VerdictKind::covered;
-    result.deciding_lines = {source.rules()[static_cast<std::size_t>(decider)].line};
-    for (const Box& box : rule.boxes) {
-      for (std::uint64_t seed = 0; seed <= kProbes; ++seed) {
-        const Packet p = seed == 0 ? pickPacket(box) : samplePacket(box, seed - 1);
-        if (!anyMatches(settings, earlier, p)) return result;
-      }
-    }
-    BoxSet reach = rule.boxes;
-    std::size_t work = 0;
-    const CoverLimits share{limits.maxPieces, limits.maxWork / 64, limits.maxNodes};
-    const Rest rest = subtractAll(reach, settings, earlier, share, work, true);
-    if (rest == Rest::nonempty) return result;
-    const std::optional<bool> reached =
-        rest == Rest::empty ? false : diagramReaches(settings, position, earlier, limits);
-    if (reached == true) return result;
-    result = Verdict{};
-    if (reached == false) {
-      result.kind = VerdictKind::unreachable;
-      return result;
-    }
+  std::vector<int> changed;
+  if (const int copy = sameDecider(position, earlier, changed); copy >= 0) {
+    if (std::optional<Verdict> found = byCopy(position, copy, changed, earlier)) return *found;
   }
   if (!source.grouped() && !settings.grouped()) {
     // The packets that reach the rule, as boxes, within a short share of

@@ -21,6 +21,7 @@
 #ifndef DORVEX_SPACE_LIST_COVER_H_
 #define DORVEX_SPACE_LIST_COVER_H_
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,28 +67,38 @@ Verdict verdictInList(const RuleList& source, const RuleList& settings, int posi
 
 // verdictInList() for every rule of one setting list, sharing what the two
 // lists have in common: each rule's first copy in the other list is found
-// once (the same packets, the same action, exactly known), and a rule whose
-// packets meet, in the source before its copy, only rules that have a copy
-// before it in its own list is decided in the source by that copy wherever
-// it is reached there, so only whether some packet reaches it is asked. A
-// list against a revision of itself, or with blocks of it moved, is so
-// answered at the cost of its changes. REQUIRES: both lists outlive it,
-// &source != &settings.
+// once (the same packets and action, exactly known), and a rule whose
+// packets meet, in the source before its copy, only rules whose packets an
+// earlier rule of its own list has (whatever its action) is decided in the
+// source by that copy wherever it is reached there, so only whether some
+// packet reaches it is asked. A list against a revision of itself, with
+// rules moved or their actions flipped, is so answered at the cost of its
+// changes. REQUIRES: both lists outlive it, &source != &settings.
 class InListCover {
  public:
   InListCover(const RuleList& source, const RuleList& settings, const CoverLimits& limits = {});
   Verdict at(int position) const;
 
  private:
-  // The source position that decides every reaching packet of the setting
-  // rule at `position`, or -1 when that is not known without asking.
-  int sameDecider(int position, const std::vector<int>& earlier) const;
+  // The source position of the copy that decides every reaching packet of
+  // the setting rule at `position` but those the source rules at `changed`
+  // take first, or -1 when that is not known without asking.
+  int sameDecider(int position, const std::vector<int>& earlier, std::vector<int>& changed) const;
+  std::optional<bool> reachesPast(int position, const std::vector<int>& earlier,
+                                  const std::vector<int>& changed) const;
+  std::optional<Verdict> byCopy(int position, int copy, const std::vector<int>& changed,
+                                const std::vector<int>& earlier) const;
+  // Changed rules asked one by one at most; past them the rule is asked
+  // as any other.
+  static constexpr std::size_t kMaxChanged = 32;
 
   const RuleList& source_;
   const RuleList& settings_;
   CoverLimits limits_;
-  // The first position of each rule's copy in the other list, or -1.
-  std::vector<int> copyInSettings_, copyInSource_;
+  // Per source rule, the first setting rule with its packets (whatever its
+  // action); per setting rule, the first source rule with its packets and
+  // action; -1 for none.
+  std::vector<int> takerInSettings_, copyInSource_;
 };
 
 }  // namespace dorvex

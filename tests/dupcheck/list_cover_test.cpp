@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <random>
 #include <sstream>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -282,16 +283,28 @@ void checkVerdictsInList(const std::vector<CoverRule>& source,
     }
     if (!exact) continue;
     bool matched = false, reached = false, covered = true, coveredAll = true;
+    // The source lines deciding some packet of the rule, and some packet
+    // that reaches it: a covered rule names all of the latter and none
+    // outside the former.
+    std::set<int> decidingAny, decidingReached;
     for (const Packet& p : classes) {
       if (!reference::ruleMatches(settings[i], p, Unknown::none)) continue;
       matched = true;
-      const bool same =
-          reference::actionOf(source, reference::firstMatch(source, p, Unknown::none)) ==
-          settings[i].action;
+      const int decider = reference::firstMatch(source, p, Unknown::none);
+      const bool same = reference::actionOf(source, decider) == settings[i].action;
+      decidingAny.insert(reference::lineOf(source, decider));
       coveredAll = coveredAll && same;
       if (reference::firstMatch(settings, p, Unknown::none) != i) continue;
       reached = true;
       covered = covered && same;
+      decidingReached.insert(reference::lineOf(source, decider));
+    }
+    if (v.kind == VerdictKind::covered) {
+      const std::set<int> named(v.deciding_lines.begin(), v.deciding_lines.end());
+      EXPECT_TRUE(std::includes(named.begin(), named.end(), decidingReached.begin(),
+                                decidingReached.end()));
+      EXPECT_TRUE(
+          std::includes(decidingAny.begin(), decidingAny.end(), named.begin(), named.end()));
     }
     // Covered on all its packets is covered, reached or not; a rule that
     // matches nothing is reached by nothing.
@@ -426,17 +439,20 @@ TEST(ListCoverTest, AgreesWithFirstMatchOnGeneratedLists) {
     // A revision of the source: most rules keep their copy there, which the
     // cover leans on.
     std::vector<CoverRule> revision = source;
-    revision.insert(revision.begin() + gen.pick(size), settings[1]);
-    revision.erase(revision.begin() + gen.pick(size));
+    const auto any = [&] { return gen.pick(static_cast<int>(revision.size())); };
+    revision.insert(revision.begin() + any(), settings[1]);
+    // Rules deleted: the source rules that then take a setting rule's
+    // packets before its copy are asked one by one.
+    for (int cut = size > 4 ? 3 : 1; cut > 0; --cut) revision.erase(revision.begin() + any());
     if (gen.pick(2)) {
-      CoverRule& flipped = revision[gen.pick(size)];
+      CoverRule& flipped = revision[static_cast<std::size_t>(any())];
       flipped.action = flipped.action == Action::permit ? Action::deny : Action::permit;
     }
     // A rule moved: its copy now stands elsewhere in the other list.
-    const CoverRule moved = revision[gen.pick(size)];
-    revision.erase(std::find_if(revision.begin(), revision.end(),
-                                [&](const CoverRule& r) { return r.line == moved.line; }));
-    revision.insert(revision.begin() + gen.pick(size), moved);
+    const auto from = revision.begin() + any();
+    const CoverRule moved = *from;
+    revision.erase(from);
+    revision.insert(revision.begin() + any(), moved);
     for (std::size_t k = 0; k < revision.size(); ++k) revision[k].line = 201 + int(k);
     for (std::size_t a = 0; a < boxes.size() && a < 8; ++a) {  // subset, against the classes
       for (std::size_t b = 0; b < boxes.size() && b < 8; ++b) {
