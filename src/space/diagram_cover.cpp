@@ -179,7 +179,7 @@ RuleList::Sets& RuleList::sets(const CoverLimits& limits) const {
 }
 
 Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits,
-                       const Reach* within) {
+                       const Reach* within, bool undecidedLines) {
   Verdict result;
   try {
     RuleList::Sets& sets = source.sets(limits);
@@ -233,7 +233,7 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const C
       }
       return result;
     }
-    result.deciding_lines = decidingLines(source, sets, positions, packets);
+    if (undecidedLines) result.deciding_lines = decidingLines(source, sets, positions, packets);
     const Node surelyOther =
         permit ? dd.diff(packets, outcome.permitHi) : dd.conjoin(packets, outcome.permitLo);
     result.reason = !setting.exact && surelyOther != DecisionDiagram::kNone

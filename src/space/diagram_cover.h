@@ -87,7 +87,8 @@ Node unionWithin(DecisionDiagram& dd, const std::vector<int>& positions,
 // With `within`, only the setting rule's packets in `within->reach` are
 // judged, and a witness is never one of `within->unknown` (packets an
 // earlier rule not exactly known may take; `why` names it). Both are sets
-// of `within->space`.
+// of `within->space`. With `undecidedLines` false an undecided verdict
+// names no deciding lines, which cost a walk of every rule it meets.
 struct Reach {
   const DecisionDiagram* space = nullptr;
   Node reach = DecisionDiagram::kNone;
@@ -95,7 +96,7 @@ struct Reach {
   std::string why;
 };
 Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits,
-                       const Reach* within = nullptr);
+                       const Reach* within = nullptr, bool undecidedLines = true);
 // verdictInList() by the diagrams; `earlier` are the positions of the
 // rules before it in `settings` that meet it.
 Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, int position,

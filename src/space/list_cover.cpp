@@ -312,10 +312,11 @@ std::uint64_t fingerprint(const CoverRule& rule) {
 
 }  // namespace
 
-Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits) {
+Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits,
+                bool undecidedLines) {
   // Groups are never multiplied out into boxes: the diagrams take them.
   if (source.grouped() || !setting.products.empty()) {
-    return diagramVerdict(source, setting, limits);
+    return diagramVerdict(source, setting, limits, nullptr, undecidedLines);
   }
   Walk walk;
   walk.sure = disjointUnion(setting.boxes);
@@ -330,7 +331,7 @@ Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLim
     if (result.reason != "budget") return result;
   }
   // Past the budget of the boxes, the diagrams answer exactly.
-  if (walk.overBudget) return diagramVerdict(source, setting, limits);
+  if (walk.overBudget) return diagramVerdict(source, setting, limits, nullptr, undecidedLines);
   return verdictOf(walk, setting);
 }
 
@@ -368,21 +369,20 @@ InListCover::InListCover(const RuleList& source, const RuleList& settings,
 }
 
 // A packet that reaches the setting rule misses every earlier rule of its
-// own list (all exactly known, so that their boxes say which packets they
-// take). In the source, a rule before the rule's copy that it may meet
-// and whose packets one of those earlier rules has (whatever its action: a
-// rule flipped in the revision) misses it too. The rest of them, the
-// changed rules (deleted in the revision, or moved after the rule), decide
-// the packets they take first; the copy decides the others, with the same
-// action.
+// own list that is exactly known. In the source, a rule before the rule's
+// copy that it may meet and whose packets one of those earlier rules has
+// (whatever its action: a rule flipped in the revision) misses it too. The
+// rest of them, the changed rules (deleted in the revision, moved after the
+// rule, or not exactly known), may take the packets first; the copy decides
+// the others, with the same action.
 int InListCover::sameDecider(int position, const std::vector<int>& earlier,
                              std::vector<int>& changed) const {
   changed.clear();
   const int copy = copyInSource_[static_cast<std::size_t>(position)];
   if (copy < 0) return -1;
+  // Groups are never cut into boxes.
   for (int p : earlier) {
-    const CoverRule& other = settings_.rules()[static_cast<std::size_t>(p)];
-    if (!other.exact || !other.products.empty()) return -1;
+    if (!settings_.rules()[static_cast<std::size_t>(p)].products.empty()) return -1;
   }
   std::vector<int> meeting;
   source_.candidates(settings_.rules()[static_cast<std::size_t>(position)].boxes, meeting);
@@ -391,7 +391,7 @@ int InListCover::sameDecider(int position, const std::vector<int>& earlier,
     const int taker = takerInSettings_[static_cast<std::size_t>(q)];
     if (taker >= 0 && taker < position) continue;
     const CoverRule& other = source_.rules()[static_cast<std::size_t>(q)];
-    if (!other.exact || !other.products.empty() || changed.size() == kMaxChanged) return -1;
+    if (!other.products.empty() || changed.size() == kMaxChanged) return -1;
     changed.push_back(q);
   }
   return copy;
@@ -400,7 +400,8 @@ int InListCover::sameDecider(int position, const std::vector<int>& earlier,
 // Whether some packet of the setting rule at `position` misses every rule
 // at `earlier` of its list and every source rule at `changed`: probes,
 // then the boxes cut by them within a share of the budget, then the
-// diagrams. nullopt past the memory guard.
+// diagrams. nullopt past the memory guard. REQUIRES: the rules at
+// `earlier` and `changed` are exactly known.
 std::optional<bool> InListCover::reachesPast(int position, const std::vector<int>& earlier,
                                              const std::vector<int>& changed) const {
   const CoverRule& rule = settings_.rules()[static_cast<std::size_t>(position)];
@@ -426,16 +427,29 @@ std::optional<bool> InListCover::reachesPast(int position, const std::vector<int
 // The verdict of the setting rule at `position` whose reaching packets the
 // changed source rules decide where they take them first, else `copy`:
 // each changed rule is asked only inside the packets it shares with the
-// rule, and the copy only whether some reaching packet gets past them.
-// nullopt when a share of the budget does not settle it.
+// rule, and the copy only whether some reaching packet may get past them.
+// A changed rule may decide packets there that may reach the rule (no rule
+// exactly known takes them first): with the rule's action it is a deciding
+// line; with the other, a packet that surely gets there (no rule at all may
+// take it first) and that it surely takes is a witness, else the answer
+// hangs on a rule not exactly known. nullopt when a share of the budget
+// does not settle it.
 std::optional<Verdict> InListCover::byCopy(int position, int copy, const std::vector<int>& changed,
                                            const std::vector<int>& earlier) const {
   const CoverRule& rule = settings_.rules()[static_cast<std::size_t>(position)];
   const CoverLimits share{limits_.maxPieces, limits_.maxWork / 64, limits_.maxNodes};
   std::size_t work = 0;
   Verdict result;
+  std::string doubt;  // why the answer hangs on a rule not exactly known
   BoxSet region;
   std::vector<int> before;  // the changed rules before the one asked
+  const auto firstUnknown = [&](const RuleList& list, const std::vector<int>& positions) {
+    for (int p : positions) {
+      const CoverRule& other = list.rules()[static_cast<std::size_t>(p)];
+      if (!other.exact) return lineReason(other);
+    }
+    return std::string();
+  };
   for (int q : changed) {
     const CoverRule& other = source_.rules()[static_cast<std::size_t>(q)];
     region.clear();
@@ -447,32 +461,50 @@ std::optional<Verdict> InListCover::byCopy(int position, int copy, const std::ve
     // The other source rules before it that meet the region have their
     // packets in earlier rules of the setting list, which take them first.
     const std::vector<int> ownEarlier = meetingBefore(settings_, region, position);
+    const std::vector<int> ownKnown = cutBy(settings_, ownEarlier, Cut::exactOnly);
+    const std::vector<int> beforeKnown = cutBy(source_, before, Cut::exactOnly);
     Packet witness;
-    Rest rest = outsideBoth(region, source_, before, settings_, ownEarlier, share, work, witness);
+    Rest rest =
+        outsideBoth(region, source_, beforeKnown, settings_, ownKnown, share, work, witness);
     if (rest == Rest::budget) {
       std::vector<const CoverRule*> also;
-      for (int b : before) also.push_back(&source_.rules()[static_cast<std::size_t>(b)]);
+      for (int b : beforeKnown) also.push_back(&source_.rules()[static_cast<std::size_t>(b)]);
       const std::optional<bool> reached =
-          diagramReaches(settings_, position, ownEarlier, limits_, also, &other, &witness);
+          diagramReaches(settings_, position, ownKnown, limits_, also, &other, &witness);
       if (!reached) return std::nullopt;
       rest = *reached ? Rest::nonempty : Rest::empty;
     }
-    before.push_back(q);
-    if (rest == Rest::empty) continue;
-    if (other.action == rule.action) {
+    if (rest == Rest::nonempty && other.action == rule.action) {
       result.deciding_lines.push_back(other.line);
-      continue;
+    } else if (rest == Rest::nonempty) {
+      const bool sure = ownKnown.size() == ownEarlier.size() && beforeKnown.size() == before.size();
+      if (!sure && other.exact) {
+        rest = outsideBoth(region, source_, before, settings_, ownEarlier, share, work, witness);
+      }
+      if (other.exact && (sure || rest == Rest::nonempty)) {
+        result.kind = VerdictKind::notCovered;
+        result.witness = witness;
+        result.witness_line = other.line;
+        result.witness_action = other.action;
+        result.deciding_lines.clear();
+        return result;
+      }
+      // A later rule may still show a sure witness; else this is why.
+      if (doubt.empty()) {
+        doubt = !other.exact ? lineReason(other) : firstUnknown(settings_, ownEarlier);
+        if (doubt.empty()) doubt = firstUnknown(source_, before);
+      }
     }
-    result.kind = VerdictKind::notCovered;
-    result.witness = witness;
-    result.witness_line = other.line;
-    result.witness_action = other.action;
-    result.deciding_lines.clear();
-    return result;
+    before.push_back(q);
   }
-  const std::optional<bool> past = reachesPast(position, earlier, changed);
+  const std::optional<bool> past = reachesPast(position, cutBy(settings_, earlier, Cut::exactOnly),
+                                               cutBy(source_, changed, Cut::exactOnly));
   if (!past) return std::nullopt;
   if (*past) result.deciding_lines.push_back(source_.rules()[static_cast<std::size_t>(copy)].line);
+  if (!doubt.empty()) {
+    result.reason = doubt;
+    return result;
+  }
   result.kind = result.deciding_lines.empty() ? VerdictKind::unreachable : VerdictKind::covered;
   return result;
 }
@@ -490,7 +522,8 @@ Verdict InListCover::at(int position) const {
   // Most rules are answered on all their packets: covered there is covered
   // on those that reach it, and a packet decided the other way that
   // reaches it (no earlier rule of its list matches it) settles the rest.
-  Verdict result = verdict(source, rule, limits);
+  // (An undecided answer here is asked again below: its lines are not needed.)
+  Verdict result = verdict(source, rule, limits, false);
   const auto takes = [&](int p, const Packet& packet) {
     const CoverRule& other = settings.rules()[static_cast<std::size_t>(p)];
     return std::any_of(other.boxes.begin(), other.boxes.end(),

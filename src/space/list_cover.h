@@ -51,8 +51,10 @@ struct Verdict {
 // Whether `source` gives `setting`'s action to every packet `setting`
 // matches. A setting rule not exactly known is covered iff its whole known
 // part is; a packet of the known part decided the other way leaves it
-// undecided.
-Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits = {});
+// undecided. With `undecidedLines` false an undecided verdict names no
+// deciding lines.
+Verdict verdict(const RuleList& source, const CoverRule& setting, const CoverLimits& limits = {},
+                bool undecidedLines = true);
 
 // The same for the rule at `position` of `settings`, judged on the packets
 // that reach it there (no earlier rule of its own list takes them): those

@@ -281,6 +281,20 @@ void checkVerdictsInList(const std::vector<CoverRule>& source,
         EXPECT_NE(reference::actionOf(source, decider), settings[i].action);
       }
     }
+    // Covered and unreachable hold whatever the rules not exactly known
+    // match, in either list.
+    for (Unknown own : kEveryUnknown) {
+      for (Unknown theirs : kEveryUnknown) {
+        for (const Packet& p : classes) {
+          if (reference::firstMatch(settings, p, own) != i) continue;
+          EXPECT_NE(int(VerdictKind::unreachable), int(v.kind));
+          if (v.kind == VerdictKind::covered) {
+            EXPECT_EQ(settings[i].action,
+                      reference::actionOf(source, reference::firstMatch(source, p, theirs)));
+          }
+        }
+      }
+    }
     if (!exact) continue;
     bool matched = false, reached = false, covered = true, coveredAll = true;
     // The source lines deciding some packet of the rule, and some packet
