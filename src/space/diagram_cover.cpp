@@ -250,25 +250,6 @@ Verdict diagramVerdict(const RuleList& source, const CoverRule& setting, const C
   return result;
 }
 
-namespace {
-
-// The packets of the rule at `position` of `list` that no rule at `earlier`
-// (before it) surely takes, in the list's own sets, where its rules already
-// are.
-Node reachIn(const RuleList& list, RuleList::Sets& own, int position,
-             const std::vector<int>& earlier) {
-  std::vector<int> earlierExact;
-  for (int p : earlier) {
-    if (list.rules()[static_cast<std::size_t>(p)].exact) earlierExact.push_back(p);
-  }
-  own.scratch();
-  DecisionDiagram& dd = own.space.sets();
-  const Node packets = own.upper[static_cast<std::size_t>(position)];
-  return dd.diff(packets, unionWithin(dd, earlierExact, own.lower, packets));
-}
-
-}  // namespace
-
 std::optional<bool> diagramReaches(const RuleList& list, int position,
                                    const std::vector<int>& earlier, const CoverLimits& limits,
                                    const std::vector<const CoverRule*>& also,
@@ -314,13 +295,20 @@ std::optional<bool> diagramReaches(const RuleList& list, int position,
 Verdict diagramVerdictInList(const RuleList& source, const RuleList& settings, int position,
                              const std::vector<int>& earlier, const CoverLimits& limits) {
   const CoverRule& rule = settings.rules()[static_cast<std::size_t>(position)];
+  std::vector<int> earlierExact;
+  for (int p : earlier) {
+    if (settings.rules()[static_cast<std::size_t>(p)].exact) earlierExact.push_back(p);
+  }
   Verdict result;
+  // The reach in the setting list's own sets, where its rules already are.
   Reach within;
   try {
     RuleList::Sets& own = settings.sets(limits);
+    own.scratch();
     DecisionDiagram& dd = own.space.sets();
+    const Node packets = own.upper[static_cast<std::size_t>(position)];
     within.space = &dd;
-    within.reach = reachIn(settings, own, position, earlier);
+    within.reach = dd.diff(packets, unionWithin(dd, earlierExact, own.lower, packets));
     for (int p : earlier) {
       const CoverRule& other = settings.rules()[static_cast<std::size_t>(p)];
       if (other.exact || !dd.meets(within.reach, own.upper[static_cast<std::size_t>(p)])) continue;

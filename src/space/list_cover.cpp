@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <iterator>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -13,6 +12,12 @@
 namespace dorvex {
 
 namespace {
+
+// The share of the budget one region question or reach question may take:
+// thousands of them may be asked for one list.
+CoverLimits shareOf(const CoverLimits& limits) {
+  return CoverLimits{limits.maxPieces, limits.maxWork / 64, limits.maxNodes};
+}
 
 // One rule's packets walked down a list. `sure` holds the packets that
 // surely reach the current rule, `maybe` those that reach it only if rules
@@ -251,7 +256,7 @@ std::optional<Verdict> witnessByRegions(const RuleList& source, const RuleList& 
                                         int position, const CoverLimits& limits) {
   const CoverRule& rule = settings.rules()[static_cast<std::size_t>(position)];
   if (!rule.exact || rule.boxes.empty()) return std::nullopt;
-  const CoverLimits share{limits.maxPieces, limits.maxWork / 64, limits.maxNodes};
+  const CoverLimits share = shareOf(limits);
   std::size_t work = 0;
   std::vector<int> deciders;
   source.candidates(rule.boxes, deciders);
@@ -286,14 +291,7 @@ std::optional<Verdict> witnessByRegions(const RuleList& source, const RuleList& 
 // their actions: a rule and its copy in a revision, however it was spelled
 // (a host, a wildcard and a prefix give the same box).
 bool samePackets(const CoverRule& a, const CoverRule& b) {
-  const auto sameBox = [](const Box& x, const Box& y) {
-    return std::equal(std::begin(x.lo), std::end(x.lo), std::begin(y.lo)) &&
-           std::equal(std::begin(x.hi), std::end(x.hi), std::begin(y.hi)) &&
-           std::equal(std::begin(x.value), std::end(x.value), std::begin(y.value)) &&
-           std::equal(std::begin(x.care), std::end(x.care), std::begin(y.care));
-  };
-  return a.exact && b.exact && a.products.empty() && b.products.empty() &&
-         std::equal(a.boxes.begin(), a.boxes.end(), b.boxes.begin(), b.boxes.end(), sameBox);
+  return a.exact && b.exact && a.products.empty() && b.products.empty() && a.boxes == b.boxes;
 }
 
 // A cheap fingerprint of what samePackets() compares, so that whole rules
@@ -415,7 +413,7 @@ std::optional<bool> InListCover::reachesPast(int position, const std::vector<int
   }
   BoxSet reach = rule.boxes;
   std::size_t work = 0;
-  const CoverLimits share{limits_.maxPieces, limits_.maxWork / 64, limits_.maxNodes};
+  const CoverLimits share = shareOf(limits_);
   Rest rest = subtractAll(reach, settings_, earlier, share, work, true);
   if (rest == Rest::nonempty) rest = subtractAll(reach, source_, changed, share, work, true);
   if (rest != Rest::budget) return rest == Rest::nonempty;
@@ -437,7 +435,7 @@ std::optional<bool> InListCover::reachesPast(int position, const std::vector<int
 std::optional<Verdict> InListCover::byCopy(int position, int copy, const std::vector<int>& changed,
                                            const std::vector<int>& earlier) const {
   const CoverRule& rule = settings_.rules()[static_cast<std::size_t>(position)];
-  const CoverLimits share{limits_.maxPieces, limits_.maxWork / 64, limits_.maxNodes};
+  const CoverLimits share = shareOf(limits_);
   std::size_t work = 0;
   Verdict result;
   std::string doubt;  // why the answer hangs on a rule not exactly known
@@ -547,7 +545,7 @@ Verdict InListCover::at(int position) const {
     // diagrams take it then.
     BoxSet reach = disjointUnion(rule.boxes);
     std::size_t work = 0;
-    const CoverLimits share{limits.maxPieces, limits.maxWork / 64, limits.maxNodes};
+    const CoverLimits share = shareOf(limits);
     const Rest rest = subtractAll(reach, settings, earlierExact, share, work, true);
     if (rest == Rest::empty) {
       result.kind = VerdictKind::unreachable;

@@ -69,13 +69,14 @@ Verdict verdictInList(const RuleList& source, const RuleList& settings, int posi
 
 // verdictInList() for every rule of one setting list, sharing what the two
 // lists have in common: each rule's first copy in the other list is found
-// once (the same packets and action, exactly known), and a rule whose
-// packets meet, in the source before its copy, only rules whose packets an
-// earlier rule of its own list has (whatever its action) is decided in the
-// source by that copy wherever it is reached there, so only whether some
-// packet reaches it is asked. A list against a revision of itself, with
-// rules moved or their actions flipped, is so answered at the cost of its
-// changes. REQUIRES: both lists outlive it, &source != &settings.
+// once (the same packets and action, exactly known). A packet that reaches
+// a setting rule misses every source rule whose packets an earlier setting
+// rule has, whatever its action; the source rules before the copy left
+// over (deleted or moved in a revision, or not exactly known), when few,
+// are asked one by one inside the packets they share with the rule, and
+// the copy decides the rest. A list against a revision of itself is so
+// answered at the cost of its changes; any other rule as verdictInList()
+// asks it. REQUIRES: both lists outlive it, &source != &settings.
 class InListCover {
  public:
   InListCover(const RuleList& source, const RuleList& settings, const CoverLimits& limits = {});

@@ -59,6 +59,10 @@ struct Box {
   std::uint64_t value[kMaskWords];
   std::uint64_t care[kMaskWords];
 
+  // The same bounds and bits: boxes built alike from the same packets
+  // (setters normalise, so a host, a wildcard and a prefix agree).
+  bool operator==(const Box&) const = default;
+
   // Narrowing setters for building rules; each intersects with what the
   // field already holds, so a box may end up empty (isEmpty()).
   void setRange(RangeField field, std::uint32_t low, std::uint32_t high);
